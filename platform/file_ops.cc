@@ -1,0 +1,180 @@
+#include "platform/file_ops.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace platform {
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool ok() const { return fd_ >= 0; }
+    // Closes now and reports whether the close succeeded (it can report a
+    // failed delayed write).
+    bool Close() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+int OpenForWrite(const std::string& path, int extra_flags) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | extra_flags, 0644);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+std::string ParentOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return std::string();
+    return path.substr(0, slash);
+}
+
+bool CopyFileContents(const std::string& source, const std::string& target) {
+    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in.ok()) return false;
+    Fd out(OpenForWrite(target, O_TRUNC));
+    if (!out.ok()) return false;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        if (!WriteAll(out.get(), buffer, static_cast<size_t>(n))) return false;
+    }
+    return out.Close();
+}
+
+}  // namespace
+
+bool WriteAll(int fd, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool CreateDirectories(const std::string& dir) {
+    if (dir.empty()) return true;
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    return DirectoryExists(dir);
+}
+
+bool OpenCreatingDirectories(const std::string& path) {
+    Fd fd(OpenForWrite(path, O_TRUNC));
+    if (fd.ok()) return fd.Close();
+    if (!CreateDirectories(ParentOf(path))) return false;
+    Fd again(OpenForWrite(path, O_TRUNC));
+    return again.ok() && again.Close();
+}
+
+bool MoveReplacing(const std::string& source, const std::string& target) {
+    // rename() replaces the target atomically; deleting it first as the
+    // Windows original did would only open a window without either file.
+    if (::rename(source.c_str(), target.c_str()) == 0) return true;
+    if (errno != EXDEV) return false;
+    if (!CopyFileContents(source, target)) return false;
+    ::unlink(source.c_str());
+    return true;
+}
+
+bool CopyReplacing(const std::string& source, const std::string& target) {
+    if (!OpenCreatingDirectories(target)) return false;
+    ::unlink(target.c_str());
+    return CopyFileContents(source, target);
+}
+
+std::string TempFileName() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string base = (dir && *dir) ? dir : "/tmp";
+    if (base.back() != '/') base += '/';
+    std::string name = base + "tfxXXXXXX";
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) return std::string();
+    ::close(fd);
+    return name;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+long long FileSize(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return -1;
+    return static_cast<long long>(st.st_size);
+}
+
+bool ReadFilePrefix(const std::string& path, size_t max_bytes, std::string* out) {
+    out->clear();
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.ok()) return false;
+    char buffer[65536];
+    while (out->size() < max_bytes) {
+        size_t want = std::min(sizeof buffer, max_bytes - out->size());
+        ssize_t n = ::read(fd.get(), buffer, want);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        out->append(buffer, static_cast<size_t>(n));
+    }
+    return true;
+}
+
+bool ReplaceFileContents(const std::string& path, std::string_view content) {
+    std::string dir = ParentOf(path);
+    if (!dir.empty() && !CreateDirectories(dir)) return false;
+    std::string temp = path + ".tmpXXXXXX";
+    int raw = ::mkstemp(temp.data());
+    if (raw < 0) return false;
+    Fd fd(raw);
+    ::fchmod(fd.get(), 0644);
+    bool ok = WriteAll(fd.get(), content.data(), content.size()) && fd.Close();
+    if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
+    ::unlink(temp.c_str());
+    return false;
+}
+
+bool RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+bool RemoveTree(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+    return !ec;
+}
+
+}  // namespace platform

@@ -1,0 +1,54 @@
+// File operations shared by the engine and the programs: reserving, moving and
+// copying stored files and writing small files atomically. Paths use "/".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Creates (or truncates) the file; when that fails, creates every missing
+// directory of the path and tries once more. Returns true when the file exists
+// empty afterwards.
+bool OpenCreatingDirectories(const std::string& path);
+
+// Creates every missing directory of `dir` (like mkdir -p). True when the
+// directory exists afterwards.
+bool CreateDirectories(const std::string& dir);
+
+// Deletes `target`, then moves `source` onto it (a copy and delete when the two
+// lie on different file systems).
+bool MoveReplacing(const std::string& source, const std::string& target);
+
+// Creates the target's directories, deletes the target and copies `source`
+// onto it.
+bool CopyReplacing(const std::string& source, const std::string& target);
+
+// Creates a new, empty, uniquely named file in $TMPDIR (or /tmp) whose name
+// starts with "tfx", and returns its path; empty when none could be created.
+// The caller deletes it.
+std::string TempFileName();
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+
+// Size in bytes, or -1 when the file cannot be examined.
+long long FileSize(const std::string& path);
+
+// Reads at most `max_bytes` bytes from the start of the file.
+bool ReadFilePrefix(const std::string& path, size_t max_bytes, std::string* out);
+
+// Writes `content` to a temporary file beside `path` and renames it over
+// `path`, so readers see either the old or the new file, never a mix.
+bool ReplaceFileContents(const std::string& path, std::string_view content);
+
+// Writes all of `data` to the descriptor, retrying short writes and EINTR.
+bool WriteAll(int fd, const void* data, size_t size);
+
+// Removes a file; a missing file is not an error.
+bool RemoveFile(const std::string& path);
+
+// Removes a directory and everything under it.
+bool RemoveTree(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,78 @@
+#include "platform/file_ops.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/temp_dir.h"
+
+namespace platform {
+namespace {
+
+using fwtest::ReadFile;
+using fwtest::TempDir;
+using fwtest::WriteFile;
+
+TEST(FileOpsTest, OpenCreatingDirectoriesCreatesMissingDirectoriesAndTruncates) {
+    TempDir dir;
+    const std::string path = dir / "a/b/c/file.htm";
+    ASSERT_TRUE(OpenCreatingDirectories(path));
+    EXPECT_TRUE(FileExists(path));
+    WriteFile(path, "content");
+    ASSERT_TRUE(OpenCreatingDirectories(path));
+    EXPECT_EQ(FileSize(path), 0);
+    EXPECT_FALSE(OpenCreatingDirectories(dir / "a/b"));  // a directory is no file
+}
+
+TEST(FileOpsTest, MoveReplacingAndCopyReplacing) {
+    TempDir dir;
+    WriteFile(dir / "src", "new");
+    WriteFile(dir / "dst", "old old old");
+    ASSERT_TRUE(MoveReplacing(dir / "src", dir / "dst"));
+    EXPECT_FALSE(FileExists(dir / "src"));
+    EXPECT_EQ(ReadFile(dir / "dst"), "new");
+    EXPECT_FALSE(MoveReplacing(dir / "src", dir / "dst"));  // source gone
+    EXPECT_EQ(ReadFile(dir / "dst"), "new");
+
+    ASSERT_TRUE(CopyReplacing(dir / "dst", dir / "x/y/copy"));
+    EXPECT_EQ(ReadFile(dir / "x/y/copy"), "new");
+    EXPECT_EQ(ReadFile(dir / "dst"), "new");
+}
+
+TEST(FileOpsTest, TempFileNameMakesDistinctFilesWithPrefix) {
+    TempDir dir;
+    setenv("TMPDIR", dir.path().c_str(), 1);
+    std::string a = TempFileName(), b = TempFileName();
+    unsetenv("TMPDIR");
+    ASSERT_FALSE(a.empty());
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.rfind(dir.path() + "tfx", 0), 0u) << a;
+    EXPECT_TRUE(FileExists(a));
+    EXPECT_TRUE(FileExists(b));
+}
+
+TEST(FileOpsTest, ReplaceFileContentsLeavesNoTemporaryBehind) {
+    TempDir dir;
+    ASSERT_TRUE(ReplaceFileContents(dir / "f.txt", "one"));
+    ASSERT_TRUE(ReplaceFileContents(dir / "f.txt", "two"));
+    EXPECT_EQ(ReadFile(dir / "f.txt"), "two");
+    int entries = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir.path())) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(FileOpsTest, ReadFilePrefixStopsAtLimit) {
+    TempDir dir;
+    WriteFile(dir / "f", "0123456789");
+    std::string out;
+    ASSERT_TRUE(ReadFilePrefix(dir / "f", 4, &out));
+    EXPECT_EQ(out, "0123");
+    EXPECT_FALSE(ReadFilePrefix(dir / "missing", 4, &out));
+    EXPECT_TRUE(RemoveFile(dir / "missing"));
+}
+
+}  // namespace
+}  // namespace platform
