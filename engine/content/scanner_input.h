@@ -1,0 +1,64 @@
+// The byte source behind the page scanners: a file read in 16 KB pieces or a
+// caller's memory buffer, handed to the generated scanner one piece at a time.
+//
+// Untrusted pages may hold constructs (tags, attribute values, quoted strings)
+// of any length, and the generated scanner grows its buffer to hold the token
+// it is matching. Every construct the scanners match ends at the first ">"
+// after its start, or is short by construction, so the source bounds what a
+// token can span: once `window` bytes have gone by without a ">", it reports
+// a break (a pretend end of input). The scanner then takes the longest match
+// it has, and resumes with the rest of the input as if it were a new file.
+// A construct longer than the window is therefore seen in pieces, and the
+// scanner's buffer never needs to grow much beyond the window.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace fw {
+
+class ScannerInput {
+public:
+    static constexpr size_t kReadSize = 16 * 1024;
+    static constexpr size_t kDefaultWindow = 1024 * 1024;
+
+    ScannerInput() = default;
+    ~ScannerInput();
+    ScannerInput(const ScannerInput&) = delete;
+    ScannerInput& operator=(const ScannerInput&) = delete;
+
+    // Reads from the file at `path` from now on. False when it cannot be
+    // opened (the source is then empty).
+    bool OpenFile(const std::string& path);
+
+    // Reads from `text` from now on. REQUIRES: `text` outlives the scan.
+    void SetText(std::string_view text);
+
+    // Bytes that may pass without a ">" before a break is reported.
+    // REQUIRES: window > 0.
+    void set_window(size_t window) { window_ = window; }
+
+    // Copies up to min(max_size, kReadSize) bytes into `buf`. Returns the
+    // count, 0 at the end of the input or at a break, -1 on a read error.
+    int Read(char* buf, int max_size);
+
+    // True once after Read returned 0 for a break rather than the end.
+    bool TakeBreak();
+
+    // True when a read failed since the last OpenFile/SetText.
+    bool failed() const { return failed_; }
+
+private:
+    void Close();
+    void Account(const char* data, size_t size);
+
+    int fd_ = -1;
+    std::string_view text_;   // memory source; empty when reading a file
+    size_t since_close_ = 0;  // bytes handed out since the last ">"
+    size_t window_ = kDefaultWindow;
+    bool break_pending_ = false;  // the last 0 from Read was a break
+    bool failed_ = false;
+};
+
+}  // namespace fw
