@@ -1,5 +1,8 @@
-// The byte source behind the page scanners: a file read in 16 KB pieces or a
-// caller's memory buffer, handed to the generated scanner one piece at a time.
+// The byte source behind the page scanners: a file or a caller's memory
+// buffer, handed to the generated scanner one piece at a time. The scanner
+// asks for as much as its buffer has room for: 16 KB while tokens are short;
+// only a long token makes the buffer (and so the reads) grow, which keeps the
+// cost of moving a partial token to the buffer's start linear.
 //
 // Untrusted pages may hold constructs (tags, attribute values, quoted strings)
 // of any length, and the generated scanner grows its buffer to hold the token
@@ -20,7 +23,7 @@ namespace fw {
 
 class ScannerInput {
 public:
-    static constexpr size_t kReadSize = 16 * 1024;
+    static constexpr size_t kBufferSize = 16 * 1024;     // the scanners' initial buffer
     static constexpr size_t kDefaultWindow = 1024 * 1024;
 
     ScannerInput() = default;
@@ -39,8 +42,8 @@ public:
     // REQUIRES: window > 0.
     void set_window(size_t window) { window_ = window; }
 
-    // Copies up to min(max_size, kReadSize) bytes into `buf`. Returns the
-    // count, 0 at the end of the input or at a break, -1 on a read error.
+    // Copies up to max_size bytes into `buf`. Returns the count, 0 at the
+    // end of the input or at a break, -1 on a read error.
     int Read(char* buf, int max_size);
 
     // True once after Read returned 0 for a break rather than the end.
