@@ -46,6 +46,7 @@ private:
 
     ScannerInput input_;
     std::string title_;
+    bool title_full_ = false;  // the title reached kMaxTitleBytes
 };
 
 // The title of the stored page `file`; empty when it has none.

@@ -39,6 +39,12 @@ TEST(TitleScanner, LongTitleIsCutWithoutSplittingACharacter) {
     text += "\xc3\xa9 and more";  // a two-byte character across the limit
     std::string title = TitleScanner().ScanText("<title>" + text + "</title>");
     EXPECT_EQ(title, std::string(TitleScanner::kMaxTitleBytes - 1, 'a'));
+
+    // The title ends at the cut, even if a later piece would still fit.
+    std::string broken(TitleScanner::kMaxTitleBytes - 2, '>');
+    broken += "\xe2\x82\xac>>";  // a three-byte character across the limit, then more
+    title = TitleScanner().ScanText("<title>" + broken + "</title>");
+    EXPECT_EQ(title, std::string(TitleScanner::kMaxTitleBytes - 2, '>'));
 }
 
 TEST(TitleScanner, TitleOfReadsAStoredPage) {
