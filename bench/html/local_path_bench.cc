@@ -38,8 +38,8 @@ void Fill(const std::string& data, const char* title, bool same_name) {
         choose_us += std::chrono::duration<double, std::micro>(chosen - start).count();
         reserve_us += std::chrono::duration<double, std::micro>(Clock::now() - chosen).count();
         if ((i + 1) % kBlock == 0) {
-            std::printf("  files %6d-%6d: choose %.2f us/name, reserve %.2f us/name\n", i + 2 - kBlock, i + 1,
-                        choose_us / kBlock, reserve_us / kBlock);
+            std::printf("  files %6d-%6d: choose %.2f us/name, reserve %.2f us/name\n",
+                        i + 2 - kBlock, i + 1, choose_us / kBlock, reserve_us / kBlock);
             choose_us = reserve_us = 0;
         }
     }

@@ -37,7 +37,7 @@
 namespace fw {
 
 class HtmlScanner : public HtmlFlexLexer {
-public:
+  public:
     HtmlScanner();
     ~HtmlScanner() override;
     HtmlScanner(const HtmlScanner&) = delete;
@@ -59,7 +59,7 @@ public:
     // small window). REQUIRES: bytes > 0.
     void set_input_window(size_t bytes) { input_.set_window(bytes); }
 
-protected:
+  protected:
     // Writes `text` to the output stream, when there is one. Passes that write
     // the page back out call it from their actions.
     void Emit(std::string_view text);
@@ -73,25 +73,25 @@ protected:
                                                             // quoted strings (quotes included)
                                                             // in scripts and params
     virtual void OnAltText(std::string_view value);
-    virtual void OnBackground(std::string_view value);      // body/table/td/tr background
-    virtual void OnText(std::string_view text);             // everything else
-    virtual void OnBaseTag(std::string_view text);          // "<base ... href=" up to the value
+    virtual void OnBackground(std::string_view value);  // body/table/td/tr background
+    virtual void OnText(std::string_view text);         // everything else
+    virtual void OnBaseTag(std::string_view text);      // "<base ... href=" up to the value
     virtual void OnBaseHref(std::string_view value);
-    virtual void OnBaseEnd(std::string_view text);          // the ">" closing the base tag
-    virtual void OnAnchorEnd();                             // after the anchor tag's ">"
-    virtual void OnAnchorClose();                           // before "</a>"
-    virtual void OnImageStart();                            // before "<img" / "<embed"
-    virtual void OnImageEnd();                              // after the image tag's ">"
-    virtual void OnObjectStart(bool applet);                // before "<object" / "<applet"
-    virtual void OnObjectEnd();                             // after the object tag's ">"
-    virtual void OnScriptStart();                           // before "<script" / "<style"
-    virtual void OnScriptEnd();                             // after "</script>" / "</style>"
+    virtual void OnBaseEnd(std::string_view text);  // the ">" closing the base tag
+    virtual void OnAnchorEnd();                     // after the anchor tag's ">"
+    virtual void OnAnchorClose();                   // before "</a>"
+    virtual void OnImageStart();                    // before "<img" / "<embed"
+    virtual void OnImageEnd();                      // after the image tag's ">"
+    virtual void OnObjectStart(bool applet);        // before "<object" / "<applet"
+    virtual void OnObjectEnd();                     // after the object tag's ">"
+    virtual void OnScriptStart();                   // before "<script" / "<style"
+    virtual void OnScriptEnd();                     // after "</script>" / "</style>"
     virtual void OnCodebase(std::string_view value);
     virtual void OnCode(std::string_view value);
     virtual void OnFormAction(std::string_view value);
-    virtual void OnLinkTag(std::string_view tag);           // a whole link tag
+    virtual void OnLinkTag(std::string_view tag);  // a whole link tag
 
-private:
+  private:
     // Generated from html_scanner.l.
     int yylex() override;
     int LexerInput(char* buf, int max_size) override;

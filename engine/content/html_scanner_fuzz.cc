@@ -21,13 +21,14 @@
 namespace {
 
 class PassThrough : public fw::HtmlScanner {
-protected:
+  protected:
     void OnHref(std::string_view v) override { Emit(v); }
     void OnEventAttribute(std::string_view v) override { Emit(v); }
     void OnMeta(std::string_view v) override {
         Emit(v);
         if (auto parts = fw::RefreshParts(v)) {
-            std::string joined = std::string(parts->head) + std::string(parts->url) + std::string(parts->tail);
+            std::string joined =
+                std::string(parts->head) + std::string(parts->url) + std::string(parts->tail);
             if (joined != v) std::abort();
         }
     }

@@ -25,11 +25,11 @@ std::string Fixture(const std::string& name) {
 
 // Records every action but OnText as "Name:argument"; OnText is collected.
 class EventRecorder : public HtmlScanner {
-public:
+  public:
     std::vector<std::string> events;
     std::string text;
 
-protected:
+  protected:
     void OnHref(std::string_view v) override { Add("Href", v); }
     void OnEventAttribute(std::string_view v) override { Add("Event", v); }
     void OnMeta(std::string_view v) override { Add("Meta", v); }
@@ -45,7 +45,9 @@ protected:
     void OnAnchorClose() override { events.push_back("AnchorClose"); }
     void OnImageStart() override { events.push_back("ImageStart"); }
     void OnImageEnd() override { events.push_back("ImageEnd"); }
-    void OnObjectStart(bool applet) override { events.push_back(applet ? "AppletStart" : "ObjectStart"); }
+    void OnObjectStart(bool applet) override {
+        events.push_back(applet ? "AppletStart" : "ObjectStart");
+    }
     void OnObjectEnd() override { events.push_back("ObjectEnd"); }
     void OnScriptStart() override { events.push_back("ScriptStart"); }
     void OnScriptEnd() override { events.push_back("ScriptEnd"); }
@@ -54,14 +56,16 @@ protected:
     void OnFormAction(std::string_view v) override { Add("Action", v); }
     void OnLinkTag(std::string_view v) override { Add("LinkTag", v); }
 
-private:
-    void Add(const char* name, std::string_view v) { events.push_back(std::string(name) + ":" + std::string(v)); }
+  private:
+    void Add(const char* name, std::string_view v) {
+        events.push_back(std::string(name) + ":" + std::string(v));
+    }
 };
 
 // Writes every piece of text it is handed back out, as a rewriting pass that
 // changes nothing would.
 class PassThrough : public HtmlScanner {
-protected:
+  protected:
     void OnHref(std::string_view v) override { Emit(v); }
     void OnEventAttribute(std::string_view v) override { Emit(v); }
     void OnMeta(std::string_view v) override { Emit(v); }
@@ -108,31 +112,32 @@ TEST_P(ScannerFixtureTest, CallsTheActionsOfEachConstructInOrder) {
     EXPECT_THAT(scanner.events, ElementsAreArray(GetParam().events));
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Constructs, ScannerFixtureTest,
     ::testing::Values(
         FixtureCase{"anchors.html",
-                    {"Href:x.htm", "Event:go('y.htm')", "AnchorEnd", "AnchorClose",  //
-                     "Href:single.htm", "AnchorEnd", "AnchorClose",                  //
-                     "Href:bare.htm", "AnchorEnd", "AnchorClose",                    //
+                    {"Href:x.htm", "Event:go('y.htm')", "AnchorEnd", "AnchorClose",
+                     "Href:single.htm", "AnchorEnd", "AnchorClose",
+                     "Href:bare.htm", "AnchorEnd", "AnchorClose",
                      "Href:area.htm", "AnchorEnd",                                   // area
-                     "Href:spaced.htm", "AnchorEnd", "AnchorClose",                  //
+                     "Href:spaced.htm", "AnchorEnd", "AnchorClose",
                      "AnchorEnd", "AnchorClose",                                     // href=""
                      "AnchorEnd", "AnchorClose",                                     // href="" title="t"
-                     "Event:over()", "Event:out()", "AnchorEnd", "AnchorClose",      //
+                     "Event:over()", "Event:out()", "AnchorEnd", "AnchorClose",
                      "AnchorEnd",                                                    // abbr
                      "Href:wrapped.htm", "AnchorEnd", "AnchorClose"}},
         FixtureCase{"images.html",
-                    {"ImageStart", "Source:a.gif", "Alt:Home page", "ImageEnd",                      //
-                     "ImageStart", "Source:b.gif", "Alt:B", "ImageEnd",                              //
-                     "ImageStart", "Source:low.gif", "Source:dyn.avi", "Source:main.gif", "ImageEnd",  //
+                    {"ImageStart", "Source:a.gif", "Alt:Home page", "ImageEnd",
+                     "ImageStart", "Source:b.gif", "Alt:B", "ImageEnd",
+                     "ImageStart", "Source:low.gif", "Source:dyn.avi", "Source:main.gif", "ImageEnd",
                      "ImageStart", "Source:movie.swf", "ImageEnd",                                   // embed
                      "ImageStart", "Source:x.gif", "ImageEnd",                                       // xsrc
-                     "ImageStart", "Source:after-empty-alt.gif", "ImageEnd",                         //
+                     "ImageStart", "Source:after-empty-alt.gif", "ImageEnd",
                      "Source:button.gif",                                                            // input
                      "Source:sound.wav", "ImageEnd"}},                                               // bgsound
         FixtureCase{"frames.html",
-                    {"Frame:left.htm", "Frame:right.htm", "Frame:'inline.htm'",  //
+                    {"Frame:left.htm", "Frame:right.htm", "Frame:'inline.htm'",
                      "Background:bg.gif", "Background:table.gif", "Background:row.gif",
                      "Background:cell.gif"}},
         FixtureCase{"head.html",
@@ -140,20 +145,21 @@ INSTANTIATE_TEST_SUITE_P(
                      "Meta:<META NAME=\"keywords\" CONTENT=\"a,b\">",
                      "LinkTag:<link rel=\"stylesheet\" type=\"text/css\" href=\"style.css\">",
                      "BaseTag:<base href=\"", "BaseHref:http://example.com/dir/", "BaseEnd:>",
-                     "BaseTag:<base href=\"", "BaseHref:other/", "BaseEnd:>",  //
+                     "BaseTag:<base href=\"", "BaseHref:other/", "BaseEnd:>",
                      "Action:/cgi-bin/post.pl"}},
         FixtureCase{"objects.html",
-                    {"ObjectStart", "Codebase:http://plugins.example.com/cab/", "ObjectEnd",  //
+                    {"ObjectStart", "Codebase:http://plugins.example.com/cab/", "ObjectEnd",
                      "Source:\"movie.swf\"", "Source:\"Pic.GIF\"",                            // params
-                     "AppletStart", "Codebase:classes/", "Code:Main.class", "ObjectEnd",      //
-                     "Source:\"img/title.jpg\"",                                              //
+                     "AppletStart", "Codebase:classes/", "Code:Main.class", "ObjectEnd",
+                     "Source:\"img/title.jpg\"",
                      "AppletStart", "Code:Tool", "ObjectEnd"}},
         FixtureCase{"scripts.html",
                     {"ScriptStart", "Source:\"JavaScript\"", "Source:\"img/a.gif\"", "Source:'page.htm'",
                      // The string that fails at "> ends at the next double quote.
-                     "Source:'w.htm'", "Source:\");\nvar s = 'it is' + \"", "ScriptEnd",  //
+                     "Source:'w.htm'", "Source:\");\nvar s = 'it is' + \"", "ScriptEnd",
                      "ScriptStart", "Source:\"text/css\"", "Source:\"bg.png\"", "ScriptEnd",
                      "Href:after.htm", "AnchorEnd", "AnchorClose"}}),
+    // clang-format on
     [](const auto& info) {
         std::string name = info.param.file;
         return name.substr(0, name.find('.'));
@@ -162,7 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
 // A pass that writes back everything it is handed reproduces the page: the
 // scanner loses nothing but the parts of a base tag around its value.
 TEST(HtmlScanner, PassThroughReproducesPagesWithoutBaseTags) {
-    for (const char* file : {"anchors.html", "images.html", "frames.html", "objects.html", "scripts.html"}) {
+    for (const char* file :
+         {"anchors.html", "images.html", "frames.html", "objects.html", "scripts.html"}) {
         SCOPED_TRACE(file);
         std::string page = fwtest::ReadFile(Fixture(file));
         EXPECT_EQ(PassedThrough(page), page);
@@ -180,7 +187,8 @@ TEST(HtmlScanner, EmptyValuesAddNothingAndReturnToTheirTag) {
         const char* page;
         std::vector<std::string> events;
     } cases[] = {
-        {"<a href=\"\">t</a><a href=\"n.htm\">", {"AnchorEnd", "AnchorClose", "Href:n.htm", "AnchorEnd"}},
+        {"<a href=\"\">t</a><a href=\"n.htm\">",
+         {"AnchorEnd", "AnchorClose", "Href:n.htm", "AnchorEnd"}},
         {"<a href=''>t<a href='n.htm'>", {"AnchorEnd", "Href:n.htm", "AnchorEnd"}},
         {"<a href=>t", {"AnchorEnd"}},
         {"<a href=\"\" name=\"n\">", {"AnchorEnd"}},
@@ -231,8 +239,8 @@ TEST(HtmlScanner, AttributeIsFoundAnywhereInsideItsTagOnly) {
 TEST(HtmlScanner, UntrustedBytesAreScannedAsText) {
     using namespace std::string_literals;
     std::string page = "\xff\xfe<a href=\"x\0y.htm\">\0</a><img src=\xc3(.gif>\x80"s;
-    EXPECT_THAT(EventsOf(page), ElementsAre("Href:x\0y.htm"s, "AnchorEnd", "AnchorClose", "ImageStart",
-                                            "Source:\xc3(.gif", "ImageEnd"));
+    EXPECT_THAT(EventsOf(page), ElementsAre("Href:x\0y.htm"s, "AnchorEnd", "AnchorClose",
+                                            "ImageStart", "Source:\xc3(.gif", "ImageEnd"));
     EXPECT_EQ(PassedThrough(page), page);
 }
 
@@ -290,11 +298,11 @@ TEST(HtmlScanner, HugeTagDoesNotGrowMemoryWithItsSize) {
     }
     // Keeps no copies of what it is handed.
     class Counter : public HtmlScanner {
-    public:
+      public:
         size_t href_bytes = 0;
         int images = 0;
 
-    protected:
+      protected:
         void OnHref(std::string_view v) override { href_bytes += v.size(); }
         void OnImageEnd() override { ++images; }
     } scanner;
@@ -337,7 +345,7 @@ TEST(HtmlScanner, UnoverriddenActionsDropTheirText) {
     // The base class does nothing, so a pass that overrides only OnText sees
     // the page without the link values.
     class TextOnly : public HtmlScanner {
-    protected:
+      protected:
         void OnText(std::string_view v) override { Emit(v); }
     } scanner;
     std::ostringstream out;

@@ -12,7 +12,8 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
     std::string out;
     out.reserve(text.size());
     size_t pos = 0;
-    for (size_t hit; (hit = text.find(from, pos)) != std::string_view::npos; pos = hit + from.size()) {
+    for (size_t hit; (hit = text.find(from, pos)) != std::string_view::npos;
+         pos = hit + from.size()) {
         out.append(text.substr(pos, hit - pos));
         out.append(to);
     }
@@ -27,7 +28,9 @@ std::string DecodeEntities(std::string_view text) {
     return ReplaceAll(ReplaceAll(text, "&amp;", "&"), "&nbsp;", " ");
 }
 
-std::string SpacesToEscapes(std::string_view text) { return ReplaceAll(text, " ", "%20"); }
+std::string SpacesToEscapes(std::string_view text) {
+    return ReplaceAll(text, " ", "%20");
+}
 
 std::string CollapseWhitespace(std::string_view text) {
     std::string out;
@@ -101,8 +104,9 @@ std::vector<std::string> ScriptLinkTest::Split(std::string_view list) {
 
 bool ScriptLinkTest::Listed(std::string_view extension, bool page) const {
     const auto& set = page ? page_extensions_ : extensions_;
-    return std::any_of(set.begin(), set.end(),
-                       [&](const std::string& item) { return platform::EqualsIgnoreCase(item, extension); });
+    return std::any_of(set.begin(), set.end(), [&](const std::string& item) {
+        return platform::EqualsIgnoreCase(item, extension);
+    });
 }
 
 bool ScriptLinkTest::IsLink(std::string_view text, bool page) const {

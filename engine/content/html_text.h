@@ -46,7 +46,7 @@ std::string TagValue(std::string_view tag, std::string_view word);
 // construction; items are trimmed and matched in any case, empty items are
 // ignored. Thread-safe for reading once built.
 class ScriptLinkTest {
-public:
+  public:
     ScriptLinkTest(std::string_view extensions, std::string_view page_extensions);
 
     // The text after the last "." names a listed extension (the page list
@@ -54,7 +54,7 @@ public:
     // the last "." before the first "?" and that "?" is tested the same way.
     bool IsLink(std::string_view text, bool page) const;
 
-private:
+  private:
     static std::vector<std::string> Split(std::string_view list);
     bool Listed(std::string_view extension, bool page) const;
 

@@ -14,7 +14,7 @@ TEST(HtmlText, DecodeEntitiesDecodesAmpersandThenNbspOnly) {
     } cases[] = {
         {"a.htm?x=1&amp;y=2", "a.htm?x=1&y=2"},
         {"A&nbsp;B", "A B"},
-        {"&amp;nbsp;", " "},        // decoded in that order
+        {"&amp;nbsp;", " "},  // decoded in that order
         {"&lt;&gt;&quot;&#32;", "&lt;&gt;&quot;&#32;"},
         {"&AMP; &amp", "&AMP; &amp"},
         {"", ""},
@@ -69,23 +69,26 @@ TEST(HtmlText, TagValueTakesTheLowerCasedValueAfterTheWord) {
 }
 
 TEST(HtmlText, ScriptLinkTestUsesTheExtensionBeforeTheQuery) {
-    ScriptLinkTest test("gif,jpg,htm,html,js,swf,class,xml,jar,asp,pl,cfm,css", "htm,html,asp,pl,cfm");
+    ScriptLinkTest test("gif,jpg,htm,html,js,swf,class,xml,jar,asp,pl,cfm,css",
+                        "htm,html,asp,pl,cfm");
     struct Case {
         const char* text;
         bool link;
         bool page;
     } cases[] = {
+        // clang-format off
         {"img/a.gif", true, false},
         {"page.htm", true, true},
         {"Page.HTML", true, true},
         {"script.js", true, false},
-        {"search.asp?q=1.5", true, true},    // by the text before "?"
+        {"search.asp?q=1.5", true, true},  // by the text before "?"
         {"a.b/run.pl?x=y?z", true, true},
         {"noextension", false, false},
         {"file.exe", false, false},
         {"dir.htm/file", false, false},
         {"x.gif.", false, false},
         {"?q=a.gif", true, false},
+        // clang-format on
     };
     for (const Case& c : cases) {
         EXPECT_EQ(test.IsLink(c.text, false), c.link) << c.text;

@@ -32,38 +32,29 @@ std::unordered_map<std::string, unsigned long>& NextCounters() {
     return counters;
 }
 
-bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20; }
+bool IsControl(char c) {
+    return static_cast<unsigned char>(c) < 0x20;
+}
 
 // Characters a stored file name may not hold (kept so a copy can go to any
 // file system), and control characters.
 bool IsForbiddenInName(char c) {
-    switch (c) {
-        case '\\': case '/': case ':': case '*': case '?': case '"':
-        case '<': case '>': case '|': case '=': case '&':
-            return true;
-        default:
-            return IsControl(c);
-    }
+    return IsControl(c) || std::string_view("\\/:*?\"<>|=&").find(c) != std::string_view::npos;
 }
 
 // Where a directory taken from the URL is cut.
 bool EndsDirectory(char c) {
-    switch (c) {
-        case ':': case '*': case '?': case '"': case '<': case '>': case '|': case '=': case '&':
-            return true;
-        default:
-            return IsControl(c);
-    }
+    return IsControl(c) || std::string_view(":*?\"<>|=&").find(c) != std::string_view::npos;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
+bool IsHexDigit(char c) {
     c = platform::ToLowerAscii(c);
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
 }
 
-bool IsDotSegment(std::string_view s) { return s == "." || s == ".."; }
+bool IsDotSegment(std::string_view s) {
+    return s == "." || s == "..";
+}
 
 std::string SafeSegment(std::string_view s) {
     if (s.empty() || IsDotSegment(s)) return "_";
@@ -89,8 +80,8 @@ std::string FileNameOf(std::string_view file, bool ftp) {
     std::string name;
     name.reserve(file.size());
     for (size_t i = 0; i < file.size(); ++i) {
-        if (file[i] == '%' && i + 2 < file.size() && HexValue(file[i + 1]) >= 0 &&
-            HexValue(file[i + 2]) >= 0) {
+        if (file[i] == '%' && i + 2 < file.size() && IsHexDigit(file[i + 1]) &&
+            IsHexDigit(file[i + 2])) {
             name.push_back(file.substr(i + 1, 2) == "20" ? ' ' : '_');
             i += 2;
         } else {
@@ -158,13 +149,18 @@ std::string CountedName(const NameParts& parts, unsigned long n, bool short_name
 // Picks a free name for `name` in directory `dir` (ending in "/"); the caller
 // holds NameMutex. False when the disk cannot be examined or the counters run
 // out.
-bool UniqueName(const std::string& dir, const std::string& name, bool short_names, std::string* path) {
+bool UniqueName(const std::string& dir, const std::string& name, bool short_names,
+                std::string* path) {
     NameParts parts = SplitName(name, short_names);
     std::string first = dir + (short_names ? parts.base + parts.extension : name);
     switch (ProbeName(first)) {
-        case Probe::kFree: *path = std::move(first); return true;
-        case Probe::kError: return false;
-        case Probe::kTaken: break;
+        case Probe::kFree:
+            *path = std::move(first);
+            return true;
+        case Probe::kError:
+            return false;
+        case Probe::kTaken:
+            break;
     }
     std::string key = dir;
     key += '\0';
@@ -197,7 +193,9 @@ std::string DataRoot(std::string_view data_dir) {
     return root;
 }
 
-bool WithinLimit(const std::string& path, size_t root) { return path.size() - root <= kMaxStoredPath; }
+bool WithinLimit(const std::string& path, size_t root) {
+    return path.size() - root <= kMaxStoredPath;
+}
 
 uint64_t Fnv1a(std::string_view text) {
     uint64_t hash = 14695981039346656037ULL;
@@ -224,7 +222,8 @@ std::string FallbackExtension(std::string_view url) {
     return "." + std::string(ext);
 }
 
-bool FallbackPath(std::string_view url, std::string_view data_dir, unsigned flags, std::string* path) {
+bool FallbackPath(std::string_view url, std::string_view data_dir, unsigned flags,
+                  std::string* path) {
     bool short_names = flags & kShortNames;
     std::string dir = DataRoot(data_dir);
     size_t root = dir.size();
@@ -263,7 +262,8 @@ std::string HostDirectoryName(std::string_view host) {
 bool MakeLocalPath(const FileNameLock&, std::string_view url, std::string_view data_dir,
                    unsigned flags, std::string* path) {
     size_t scheme_end = url.find("://");
-    std::string_view rest = scheme_end == std::string_view::npos ? std::string_view() : url.substr(scheme_end + 3);
+    std::string_view rest =
+        scheme_end == std::string_view::npos ? std::string_view() : url.substr(scheme_end + 3);
     size_t first = rest.find('/');
     if (first == std::string_view::npos || first == 0) {
         path->clear();
@@ -273,7 +273,8 @@ bool MakeLocalPath(const FileNameLock&, std::string_view url, std::string_view d
     std::string_view host = rest.substr(0, first);
     host = host.substr(0, host.find(':'));
     std::string_view file = rest.substr(last + 1);
-    std::string_view directory = first == last ? std::string_view() : rest.substr(first + 1, last - first - 1);
+    std::string_view directory =
+        first == last ? std::string_view() : rest.substr(first + 1, last - first - 1);
     bool short_names = flags & kShortNames;
     bool ftp = url.size() >= 3 && platform::EqualsIgnoreCase(url.substr(0, 3), "ftp");
 
@@ -325,8 +326,10 @@ std::string_view ExtensionFix(bool html, std::string_view content_type, std::str
     if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash)) {
         extension = platform::ToLowerAscii(path.substr(dot));
     }
-    if (html) return std::string_view(extension).substr(0, 4) == ".htm" ? std::string_view() : ".htm";
-    if (platform::EqualsIgnoreCase(content_type, "application/pdf") && extension != ".pdf") return ".pdf";
+    if (html)
+        return std::string_view(extension).substr(0, 4) == ".htm" ? std::string_view() : ".htm";
+    if (platform::EqualsIgnoreCase(content_type, "application/pdf") && extension != ".pdf")
+        return ".pdf";
     return {};
 }
 

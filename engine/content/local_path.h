@@ -16,10 +16,10 @@
 namespace fw {
 
 // FileFlags bits (engine preference).
-inline constexpr unsigned kShortNames = 1;       // names cut to 8 characters, extensions to 4
-inline constexpr unsigned kKeepDirectories = 2;  // keep the URL's directories below the host's
-inline constexpr unsigned kHostDirectory = 4;    // one directory per host
-inline constexpr unsigned kHostDirectoryAlt = 8; // same as kHostDirectory
+inline constexpr unsigned kShortNames = 1;        // names cut to 8 characters, extensions to 4
+inline constexpr unsigned kKeepDirectories = 2;   // keep the URL's directories below the host's
+inline constexpr unsigned kHostDirectory = 4;     // one directory per host
+inline constexpr unsigned kHostDirectoryAlt = 8;  // same as kHostDirectory
 
 // Longest path, relative to the data directory, that a URL is stored under
 // (the width of the project table's FILE column, so it is never cut).
@@ -29,13 +29,13 @@ inline constexpr size_t kMaxStoredPath = 240;
 // files for as long as the object lives. Functions that choose names take it
 // as a parameter to show that the caller holds it.
 class FileNameLock {
-public:
+  public:
     FileNameLock();
     ~FileNameLock();
     FileNameLock(const FileNameLock&) = delete;
     FileNameLock& operator=(const FileNameLock&) = delete;
 
-private:
+  private:
     std::unique_lock<std::mutex> lock_;
 };
 
@@ -82,6 +82,7 @@ std::string_view ExtensionFix(bool html, std::string_view content_type, std::str
 // below the leading directories the two share, then the rest of the target.
 // The target is replaced only when the result is shorter than `capacity`;
 // returns whether it was.
-bool RelativePath(std::string_view from, std::string* target, size_t capacity, char separator = '/');
+bool RelativePath(std::string_view from, std::string* target, size_t capacity,
+                  char separator = '/');
 
 }  // namespace fw

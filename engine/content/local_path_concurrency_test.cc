@@ -25,8 +25,8 @@ TEST(FileNameLock, ThreadsChoosingTheSameNameGetDistinctFiles) {
                 FileNameLock lock;
                 std::string path;
                 unsigned flags = i % 2 ? 4 : 5;
-                if (ChooseLocalPath(lock, "http://h/d" + std::to_string(t) + "/longfilename.html", data.path(),
-                                    flags, &path) &&
+                if (ChooseLocalPath(lock, "http://h/d" + std::to_string(t) + "/longfilename.html",
+                                    data.path(), flags, &path) &&
                     platform::OpenCreatingDirectories(path)) {
                     chosen[t].push_back(path);
                 }

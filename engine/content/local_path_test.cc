@@ -109,12 +109,14 @@ TEST(MakeLocalPath, TakenNamesGetACounter) {
         {4, {"http://h/a/readme", "http://h/b/readme"}, {"h/readme", "h/readme2"}},
         {4, {"http://h/a/.profile", "http://h/b/.profile"}, {"h/.profile", "h/2.profile"}},
         {5,
-         {"http://h/a/longfilename.html", "http://h/b/longfilename.html", "http://h/c/longfilename.html",
-          "http://h/d/longfilename.html", "http://h/e/longfilename.html", "http://h/f/longfilename.html",
-          "http://h/g/longfilename.html", "http://h/h/longfilename.html", "http://h/i/longfilename.html",
-          "http://h/j/longfilename.html"},
+         {"http://h/a/longfilename.html", "http://h/b/longfilename.html",
+          "http://h/c/longfilename.html", "http://h/d/longfilename.html",
+          "http://h/e/longfilename.html", "http://h/f/longfilename.html",
+          "http://h/g/longfilename.html", "http://h/h/longfilename.html",
+          "http://h/i/longfilename.html", "http://h/j/longfilename.html"},
          {"h/longfile.htm", "h/longfil2.htm", "h/longfil3.htm", "h/longfil4.htm", "h/longfil5.htm",
-          "h/longfil6.htm", "h/longfil7.htm", "h/longfil8.htm", "h/longfil9.htm", "h/longfi10.htm"}},
+          "h/longfil6.htm", "h/longfil7.htm", "h/longfil8.htm", "h/longfil9.htm",
+          "h/longfi10.htm"}},
     };
     for (const Sequence& s : sequences) {
         fwtest::TempDir data;
@@ -155,7 +157,8 @@ TEST(MakeLocalPath, PathRelativeToTheDataDirectoryIsLimited) {
     EXPECT_FALSE(MakeLocalPath(lock, fits, dir, 4, &path));
     EXPECT_EQ(path, "unchanged");
     // One byte longer fails at once.
-    EXPECT_FALSE(MakeLocalPath(lock, "http://" + host + "/" + std::string(36, 'f') + ".htm", dir, 4, &path));
+    EXPECT_FALSE(
+        MakeLocalPath(lock, "http://" + host + "/" + std::string(36, 'f') + ".htm", dir, 4, &path));
     EXPECT_EQ(path, "unchanged");
     // A name over 260 characters is replaced, so it fits.
     ASSERT_TRUE(MakeLocalPath(lock, "http://h/" + std::string(261, 'n'), dir, 4, &path));
@@ -224,9 +227,9 @@ TEST(RelativePath, FromOneStoredFileToAnother) {
         {"h/a.htm", "h/b/c.htm", '/', "b/c.htm"},
         {"h/x/y.htm", "h/b/c.htm", '/', "../b/c.htm"},
         {"h/a.htm", "h/a.htm", '/', "a.htm"},
-        {"ab/x.htm", "a/y.htm", '/', "../a/y.htm"},   // a prefix is not a shared directory
+        {"ab/x.htm", "a/y.htm", '/', "../a/y.htm"},  // a prefix is not a shared directory
         {"h/a/b/c.htm", "x.htm", '/', "../../../x.htm"},
-        {"H/a.htm", "h/b.htm", '/', "../h/b.htm"},    // case counts
+        {"H/a.htm", "h/b.htm", '/', "../h/b.htm"},  // case counts
         {"h\\a\\b.htm", "h\\c\\d.gif", '\\', "..\\c\\d.gif"},
     };
     for (const Case& c : cases) {

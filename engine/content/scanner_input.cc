@@ -9,7 +9,9 @@
 
 namespace fw {
 
-ScannerInput::~ScannerInput() { Close(); }
+ScannerInput::~ScannerInput() {
+    Close();
+}
 
 void ScannerInput::Close() {
     if (fd_ >= 0) ::close(fd_);

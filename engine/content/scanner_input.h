@@ -6,9 +6,9 @@
 //
 // Untrusted pages may hold constructs (tags, attribute values, quoted strings)
 // of any length, and the generated scanner grows its buffer to hold the token
-// it is matching. Every construct the scanners match ends at the first ">"
-// after its start, or is short by construction, so the source bounds what a
-// token can span: once `window` bytes have gone by without a ">", it reports
+// it is matching. No token of the scanners holds a ">" except as its last
+// character (or within a short run of a fixed bound), so the source bounds
+// what a token can span: once `window` bytes have gone by without a ">", it reports
 // a break (a pretend end of input). The scanner then takes the longest match
 // it has, and resumes with the rest of the input as if it were a new file.
 // A construct longer than the window is therefore seen in pieces, and the
@@ -22,8 +22,7 @@
 namespace fw {
 
 class ScannerInput {
-public:
-    static constexpr size_t kBufferSize = 16 * 1024;     // the scanners' initial buffer
+  public:
     static constexpr size_t kDefaultWindow = 1024 * 1024;
 
     ScannerInput() = default;
@@ -52,7 +51,7 @@ public:
     // True when a read failed since the last OpenFile/SetText.
     bool failed() const { return failed_; }
 
-private:
+  private:
     void Close();
     void Account(const char* data, size_t size);
 

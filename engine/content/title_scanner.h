@@ -20,7 +20,7 @@
 namespace fw {
 
 class TitleScanner : public TitleFlexLexer {
-public:
+  public:
     static constexpr size_t kMaxTitleBytes = 1024;
 
     TitleScanner();
@@ -33,7 +33,7 @@ public:
     std::string ScanFile(const std::string& path);
     std::string ScanText(std::string_view page);
 
-private:
+  private:
     // Generated from title_scanner.l.
     int yylex() override;
     int LexerInput(char* buf, int max_size) override;

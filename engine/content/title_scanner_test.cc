@@ -15,13 +15,13 @@ TEST(TitleScanner, TakesTheFirstTitleAsWritten) {
         const char* title;
     } cases[] = {
         {"<html><head><title>My Page</title></head>", "My Page"},
-        {"< TITLE\t>  Spaced  </TITLE>", "Spaced  "},     // blanks after ">" skipped, trailing kept
+        {"< TITLE\t>  Spaced  </TITLE>", "Spaced  "},  // blanks after ">" skipped, trailing kept
         {"<title>\n  Next line</title>", "Next line"},
-        {"<title>First\nSecond</title>", "First"},         // a line feed ends it
-        {"<title>A &amp; B\r</title>", "A &amp; B\r"},     // not decoded; CR is text
+        {"<title>First\nSecond</title>", "First"},      // a line feed ends it
+        {"<title>A &amp; B\r</title>", "A &amp; B\r"},  // not decoded; CR is text
         {"<title>a > b</title>", "a > b"},
         {"<title>One</title><title>Two</title>", "One"},
-        {"<title></title><title>Two</title>", ""},         // the first title decides
+        {"<title></title><title>Two</title>", ""},  // the first title decides
         {"<p>no title here</p>", ""},
         {"<titles>x</titles>", ""},
         {"<title>open to the end", "open to the end"},
