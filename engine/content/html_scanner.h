@@ -64,32 +64,48 @@ class HtmlScanner : public HtmlFlexLexer {
     // the page back out call it from their actions.
     void Emit(std::string_view text);
 
-    // Link-bearing constructs. Each receives the matched text.
-    virtual void OnHref(std::string_view value);            // anchor/area href
-    virtual void OnEventAttribute(std::string_view value);  // onclick, onmouseover, onmouseout
-    virtual void OnMeta(std::string_view tag);              // a whole meta tag
-    virtual void OnFrameSource(std::string_view value);     // frame/iframe src
-    virtual void OnSource(std::string_view value);          // img/embed/bgsound/input src;
-                                                            // quoted strings (quotes included)
-                                                            // in scripts and params
+    // The actions, in the order of the scanner's table. Those taking text
+    // receive the matched text; the others mark where a construct starts or
+    // ends, next to the OnText of its own text.
+
+    // The href value of an anchor (and of area and any other tag beginning
+    // with "a" that has no rule of its own).
+    virtual void OnHref(std::string_view value);
+    // An onclick, onmouseover or onmouseout value inside such a tag.
+    virtual void OnEventAttribute(std::string_view value);
+    // A whole meta tag, "<" to ">".
+    virtual void OnMeta(std::string_view tag);
+    // The src value of a frame or iframe (a blank before it reaches no action).
+    virtual void OnFrameSource(std::string_view value);
+    // The src, lowsrc or dynsrc value of an image, embed, bgsound or input
+    // tag; or a quoted string (quotes included) in a script, style or param.
+    virtual void OnSource(std::string_view value);
     virtual void OnAltText(std::string_view value);
-    virtual void OnBackground(std::string_view value);  // body/table/td/tr background
-    virtual void OnText(std::string_view text);         // everything else
-    virtual void OnBaseTag(std::string_view text);      // "<base ... href=" up to the value
+    // The background value of a body, table, td or tr tag.
+    virtual void OnBackground(std::string_view value);
+    // Everything no other action takes.
+    virtual void OnText(std::string_view text);
+    // A base tag: its start up to the href value, the value, and its ">".
+    // What lies around the value in the tag reaches no action.
+    virtual void OnBaseTag(std::string_view text);
     virtual void OnBaseHref(std::string_view value);
-    virtual void OnBaseEnd(std::string_view text);  // the ">" closing the base tag
-    virtual void OnAnchorEnd();                     // after the anchor tag's ">"
-    virtual void OnAnchorClose();                   // before "</a>"
-    virtual void OnImageStart();                    // before "<img" / "<embed"
-    virtual void OnImageEnd();                      // after the image tag's ">"
-    virtual void OnObjectStart(bool applet);        // before "<object" / "<applet"
-    virtual void OnObjectEnd();                     // after the object tag's ">"
-    virtual void OnScriptStart();                   // before "<script" / "<style"
-    virtual void OnScriptEnd();                     // after "</script>" / "</style>"
+    virtual void OnBaseEnd(std::string_view text);
+    virtual void OnAnchorEnd();    // after the anchor tag's ">"
+    virtual void OnAnchorClose();  // before "</a>"
+    virtual void OnImageStart();   // before "<img" or "<embed"
+    virtual void OnImageEnd();     // after the image tag's ">"
+    // Before "<object" (false) or "<applet" (true).
+    virtual void OnObjectStart(bool applet);
+    virtual void OnObjectEnd();    // after the object or applet tag's ">"
+    virtual void OnScriptStart();  // before "<script" or "<style"
+    virtual void OnScriptEnd();    // after "</script>" or "</style>"
+    // The codebase and code values of an object or applet tag.
     virtual void OnCodebase(std::string_view value);
     virtual void OnCode(std::string_view value);
+    // The action value of a form tag.
     virtual void OnFormAction(std::string_view value);
-    virtual void OnLinkTag(std::string_view tag);  // a whole link tag
+    // A whole link tag, "<" to ">".
+    virtual void OnLinkTag(std::string_view tag);
 
   private:
     // Generated from html_scanner.l.
