@@ -323,10 +323,11 @@ TEST(HtmlScanner, ScansAgainFromAFreshState) {
     EXPECT_THAT(scanner.events, ElementsAre("Href:y.htm", "AnchorEnd"));
 }
 
-TEST(HtmlScanner, MissingFileFails) {
+TEST(HtmlScanner, UnreadableFileFails) {
     fwtest::TempDir dir;
     EventRecorder scanner;
     EXPECT_FALSE(scanner.ScanFile(dir / "missing.html"));
+    EXPECT_FALSE(scanner.ScanFile(dir.path()));  // opens, but cannot be read
     EXPECT_THAT(scanner.events, IsEmpty());
 }
 

@@ -16,11 +16,11 @@ ScannerInput::~ScannerInput() {
 void ScannerInput::Close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    text_ = {};
 }
 
 bool ScannerInput::OpenFile(const std::string& path) {
     Close();
-    text_ = {};
     since_close_ = 0;
     break_pending_ = false;
     failed_ = false;

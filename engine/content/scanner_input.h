@@ -37,6 +37,9 @@ class ScannerInput {
     // Reads from `text` from now on. REQUIRES: `text` outlives the scan.
     void SetText(std::string_view text);
 
+    // Lets go of the file or text; the source is empty afterwards.
+    void Close();
+
     // Bytes that may pass without a ">" before a break is reported.
     // REQUIRES: window > 0.
     void set_window(size_t window) { window_ = window; }
@@ -52,7 +55,6 @@ class ScannerInput {
     bool failed() const { return failed_; }
 
   private:
-    void Close();
     void Account(const char* data, size_t size);
 
     int fd_ = -1;
