@@ -55,9 +55,12 @@ class HtmlScanner : public HtmlFlexLexer {
     void set_output(std::ostream* out) { output_ = out; }
     std::ostream* output() const { return output_; }
 
-    // Bytes a construct may span without a ">" before it is cut (tests use a
-    // small window). REQUIRES: bytes > 0.
-    void set_input_window(size_t bytes) { input_.set_window(bytes); }
+    // Bytes a construct may span without a ">" before it is cut, and the
+    // largest single read (tests use small ones). REQUIRES: both > 0.
+    void set_input_window(size_t bytes, size_t max_read = SIZE_MAX) {
+        input_.set_window(bytes);
+        input_.set_max_read(max_read);
+    }
 
   protected:
     // Writes `text` to the output stream, when there is one. Passes that write

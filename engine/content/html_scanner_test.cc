@@ -260,6 +260,20 @@ TEST(HtmlScanner, ConstructLongerThanTheWindowIsSeenInPiecesAndNothingIsLost) {
     EXPECT_EQ(PassedThrough(page, 256), page);
 }
 
+TEST(HtmlScanner, BreaksAnywhereLoseNothing) {
+    // Byte-sized reads with a tiny window cut the input at every position.
+    for (const char* file : {"anchors.html", "images.html", "objects.html", "scripts.html"}) {
+        SCOPED_TRACE(file);
+        std::string page = fwtest::ReadFile(Fixture(file));
+        PassThrough scanner;
+        std::ostringstream out;
+        scanner.set_output(&out);
+        scanner.set_input_window(1, 1);
+        ASSERT_TRUE(scanner.ScanText(page));
+        EXPECT_EQ(out.str(), page);
+    }
+}
+
 TEST(HtmlScanner, ShortConstructsAreNotAffectedByTheWindow) {
     // Every construct here ends within 64 bytes of the previous ">".
     std::string page;

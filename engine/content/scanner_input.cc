@@ -43,7 +43,7 @@ int ScannerInput::Read(char* buf, int max_size) {
         break_pending_ = true;
         return 0;
     }
-    size_t want = static_cast<size_t>(max_size);
+    size_t want = std::min(static_cast<size_t>(max_size), max_read_);
     size_t got = 0;
     if (fd_ >= 0) {
         ssize_t n;

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,10 @@ class ScannerInput {
     // REQUIRES: window > 0.
     void set_window(size_t window) { window_ = window; }
 
+    // Caps every read (tests use tiny reads to place breaks anywhere).
+    // REQUIRES: max_read > 0.
+    void set_max_read(size_t max_read) { max_read_ = max_read; }
+
     // Copies up to max_size bytes into `buf`. Returns the count, 0 at the
     // end of the input or at a break, -1 on a read error.
     int Read(char* buf, int max_size);
@@ -61,6 +66,7 @@ class ScannerInput {
     std::string_view text_;   // memory source; empty when reading a file
     size_t since_close_ = 0;  // bytes handed out since the last ">"
     size_t window_ = kDefaultWindow;
+    size_t max_read_ = SIZE_MAX;
     bool break_pending_ = false;  // the last 0 from Read was a break
     bool failed_ = false;
 };
