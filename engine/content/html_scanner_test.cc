@@ -166,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // A pass that writes back everything it is handed reproduces the page: the
-// scanner loses nothing but the parts of a base tag around its value.
+// scanner loses nothing but the parts of a base tag around its value and a
+// blank before a frame's src value.
 TEST(HtmlScanner, PassThroughReproducesPagesWithoutBaseTags) {
     for (const char* file :
          {"anchors.html", "images.html", "frames.html", "objects.html", "scripts.html"}) {
@@ -245,7 +246,7 @@ TEST(HtmlScanner, UntrustedBytesAreScannedAsText) {
 }
 
 TEST(HtmlScanner, ConstructLongerThanTheWindowIsSeenInPiecesAndNothingIsLost) {
-    // The window is checked between 16 KB reads.
+    // The window is checked between reads, which are 16 KB here.
     std::string value(100000, 'v');
     std::string page = "<a href=\"" + value + "\">t</a><img src=after.gif>";
     EventRecorder scanner;
