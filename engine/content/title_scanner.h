@@ -13,6 +13,7 @@
 #undef yyFlexLexer
 #define yyFlexLexer TitleFlexLexer
 #include <FlexLexer.h>
+#undef yyFlexLexer
 #endif
 
 #include "engine/content/scanner_input.h"
