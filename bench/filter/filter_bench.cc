@@ -118,6 +118,11 @@ BENCHMARK(BM_GrepClassFirst)->Unit(benchmark::kMillisecond);
 void BM_GrepFrequentClassRun(benchmark::State& state) { SearchFiles(state, "[a-e]+xyzzy"); }
 BENCHMARK(BM_GrepFrequentClassRun)->Unit(benchmark::kMillisecond);
 
+// Repetitions that backtracking would take quadratic time over: the search
+// hands over to the linear matcher.
+void BM_GrepNestedRepetition(benchmark::State& state) { SearchFiles(state, "e.*t.*xq"); }
+BENCHMARK(BM_GrepNestedRepetition)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

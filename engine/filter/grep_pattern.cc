@@ -1,5 +1,6 @@
 #include "engine/filter/grep_pattern.h"
 
+#include <algorithm>
 #include <cstring>
 
 #ifdef __SSE2__
@@ -214,7 +215,8 @@ public:
     explicit Threads(size_t states) : start_(states, -1) { used_.reserve(states); }
 
     // Adds a thread; of two in the same state the earlier start survives. A
-    // state whose start improves is listed again so its moves are redone.
+    // state whose start improves is listed once more, which is harmless: the
+    // walks over the list read each state's current start.
     void Add(uint32_t state, int64_t start) {
         int64_t& held = start_[state];
         if (held >= 0 && held <= start) return;
@@ -328,18 +330,29 @@ int64_t GrepPattern::RunThreads(std::string_view text, size_t from) const {
                 now.Add(0, static_cast<int64_t>(pos));
             }
         }
-        // Moves that consume nothing; the list grows while it is walked.
-        for (size_t i = 0; i < now.used().size(); ++i) {
-            const uint32_t state = now.used()[i];
+        // Moves that consume nothing lead from element k to k + 1 only, so
+        // making them in element order gives every state its earliest start
+        // before its own moves are made.
+        uint32_t low = accept;
+        uint32_t high = 0;
+        for (uint32_t state : now.used()) {
             if (state == accept) continue;
             const uint32_t k = element_of(state);
+            low = std::min(low, k);
+            high = std::max(high, k);
+        }
+        for (uint32_t k = low; k < accept && k <= high; ++k) {
             const Element& e = program_[k];
-            const bool passes = state > accept                ? true
-                                : e.op == Op::Start           ? pos == 0
-                                : e.op == Op::End             ? pos == n
-                                                              : e.repeat == Repeat::ZeroOrMore ||
-                                                   e.repeat == Repeat::Optional;
-            if (passes) now.Add(k + 1, now.StartOf(state));
+            const bool passes = e.op == Op::Start ? pos == 0
+                                : e.op == Op::End ? pos == n
+                                                  : e.repeat == Repeat::ZeroOrMore ||
+                                                        e.repeat == Repeat::Optional;
+            int64_t start = passes ? now.StartOf(k) : -1;
+            const int64_t repeated = now.StartOf(accept + 1 + k);  // "e+" seen at least once
+            if (repeated >= 0 && (start < 0 || repeated < start)) start = repeated;
+            if (start < 0) continue;
+            now.Add(k + 1, start);
+            high = std::max(high, k + 1);
         }
         const int64_t matched = now.StartOf(accept);
         if (matched >= 0 && (best < 0 || matched < best)) best = matched;

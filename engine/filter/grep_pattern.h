@@ -63,7 +63,7 @@ private:
     using CharSet = std::array<bool, 256>;
 
     enum class Outcome { NoMatch, Match, GaveUp };
-    static constexpr size_t kBacktrackStepsPerByte = 32;
+    static constexpr size_t kBacktrackStepsPerByte = 8;
     static constexpr size_t kDefaultLimit = SIZE_MAX;
 
     // Matches the program from element k at pos by backtracking, spending
