@@ -89,8 +89,8 @@ const std::string& Html() {
     return html;
 }
 
-void SearchFiles(benchmark::State& state, const char* text) {
-    const std::string& html = Html();
+void SearchFiles(benchmark::State& state, const char* text, size_t files = kFiles) {
+    const std::string_view html = std::string_view(Html()).substr(0, files * kFileSize);
     fw::GrepPattern pattern;
     if (!pattern.Compile(text, nullptr)) {
         state.SkipWithError("pattern rejected");
@@ -98,8 +98,8 @@ void SearchFiles(benchmark::State& state, const char* text) {
     }
     for (auto _ : state) {
         int64_t found = 0;
-        for (size_t f = 0; f < kFiles; ++f) {
-            found += pattern.Find(std::string_view(html).substr(f * kFileSize, kFileSize)) >= 0;
+        for (size_t f = 0; f < files; ++f) {
+            found += pattern.Find(html.substr(f * kFileSize, kFileSize)) >= 0;
         }
         benchmark::DoNotOptimize(found);
     }
@@ -119,8 +119,8 @@ void BM_GrepFrequentClassRun(benchmark::State& state) { SearchFiles(state, "[a-e
 BENCHMARK(BM_GrepFrequentClassRun)->Unit(benchmark::kMillisecond);
 
 // Repetitions that backtracking would take quadratic time over: the search
-// hands over to the linear matcher.
-void BM_GrepNestedRepetition(benchmark::State& state) { SearchFiles(state, "e.*t.*xq"); }
+// hands over to the linear matcher. Slow, so over the first 20 files only.
+void BM_GrepNestedRepetition(benchmark::State& state) { SearchFiles(state, "e.*t.*xq", 20); }
 BENCHMARK(BM_GrepNestedRepetition)->Unit(benchmark::kMillisecond);
 
 }  // namespace
