@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/local_time.h"
 #include "platform/text.h"
 
 namespace fw {
@@ -54,9 +55,7 @@ std::optional<int> FieldValue(std::string_view s) {
 }  // namespace
 
 std::string HttpDate::Format(int64_t t) {
-    std::time_t tt = static_cast<std::time_t>(t);
-    std::tm tm{};
-    localtime_r(&tt, &tm);
+    std::tm tm = platform::LocalTime(static_cast<std::time_t>(t));
     char text[64];
     std::snprintf(text, sizeof text, "%s, %02d %s %d %02d:%02d:%02d GMT", kDays[tm.tm_wday % 7],
                   tm.tm_mday, kMonths[tm.tm_mon % 12], tm.tm_year + 1900, tm.tm_hour, tm.tm_min,
@@ -107,11 +106,11 @@ std::optional<int64_t> HttpDate::Parse(std::string_view text) {
     tm.tm_min = *minutes;
     tm.tm_sec = *seconds;
     tm.tm_isdst = -1;  // the system decides daylight saving for that date
-    std::time_t t = std::mktime(&tm);
-    // mktime reports failure as -1, which is also one second before 1970:
-    // either way it is no usable modification time.
-    if (t == static_cast<std::time_t>(-1)) return std::nullopt;
-    return static_cast<int64_t>(t);
+    // Failure looks like one second before 1970, which is no usable
+    // modification time either.
+    std::optional<std::time_t> t = platform::MakeLocalTime(tm);
+    if (!t) return std::nullopt;
+    return static_cast<int64_t>(*t);
 }
 
 }  // namespace fw
