@@ -98,18 +98,32 @@ bool BSocket::Connect(const BSockAddr& address) {
         valid_ = false;
         return false;
     }
-    int result;
-    do {
-        result = ::connect(fd_, address.get(), BSockAddr::size());
-    } while (result != 0 && errno == EINTR);
-    if (result != 0) {
-        SetLastSocketErrorFromErrno();
+    int error = 0;
+    if (::connect(fd_, address.get(), BSockAddr::size()) != 0) {
+        error = errno;
+        // An interrupted connect goes on in the background; calling connect
+        // again would only report it as already in progress.
+        if (error == EINTR) error = FinishInterruptedConnect();
+    }
+    if (error != 0) {
+        SetLastSocketError(SocketErrorFromErrno(error));
         valid_ = false;
         LogSocketError("BSocket::Connect ERROR: ");
         return false;
     }
     valid_ = true;
     return true;
+}
+
+int BSocket::FinishInterruptedConnect() {
+    pollfd p{fd_, POLLOUT, 0};
+    while (::poll(&p, 1, -1) < 0) {
+        if (errno != EINTR) return errno;
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
+    return error;
 }
 
 bool BSocket::Connect(const BSockAddr& address, const platform::StopEvent* stop) {

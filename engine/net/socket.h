@@ -83,6 +83,8 @@ public:
 
 private:
     bool WaitForConnect(const platform::StopEvent& stop);
+    // Waits for a blocking connect that a signal interrupted; its errno value.
+    int FinishInterruptedConnect();
 
     int fd_ = -1;         // owned; -1 when none
     bool valid_ = false;  // gates every operation after create/adopt
