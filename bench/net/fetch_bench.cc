@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/net/http_fetch.h"
+#include "engine/net/test_sinks.h"
 #include "platform/event.h"
 #include "platform/file_ops.h"
 #include "tests/support/child_process.h"
@@ -60,12 +61,6 @@ private:
     int fd_;
     size_t used_ = 0;
     char buffer_[20480];
-};
-
-class CountingSink : public fw::FetchSink {
-public:
-    void Write(const char*, size_t length) override { bytes += length; }
-    size_t bytes = 0;
 };
 
 double CpuSeconds(int who) {
@@ -186,7 +181,7 @@ int main(int argc, char** argv) {
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&] {
             for (int i = next++; i < fetches; i = next++) {
-                CountingSink sink;
+                fw::CountingSink sink;
                 fw::HttpFetch fetch(&sink);
                 fetch.SetTarget("127.0.0.1", port, "/p" + std::to_string(i % kPages) + ".html");
                 fetch.set_stop_event(&stop);

@@ -9,6 +9,7 @@
 #include "engine/net/http_date.h"
 #include "engine/net/proxy_settings.h"
 #include "engine/net/socket.h"
+#include "engine/net/test_sinks.h"
 #include "platform/event.h"
 #include "tests/support/child_process.h"
 #include "tests/support/log_capture.h"
@@ -22,12 +23,6 @@ using namespace std::chrono_literals;
 using fwtest::LogCapture;
 using fwtest::Response;
 using fwtest::TestWebServer;
-
-class StringSink : public FetchSink {
-public:
-    void Write(const char* data, size_t length) override { body.append(data, length); }
-    std::string body;
-};
 
 class FakeCookieJar : public CookieJar {
 public:
@@ -44,18 +39,6 @@ public:
     std::string cookies;
     std::vector<std::string> asked;
     std::vector<std::pair<std::string, std::string>> stored;
-};
-
-// Sets the silence limit for one test.
-class ShortSilence {
-public:
-    explicit ShortSilence(std::chrono::milliseconds limit) : saved_(SocketSilenceLimit()) {
-        SetSocketSilenceLimit(limit);
-    }
-    ~ShortSilence() { SetSocketSilenceLimit(saved_); }
-
-private:
-    std::chrono::milliseconds saved_;
 };
 
 // ---------------------------------------------------------------------------
@@ -446,7 +429,7 @@ TEST_F(HttpFetchTest, OddResponsesEndAsTheirBytesSay) {
 }
 
 TEST_F(HttpFetchTest, SilenceEndsTheFetchAsABrokenTransfer) {
-    ShortSilence limit(300ms);
+    ScopedSocketSilenceLimit limit(300ms);
     Response silent = Response::Html("x");
     silent.send_only = 10;
     silent.ending = fwtest::Ending::Silence;

@@ -7,6 +7,7 @@
 #include "engine/net/http_fetch.h"
 #include "engine/net/proxy_settings.h"
 #include "engine/net/socket.h"
+#include "engine/net/test_sinks.h"
 #include "platform/event.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/scripted_peer.h"
@@ -27,12 +28,6 @@ const std::string kHttpReply = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\
 // The target as the packets carry it: 10.0.0.7 port 8080 (0x1F90).
 const std::string kTargetAddress = B({10, 0, 0, 7});
 const std::string kTargetPort = B({0x1F, 0x90});
-
-class StringSink : public FetchSink {
-public:
-    void Write(const char* data, size_t length) override { body.append(data, length); }
-    std::string body;
-};
 
 struct Outcome {
     FetchState state;
@@ -180,8 +175,7 @@ TEST(ProxyHandshakeTest, HttpAndUnknownProtocolsNeedNoHandshake) {
 }
 
 TEST(ProxyHandshakeTest, ASilentProxyIsGivenUpOnAfterTheSilenceLimit) {
-    auto saved = SocketSilenceLimit();
-    SetSocketSilenceLimit(300ms);
+    ScopedSocketSilenceLimit limit(300ms);
     fwtest::LogCapture log;
     ScriptedPeer peer;
     peer.Hold();
@@ -191,7 +185,6 @@ TEST(ProxyHandshakeTest, ASilentProxyIsGivenUpOnAfterTheSilenceLimit) {
     auto start = std::chrono::steady_clock::now();
     Outcome out = FetchThrough(peer, proxy);
     auto waited = std::chrono::steady_clock::now() - start;
-    SetSocketSilenceLimit(saved);
     EXPECT_GE(waited, 300ms);
     EXPECT_LT(waited, 5s);
     EXPECT_EQ(out.state, kFetchError);

@@ -7,6 +7,7 @@
 
 #include "engine/net/http_fetch.h"
 #include "engine/net/proxy_settings.h"
+#include "engine/net/test_sinks.h"
 #include "platform/event.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
@@ -21,12 +22,6 @@ using fwtest::FindProgram;
 using fwtest::FreeLoopbackPort;
 using fwtest::TempDir;
 using fwtest::WriteFile;
-
-class StringSink : public FetchSink {
-public:
-    void Write(const char* data, size_t length) override { body.append(data, length); }
-    std::string body;
-};
 
 class ProxyPeerTest : public ::testing::Test {
 protected:

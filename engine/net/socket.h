@@ -29,6 +29,21 @@ namespace fw {
 std::chrono::milliseconds SocketSilenceLimit();
 void SetSocketSilenceLimit(std::chrono::milliseconds limit);
 
+// Sets the silence limit for as long as it lives, then restores the old one.
+class ScopedSocketSilenceLimit {
+public:
+    explicit ScopedSocketSilenceLimit(std::chrono::milliseconds limit)
+        : saved_(SocketSilenceLimit()) {
+        SetSocketSilenceLimit(limit);
+    }
+    ~ScopedSocketSilenceLimit() { SetSocketSilenceLimit(saved_); }
+    ScopedSocketSilenceLimit(const ScopedSocketSilenceLimit&) = delete;
+    ScopedSocketSilenceLimit& operator=(const ScopedSocketSilenceLimit&) = delete;
+
+private:
+    std::chrono::milliseconds saved_;
+};
+
 class BSocket {
 public:
     // Opens a stream socket and binds it to the any-address (the system picks

@@ -24,17 +24,6 @@ using namespace std::chrono_literals;
 using fwtest::LogCapture;
 using fwtest::ScriptedPeer;
 
-class ShortSilence {
-public:
-    explicit ShortSilence(std::chrono::milliseconds limit) : saved_(SocketSilenceLimit()) {
-        SetSocketSilenceLimit(limit);
-    }
-    ~ShortSilence() { SetSocketSilenceLimit(saved_); }
-
-private:
-    std::chrono::milliseconds saved_;
-};
-
 TEST(SocketErrorTest, NamesEveryListedCodeAndUnknownForOthers) {
     struct Case {
         int code;
@@ -217,7 +206,7 @@ TEST(SocketTest, ConnectToAnInvalidAddressFailsWithoutALineOfItsOwn) {
 }
 
 TEST(SocketTest, WaitingReceiveGivesUpAfterTheSilenceLimit) {
-    ShortSilence limit(300ms);
+    ScopedSocketSilenceLimit limit(300ms);
     ScriptedPeer peer;
     peer.Hold();
     ASSERT_TRUE(peer.Start());

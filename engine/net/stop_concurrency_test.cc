@@ -7,6 +7,7 @@
 
 #include "engine/net/http_fetch.h"
 #include "engine/net/socket.h"
+#include "engine/net/test_sinks.h"
 #include "platform/event.h"
 #include "tests/support/full_listener.h"
 #include "tests/support/log_capture.h"
@@ -56,15 +57,13 @@ TEST(SocketStopTest, StopDuringConnectEndsItAtOnceWithoutALogLine) {
 
 TEST(SocketStopTest, ConnectThatNeverCompletesTimesOut) {
     fwtest::FullListener full;
-    auto saved = SocketSilenceLimit();
-    SetSocketSilenceLimit(300ms);
+    ScopedSocketSilenceLimit limit(300ms);
     fwtest::LogCapture log;
     platform::StopEvent stop;
     BSocket s;
     auto start = Clock::now();
     EXPECT_FALSE(s.Connect(BSockAddr("127.0.0.1", full.port()), &stop));
     EXPECT_GE(Clock::now() - start, 300ms);
-    SetSocketSilenceLimit(saved);
     EXPECT_EQ(log.Lines(), std::vector<std::string>{"BSocket::Connect ERROR: WSAETIMEDOUT"});
 }
 
@@ -87,12 +86,6 @@ TEST(SocketStopTest, StopDuringReceiveEndsItAtOnceWithoutALogLine) {
     EXPECT_TRUE(log.Lines().empty());
     EXPECT_TRUE(s.valid());  // a stop is not a socket failure
 }
-
-class CountingSink : public FetchSink {
-public:
-    void Write(const char*, size_t length) override { bytes += length; }
-    size_t bytes = 0;
-};
 
 TEST(FetchStopTest, StopDuringTheTransferIsABrokenTransfer) {
     fwtest::TestWebServer server;
