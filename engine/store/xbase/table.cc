@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <optional>
 
 #include "engine/store/xbase/btree.h"
@@ -142,7 +143,8 @@ private:
     Result ApplyTags(uint32_t recno, const std::vector<TagChange>& plan);
     void PlaceAfterWrite();
     Result SetDeleted(bool deleted);
-    Result Land(Result r);
+    bool Recovered(Result r);
+    Result Walk(const std::function<Result(BTree& tree)>& step);
     Result SeekKey(std::string_view key);
     const ColumnLayout* Column(int field) const;
     void SetField(const ColumnLayout& c, std::string_view text, bool right_aligned);
@@ -163,6 +165,7 @@ private:
     bool appending_ = false;              // row_ is a new row (AppendStart)
     std::vector<std::optional<std::string>> memo_pending_;  // per column
 
+    bool may_rebuild_ = true;  // the operation holds the files for writing
     int tag_ = -1;             // selected tag, -1: physical order
     std::string tag_name_;     // to find it again after another process rebuilt the index
     TreePosition pos_;         // the current row's place in the selected tag
@@ -173,6 +176,7 @@ private:
 
 Result TableImpl::Enter(bool write) {
     if (exclusive_) return Result::kSuccess;
+    may_rebuild_ = write;
     if (!dbf_->LockRange(write)) return Result::kErrorLocked;
     return Resync(write);
 }
@@ -252,7 +256,18 @@ Result TableImpl::RebuildIndex() {
         tag_ = -1;
     }
     pos_known_ = false;
+    pos_.version = 0;
     return r;
+}
+
+// A damaged index page met while working: the table is whole, so the index
+// is built again from it and the caller retries once.
+bool TableImpl::Recovered(Result r) {
+    if ((r != Result::kErrorData && r != Result::kErrorRead) || !index_ || !may_rebuild_) return false;
+    const int tag = tag_;
+    if (RebuildIndex() != Result::kSuccess) return false;
+    tag_ = tag;
+    return true;
 }
 
 Result TableImpl::OpenIndex() {
@@ -455,6 +470,7 @@ Result TableImpl::WriteRow() {
     }
     std::vector<TagChange> plan;
     Result r = PlanTags(stored_.data(), recno_, row_.data(), &plan);
+    if (Recovered(r)) r = PlanTags(stored_.data(), recno_, row_.data(), &plan);
     if (r != Result::kSuccess) return r;
     r = Modify();
     if (r == Result::kSuccess) r = WriteMemos();
@@ -464,6 +480,7 @@ Result TableImpl::WriteRow() {
     changed_ = false;
     for (auto& m : memo_pending_) m.reset();
     r = ApplyTags(recno_, plan);
+    if (Recovered(r)) r = Result::kSuccess;  // the rebuilt index holds the row as written
     PlaceAfterWrite();
     return r;
 }
@@ -487,14 +504,22 @@ Result TableImpl::SelectTag(std::string_view name) {
     return Result::kSuccess;
 }
 
-// Puts the cursor on the entry a tree walk arrived at.
-Result TableImpl::Land(Result r) {
+// Runs one step of a walk in the selected tag and puts the cursor on the
+// entry it arrives at.
+Result TableImpl::Walk(const std::function<Result(BTree& tree)>& step) {
+    auto run = [&] {
+        Result r = step(index_->tree(static_cast<size_t>(tag_)));
+        // An entry naming a row the table does not have: the index is out of step.
+        if (r == Result::kSuccess && (pos_.row == 0 || pos_.row > dbf_->record_count())) r = Result::kErrorData;
+        return r;
+    };
+    Result r = run();
+    if (Recovered(r)) r = run();
     if (r == Result::kEof) {
         SetEof();
         return Result::kEof;
     }
     if (r != Result::kSuccess) return r;
-    if (pos_.row == 0 || pos_.row > dbf_->record_count()) return Result::kErrorData;  // index out of step
     MoveTo(pos_.row);
     pos_known_ = true;
     return Result::kSuccess;
@@ -513,7 +538,7 @@ Result TableImpl::Top() {
         MoveTo(1);
         return Result::kSuccess;
     }
-    return Land(index_->tree(tag_).First(&pos_));
+    return Walk([this](BTree& tree) { return tree.First(&pos_); });
 }
 
 Result TableImpl::Bottom() {
@@ -529,7 +554,7 @@ Result TableImpl::Bottom() {
         MoveTo(dbf_->record_count());
         return Result::kSuccess;
     }
-    return Land(index_->tree(tag_).Last(&pos_));
+    return Walk([this](BTree& tree) { return tree.Last(&pos_); });
 }
 
 Result TableImpl::Go(uint32_t row) {
@@ -557,19 +582,20 @@ Result TableImpl::Skip() {
         MoveTo(recno_ + 1);
         return Result::kSuccess;
     }
-    BTree& tree = index_->tree(tag_);
-    if (pos_known_) return Land(tree.Next(&pos_));
-    r = EnsureLoaded();
-    if (r != Result::kSuccess) return r;
-    std::string key;
-    index_->tag(tag_).key.BuildKey(stored_.data(), recno_, &key);
-    return Land(tree.After(key, recno_, &pos_));
+    if (!pos_known_) {
+        // Where the row's key sorts (it may not be in the tag at all).
+        r = EnsureLoaded();
+        if (r != Result::kSuccess) return r;
+        pos_ = TreePosition();
+        pos_.at_end = false;
+        index_->tag(tag_).key.BuildKey(stored_.data(), recno_, &pos_.key);
+        pos_.row = recno_;
+    }
+    return Walk([this](BTree& tree) { return tree.Next(&pos_); });
 }
 
 Result TableImpl::SeekKey(std::string_view key) {
-    const CompiledTag& tag = index_->tag(tag_);
-    BTree& tree = index_->tree(tag_);
-    const size_t length = static_cast<size_t>(tag.key.key_length());
+    const size_t length = static_cast<size_t>(index_->tag(tag_).key.key_length());
     int beyond = 0;  // how the part of a too-long key past the key length compares to blanks
     if (key.size() > length) {
         for (char c : key.substr(length)) {
@@ -580,18 +606,16 @@ Result TableImpl::SeekKey(std::string_view key) {
         }
         key = key.substr(0, length);
     }
-    Result r;
-    if (beyond > 0) {
+    const std::string sought(key);
+    Result r = Walk([&](BTree& tree) {
+        if (beyond <= 0) return tree.LowerBound(sought, &pos_);
         // Greater than every entry sharing the key: the one after them all.
-        std::string full(key);
+        std::string full = sought;
         full.resize(length, ' ');
-        r = tree.After(full, UINT32_MAX, &pos_);
-    } else {
-        r = tree.LowerBound(key, &pos_);
-    }
-    r = Land(r);
+        return tree.After(full, UINT32_MAX, &pos_);
+    });
     if (r != Result::kSuccess) return r;
-    const bool exact = beyond == 0 && pos_.key.compare(0, key.size(), key) == 0;
+    const bool exact = beyond == 0 && pos_.key.compare(0, sought.size(), sought) == 0;
     return exact ? Result::kSuccess : Result::kFoundAfter;
 }
 
@@ -736,6 +760,7 @@ Result TableImpl::Append() {
     const uint32_t recno = dbf_->record_count() + 1;
     std::vector<TagChange> plan;
     r = PlanTags(nullptr, recno, row_.data(), &plan);
+    if (Recovered(r)) r = PlanTags(nullptr, recno, row_.data(), &plan);
     if (r != Result::kSuccess) return r;
     std::fill(stored_.begin(), stored_.end(), ' ');  // no memo blocks to reuse
     r = Modify();
@@ -749,6 +774,7 @@ Result TableImpl::Append() {
     changed_ = false;
     for (auto& m : memo_pending_) m.reset();
     r = ApplyTags(recno, plan);
+    if (Recovered(r)) r = Result::kSuccess;
     PlaceAfterWrite();
     Result finish = op.Finish();
     return r != Result::kSuccess ? r : finish;
