@@ -559,13 +559,14 @@ Result BTree::Next(TreePosition* pos) {
     return Settle(std::move(leaf), pos->slot + 1, pos);
 }
 
-Result BTree::Contains(std::string_view key, bool* found) {
+Result BTree::Find(std::string_view key, bool* found, uint32_t* row) {
     TreePosition pos;
     Result r = LowerBound(key, &pos);
     *found = false;
     if (r == Result::kEof) return Result::kSuccess;
     if (r != Result::kSuccess) return r;
     *found = CompareKeys(TrimKey(pos.key), TrimKey(key)) == 0;
+    *row = pos.row;
     return Result::kSuccess;
 }
 

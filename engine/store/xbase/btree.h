@@ -74,8 +74,9 @@ public:
     Result Insert(std::string_view key, uint32_t row);
     // kEof when the entry is not in the tree.
     Result Erase(std::string_view key, uint32_t row);
-    // Whether any entry has this full-length key.
-    Result Contains(std::string_view key, bool* found);
+    // Whether any entry has this full-length key; *row is the first such
+    // entry's row.
+    Result Find(std::string_view key, bool* found, uint32_t* row);
 
     Result First(TreePosition* pos);
     Result Last(TreePosition* pos);

@@ -37,6 +37,7 @@ enum : uint32_t {
     kTableRowsAt = 64,
     kRecordLengthAt = 68,
     kRootsAt = 72,
+    kSuppressedAt = kRootsAt + 4 * kMaxTags,
 };
 
 bool ValidTagName(const std::string& name) {
@@ -234,6 +235,8 @@ Result IndexFile::LoadHeader(const DbfFile& table, bool check_stamp) {
         }
         trees.push_back(std::make_unique<BTree>(pages.get(), static_cast<uint8_t>(i), tags_[i].key.key_length(), root));
     }
+    suppressed_.assign(tags_.size(), false);
+    for (size_t i = 0; i < tags_.size(); ++i) suppressed_[i] = page[kSuppressedAt + i] != 0;
     trees_ = std::move(trees);
     pages_ = std::move(pages);
     instance_ = LoadLE64(&page[kInstanceAt]);
@@ -285,13 +288,17 @@ Result IndexFile::Build(const std::string& path, const std::vector<CompiledTag>&
 
     uint32_t next_page = kFirstDataPage;
     std::vector<uint32_t> roots;
+    std::vector<bool> suppressed(tags.size(), false);
     for (size_t t = 0; t < tags.size(); ++t) {
         TreeBuilder builder(fd, static_cast<uint8_t>(t), &next_page);
         std::string previous;
         bool first = true;
         // Of rows with equal keys a unique tag keeps the first.
         Result r = sorters[t]->Finish([&](std::string_view k, uint32_t row) {
-            if (tags[t].unique() && !first && CompareKeys(k, previous) == 0) return Result::kSuccess;
+            if (tags[t].unique() && !first && CompareKeys(k, previous) == 0) {
+                suppressed[t] = true;
+                return Result::kSuccess;
+            }
             first = false;
             previous.assign(k);
             return builder.Add(k, row);
@@ -318,7 +325,10 @@ Result IndexFile::Build(const std::string& path, const std::vector<CompiledTag>&
     StoreLE64(&header[kTableTimeAt], static_cast<uint64_t>(stamp.mtime_ns));
     StoreLE32(&header[kTableRowsAt], table.record_count());
     StoreLE32(&header[kRecordLengthAt], length);
-    for (size_t t = 0; t < roots.size(); ++t) StoreLE32(&header[kRootsAt + 4 * t], roots[t]);
+    for (size_t t = 0; t < roots.size(); ++t) {
+        StoreLE32(&header[kRootsAt + 4 * t], roots[t]);
+        header[kSuppressedAt + t] = suppressed[t] ? 1 : 0;
+    }
     PageFile::Seal(header.data());
     if (!PWriteAll(fd, definitions.data(), kPageSize, kPageSize) || !PWriteAll(fd, header.data(), kPageSize, 0) ||
         ::ftruncate(fd, static_cast<off_t>(uint64_t{next_page} * kPageSize)) != 0) {
@@ -343,7 +353,10 @@ Result IndexFile::WriteHeader() {
     StoreLE64(&header[kTableTimeAt], static_cast<uint64_t>(stamp_.mtime_ns));
     StoreLE32(&header[kTableRowsAt], stamp_rows_);
     StoreLE32(&header[kRecordLengthAt], record_length_);
-    for (size_t t = 0; t < trees_.size(); ++t) StoreLE32(&header[kRootsAt + 4 * t], trees_[t]->root());
+    for (size_t t = 0; t < trees_.size(); ++t) {
+        StoreLE32(&header[kRootsAt + 4 * t], trees_[t]->root());
+        header[kSuppressedAt + t] = suppressed_[t] ? 1 : 0;
+    }
     PageFile::Seal(header.data());
     return PWriteAll(fd_, header.data(), kPageSize, 0) ? Result::kSuccess : Result::kErrorWrite;
 }

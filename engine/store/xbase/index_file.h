@@ -84,6 +84,12 @@ public:
 
     PageFile& pages() { return *pages_; }
 
+    // Whether keep-row tag `i` may have rows whose key it does not list
+    // (another row holds the key). Only then does a key leaving the tag
+    // require looking for the next row to list under it.
+    bool suppressed(size_t i) const { return suppressed_[i]; }
+    void set_suppressed(size_t i) { suppressed_[i] = true; }
+
 private:
     IndexFile() = default;
     static Result ReadDefinitions(int fd, const std::vector<ColumnLayout>& columns, std::vector<CompiledTag>* out);
@@ -96,6 +102,7 @@ private:
     std::vector<CompiledTag> tags_;
     std::vector<std::unique_ptr<BTree>> trees_;
     std::unique_ptr<PageFile> pages_;
+    std::vector<bool> suppressed_;
     uint64_t instance_ = 0;
     uint64_t generation_ = 0;
     bool changing_ = false;

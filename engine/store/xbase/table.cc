@@ -25,6 +25,8 @@ struct TagChange {
     bool skip = false;    // key and membership unchanged
     bool old_in = false;  // the old row belongs in the tag (it may still be unindexed: keep-row)
     bool insert = false;  // index the new key
+    uint32_t displace = 0;  // keep-row: a later row that held the key gives it up
+    bool suppress = false;  // keep-row: a row goes unlisted
     std::string old_key;
     std::string new_key;
 };
@@ -141,6 +143,7 @@ private:
     Result WriteMemos();
     Result PlanTags(const uint8_t* old_row, uint32_t recno, const uint8_t* new_row, std::vector<TagChange>* plan);
     Result ApplyTags(uint32_t recno, const std::vector<TagChange>& plan);
+    Result Promote(size_t tag_index, const std::string& key);
     void PlaceAfterWrite();
     Result SetDeleted(bool deleted);
     bool Recovered(Result r);
@@ -423,11 +426,41 @@ Result TableImpl::PlanTags(const uint8_t* old_row, uint32_t recno, const uint8_t
         change.insert = new_in;
         if (!new_in || !tag.unique()) continue;
         bool found = false;
-        Result r = index_->tree(i).Contains(change.new_key, &found);
+        uint32_t holder = 0;
+        Result r = index_->tree(i).Find(change.new_key, &found, &holder);
         if (r != Result::kSuccess) return r;
         if (!found) continue;
         if (tag.def.unique == Uniqueness::kRefuse) return Result::kDuplicate;
-        change.insert = false;  // keep-row: the row is stored, its key is not indexed
+        // Keep-row: a key is listed under the first row that has it, as
+        // when the tag is built from the table.
+        change.suppress = true;
+        if (recno < holder) {
+            change.displace = holder;
+        } else {
+            change.insert = false;
+        }
+    }
+    return Result::kSuccess;
+}
+
+// A keep-row tag lost the row listed under `key`: list the next row with
+// that key, if one was left unlisted.
+Result TableImpl::Promote(size_t tag_index, const std::string& key) {
+    const CompiledTag& tag = index_->tag(tag_index);
+    const uint32_t length = dbf_->record_length();
+    const uint32_t batch = std::max<uint32_t>(1, (1u << 20) / length);
+    std::vector<uint8_t> rows(size_t{batch} * length);
+    std::string candidate;
+    for (uint32_t first = 1; first <= dbf_->record_count(); first += batch) {
+        const uint32_t n = std::min(batch, dbf_->record_count() - first + 1);
+        Result r = dbf_->ReadRange(first, n, rows.data());
+        if (r != Result::kSuccess) return r;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint8_t* row = &rows[size_t{i} * length];
+            if (!tag.Admits(row, first + i)) continue;
+            tag.key.BuildKey(row, first + i, &candidate);
+            if (candidate == key) return index_->tree(tag_index).Insert(key, first + i);
+        }
     }
     return Result::kSuccess;
 }
@@ -437,9 +470,16 @@ Result TableImpl::ApplyTags(uint32_t recno, const std::vector<TagChange>& plan) 
         const TagChange& change = plan[i];
         if (change.skip) continue;
         BTree& tree = index_->tree(i);
+        const bool keep_row = index_->tag(i).def.unique == Uniqueness::kKeepRow;
         if (change.old_in) {
             Result r = tree.Erase(change.old_key, recno);
+            if (r == Result::kSuccess && keep_row && index_->suppressed(i)) r = Promote(i, change.old_key);
             if (r != Result::kSuccess && r != Result::kEof) return r;
+        }
+        if (change.suppress) index_->set_suppressed(i);
+        if (change.displace != 0) {
+            Result r = tree.Erase(change.new_key, change.displace);
+            if (r != Result::kSuccess) return r;
         }
         if (change.insert) {
             Result r = tree.Insert(change.new_key, recno);
