@@ -68,9 +68,10 @@ public:
     HRESULT get_FileFlags(int32_t* v) override;
     HRESULT put_FileFlags(int32_t v) override;
 
-private:
+protected:
     ~PrefsObject() override = default;  // the proxy settings save themselves when dirty
 
+private:
     template <class T, class Read>
     HRESULT Get(T* out, Read read);
     template <class Write>
