@@ -1,0 +1,110 @@
+// The engine object: one project's storage, its URL tree, grabs and events.
+// Every IDizoziz member is implemented here or delegates to the subsystem that
+// owns the work; see fetchwell.h for the calling rules.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "engine/interface/event_source.h"
+#include "engine/interface/ref_counted.h"
+#include "engine/store/project_store.h"
+#include "engine/support/engine_preferences.h"
+
+namespace fw {
+
+class Dizoziz : public RefCounted<IDizoziz> {
+public:
+    Dizoziz();
+    ~Dizoziz() override;
+
+    // --- IDizoziz: storage and tree -----------------------------------------
+    HRESULT Open(const std::string& path) override;
+    HRESULT OpenPlus(const std::string& db_dir, const std::string& data_dir) override;
+    HRESULT Close() override;
+    HRESULT IsOpen(int32_t* open) override;
+    HRESULT EditUrl(int32_t id, IDizozizUrl** url) override;
+    HRESULT NewUrl(IDizozizUrl** url) override;
+    HRESULT UpdateUrl(IDizozizUrl** url) override;
+    HRESULT ReadUrl(int32_t id, IDizozizUrl** url) override;
+    HRESULT GetUrl(const std::string& url, IDizozizUrl** found) override;
+    HRESULT HaveUrl(const std::string& url, int32_t* have) override;
+    HRESULT GetUrlFile(const std::string& url, std::string* file, int32_t* delete_file) override;
+    HRESULT DeleteUrl(int32_t id) override;
+    HRESULT HasChildren(int32_t parent_id, int32_t* has) override;
+    HRESULT EnumChildren(int32_t parent_id, IDizozizEnumChild** children) override;
+    HRESULT NewEnumChildren(int32_t parent_id, int32_t safe, IDizozizEnumUrl** children) override;
+    HRESULT EnumParents(int32_t child_id, IDizozizEnumUrl** parents) override;
+    HRESULT Clean() override;
+    HRESULT Pack() override;
+    HRESULT Copy(const std::string& storage_dir, int32_t id) override;
+    HRESULT Import(const std::string& path) override;
+    HRESULT ExportTree(int32_t id, const std::string& target_dir) override;
+    HRESULT ExportPage(int32_t id, const std::string& target_dir) override;
+    HRESULT Search(const std::string& pattern, IDizozizEnumUrl** found) override;
+    HRESULT IndexSearch(const std::string& expression, IDizozizEnumUrl** found) override;
+    HRESULT ValidIndexSearch(const std::string& expression, std::string* message) override;
+    HRESULT Refix() override;
+    HRESULT Preferences(IDizozizPrefs** prefs) override;
+
+    // --- IDizoziz: mode flags -------------------------------------------------
+    HRESULT UseEdgeLink(const std::string& edge_file) override;
+    HRESULT ExclusiveMode(int32_t flag) override;
+    HRESULT EarlyNotify(int32_t flag) override;
+    HRESULT PageOrder(int32_t flag) override;
+    HRESULT HelpMode(int32_t flag) override;
+
+    // --- IDizoziz: grabs ------------------------------------------------------
+    HRESULT GrabBegin(int32_t id, int32_t refresh) override;
+    HRESULT Grab(int32_t id, int32_t refresh) override;
+    HRESULT ResumeBegin(int32_t refresh) override;
+    HRESULT PreviewBegin(int32_t id) override;
+    HRESULT LinkCheckBegin(int32_t id) override;
+    HRESULT GrabEnd() override;
+    HRESULT SkipUrl(int32_t id) override;
+    HRESULT WorkingThreads(int32_t* count) override;
+    HRESULT BytesReceived(int32_t* bytes) override;
+    HRESULT BytesSent(int32_t* bytes) override;
+    HRESULT UrlStatus(int32_t id, IDizozizUrlStatus** status) override;
+    HRESULT EnumBadLinks(int32_t id, IDizozizEnumUrl** bad) override;
+    HRESULT QueueJob(int32_t id) override;
+    HRESULT BeginQueuedJobs(int32_t action) override;
+    HRESULT BeginScheduled() override;
+
+    // --- Events ---------------------------------------------------------------
+    HRESULT Advise(IDizozizEvents* sink, uint32_t* cookie) override;
+    HRESULT Unadvise(uint32_t cookie) override;
+
+    // --- For the engine's own objects ------------------------------------------
+    void Fire(int32_t event_id, int32_t url_id) { events_.Fire(event_id, url_id); }
+    ProjectStore& store() { return store_; }
+    EnginePreferences& prefs() { return prefs_; }
+    const std::string& data_dir() const { return data_dir_; }
+
+private:
+    HRESULT OpenAt(const std::string& db_dir, const std::string& data_dir);
+    HRESULT NotOpen();
+    // The bad-links list of `id` (every URL for 0); empty while a grab runs.
+    std::vector<int32_t> BadLinks(int32_t id);
+    std::vector<int32_t> SearchFiles(const std::string& pattern, std::string* error);
+    int32_t TreeLevel(int32_t id);
+    HRESULT ImportBookmarks(const std::string& path);
+    void CopyFilterSet(ProjectStore& source, int32_t filter_id, int32_t new_url);
+
+    EventSource events_;
+    ProjectStore store_;
+    EnginePreferences prefs_;
+    std::string data_dir_;  // ends in "/"; FILE values are relative to it
+    std::string db_dir_;    // table paths are db_dir_ + table name
+    std::string edge_file_;
+    std::atomic<bool> help_mode_{false};
+    std::atomic<bool> early_notify_{false};
+    std::atomic<bool> page_order_{false};
+    std::atomic<bool> exclusive_mode_{false};
+    bool open_ = false;
+    int32_t open_count_ = 0;
+    std::atomic<bool> grab_running_{false};
+};
+
+}  // namespace fw

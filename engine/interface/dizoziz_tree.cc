@@ -1,0 +1,125 @@
+// Dizoziz: URL tree members that need no companion objects, and maintenance.
+#include <algorithm>
+#include <unordered_set>
+
+#include "engine/interface/dizoziz.h"
+#include "engine/interface/error_info.h"
+#include "platform/file_ops.h"
+
+namespace fw {
+
+HRESULT Dizoziz::HaveUrl(const std::string& url, int32_t* have) {
+    if (!have) return E_POINTER;
+    *have = 0;
+    if (!open_) return S_OK;
+    auto guard = store_.Lock();
+    UrlRecord record;
+    const int32_t id = store_.FindByUrl(url);
+    if (id > 0 && store_.Load(id, &record) && record.url == url && record.status == 71) *have = 1;
+    return S_OK;
+}
+
+HRESULT Dizoziz::HasChildren(int32_t parent_id, int32_t* has) {
+    if (!has) return E_POINTER;
+    if (!open_) return NotOpen();
+    auto guard = store_.Lock();
+    if (parent_id != 0 && !store_.Exists(parent_id)) return ReportError("Invalid URL ID");
+    *has = store_.TreeChildren(parent_id, false).empty() ? 0 : 1;
+    return S_OK;
+}
+
+HRESULT Dizoziz::DeleteUrl(int32_t id) {
+    if (!open_) return NotOpen();
+    {
+        auto guard = store_.Lock();
+        if (!store_.Exists(id)) return ReportError("Invalid URL ID");
+        if (!store_.DeleteUrl(id)) return ReportError("Error Deleteing URL");
+    }
+    Fire(kOnGrabUrlDelete, id);
+    return S_OK;
+}
+
+HRESULT Dizoziz::Clean() {
+    if (!open_) return NotOpen();
+    store_.Clean();
+    return S_OK;
+}
+
+HRESULT Dizoziz::Pack() {
+    if (!open_) return NotOpen();
+    store_.Compact();
+    return S_OK;
+}
+
+int32_t Dizoziz::TreeLevel(int32_t id) {
+    UrlRecord record;
+    if (id < 1 || !store_.Load(id, &record)) return -1;
+    return record.level;
+}
+
+namespace {
+
+std::string WithSlash(std::string dir) {
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    return dir;
+}
+
+// Copies one stored file; an empty FILE has nothing to copy.
+bool ExportFile(const std::string& data_dir, const std::string& target_dir,
+                const std::string& file) {
+    if (file.empty()) return true;
+    return platform::CopyReplacing(data_dir + file, target_dir + file);
+}
+
+}  // namespace
+
+HRESULT Dizoziz::ExportPage(int32_t id, const std::string& target_dir) {
+    if (!open_) return NotOpen();
+    if (target_dir.empty() || data_dir_.empty()) return S_OK;
+    const std::string target = WithSlash(target_dir);
+    auto guard = store_.Lock();
+    UrlRecord record;
+    if (id != 0) {
+        if (!store_.Load(id, &record)) return S_OK;
+        if (record.file.empty() || !ExportFile(data_dir_, target, record.file)) return S_OK;
+    }
+    for (int32_t child : store_.PlainChildren(id, true)) {
+        if (store_.Load(child, &record) && record.min_level == 1) {
+            ExportFile(data_dir_, target, record.file);
+        }
+    }
+    return S_OK;
+}
+
+HRESULT Dizoziz::ExportTree(int32_t id, const std::string& target_dir) {
+    if (!open_) return NotOpen();
+    if (target_dir.empty() || data_dir_.empty()) return S_OK;
+    const std::string target = WithSlash(target_dir);
+    auto guard = store_.Lock();
+    UrlRecord record;
+    if (id != 0) {
+        if (!store_.Load(id, &record)) return S_OK;
+        if (record.file.empty() || !ExportFile(data_dir_, target, record.file)) return S_OK;
+    }
+    // Breadth first; a URL reached twice (same-level requisites linking each
+    // other) is visited once.
+    std::vector<int32_t> visit{id};
+    std::unordered_set<int32_t> seen{id};
+    for (size_t next = 0; next < visit.size(); ++next) {
+        const int32_t url = visit[next];
+        const int32_t level = TreeLevel(url);
+        for (int32_t child : store_.TreeChildren(url, true)) {
+            if (!store_.Load(child, &record)) continue;
+            if (!(record.level > level || (record.level == level && record.min_level == 1))) {
+                continue;
+            }
+            if (!ExportFile(data_dir_, target, record.file)) return S_OK;
+            if (seen.insert(child).second && !store_.TreeChildren(child, false).empty()) {
+                visit.push_back(child);
+            }
+        }
+    }
+    return S_OK;
+}
+
+}  // namespace fw

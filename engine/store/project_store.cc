@@ -1,0 +1,136 @@
+#include "engine/store/project_store.h"
+
+#include "engine/store/columns.h"
+
+namespace fw {
+
+ProjectStore::ProjectStore() {
+    const auto& schemas = ProjectTables();
+    for (size_t i = 0; i < schemas.size(); ++i) {
+        tables_[i] = std::make_unique<StoreTable>(schemas[i]);
+    }
+}
+
+ProjectStore::~ProjectStore() { Close(); }
+
+bool ProjectStore::is_open() const { return open_; }
+
+bool ProjectStore::Open(const std::string& db_dir, const std::string& data_dir, bool exclusive) {
+    Guard guard = Lock();
+    Close();
+    db_dir_ = db_dir;
+    data_dir_ = data_dir;
+    exclusive_ = exclusive;
+    for (auto& table : tables_) {
+        bool ok = table->Open(db_dir_, exclusive_);
+        // The queue starts empty at every open.
+        if (ok && &table == &tables_[static_cast<size_t>(TableId::kQueue)]) {
+            ok = table->Recreate(db_dir_, exclusive_);
+        }
+        if (!ok) {
+            Close();
+            return false;
+        }
+    }
+    auto col = std::make_unique<Columns>();
+    auto& u = T(TableId::kUrl);
+    col->u_id = u.Field("ID");
+    col->u_level = u.Field("LEVEL");
+    col->u_min_level = u.Field("MINLEVEL");
+    col->u_kind = u.Field("HTML");
+    col->u_status = u.Field("STATUS");
+    col->u_urlext = u.Field("URLEXT");
+    col->u_url = u.Field("URL");
+    col->u_file = u.Field("FILE");
+    col->u_created = u.Field("CREATED");
+    col->u_modified = u.Field("MODIFIED");
+    col->u_grabbed = u.Field("GRABBED");
+    col->u_new = u.Field("NEW");
+    col->u_error = u.Field("ERROR");
+    col->u_content = u.Field("CONTENT");
+    auto& p = T(TableId::kProps);
+    col->p_url_id = p.Field("URLID");
+    col->p_levels = p.Field("LEVELS");
+    col->p_filter_id = p.Field("FILTERID");
+    col->p_schedule = p.Field("SCHEDULE");
+    col->p_auth = p.Field("AUTH");
+    col->p_notes = p.Field("NOTES");
+    auto& l = T(TableId::kLinks);
+    col->l_from = l.Field("FROM");
+    col->l_to = l.Field("TO");
+    auto& t = T(TableId::kTitle);
+    col->t_url_id = t.Field("URLID");
+    col->t_title = t.Field("TITLE");
+    auto& x = T(TableId::kUrlExt);
+    col->x_url_id = x.Field("URLID");
+    col->x_order = x.Field("ORDER");
+    col->x_text = x.Field("URLEXT");
+    auto& q = T(TableId::kQueue);
+    col->q_url_id = q.Field("URLID");
+    col->q_level = q.Field("LEVEL");
+    col->q_min_level = q.Field("MINLEVEL");
+    col->q_levels = q.Field("LEVELS");
+    col->q_status = q.Field("STATUS");
+    col->q_filter_id = q.Field("FILTERID");
+    col->q_parent_id = q.Field("PARENTID");
+    col->q_auth_id = q.Field("AUTHID");
+    auto& f = T(TableId::kFilter);
+    col->f_id = f.Field("ID");
+    col->f_type = f.Field("TYPE");
+    col->f_filter = f.Field("FILTER");
+    col_ = std::move(col);
+
+    const auto& schemas = ProjectTables();
+    for (size_t i = 0; i < schemas.size(); ++i) {
+        if (tables_[i]->SelectTag(schemas[i].selected_tag) != xbase::Result::kSuccess) {
+            Close();
+            return false;
+        }
+    }
+    open_ = true;
+    if (!ComputeCounters()) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool ProjectStore::ComputeCounters() {
+    auto& u = T(TableId::kUrl);
+    u.SelectTag("ID");
+    // Deleted rows count until compaction, so a deleted highest id is never
+    // handed out again before then.
+    next_url_id_ = 1;
+    xbase::Result r = u.Bottom();
+    if (r == xbase::Result::kSuccess && !u.Eof()) {
+        next_url_id_ = static_cast<int32_t>(u.Number(col_->u_id)) + 1;
+    } else if (xbase::IsError(r)) {
+        return false;
+    }
+    auto& f = T(TableId::kFilter);
+    next_filter_id_ = 1;
+    r = f.Bottom();
+    if (r == xbase::Result::kSuccess && !f.Eof()) {
+        next_filter_id_ = static_cast<int32_t>(f.Number(col_->f_id)) + 1;
+    } else if (xbase::IsError(r)) {
+        return false;
+    }
+    return true;
+}
+
+void ProjectStore::Close() {
+    Guard guard = Lock();
+    for (auto& table : tables_) table->Close();
+    col_.reset();
+    open_ = false;
+}
+
+bool ProjectStore::FlushIfShared() {
+    if (exclusive_) return true;
+    bool ok = T(TableId::kUrl).Flush() == xbase::Result::kSuccess;
+    ok = T(TableId::kProps).Flush() == xbase::Result::kSuccess && ok;
+    ok = T(TableId::kTitle).Flush() == xbase::Result::kSuccess && ok;
+    return ok;
+}
+
+}  // namespace fw

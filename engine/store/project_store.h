@@ -1,0 +1,204 @@
+// The project store: the seven tables of one project (URLs, their settings,
+// links, titles, long-URL pieces, the crawl queue and filter sets) and every
+// row-level operation the rest of the engine uses.
+//
+// Locking: one recursive lock guards everything. Every operation takes it; a
+// caller that needs several operations to see a consistent state (find, then
+// change, then write) holds Lock() across them. Lock order elsewhere in the
+// engine: this lock first, then a grab's child-wait map lock.
+//
+// Ids are positive; 0 names the root of the URL tree (the parent of every
+// start URL) or "none".
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/store/store_table.h"
+#include "engine/store/url_record.h"
+
+namespace fw {
+
+// One ZQFILTER row as stored: its row number, type letter and encoded text.
+struct StoredFilter {
+    uint32_t row = 0;
+    char type = 'U';
+    std::string text;
+};
+
+class ProjectStore {
+public:
+    ProjectStore();
+    ~ProjectStore();
+    ProjectStore(const ProjectStore&) = delete;
+    ProjectStore& operator=(const ProjectStore&) = delete;
+
+    using Guard = std::unique_lock<std::recursive_mutex>;
+    [[nodiscard]] Guard Lock() { return Guard(mutex_); }
+    std::recursive_mutex& mutex() { return mutex_; }
+
+    // Opens (creating what is missing) the tables in `db_dir` (used exactly as
+    // given: table paths are db_dir + name) and empties the crawl queue.
+    // `data_dir` (with a trailing "/") is where FILE values are relative to.
+    bool Open(const std::string& db_dir, const std::string& data_dir, bool exclusive);
+    void Close();
+    bool is_open() const;
+    bool exclusive() const { return exclusive_; }
+    const std::string& db_dir() const { return db_dir_; }
+    const std::string& data_dir() const { return data_dir_; }
+
+    // --- URL rows ---------------------------------------------------------
+    bool Exists(int32_t id);
+    int32_t FindByUrl(std::string_view url);    // 0 when absent
+    int32_t FindByFile(std::string_view file);  // 0 when absent
+    bool Load(int32_t id, UrlRecord* out);
+    // A record for a new row: the next id (the counter grows), times now.
+    UrlRecord NewRecord();
+    // Stores the record: appends it when it is new (a refused append returns
+    // false), otherwise rewrites its row. Long URLs continue in ZQURLEXT; a
+    // non-empty title goes to ZQTITLE.
+    bool Write(UrlRecord* record);
+    // Rewrites one column without loading the row.
+    bool SetStatus(int32_t id, int32_t status);
+
+    bool HasProps(int32_t id);
+    UrlProps LoadProps(int32_t id);  // zeros and empty texts when the URL has none
+    // Each writes one ZQPROPS column of `id`, appending the row when there is
+    // none (SetSchedule only for non-zero values, SetNotes and SetCredentials
+    // only for non-empty text).
+    void SetLevels(int32_t id, int32_t levels);
+    void SetSchedule(int32_t id, int32_t schedule);
+    void SetNotes(int32_t id, std::string_view notes);
+    void SetCredentials(int32_t id, std::string_view credentials);
+    void SetFilterId(int32_t id, int32_t filter_id);
+
+    std::string Title(int32_t id);
+    void SetTitle(int32_t id, std::string_view title);
+
+    struct Added {
+        int32_t id = 0;        // 0 when the row could not be stored
+        bool created = false;  // false: the URL existed and only gained a link
+    };
+    // Finds or creates the URL and links it from `parent`. A new row with
+    // level and min level 0 (a start URL) gets LEVELS 1.
+    Added AddUrl(int32_t parent, int32_t level, int32_t min_level, std::string_view url,
+                 int32_t kind = 0);
+    // A tree node whose URL column holds a search text; linked from the root.
+    int32_t AddSearchFolder(std::string_view text);
+    // Adds the link; a link deleted earlier comes back.
+    void AddLink(int32_t from, int32_t to);
+    void RemoveLinksFrom(int32_t id);
+    // Deletes the URL's file, its settings, title, pieces, links in both
+    // directions and its row. False when there is no such URL.
+    bool DeleteUrl(int32_t id);
+
+    // --- Walks (each returns a snapshot taken under the lock) -------------
+    // Every live URL id in ID order.
+    std::vector<int32_t> AllUrls();
+    // Visits every live row in ID order under the lock; stop by returning
+    // false.
+    void ForEachUrl(const std::function<bool(const UrlRecord&)>& visit);
+    // Children through links from `parent` that belong to its subtree: a
+    // requisite (MINLEVEL 1), a deeper URL, or with `same_level` one on the
+    // parent's own level.
+    std::vector<int32_t> TreeChildren(int32_t parent, bool same_level);
+    // Every URL `parent` links to; with `filter` only non-pages and deeper
+    // pages.
+    std::vector<int32_t> PlainChildren(int32_t parent, bool filter);
+    // Every URL linking to `child` (the root and the child itself left out).
+    std::vector<int32_t> Parents(int32_t child);
+
+    // --- Filter sets ------------------------------------------------------
+    // The stored rows of a filter set in table order (empty for an id below 0
+    // or a set without rows).
+    std::vector<StoredFilter> LoadFilterRows(int32_t filter_id);
+    int32_t NextFilterId();  // takes the next filter id (the counter grows)
+    // Appends a row and returns its row number (0 on failure).
+    uint32_t AppendFilterRow(int32_t filter_id, char type, std::string_view text);
+    bool RewriteFilterRow(uint32_t row, int32_t filter_id, char type, std::string_view text);
+    bool DeleteFilterRow(uint32_t row);
+
+    // --- Maintenance ------------------------------------------------------
+    // Removes every URL that cannot be reached from a URL with settings.
+    void Clean();
+    // Clean, then physically removes deleted rows from every table.
+    void Compact();
+
+    // --- Crawl queue ------------------------------------------------------
+    bool QueueEmpty();
+    // False when the URL is already queued (nothing changes).
+    bool QueueAppend(const QueueEntry& entry);
+    struct Queued {
+        bool added = false;
+        uint32_t row = 0;  // the new row, or the existing entry's row
+    };
+    Queued QueueAppendUnlessQueued(const QueueEntry& entry);
+    bool IsQueued(int32_t url_id);
+    bool QueueMarkTaken(uint32_t row);
+    bool QueueMarkDone(uint32_t row);  // deletes the row
+    bool QueueEntryAt(uint32_t row, QueueEntry* out);
+    // Waiting entries in queue order (LEVEL, MINLEVEL, insertion) whose URL
+    // still exists. Entries appended meanwhile are met when they sort after
+    // the walker's position. Use under Lock() for a consistent walk.
+    class QueueWalker {
+    public:
+        explicit QueueWalker(ProjectStore* store) : store_(store) {}
+        uint32_t First();  // row number, or 0 at the end
+        uint32_t Next();
+        uint32_t row() const { return row_; }
+
+    private:
+        uint32_t Advance(bool from_top);
+        ProjectStore* store_;
+        std::string key_;  // queue-order key of the current entry
+        uint32_t row_ = 0;
+    };
+
+    // Start-URL seeding (each empties the queue first).
+    bool StartQueue(int32_t id, bool checks);
+    bool LinkCheckQueue(int32_t id);
+    // Consumes `list` (0 or below: every start URL); `kind` 4 seeds link
+    // checks, anything else normal grabs.
+    bool ListQueue(std::vector<int32_t>* list, int32_t kind);
+
+    int32_t next_url_id() const { return next_url_id_; }
+
+private:
+    friend class QueueWalker;
+    struct Columns;
+
+    StoreTable& T(TableId id) { return *tables_[static_cast<size_t>(id)]; }
+    bool FindByIdLocked(int32_t id);
+    bool SeekProps(int32_t id);
+    bool EnsureProps(int32_t id);
+    bool PositionTitle(int32_t id);
+    std::string FullUrlOfCurrentRow();
+    void ReadCurrentUrlRow(UrlRecord* out);
+    bool WriteUrlPieces(int32_t id, std::string_view url);
+    void DeleteUrlPieces(int32_t id, int32_t from_order);
+    using StartTest = bool (*)(int32_t levels, int32_t kind);
+    bool QueueStartUrl(int32_t id, StartTest test);
+    bool QueueAllStartUrls(StartTest test);
+    void ReadQueueEntry(QueueEntry* out);
+    bool ComputeCounters();
+    std::vector<int32_t> LinkTargets(int32_t from);
+    bool FlushIfShared();
+
+    std::recursive_mutex mutex_;
+    std::array<std::unique_ptr<StoreTable>, kTableCount> tables_;
+    std::string db_dir_;
+    std::string data_dir_;
+    bool exclusive_ = false;
+    bool open_ = false;
+    int32_t next_url_id_ = 1;
+    int32_t next_filter_id_ = 1;
+    std::unique_ptr<Columns> col_;  // column indexes, fetched once per open
+};
+
+}  // namespace fw

@@ -1,0 +1,652 @@
+#include "engine/store/xbase/btree.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "engine/store/xbase/bytes.h"
+#include "engine/store/xbase/file_io.h"
+#include "engine/store/xbase/key_expression.h"
+
+namespace fw::xbase {
+
+namespace {
+
+constexpr uint8_t kLeaf = 1;
+constexpr uint8_t kBranch = 2;
+constexpr uint8_t kFree = 3;
+constexpr uint32_t kSlots = 16;
+constexpr int kMaxDepth = 24;  // far above any real tree; bounds damaged ones
+constexpr uint32_t kBuildFill = kPageSize * 7 / 8;
+
+// Accessors for one tree page image.
+struct Page {
+    uint8_t* p;
+
+    uint8_t kind() const { return p[4]; }
+    uint8_t tag() const { return p[5]; }
+    uint32_t count() const { return LoadLE16(p + 6); }
+    uint32_t next() const { return LoadLE32(p + 8); }
+    uint32_t body() const { return LoadLE16(p + 12); }
+    int level() const { return p[14]; }
+    bool leaf() const { return kind() == kLeaf; }
+    uint32_t header() const { return leaf() ? 5 : 9; }  // entry bytes before the key
+
+    void set_count(uint32_t n) { StoreLE16(p + 6, static_cast<uint16_t>(n)); }
+    void set_next(uint32_t n) { StoreLE32(p + 8, n); }
+    void set_body(uint32_t n) { StoreLE16(p + 12, static_cast<uint16_t>(n)); }
+
+    uint32_t offset(uint32_t i) const { return LoadLE16(p + kSlots + 2 * i); }
+    uint32_t row(uint32_t i) const { return LoadLE32(p + offset(i) + (leaf() ? 0 : 4)); }
+    uint32_t child(uint32_t i) const { return LoadLE32(p + offset(i)); }
+    std::string_view key(uint32_t i) const {
+        const uint8_t* e = p + offset(i) + header() - 1;
+        return {reinterpret_cast<const char*>(e + 1), e[0]};
+    }
+    uint32_t free_space() const { return body() - (kSlots + 2 * count()); }
+};
+
+void InitPage(uint8_t* p, uint8_t kind, uint8_t tag, int level) {
+    std::memset(p + 4, 0, kPageSize - 4);
+    p[4] = kind;
+    p[5] = tag;
+    p[14] = static_cast<uint8_t>(level);
+    StoreLE16(p + 12, static_cast<uint16_t>(kPageSize));
+}
+
+int CompareEntry(std::string_view a, uint32_t a_row, std::string_view b, uint32_t b_row) {
+    int c = CompareKeys(a, b);
+    if (c != 0) return c;
+    return a_row < b_row ? -1 : a_row > b_row ? 1 : 0;
+}
+
+// Compares the first prefix.size() bytes of the blank-padded stored key.
+int ComparePrefix(std::string_view stored, std::string_view prefix) {
+    const size_t common = std::min(stored.size(), prefix.size());
+    int c = std::memcmp(stored.data(), prefix.data(), common);
+    if (c != 0) return c < 0 ? -1 : 1;
+    for (size_t i = common; i < prefix.size(); ++i) {
+        const auto b = static_cast<unsigned char>(prefix[i]);
+        if (b != ' ') return ' ' < b ? -1 : 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string_view TrimKey(std::string_view key) {
+    size_t n = key.size();
+    while (n > 0 && key[n - 1] == ' ') --n;
+    return key.substr(0, n);
+}
+
+int CompareKeys(std::string_view a, std::string_view b) {
+    const size_t common = std::min(a.size(), b.size());
+    int c = std::memcmp(a.data(), b.data(), common);
+    if (c != 0) return c < 0 ? -1 : 1;
+    if (a.size() == b.size()) return 0;
+    const bool a_longer = a.size() > b.size();
+    std::string_view tail = a_longer ? a.substr(common) : b.substr(common);
+    for (char ch : tail) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (u != ' ') return (u < ' ') == a_longer ? -1 : 1;
+    }
+    return 0;
+}
+
+namespace {
+
+uint32_t ItemBytes(bool leaf, const std::string& key) { return (leaf ? 5 : 9) + static_cast<uint32_t>(key.size()) + 2; }
+
+}  // namespace
+
+bool BTree::ValidPage(const uint8_t* image) {
+    Page page{const_cast<uint8_t*>(image)};
+    if (page.kind() == kFree) return true;
+    if (page.kind() != kLeaf && page.kind() != kBranch) return false;
+    if (page.leaf() != (page.level() == 0)) return false;
+    const uint32_t count = page.count();
+    const uint32_t body = page.body();
+    if (kSlots + 2 * count > body || body > kPageSize) return false;
+    if (!page.leaf() && count == 0) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t off = page.offset(i);
+        if (off < body || off + page.header() > kPageSize) return false;
+        const uint32_t length = image[off + page.header() - 1];
+        if (length > static_cast<uint32_t>(kMaxKeyLength) || off + page.header() + length > kPageSize) return false;
+    }
+    return true;
+}
+
+Result BTree::MakeEmptyRoot(PageFile* pages, uint8_t tag_number, uint32_t* root) {
+    PageFile::Ref ref;
+    Result r = pages->Allocate(&ref);
+    if (r != Result::kSuccess) return r;
+    InitPage(ref.data(), kLeaf, tag_number, 0);
+    ref.MarkDirty();
+    *root = ref.number();
+    return Result::kSuccess;
+}
+
+Result BTree::Load(uint32_t number, int level, PageFile::Ref* out) {
+    Result r = pages_->Get(number, out);
+    if (r != Result::kSuccess) return r;
+    Page page{out->data()};
+    if (page.kind() == kFree || page.tag() != tag_ || (level >= 0 && page.level() != level)) {
+        out->Reset();
+        return Result::kErrorData;
+    }
+    return Result::kSuccess;
+}
+
+// Writes `items` into page image `p` from scratch.
+static void FillPage(uint8_t* p, const std::vector<BTree::Item>& items, size_t from, size_t to) {
+    Page page{p};
+    const bool leaf = page.leaf();
+    uint32_t body = kPageSize;
+    for (size_t i = from; i < to; ++i) {
+        const auto& item = items[i];
+        const uint32_t size = (leaf ? 5 : 9) + static_cast<uint32_t>(item.key.size());
+        body -= size;
+        uint8_t* e = p + body;
+        if (leaf) {
+            StoreLE32(e, item.row);
+        } else {
+            StoreLE32(e, item.child);
+            StoreLE32(e + 4, item.row);
+        }
+        e[page.header() - 1] = static_cast<uint8_t>(item.key.size());
+        std::memcpy(e + page.header(), item.key.data(), item.key.size());
+        StoreLE16(p + kSlots + 2 * (i - from), static_cast<uint16_t>(body));
+    }
+    page.set_count(static_cast<uint32_t>(to - from));
+    page.set_body(body);
+}
+
+static std::vector<BTree::Item> ReadItems(Page page) {
+    std::vector<BTree::Item> items;
+    items.reserve(page.count() + 1);
+    for (uint32_t i = 0; i < page.count(); ++i) {
+        items.push_back({page.leaf() ? 0 : page.child(i), page.row(i), std::string(page.key(i))});
+    }
+    return items;
+}
+
+// Inserts an entry into a page with room for it.
+static void PutEntry(Page page, uint32_t slot, const BTree::Item& item) {
+    const uint32_t size = page.header() + static_cast<uint32_t>(item.key.size());
+    const uint32_t body = page.body() - size;
+    uint8_t* e = page.p + body;
+    if (page.leaf()) {
+        StoreLE32(e, item.row);
+    } else {
+        StoreLE32(e, item.child);
+        StoreLE32(e + 4, item.row);
+    }
+    e[page.header() - 1] = static_cast<uint8_t>(item.key.size());
+    std::memcpy(e + page.header(), item.key.data(), item.key.size());
+    uint8_t* slots = page.p + kSlots;
+    const uint32_t count = page.count();
+    std::memmove(slots + 2 * (slot + 1), slots + 2 * slot, 2 * (count - slot));
+    StoreLE16(slots + 2 * slot, static_cast<uint16_t>(body));
+    page.set_body(body);
+    page.set_count(count + 1);
+}
+
+static void RemoveEntry(Page page, uint32_t slot) {
+    const uint32_t off = page.offset(slot);
+    const uint32_t size = page.header() + page.p[off + page.header() - 1];
+    const uint32_t body = page.body();
+    std::memmove(page.p + body + size, page.p + body, off - body);
+    const uint32_t count = page.count();
+    uint8_t* slots = page.p + kSlots;
+    std::memmove(slots + 2 * slot, slots + 2 * (slot + 1), 2 * (count - slot - 1));
+    for (uint32_t i = 0; i + 1 < count; ++i) {
+        const uint32_t o = LoadLE16(slots + 2 * i);
+        if (o < off) StoreLE16(slots + 2 * i, static_cast<uint16_t>(o + size));
+    }
+    page.set_body(body + size);
+    page.set_count(count - 1);
+}
+
+Result BTree::Descend(std::string_view key, uint32_t row, PathStep* path, int* depth, PageFile::Ref* leaf) {
+    PageFile::Ref ref;
+    Result r = Load(root_, -1, &ref);
+    if (r != Result::kSuccess) return r;
+    *depth = 0;
+    while (!Page{ref.data()}.leaf()) {
+        Page page{ref.data()};
+        if (*depth >= kMaxDepth) return Result::kErrorData;
+        // The last child whose lower bound is <= the target.
+        uint32_t lo = 1, hi = page.count();
+        while (lo < hi) {
+            uint32_t mid = (lo + hi) / 2;
+            if (CompareEntry(page.key(mid), page.row(mid), key, row) <= 0) {
+                lo = mid + 1;
+            } else {
+                hi = mid;
+            }
+        }
+        const uint32_t slot = lo - 1;
+        path[(*depth)++] = {ref.number(), slot};
+        const uint32_t child = page.child(slot);
+        const int level = page.level() - 1;
+        r = Load(child, level, &ref);
+        if (r != Result::kSuccess) return r;
+    }
+    *leaf = std::move(ref);
+    return Result::kSuccess;
+}
+
+Result BTree::Insert(std::string_view full_key, uint32_t row) {
+    const std::string_view key = TrimKey(full_key);
+    PathStep path[kMaxDepth];
+    int depth = 0;
+    PageFile::Ref leaf;
+    Result r = Descend(key, row, path, &depth, &leaf);
+    if (r != Result::kSuccess) return r;
+    Page page{leaf.data()};
+    uint32_t lo = 0, hi = page.count();
+    while (lo < hi) {
+        uint32_t mid = (lo + hi) / 2;
+        if (CompareEntry(page.key(mid), page.row(mid), key, row) < 0) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    if (lo < page.count() && CompareEntry(page.key(lo), page.row(lo), key, row) == 0) return Result::kSuccess;
+    ++version_;
+    Item item{0, row, std::string(key)};
+    leaf.MarkDirty();
+    if (ItemBytes(true, item.key) <= page.free_space()) {
+        PutEntry(page, lo, item);
+        return Result::kSuccess;
+    }
+    // Split. Appending at the right end of the tree leaves the full page
+    // full, so tags fed in key order (row numbers, ids) pack their pages.
+    const bool rightmost = page.next() == 0 && lo == page.count();
+    std::vector<Item> items = ReadItems(page);
+    items.insert(items.begin() + lo, std::move(item));
+    size_t split = items.size() - 1;
+    if (!rightmost) {
+        uint32_t total = 0, half = 0;
+        for (const auto& i : items) total += ItemBytes(true, i.key);
+        split = 0;
+        while (split + 1 < items.size() && half + ItemBytes(true, items[split].key) <= total / 2) {
+            half += ItemBytes(true, items[split++].key);
+        }
+        if (split == 0) split = 1;
+    }
+    PageFile::Ref right;
+    r = pages_->Allocate(&right);
+    if (r != Result::kSuccess) return r;
+    InitPage(right.data(), kLeaf, tag_, 0);
+    Page right_page{right.data()};
+    right_page.set_next(page.next());
+    FillPage(right.data(), items, split, items.size());
+    InitPage(leaf.data(), kLeaf, tag_, 0);
+    FillPage(leaf.data(), items, 0, split);
+    page.set_next(right.number());
+    return InsertUp(path, depth, {right.number(), items[split].row, items[split].key}, rightmost);
+}
+
+Result BTree::InsertUp(PathStep* path, int depth, Item item, bool rightmost) {
+    if (depth == 0) {
+        // The root split: a new root above the two halves.
+        PageFile::Ref old_root;
+        Result r = Load(root_, -1, &old_root);
+        if (r != Result::kSuccess) return r;
+        const int level = Page{old_root.data()}.level() + 1;
+        if (level > kMaxDepth - 1) return Result::kErrorData;
+        PageFile::Ref root;
+        r = pages_->Allocate(&root);
+        if (r != Result::kSuccess) return r;
+        InitPage(root.data(), kBranch, tag_, level);
+        std::vector<Item> items{{root_, 0, std::string()}, std::move(item)};
+        FillPage(root.data(), items, 0, items.size());
+        root_ = root.number();
+        return Result::kSuccess;
+    }
+    const PathStep step = path[depth - 1];
+    PageFile::Ref parent;
+    Result r = Load(step.page, -1, &parent);
+    if (r != Result::kSuccess) return r;
+    parent.MarkDirty();
+    Page page{parent.data()};
+    if (ItemBytes(false, item.key) <= page.free_space()) {
+        PutEntry(page, step.slot + 1, item);
+        return Result::kSuccess;
+    }
+    std::vector<Item> items = ReadItems(page);
+    items.insert(items.begin() + step.slot + 1, std::move(item));
+    size_t split = items.size() - 1;
+    if (!rightmost) {
+        uint32_t total = 0, half = 0;
+        for (const auto& i : items) total += ItemBytes(false, i.key);
+        split = 0;
+        while (split + 1 < items.size() && half + ItemBytes(false, items[split].key) <= total / 2) {
+            half += ItemBytes(false, items[split++].key);
+        }
+        if (split == 0) split = 1;
+    }
+    const int level = page.level();
+    PageFile::Ref right;
+    r = pages_->Allocate(&right);
+    if (r != Result::kSuccess) return r;
+    InitPage(right.data(), kBranch, tag_, level);
+    FillPage(right.data(), items, split, items.size());
+    InitPage(parent.data(), kBranch, tag_, level);
+    FillPage(parent.data(), items, 0, split);
+    return InsertUp(path, depth - 1, {right.number(), items[split].row, items[split].key}, rightmost);
+}
+
+Result BTree::Erase(std::string_view full_key, uint32_t row) {
+    const std::string_view key = TrimKey(full_key);
+    PathStep path[kMaxDepth];
+    int depth = 0;
+    PageFile::Ref leaf;
+    Result r = Descend(key, row, path, &depth, &leaf);
+    if (r != Result::kSuccess) return r;
+    Page page{leaf.data()};
+    uint32_t lo = 0, hi = page.count();
+    while (lo < hi) {
+        uint32_t mid = (lo + hi) / 2;
+        if (CompareEntry(page.key(mid), page.row(mid), key, row) < 0) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    if (lo >= page.count() || CompareEntry(page.key(lo), page.row(lo), key, row) != 0) return Result::kEof;
+    ++version_;
+    leaf.MarkDirty();
+    RemoveEntry(page, lo);
+    if (page.count() > 0 || depth == 0) return Result::kSuccess;
+    const uint32_t next = page.next();
+    leaf.Reset();
+    r = FixLeftNeighbour(path, depth, next);
+    if (r != Result::kSuccess) return r;
+    return RemoveEmpty(path, depth);
+}
+
+Result BTree::FixLeftNeighbour(PathStep* path, int depth, uint32_t next) {
+    int a = depth - 1;
+    while (a >= 0 && path[a].slot == 0) --a;
+    if (a < 0) return Result::kSuccess;  // the leftmost leaf has no neighbour
+    PageFile::Ref ref;
+    Result r = Load(path[a].page, -1, &ref);
+    if (r != Result::kSuccess) return r;
+    uint32_t child = Page{ref.data()}.child(path[a].slot - 1);
+    int level = Page{ref.data()}.level() - 1;
+    for (;;) {
+        r = Load(child, level, &ref);
+        if (r != Result::kSuccess) return r;
+        Page page{ref.data()};
+        if (page.leaf()) break;
+        child = page.child(page.count() - 1);
+        --level;
+    }
+    Page{ref.data()}.set_next(next);
+    ref.MarkDirty();
+    return Result::kSuccess;
+}
+
+Result BTree::RemoveEmpty(PathStep* path, int depth) {
+    // The empty page is the child at path[depth - 1]; walk up while parents
+    // empty out too.
+    for (int d = depth; d > 0; --d) {
+        PageFile::Ref parent;
+        Result r = Load(path[d - 1].page, -1, &parent);
+        if (r != Result::kSuccess) return r;
+        Page page{parent.data()};
+        r = pages_->Free(page.child(path[d - 1].slot));
+        if (r != Result::kSuccess) return r;
+        parent.MarkDirty();
+        RemoveEntry(page, path[d - 1].slot);
+        if (page.count() > 0) break;
+        if (d - 1 == 0) {
+            // The whole tree emptied: the root becomes an empty leaf.
+            InitPage(parent.data(), kLeaf, tag_, 0);
+            return Result::kSuccess;
+        }
+    }
+    // A root with a single child hands the tree down to it.
+    for (;;) {
+        PageFile::Ref root;
+        Result r = Load(root_, -1, &root);
+        if (r != Result::kSuccess) return r;
+        Page page{root.data()};
+        if (page.leaf() || page.count() != 1) return Result::kSuccess;
+        const uint32_t child = page.child(0);
+        root.Reset();
+        r = pages_->Free(root_);
+        if (r != Result::kSuccess) return r;
+        root_ = child;
+    }
+}
+
+Result BTree::Settle(PageFile::Ref leaf, uint32_t slot, TreePosition* pos) {
+    Page page{leaf.data()};
+    if (slot >= page.count()) {
+        const uint32_t next = page.next();
+        if (next == 0) {
+            *pos = TreePosition();
+            pos->version = version_;
+            return Result::kEof;
+        }
+        const bool had_last = page.count() > 0;
+        const std::string last_key = had_last ? std::string(page.key(page.count() - 1)) : std::string();
+        const uint32_t last_row = had_last ? page.row(page.count() - 1) : 0;
+        PageFile::Ref next_leaf;
+        Result r = Load(next, 0, &next_leaf);
+        if (r != Result::kSuccess) return r;
+        Page next_page{next_leaf.data()};
+        // Leaves are never empty, and keys only grow along the chain; a
+        // chain that breaks either rule is damaged (or would loop).
+        if (next_page.count() == 0 ||
+            (had_last && CompareEntry(next_page.key(0), next_page.row(0), last_key, last_row) <= 0)) {
+            return Result::kErrorData;
+        }
+        leaf = std::move(next_leaf);
+        slot = 0;
+        page = Page{leaf.data()};
+    }
+    pos->at_end = false;
+    pos->page = leaf.number();
+    pos->slot = slot;
+    pos->version = version_;
+    pos->key.assign(page.key(slot));
+    pos->key.resize(static_cast<size_t>(key_length_), ' ');
+    pos->row = page.row(slot);
+    return Result::kSuccess;
+}
+
+Result BTree::First(TreePosition* pos) {
+    PageFile::Ref ref;
+    Result r = Load(root_, -1, &ref);
+    for (int depth = 0; r == Result::kSuccess && !Page{ref.data()}.leaf(); ++depth) {
+        if (depth >= kMaxDepth) return Result::kErrorData;
+        Page page{ref.data()};
+        const int level = page.level() - 1;
+        r = Load(page.child(0), level, &ref);
+    }
+    if (r != Result::kSuccess) return r;
+    return Settle(std::move(ref), 0, pos);
+}
+
+Result BTree::Last(TreePosition* pos) {
+    PageFile::Ref ref;
+    Result r = Load(root_, -1, &ref);
+    for (int depth = 0; r == Result::kSuccess && !Page{ref.data()}.leaf(); ++depth) {
+        if (depth >= kMaxDepth) return Result::kErrorData;
+        Page page{ref.data()};
+        const int level = page.level() - 1;
+        r = Load(page.child(page.count() - 1), level, &ref);
+    }
+    if (r != Result::kSuccess) return r;
+    const uint32_t count = Page{ref.data()}.count();
+    if (count == 0) {
+        *pos = TreePosition();
+        pos->version = version_;
+        return Result::kEof;
+    }
+    return Settle(std::move(ref), count - 1, pos);
+}
+
+Result BTree::LowerBound(std::string_view prefix, TreePosition* pos) {
+    PageFile::Ref ref;
+    Result r = Load(root_, -1, &ref);
+    for (int depth = 0; r == Result::kSuccess && !Page{ref.data()}.leaf(); ++depth) {
+        if (depth >= kMaxDepth) return Result::kErrorData;
+        Page page{ref.data()};
+        // The last child whose lower bound sorts before the prefix.
+        uint32_t lo = 1, hi = page.count();
+        while (lo < hi) {
+            uint32_t mid = (lo + hi) / 2;
+            if (ComparePrefix(page.key(mid), prefix) < 0) {
+                lo = mid + 1;
+            } else {
+                hi = mid;
+            }
+        }
+        const int level = page.level() - 1;
+        r = Load(page.child(lo - 1), level, &ref);
+    }
+    if (r != Result::kSuccess) return r;
+    Page page{ref.data()};
+    uint32_t lo = 0, hi = page.count();
+    while (lo < hi) {
+        uint32_t mid = (lo + hi) / 2;
+        if (ComparePrefix(page.key(mid), prefix) < 0) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    return Settle(std::move(ref), lo, pos);
+}
+
+Result BTree::After(std::string_view full_key, uint32_t row, TreePosition* pos) {
+    const std::string_view key = TrimKey(full_key);
+    PathStep path[kMaxDepth];
+    int depth = 0;
+    PageFile::Ref leaf;
+    Result r = Descend(key, row, path, &depth, &leaf);
+    if (r != Result::kSuccess) return r;
+    Page page{leaf.data()};
+    uint32_t lo = 0, hi = page.count();
+    while (lo < hi) {
+        uint32_t mid = (lo + hi) / 2;
+        if (CompareEntry(page.key(mid), page.row(mid), key, row) <= 0) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    return Settle(std::move(leaf), lo, pos);
+}
+
+Result BTree::Next(TreePosition* pos) {
+    if (pos->at_end) return Result::kEof;
+    if (pos->version != version_) {
+        const std::string key = pos->key;
+        return After(key, pos->row, pos);
+    }
+    PageFile::Ref leaf;
+    Result r = Load(pos->page, 0, &leaf);
+    if (r != Result::kSuccess) return r;
+    return Settle(std::move(leaf), pos->slot + 1, pos);
+}
+
+Result BTree::Find(std::string_view key, bool* found, uint32_t* row) {
+    TreePosition pos;
+    Result r = LowerBound(key, &pos);
+    *found = false;
+    if (r == Result::kEof) return Result::kSuccess;
+    if (r != Result::kSuccess) return r;
+    *found = CompareKeys(TrimKey(pos.key), TrimKey(key)) == 0;
+    *row = pos.row;
+    return Result::kSuccess;
+}
+
+// --- Building ----------------------------------------------------------------
+
+struct TreeBuilder::Level {
+    uint32_t page = 0;
+    std::unique_ptr<uint8_t[]> image = std::make_unique<uint8_t[]>(kPageSize);
+    uint32_t used = kSlots;
+    std::string first_key;
+    uint32_t first_row = 0;
+    uint32_t closed = 0;  // pages of this level already written
+};
+
+TreeBuilder::TreeBuilder(int fd, uint8_t tag_number, uint32_t* next_page)
+    : fd_(fd), tag_(tag_number), next_page_(next_page) {}
+
+TreeBuilder::~TreeBuilder() = default;
+
+Result TreeBuilder::Add(std::string_view key, uint32_t row) { return AddTo(0, 0, TrimKey(key), row); }
+
+Result TreeBuilder::AddTo(size_t level, uint32_t child, std::string_view key, uint32_t row) {
+    if (levels_.size() <= level) {
+        levels_.push_back(std::make_unique<Level>());
+        Level& fresh = *levels_.back();
+        fresh.page = (*next_page_)++;
+        InitPage(fresh.image.get(), level == 0 ? kLeaf : kBranch, tag_, static_cast<int>(level));
+    }
+    Level* l = levels_[level].get();
+    const uint32_t size = (level == 0 ? 5 : 9) + static_cast<uint32_t>(key.size()) + 2;
+    Page page{l->image.get()};
+    if (page.count() > 0 && l->used + size > kBuildFill) {
+        const uint32_t next = (*next_page_)++;
+        Result r = Close(level, next);
+        if (r != Result::kSuccess) return r;
+        l = levels_[level].get();  // Close may have grown levels_
+        l->page = next;
+        l->used = kSlots;
+        ++l->closed;
+        InitPage(l->image.get(), level == 0 ? kLeaf : kBranch, tag_, static_cast<int>(level));
+        page = Page{l->image.get()};
+    }
+    if (page.count() == 0) {
+        l->first_key.assign(key);
+        l->first_row = row;
+    }
+    PutEntry(page, page.count(), {child, row, std::string(key)});
+    l->used += size;
+    return Result::kSuccess;
+}
+
+Result TreeBuilder::Close(size_t level, uint32_t next) {
+    Level& l = *levels_[level];
+    if (level == 0) Page{l.image.get()}.set_next(next);
+    PageFile::Seal(l.image.get());
+    if (!PWriteAll(fd_, l.image.get(), kPageSize, uint64_t{l.page} * kPageSize)) return Result::kErrorWrite;
+    const std::string key = l.first_key;
+    return AddTo(level + 1, l.page, key, l.first_row);
+}
+
+Result TreeBuilder::Finish(uint32_t* root) {
+    if (levels_.empty()) {
+        levels_.push_back(std::make_unique<Level>());
+        levels_[0]->page = (*next_page_)++;
+        InitPage(levels_[0]->image.get(), kLeaf, tag_, 0);
+    }
+    for (size_t level = 0; level < levels_.size(); ++level) {
+        Level& l = *levels_[level];
+        if (level + 1 == levels_.size() && l.closed == 0) {
+            PageFile::Seal(l.image.get());
+            if (!PWriteAll(fd_, l.image.get(), kPageSize, uint64_t{l.page} * kPageSize)) {
+                return Result::kErrorWrite;
+            }
+            *root = l.page;
+            return Result::kSuccess;
+        }
+        Result r = Close(level, 0);
+        if (r != Result::kSuccess) return r;
+    }
+    return Result::kErrorWrite;  // not reached: the top level always ends the loop
+}
+
+}  // namespace fw::xbase

@@ -1,0 +1,173 @@
+#include "engine/store/xbase/btree.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <random>
+#include <set>
+
+#include "tests/support/temp_dir.h"
+
+namespace fw::xbase {
+namespace {
+
+constexpr int kKeyLength = 40;
+using EntryList = std::vector<std::pair<std::string, uint32_t>>;
+
+std::string Key(const std::string& text) {
+    std::string key = text;
+    key.resize(kKeyLength, ' ');
+    return key;
+}
+
+class BTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fd_ = ::open((dir_ / "tree").c_str(), O_RDWR | O_CREAT, 0644);
+        ASSERT_GE(fd_, 0);
+        // A cache of a few pages, so pages leave and come back from disk.
+        pages_ = std::make_unique<PageFile>(fd_, 8 * kPageSize, &BTree::ValidPage);
+        uint32_t root = 0;
+        ASSERT_EQ(BTree::MakeEmptyRoot(pages_.get(), 0, &root), Result::kSuccess);
+        tree_ = std::make_unique<BTree>(pages_.get(), 0, kKeyLength, root);
+    }
+    void TearDown() override {
+        tree_.reset();
+        pages_.reset();
+        ::close(fd_);
+    }
+
+    EntryList Entries() {
+        EntryList out;
+        TreePosition pos;
+        for (Result r = tree_->First(&pos); r == Result::kSuccess; r = tree_->Next(&pos)) {
+            out.push_back({pos.key, pos.row});
+        }
+        return out;
+    }
+
+    fwtest::TempDir dir_;
+    int fd_ = -1;
+    std::unique_ptr<PageFile> pages_;
+    std::unique_ptr<BTree> tree_;
+};
+
+TEST(KeyCompareTest, MissingBytesCompareAsBlanks) {
+    const struct {
+        std::string a, b;
+        int expected;
+    } cases[] = {
+        {"abc", "abc", 0},       {"abc", "abc  ", 0},     {"abc", "abd", -1},
+        {"abc", "abc\x10", 1},   // "abc " > "abc\x10"
+        {"abc", "abcd", -1},     {"", "   ", 0},          {"b", "abc", 1},
+        {"abc\xE9", "abc", 1},   // bytes compare unsigned
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CompareKeys(c.a, c.b), c.expected) << c.a << " | " << c.b;
+        EXPECT_EQ(CompareKeys(c.b, c.a), -c.expected) << c.b << " | " << c.a;
+    }
+    EXPECT_EQ(TrimKey("ab  "), "ab");
+    EXPECT_EQ(TrimKey("   "), "");
+}
+
+// Random inserts and erases checked against an ordered set, through many
+// splits, emptied pages and root changes; then everything erased.
+TEST_F(BTreeTest, MatchesAnOrderedSet) {
+    std::mt19937 rng(99);
+    std::set<std::pair<std::string, uint32_t>> model;
+    auto random_key = [&] { return Key("k" + std::to_string(rng() % 3000) + std::string(rng() % 25, 'x')); };
+    for (int step = 0; step < 40000; ++step) {
+        if (model.empty() || rng() % 3 != 0) {
+            auto entry = std::make_pair(random_key(), static_cast<uint32_t>(rng() % 100));
+            ASSERT_EQ(tree_->Insert(entry.first, entry.second), Result::kSuccess);
+            model.insert(entry);
+        } else {
+            auto it = model.lower_bound({random_key(), 0});
+            if (it == model.end()) it = model.begin();
+            ASSERT_EQ(tree_->Erase(it->first, it->second), Result::kSuccess);
+            model.erase(it);
+        }
+    }
+    ASSERT_EQ(Entries(), EntryList(model.begin(), model.end()));
+    EXPECT_EQ(tree_->Erase(Key("absent"), 1), Result::kEof);
+
+    // Prefix lookups land on the first entry at or after the prefix.
+    for (int i = 0; i < 500; ++i) {
+        std::string prefix = "k" + std::to_string(rng() % 3000);
+        TreePosition pos;
+        Result r = tree_->LowerBound(prefix, &pos);
+        auto it = model.lower_bound({prefix, 0});
+        if (it == model.end()) {
+            EXPECT_EQ(r, Result::kEof);
+        } else {
+            ASSERT_EQ(r, Result::kSuccess);
+            EXPECT_EQ(pos.key, it->first);
+            EXPECT_EQ(pos.row, it->second);
+        }
+    }
+
+    // Erasing in order frees pages from the left; the tree ends empty.
+    const uint32_t pages_before = pages_->page_count();
+    for (const auto& [key, row] : model) ASSERT_EQ(tree_->Erase(key, row), Result::kSuccess);
+    TreePosition pos;
+    EXPECT_EQ(tree_->First(&pos), Result::kEof);
+    EXPECT_EQ(tree_->Last(&pos), Result::kEof);
+    // Filling it again reuses the freed pages.
+    for (const auto& [key, row] : model) ASSERT_EQ(tree_->Insert(key, row), Result::kSuccess);
+    EXPECT_EQ(pages_->page_count(), pages_before);
+    EXPECT_EQ(Entries().size(), model.size());
+}
+
+TEST_F(BTreeTest, WalksSurviveChangesBetweenSteps) {
+    for (uint32_t i = 0; i < 2000; ++i) ASSERT_EQ(tree_->Insert(Key("k" + std::to_string(10000 + i)), i), Result::kSuccess);
+    TreePosition pos;
+    ASSERT_EQ(tree_->LowerBound("k11000", &pos), Result::kSuccess);
+    // Changes elsewhere (splitting the current page) do not lose the place.
+    for (uint32_t i = 0; i < 300; ++i) ASSERT_EQ(tree_->Insert(Key("k11000a" + std::to_string(i)), 5000 + i), Result::kSuccess);
+    ASSERT_EQ(tree_->Erase(Key("k11001"), 1001), Result::kSuccess);
+    ASSERT_EQ(tree_->Next(&pos), Result::kSuccess);
+    EXPECT_EQ(TrimKey(pos.key), "k11000a0");
+    // After removes the current entry, Next goes on from where it was.
+    ASSERT_EQ(tree_->Erase(pos.key, pos.row), Result::kSuccess);
+    ASSERT_EQ(tree_->Next(&pos), Result::kSuccess);
+    EXPECT_EQ(TrimKey(pos.key), "k11000a1");
+}
+
+TEST_F(BTreeTest, BuilderWritesATreeThatTakesChanges) {
+    uint32_t next_page = pages_->page_count();
+    TreeBuilder builder(fd_, 1, &next_page);
+    std::set<std::pair<std::string, uint32_t>> model;
+    for (uint32_t i = 0; i < 20000; ++i) {
+        model.insert({Key("b" + std::to_string(100000 + i)), i});
+        ASSERT_EQ(builder.Add(Key("b" + std::to_string(100000 + i)), i), Result::kSuccess);
+    }
+    uint32_t root = 0;
+    ASSERT_EQ(builder.Finish(&root), Result::kSuccess);
+    PageFile pages(fd_, 16 * kPageSize, &BTree::ValidPage);
+    pages.SetAllocation(next_page, 0);
+    BTree tree(&pages, 1, kKeyLength, root);
+    for (uint32_t i = 0; i < 3000; ++i) {
+        ASSERT_EQ(tree.Insert(Key("b1" + std::to_string(i)), i), Result::kSuccess);
+        model.insert({Key("b1" + std::to_string(i)), i});
+    }
+    EntryList walked;
+    TreePosition pos;
+    for (Result r = tree.First(&pos); r == Result::kSuccess; r = tree.Next(&pos)) walked.push_back({pos.key, pos.row});
+    EXPECT_EQ(walked, EntryList(model.begin(), model.end()));
+    // A tree of another tag number is not this tree.
+    BTree other(&pages, 2, kKeyLength, root);
+    EXPECT_EQ(other.First(&pos), Result::kErrorData);
+
+    // An empty build is one empty leaf.
+    ASSERT_EQ(pages.WriteDirty(), Result::kSuccess);
+    next_page = pages.page_count();
+    TreeBuilder empty(fd_, 3, &next_page);
+    ASSERT_EQ(empty.Finish(&root), Result::kSuccess);
+    pages.SetAllocation(next_page, 0);
+    BTree none(&pages, 3, kKeyLength, root);
+    EXPECT_EQ(none.First(&pos), Result::kEof);
+}
+
+}  // namespace
+}  // namespace fw::xbase
