@@ -47,10 +47,17 @@ bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
 bool ResolveLink(const ParsedUrl& base, std::string_view value, ParsedUrl* out) {
     const std::string_view scheme = SchemeWord(value);
+    std::string lowered;
     if (!scheme.empty()) {
         bool known = false;
         for (std::string_view word : kKnownSchemes) known |= platform::EqualsIgnoreCase(word, scheme);
         if (!known) return false;
+        // The URL model knows scheme words in lower case only ("HTTPS://h/"
+        // would become a path on the base's scheme).
+        const size_t at = static_cast<size_t>(scheme.data() - value.data());
+        lowered.assign(value);
+        for (size_t i = at; i < at + scheme.size(); ++i) lowered[i] = platform::ToLowerAscii(lowered[i]);
+        value = lowered;
     }
     out->CopyFrom(base);
     out->ParseRelative(value);

@@ -14,7 +14,8 @@ namespace fw {
 // ParseRelative). False when the result has no text, or when the value
 // names a scheme the URL model does not know (data:, tel:, about:,
 // javascript:, ...): the model would take such a value for a relative path
-// and invent a web address from it.
+// and invent a web address from it. A scheme word in capitals is taken in
+// lower case.
 bool ResolveLink(const ParsedUrl& base, std::string_view value, ParsedUrl* out);
 
 // Http, Https or Ftp: the schemes a grab fetches.
