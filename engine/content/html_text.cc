@@ -69,7 +69,7 @@ std::optional<MetaRefresh> RefreshParts(std::string_view tag) {
     return MetaRefresh{tag.substr(0, url), tag.substr(url, end - url), tag.substr(end)};
 }
 
-std::string TagValue(std::string_view tag, std::string_view word) {
+std::string_view TagValueAsWritten(std::string_view tag, std::string_view word) {
     size_t pos = platform::FindIgnoreCase(tag, word);
     if (pos == std::string_view::npos || word.empty()) return {};
     pos += word.size();
@@ -84,7 +84,11 @@ std::string TagValue(std::string_view tag, std::string_view word) {
         while (end < tag.size() && !platform::IsLineWhite(tag[end]) && tag[end] != '>') ++end;
     }
     if (end == std::string_view::npos) end = tag.size();
-    return platform::ToLowerAscii(tag.substr(pos, end - pos));
+    return tag.substr(pos, end - pos);
+}
+
+std::string TagValue(std::string_view tag, std::string_view word) {
+    return platform::ToLowerAscii(TagValueAsWritten(tag, word));
 }
 
 ScriptLinkTest::ScriptLinkTest(std::string_view extensions, std::string_view page_extensions)

@@ -40,6 +40,9 @@ std::optional<MetaRefresh> RefreshParts(std::string_view tag);
 // without an end to the end of the tag. Empty when the word is absent.
 std::string TagValue(std::string_view tag, std::string_view word);
 
+// The same value as written in `tag` (case kept); it points into `tag`.
+std::string_view TagValueAsWritten(std::string_view tag, std::string_view word);
+
 // Decides whether a string found in a script or attribute names a file worth
 // following, by its extension, against two comma-separated lists: the
 // extensions of any linked file and those of pages. Lists are split once, at

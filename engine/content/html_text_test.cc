@@ -68,6 +68,14 @@ TEST(HtmlText, TagValueTakesTheLowerCasedValueAfterTheWord) {
     for (const Case& c : cases) EXPECT_EQ(TagValue(c.tag, c.word), c.value) << c.tag;
 }
 
+TEST(HtmlText, TagValueAsWrittenKeepsCaseAndPointsIntoTheTag) {
+    const std::string_view tag = "<link TYPE=text/css HREF='Css/A.css' rel=x>";
+    const std::string_view href = TagValueAsWritten(tag, "href=");
+    EXPECT_EQ(href, "Css/A.css");
+    EXPECT_EQ(href.data(), tag.data() + tag.find("Css/"));
+    EXPECT_EQ(TagValueAsWritten(tag, "title="), "");
+}
+
 TEST(HtmlText, ScriptLinkTestUsesTheExtensionBeforeTheQuery) {
     ScriptLinkTest test("gif,jpg,htm,html,js,swf,class,xml,jar,asp,pl,cfm,css",
                         "htm,html,asp,pl,cfm");
