@@ -3,10 +3,12 @@
 #include <curl/curl.h>
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <vector>
 
 #include "engine/net/cookie_jar.h"
 #include "engine/net/http_date.h"
@@ -34,15 +36,69 @@ std::string& CaFileDefault() {
 struct EasyFree {
     void operator()(CURL* h) const { curl_easy_cleanup(h); }
 };
-struct MultiFree {
-    void operator()(CURLM* h) const { curl_multi_cleanup(h); }
-};
 struct ListFree {
     void operator()(curl_slist* l) const { curl_slist_free_all(l); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyFree>;
-using MultiHandle = std::unique_ptr<CURLM, MultiFree>;
 using HeaderList = std::unique_ptr<curl_slist, ListFree>;
+
+// Multi handles outlive their fetches: curl keeps the parsed authority file
+// and the name cache in the multi handle, and parsing the system's bundle
+// anew costs tens of milliseconds of processor time per fetch. A fetch has
+// one to itself while it runs.
+class MultiPool {
+public:
+    static MultiPool& Instance() {
+        static MultiPool pool;
+        return pool;
+    }
+    CURLM* Take() {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            if (!free_.empty()) {
+                CURLM* multi = free_.back();
+                free_.pop_back();
+                return multi;
+            }
+        }
+        return curl_multi_init();
+    }
+    void Give(CURLM* multi) {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            if (free_.size() < kMaxFree) {
+                free_.push_back(multi);
+                return;
+            }
+        }
+        curl_multi_cleanup(multi);
+    }
+
+private:
+    static constexpr size_t kMaxFree = 64;
+    MultiPool() = default;
+    ~MultiPool() {
+        for (CURLM* multi : free_) curl_multi_cleanup(multi);
+    }
+    std::mutex mutex_;  // guards free_
+    std::vector<CURLM*> free_;
+};
+
+// A multi handle taken from the pool for one fetch.
+class PooledMulti {
+public:
+    PooledMulti() : multi_(MultiPool::Instance().Take()) {}
+    ~PooledMulti() {
+        if (multi_ != nullptr) MultiPool::Instance().Give(multi_);
+    }
+    PooledMulti(const PooledMulti&) = delete;
+    PooledMulti& operator=(const PooledMulti&) = delete;
+    CURLM* get() const { return multi_; }
+    explicit operator bool() const { return multi_ != nullptr; }
+
+private:
+    CURLM* multi_;
+};
 
 // A header value must stay on its line: a line break would let the rest pose
 // as headers of its own.
@@ -194,8 +250,8 @@ private:
     static int ConnectedThunk(void* self, char*, char*, int, int);
 
     SecureHttpFetch& fetch_;
+    PooledMulti multi_;  // declared first: the easy handle goes before it returns to the pool
     EasyHandle easy_;
-    MultiHandle multi_;
     HeaderList headers_;
     std::string url_;
     char error_text_[CURL_ERROR_SIZE] = {};
@@ -213,7 +269,6 @@ private:
 
 bool SecureHttpFetch::Transfer::Open() {
     easy_.reset(curl_easy_init());
-    multi_.reset(curl_multi_init());
     if (!easy_ || !multi_) return false;
     {
         std::lock_guard<std::mutex> guard(fetch_.wake_mutex_);
@@ -235,6 +290,15 @@ bool SecureHttpFetch::Transfer::Open() {
     const std::string agent = fetch_.user_agent().empty() ? kDefaultUserAgent : OneLine(fetch_.user_agent());
     curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());  // curl copies option strings
     if (!fetch_.ca_file().empty()) curl_easy_setopt(h, CURLOPT_CAINFO, fetch_.ca_file().c_str());
+    // curl keeps a parsed authority file for later fetches only when no
+    // directory of authorities is consulted besides it; the system's bundle
+    // holds what its directory holds.
+    char* bundle = nullptr;
+    if (!fetch_.ca_file().empty() ||
+        (curl_easy_getinfo(h, CURLINFO_CAINFO, &bundle) == CURLE_OK && bundle != nullptr &&
+         ::access(bundle, R_OK) == 0)) {
+        curl_easy_setopt(h, CURLOPT_CAPATH, nullptr);
+    }
 
     if (!fetch_.credentials().empty()) {
         std::string user, password;
@@ -297,7 +361,13 @@ void SecureHttpFetch::Transfer::Run() {
 }
 
 SecureHttpFetch::Transfer::Outcome SecureHttpFetch::Transfer::Attempt(bool lenient, CURLcode* result) {
-    if (lenient) curl_easy_setopt(easy_.get(), CURLOPT_SSL_CTX_FUNCTION, &UseLenientVerification);
+    if (lenient) {
+        // Nothing verified this leniently may serve a later fetch: neither
+        // the connection nor its TLS session is kept.
+        curl_easy_setopt(easy_.get(), CURLOPT_SSL_CTX_FUNCTION, &UseLenientVerification);
+        curl_easy_setopt(easy_.get(), CURLOPT_FORBID_REUSE, 1L);
+        curl_easy_setopt(easy_.get(), CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    }
     const auto silence = SocketSilenceLimit();
     const int stop_fd = fetch_.stop_ != nullptr ? fetch_.stop_->descriptor() : -1;
     curl_waitfd stop_wait{stop_fd, CURL_WAIT_POLLIN, 0};
