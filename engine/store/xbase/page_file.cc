@@ -59,7 +59,7 @@ Result PageFile::FrameFor(uint32_t number, uint32_t* index) {
                 Result r = WriteFrame(f);
                 if (r != Result::kSuccess) return r;
             }
-            if (f.used) map_.erase(f.number);
+            if (f.used) map_[f.number] = 0;
             f.used = false;
             *index = static_cast<uint32_t>(here);
             break;
@@ -76,18 +76,19 @@ Result PageFile::FrameFor(uint32_t number, uint32_t* index) {
     f.dirty = false;
     f.referenced = true;
     f.used = true;
-    map_[number] = *index;
+    if (map_.size() <= number) map_.resize(std::max<size_t>(number + 1, map_.size() * 2), 0);
+    map_[number] = *index + 1;
     return Result::kSuccess;
 }
 
 Result PageFile::Get(uint32_t number, Ref* out) {
     out->Reset();
-    auto it = map_.find(number);
-    if (it != map_.end()) {
-        Frame& f = frames_[it->second];
+    if (number < map_.size() && map_[number] != 0) {
+        const uint32_t index = map_[number] - 1;
+        Frame& f = frames_[index];
         f.referenced = true;
         ++f.pins;
-        *out = Ref(this, it->second);
+        *out = Ref(this, index);
         return Result::kSuccess;
     }
     if (number < kFirstDataPage || number >= page_count_) return Result::kErrorData;
@@ -96,12 +97,12 @@ Result PageFile::Get(uint32_t number, Ref* out) {
     if (r != Result::kSuccess) return r;
     Frame& f = frames_[index];
     if (!PReadAll(fd_, f.data.get(), kPageSize, uint64_t{number} * kPageSize)) {
-        map_.erase(number);
+        map_[number] = 0;
         f.used = false;
         return Result::kErrorRead;
     }
     if (!SealIntact(f.data.get()) || !validator_(f.data.get())) {
-        map_.erase(number);
+        map_[number] = 0;
         f.used = false;
         return Result::kErrorData;
     }
@@ -171,6 +172,7 @@ Result PageFile::WriteDirty() {
 
 void PageFile::Drop() {
     map_.clear();
+    map_.shrink_to_fit();
     for (Frame& f : frames_) {
         f.used = false;
         f.dirty = false;
