@@ -74,7 +74,7 @@ long long FileSize(const std::string& path) {
 }
 
 struct Figures {
-    Span append, seek_url, seek_id, walk, reopen;
+    Span append, seek_url, seek_id, walk, reopen, rebuild;
 };
 
 void Fail(const char* what) {
@@ -145,6 +145,10 @@ Figures RunOurs(const std::string& dir, uint32_t rows, const std::vector<uint32_
     if (!t || t->OpenIndex() != Result::kSuccess) Fail("reopen");
     f.reopen = timer.Stop();
     if (t->IndexRebuilt()) Fail("reopen rebuilt a valid index");
+
+    timer = Timer();
+    if (t->CreateIndex(shape.tags) != Result::kSuccess) Fail("rebuild");
+    f.rebuild = timer.Stop();
     return f;
 }
 
@@ -281,7 +285,10 @@ int main(int argc, char** argv) {
     line("walk in URL order", ours.walk, lite.walk);
     line("reopen", ours.reopen, lite.reopen);
     std::printf("ratio: SQLite time / engine time (above 1: the engine is faster)\n");
-    std::printf("peak RSS after the table engine's run: %.1f MiB\n", ours_rss / 1024.0);
+    std::printf("engine: reopen with valid indexes %.2f ms (no rebuild); building all four tags from the table %.3fs"
+                " (cpu %.3fs)\n",
+                ours.reopen.wall * 1000, ours.rebuild.wall, ours.rebuild.cpu);
+    std::printf("peak RSS after the table engine's run (rebuild included): %.1f MiB\n", ours_rss / 1024.0);
     std::printf("files: DBF %.1f MiB, CDX %.1f MiB; SQLite %.1f MiB\n", dbf / 1048576.0, cdx / 1048576.0,
                 sqlite_size / 1048576.0);
     std::system(("rm -rf '" + dir + "'").c_str());
