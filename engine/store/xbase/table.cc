@@ -320,7 +320,8 @@ Result TableImpl::Flush() {
     Operation op(this, true);
     Result r = op.result();
     if (r != Result::kSuccess) return r;
-    r = SettleRow();
+    // A row begun with AppendStart stays open: it is not a change yet.
+    if (!appending_) r = SettleRow();
     if (r != Result::kSuccess) return r;
     r = FlushFiles();
     Result finish = op.Finish();
