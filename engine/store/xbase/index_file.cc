@@ -399,10 +399,11 @@ Result IndexFile::Refresh(const DbfFile& table, bool* changed, bool* stale) {
         ::close(fd_);
         fd_ = fd;
         *changed = true;
-        Result r = ReadDefinitions(fd_, table.columns(), &tags_);
-        if (r != Result::kSuccess) return r;
-        r = LoadHeader(table, false);
-        if (r != Result::kSuccess) *stale = true;
+        // Unreadable parts leave the old tag list, to rebuild from.
+        if (ReadDefinitions(fd_, table.columns(), &tags_) != Result::kSuccess ||
+            LoadHeader(table, false) != Result::kSuccess) {
+            *stale = true;
+        }
         return Result::kSuccess;
     }
     uint8_t head[kRootsAt];
