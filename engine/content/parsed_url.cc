@@ -56,7 +56,7 @@ UrlScanner& ThreadScanner() {
 template <size_t kCapacity>
 void ParsedUrl::Component<kCapacity>::Assign(std::string_view value) {
     value = platform::CutUtf8(value, kCapacity);
-    std::memmove(text, value.data(), value.size());
+    if (!value.empty()) std::memmove(text, value.data(), value.size());
     len = static_cast<uint32_t>(value.size());
     text[len] = '\0';
 }
@@ -64,7 +64,7 @@ void ParsedUrl::Component<kCapacity>::Assign(std::string_view value) {
 template <size_t kCapacity>
 void ParsedUrl::Component<kCapacity>::Append(std::string_view value) {
     value = platform::CutUtf8(value, kCapacity - len);
-    std::memcpy(text + len, value.data(), value.size());
+    if (!value.empty()) std::memcpy(text + len, value.data(), value.size());
     len += static_cast<uint32_t>(value.size());
     text[len] = '\0';
 }

@@ -10,8 +10,9 @@
 // absolute has no text.
 //
 // A ParsedUrl is a plain value owned by its user and reused through Reset or
-// Parse. It never allocates. Not safe for concurrent use, not even of the
-// const members (Text fills a cache).
+// Parse. It does not allocate; the scanner it uses keeps its buffers, one
+// scanner per thread. Not safe for concurrent use of one object, not even of
+// the const members (Text fills a cache).
 #pragma once
 
 #include <cstddef>

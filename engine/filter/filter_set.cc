@@ -1,6 +1,8 @@
 #include "engine/filter/filter_set.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "engine/filter/site.h"
@@ -11,6 +13,28 @@ namespace {
 
 bool HasUpperAscii(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
+// Lower-cases the ASCII letters of eight bytes at once; other bytes stay.
+uint64_t LowerEight(uint64_t x) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHigh = 0x8080808080808080ULL;
+    const uint64_t low7 = x & ~kHigh;
+    const uint64_t at_least_a = low7 + kOnes * (0x80 - 'A');
+    const uint64_t beyond_z = low7 + kOnes * (0x80 - 'Z' - 1);
+    const uint64_t upper = at_least_a & ~beyond_z & ~x & kHigh;
+    return x | (upper >> 2);
+}
+
+void CopyLowered(std::string_view in, char* out) {
+    size_t i = 0;
+    for (; i + 8 <= in.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, in.data() + i, 8);
+        word = LowerEight(word);
+        std::memcpy(out + i, &word, 8);
+    }
+    for (; i < in.size(); ++i) out[i] = platform::ToLowerAscii(in[i]);
 }
 
 // The subject in lower case, made on first use and at most once per call.
@@ -27,9 +51,7 @@ public:
                 heap_.resize(subject_.size());
                 out = heap_.data();
             }
-            for (size_t i = 0; i < subject_.size(); ++i) {
-                out[i] = platform::ToLowerAscii(subject_[i]);
-            }
+            CopyLowered(subject_, out);
             folded_ = std::string_view(out, subject_.size());
             ready_ = true;
         }

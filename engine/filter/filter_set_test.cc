@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/filter/site.h"
+#include "platform/text.h"
 
 namespace fw {
 namespace {
@@ -68,6 +69,22 @@ TEST(FilterSetTest, Accepts) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Accepts(c.set, c.type, c.subject), c.accepted) << c.name << ": " << c.subject;
+    }
+}
+
+TEST(FilterSetTest, CaseFoldingTouchesOnlyAsciiLetters) {
+    // Every byte value, in runs long enough for the word-at-a-time folding.
+    for (int b = 1; b < 256; ++b) {
+        const std::string subject = "Ab" + std::string(17, static_cast<char>(b)) + "Z";
+        FilterSet set;
+        Filter equals;
+        equals.match = MatchKind::Equals;
+        equals.data = platform::ToLowerAscii(subject);
+        set.filters.push_back(equals);
+        EXPECT_TRUE(Accepts(set, FilterType::Url, subject)) << b;
+        char& c = set.filters[0].data[5];
+        c = c == 'q' ? 'r' : 'q';  // now differs from the folded subject
+        EXPECT_FALSE(Accepts(set, FilterType::Url, subject)) << b;
     }
 }
 

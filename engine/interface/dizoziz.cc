@@ -3,6 +3,7 @@
 #include "engine/interface/dizoziz.h"
 
 #include "engine/interface/error_info.h"
+#include "engine/interface/prefs_object.h"
 #include "engine/support/log.h"
 
 namespace fw {
@@ -105,6 +106,25 @@ HRESULT Dizoziz::Advise(IDizozizEvents* sink, uint32_t* cookie) {
 }
 
 HRESULT Dizoziz::Unadvise(uint32_t cookie) { return events_.Unadvise(cookie); }
+
+namespace {
+
+// A preferences object that keeps its engine (and so the preferences it
+// reads and writes) alive for as long as the caller holds it.
+class BoundPrefs : public PrefsObject {
+public:
+    explicit BoundPrefs(Dizoziz* engine) : PrefsObject(&engine->prefs()), engine_(engine) {}
+
+private:
+    ComPtr<Dizoziz> engine_;
+};
+
+}  // namespace
+
+HRESULT Dizoziz::Preferences(IDizozizPrefs** prefs) {
+    if (!prefs) return E_POINTER;
+    return HandOut(MakeObject<BoundPrefs>(this), prefs);
+}
 
 HRESULT Dizoziz::UpdateUrl(IDizozizUrl**) { return ReportError("Method Not Implemented"); }
 

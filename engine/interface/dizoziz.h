@@ -10,6 +10,7 @@
 #include "engine/interface/event_source.h"
 #include "engine/interface/ref_counted.h"
 #include "engine/store/project_store.h"
+#include "engine/support/engine_preferences.h"
 
 namespace fw {
 
@@ -78,6 +79,7 @@ public:
     // --- For the engine's own objects ------------------------------------------
     void Fire(int32_t event_id, int32_t url_id) { events_.Fire(event_id, url_id); }
     ProjectStore& store() { return store_; }
+    EnginePreferences& prefs() { return prefs_; }
     const std::string& data_dir() const { return data_dir_; }
 
 private:
@@ -92,6 +94,7 @@ private:
 
     EventSource events_;
     ProjectStore store_;
+    EnginePreferences prefs_;
     std::string data_dir_;  // ends in "/"; FILE values are relative to it
     std::string db_dir_;    // table paths are db_dir_ + table name
     std::string edge_file_;

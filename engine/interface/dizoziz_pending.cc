@@ -20,9 +20,6 @@ HRESULT Dizoziz::IndexSearch(const std::string&, IDizozizEnumUrl**) {
 HRESULT Dizoziz::ValidIndexSearch(const std::string&, std::string*) {
     return Pending("ValidIndexSearch");
 }
-HRESULT Dizoziz::Refix() { return Pending("Refix"); }
-HRESULT Dizoziz::Preferences(IDizozizPrefs**) { return Pending("Preferences"); }
-HRESULT Dizoziz::ImportBookmarks(const std::string&) { return Pending("Import of bookmark files"); }
 HRESULT Dizoziz::GrabBegin(int32_t, int32_t) { return Pending("GrabBegin"); }
 HRESULT Dizoziz::Grab(int32_t, int32_t) { return Pending("Grab"); }
 HRESULT Dizoziz::ResumeBegin(int32_t) { return Pending("ResumeBegin"); }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/interface/error_info.h"
+#include "engine/interface/dizoziz.h"
 
 namespace fw {
 
@@ -13,7 +13,7 @@ HRESULT CreateDizoziz(const char* prog_id, IDizoziz** out) {
                      std::strcmp(prog_id, kProgIdVersioned) != 0)) {
         return CLASS_E_CLASSNOTAVAILABLE;
     }
-    return ReportErrorWith(E_NOTIMPL, "The engine object is not available in this build");
+    return HandOut(MakeObject<Dizoziz>(), out);
 }
 
 }  // namespace fw

@@ -241,8 +241,4 @@ HRESULT UrlObject::SaveFilterAsDefault() {
     return S_OK;
 }
 
-HRESULT UrlObject::GetInternetFile(const std::string&, std::string*, int32_t*) {
-    return ReportErrorWith(E_NOTIMPL, "GetInternetFile is not available in this build");
-}
-
 }  // namespace fw

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "platform/file_ops.h"
+#include "platform/local_time.h"
 #include "platform/program_home.h"
 
 namespace fw {
@@ -48,8 +49,7 @@ void RotateIfLarge(const std::string& path) {
 
 std::string TimeStamp() {
     std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = platform::LocalTime(now);
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%02d/%02d/%02d %02d:%02d:%02d ", local.tm_mon + 1,
                   local.tm_mday, local.tm_year % 100, local.tm_hour, local.tm_min, local.tm_sec);

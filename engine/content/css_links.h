@@ -1,0 +1,42 @@
+// Style sheet links: a fetched style sheet is handled line by line, without
+// a scanner. Its parse step takes the url(...) references as embedded
+// resources of the style sheet; its Fix step rewrites them to relative paths
+// of the stored files.
+//
+// A reference is "url(" in any letter case up to the next ")"; its value is
+// trimmed and loses a quote (double or single) at its start and at its end.
+// Every reference on a line counts, and lines of any length are taken whole
+// (minified style sheets are one long line). Values that are not links
+// (data: and other schemes the URL model does not know, "#name") are left
+// alone. An @import of a quoted name without url(...) is not followed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/content/link_extractor.h"
+
+namespace fw {
+
+class ProjectStore;
+
+// The style sheet counterpart of ExtractLinks (same contract): every
+// reference is resolved against `css_url` and taken by the resource rule
+// (recorded on the style sheet's level, queued with one level when the URL
+// and extension filters accept it). Logs "<id> - parsing(css)" and
+// "<id> - done parsing(css)".
+std::vector<PendingChild> ExtractCssLinks(const std::string& file, int32_t css_id, int32_t levels,
+                                          ProjectStore& store, const std::string& css_url,
+                                          int32_t filter_id, int32_t auth_id,
+                                          const ExtractOptions& options);
+
+// The Fix step of a style sheet (same contract as FixPageFile): writes
+// "/* css_url */" and a line feed, then every line of `source` with each
+// reference replaced by the relative path of its stored file, or by nothing
+// when the reference is not stored. Every line ends with a line feed.
+bool FixCssFile(const std::string& source, const std::string& target, ProjectStore& store,
+                const std::string& data_dir, const std::string& current_file,
+                const std::string& css_url);
+
+}  // namespace fw

@@ -1,0 +1,35 @@
+#include "engine/content/html_scanner.h"
+
+#include <ostream>
+
+namespace fw {
+
+void HtmlScanner::Emit(std::string_view text) {
+    if (output_) output_->write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+void HtmlScanner::OnHref(std::string_view) {}
+void HtmlScanner::OnEventAttribute(std::string_view) {}
+void HtmlScanner::OnMeta(std::string_view) {}
+void HtmlScanner::OnFrameSource(std::string_view) {}
+void HtmlScanner::OnSource(std::string_view) {}
+void HtmlScanner::OnAltText(std::string_view) {}
+void HtmlScanner::OnBackground(std::string_view) {}
+void HtmlScanner::OnText(std::string_view) {}
+void HtmlScanner::OnBaseTag(std::string_view) {}
+void HtmlScanner::OnBaseHref(std::string_view) {}
+void HtmlScanner::OnBaseEnd(std::string_view) {}
+void HtmlScanner::OnAnchorEnd() {}
+void HtmlScanner::OnAnchorClose() {}
+void HtmlScanner::OnImageStart() {}
+void HtmlScanner::OnImageEnd() {}
+void HtmlScanner::OnObjectStart(bool) {}
+void HtmlScanner::OnObjectEnd() {}
+void HtmlScanner::OnScriptStart() {}
+void HtmlScanner::OnScriptEnd() {}
+void HtmlScanner::OnCodebase(std::string_view) {}
+void HtmlScanner::OnCode(std::string_view) {}
+void HtmlScanner::OnFormAction(std::string_view) {}
+void HtmlScanner::OnLinkTag(std::string_view) {}
+
+}  // namespace fw

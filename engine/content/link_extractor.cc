@@ -1,0 +1,262 @@
+#include "engine/content/link_extractor.h"
+
+#include <string>
+#include <string_view>
+
+#include "engine/content/html_scanner.h"
+#include "engine/content/html_text.h"
+#include "engine/content/link_recorder.h"
+#include "engine/content/link_values.h"
+#include "engine/content/script_links.h"
+#include "engine/store/project_store.h"
+#include "engine/support/log.h"
+#include "platform/text.h"
+
+namespace fw {
+
+namespace {
+
+// Anchor text beyond this is not needed for a title (titles keep 64 bytes)
+// and would let a page without "</a>" grow it without bound.
+constexpr size_t kMaxAnchorText = 16 * 1024;
+constexpr size_t kMaxTitleBytes = 64;
+
+// Applet codebase and code values are held until the tag ends.
+constexpr size_t kMaxAppletValue = ParsedUrl::kTextCapacity;
+
+using PageKind = LinkRecorder::PageKind;
+
+// Drops every "<" through the next ">" (to the end when there is none).
+std::string WithoutTags(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t open = text.find('<', pos);
+        out.append(text.substr(pos, open - pos));
+        if (open == std::string_view::npos) break;
+        const size_t close = text.find('>', open);
+        if (close == std::string_view::npos) break;
+        pos = close + 1;
+    }
+    return out;
+}
+
+// Calls `piece` with every single- or double-quoted piece of `text` (without
+// its quotes), in order. An unclosed quote ends the scan.
+template <class Visit>
+void ForEachQuoted(std::string_view text, Visit piece) {
+    size_t pos = 0;
+    while (true) {
+        const size_t open = text.find_first_of("'\"", pos);
+        if (open == std::string_view::npos) return;
+        const size_t close = text.find(text[open], open + 1);
+        if (close == std::string_view::npos) return;
+        piece(text.substr(open + 1, close - open - 1));
+        pos = close + 1;
+    }
+}
+
+class LinkExtractor : public HtmlScanner {
+  public:
+    LinkExtractor(LinkRecorder& recorder, std::string_view page_url, int32_t levels)
+        : recorder_(recorder), levels_(levels), scripts_(ScriptLinks()) {
+        base_.Parse(page_url);
+    }
+
+  protected:
+    void OnHref(std::string_view value) override;
+    void OnEventAttribute(std::string_view value) override;
+    void OnMeta(std::string_view tag) override;
+    void OnFrameSource(std::string_view value) override;
+    void OnSource(std::string_view value) override;
+    void OnAltText(std::string_view value) override { alt_text_ = platform::Trim(value); }
+    void OnBackground(std::string_view value) override;
+    void OnText(std::string_view text) override;
+    void OnBaseHref(std::string_view value) override { base_.ParseRelative(value); }
+    void OnAnchorEnd() override { collecting_ = true; }
+    void OnAnchorClose() override;
+    void OnImageStart() override { collecting_ = false; }
+    void OnImageEnd() override { collecting_ = true; }
+    void OnObjectStart(bool applet) override;
+    void OnObjectEnd() override;
+    void OnScriptStart() override { in_script_ = true; }
+    void OnScriptEnd() override { in_script_ = false; }
+    void OnCodebase(std::string_view value) override;
+    void OnCode(std::string_view value) override;
+    void OnLinkTag(std::string_view tag) override;
+
+  private:
+    bool Resolve(std::string_view value) { return ResolveLink(base_, value, &link_); }
+    void ScriptStrings(std::string_view value, bool page);
+    void StartAnchor();
+
+    LinkRecorder& recorder_;
+    const int32_t levels_;
+    const ScriptLinkTest& scripts_;
+    ParsedUrl base_;
+    ParsedUrl link_;  // the link being handled; kept to spare its set-up per link
+    bool in_script_ = false;
+    bool collecting_ = false;
+    std::string anchor_text_;
+    std::string alt_text_;
+    std::string last_link_;
+    bool applet_ = false;
+    std::string codebase_;
+    std::string code_;
+};
+
+// Any href ends what the previous anchor collected, so its text never
+// becomes the title of another anchor's target.
+void LinkExtractor::StartAnchor() {
+    collecting_ = false;
+    anchor_text_.clear();
+    alt_text_.clear();
+    last_link_.clear();
+}
+
+void LinkExtractor::OnHref(std::string_view value) {
+    StartAnchor();
+    if (value.starts_with('#')) return;
+    if (StartsWithIgnoreCase(value, "javascript:")) {
+        ScriptStrings(value, true);
+        return;
+    }
+    std::string href = SpacesToEscapes(platform::Trim(DecodeEntities(value)));
+    std::string_view target = href;
+    if (target.starts_with('\'')) {
+        target.remove_prefix(1);
+        if (target.ends_with('\'')) target.remove_suffix(1);
+    }
+    if (!Resolve(target)) return;
+    recorder_.PageLink(link_, PageKind::kLink);
+    last_link_ = link_.Text();
+}
+
+void LinkExtractor::OnEventAttribute(std::string_view value) {
+    if (recorder_.options().pages_only) return;
+    ScriptStrings(value, false);
+}
+
+void LinkExtractor::ScriptStrings(std::string_view value, bool page) {
+    ForEachQuoted(value, [&](std::string_view piece) {
+        piece = platform::TrimView(piece);
+        if (piece.empty() || HasWhitespace(piece) || !scripts_.IsLink(piece, false)) return;
+        if (!Resolve(piece)) return;
+        if (page || scripts_.IsLink(piece, true)) {
+            recorder_.PageLink(link_, PageKind::kLink);
+        } else {
+            recorder_.Resource(link_);
+        }
+    });
+}
+
+void LinkExtractor::OnMeta(std::string_view tag) {
+    const auto refresh = RefreshParts(tag);
+    if (!refresh || !Resolve(platform::TrimView(refresh->url))) return;
+    recorder_.PageLink(link_, PageKind::kRefresh);
+}
+
+void LinkExtractor::OnFrameSource(std::string_view value) {
+    if (!Resolve(platform::TrimView(value))) return;
+    recorder_.PageLink(link_, PageKind::kFrame);
+}
+
+void LinkExtractor::OnSource(std::string_view value) {
+    const ExtractOptions& options = recorder_.options();
+    if (options.pages_only || (options.page_is_error && in_script_)) return;
+    if (value.starts_with('"') || value.starts_with('\'')) {
+        // A string in a script or a param tag, quotes included.
+        if (value.size() < 2) return;
+        std::string_view inner = value.substr(1, value.size() - 2);
+        if (inner.ends_with('\\')) inner.remove_suffix(1);
+        inner = platform::TrimView(inner);
+        if (inner.empty() || HasWhitespace(inner) || !scripts_.IsLink(inner, false)) return;
+        if (!Resolve(inner)) return;
+        if (scripts_.IsLink(inner, true)) {
+            recorder_.PageLink(link_, PageKind::kLink);
+        } else {
+            recorder_.Resource(link_);
+        }
+        return;
+    }
+    if (Resolve(platform::TrimView(value))) recorder_.Resource(link_);
+}
+
+void LinkExtractor::OnBackground(std::string_view value) {
+    if (recorder_.options().pages_only) return;
+    if (Resolve(platform::TrimView(value))) recorder_.Resource(link_);
+}
+
+void LinkExtractor::OnText(std::string_view text) {
+    if (!collecting_ || anchor_text_.size() >= kMaxAnchorText) return;
+    anchor_text_.append(text.substr(0, kMaxAnchorText - anchor_text_.size()));
+}
+
+void LinkExtractor::OnAnchorClose() {
+    collecting_ = false;
+    std::string text =
+        CollapseWhitespace(DecodeEntities(WithoutTags(platform::TrimView(anchor_text_))));
+    std::string_view title = platform::TrimView(text);
+    if (title.empty()) title = alt_text_;
+    if (title.empty() || last_link_.empty()) return;
+    recorder_.SetTitleIfNone(last_link_, platform::CutUtf8(title, kMaxTitleBytes));
+}
+
+void LinkExtractor::OnObjectStart(bool applet) {
+    applet_ = applet;
+    codebase_.clear();
+    code_.clear();
+}
+
+void LinkExtractor::OnCodebase(std::string_view value) {
+    if (recorder_.options().pages_only) return;
+    if (applet_) {
+        codebase_.assign(value.substr(0, kMaxAppletValue));
+    } else if (Resolve(value)) {
+        recorder_.Resource(link_);
+    }
+}
+
+void LinkExtractor::OnCode(std::string_view value) {
+    if (applet_ && !recorder_.options().pages_only) code_.assign(value.substr(0, kMaxAppletValue));
+}
+
+void LinkExtractor::OnObjectEnd() {
+    if (!applet_ || code_.empty()) return;
+    if (code_.find_first_of("/.") == std::string::npos) code_ += ".class";
+    link_.CopyFrom(base_);
+    if (!codebase_.empty()) link_.ParseRelative(codebase_);
+    link_.ParseRelative(code_);
+    if (link_.Text()) recorder_.Resource(link_);
+    code_.clear();
+    codebase_.clear();
+}
+
+void LinkExtractor::OnLinkTag(std::string_view tag) {
+    if (recorder_.options().pages_only) return;
+    const std::string type = TagValue(tag, "type=");
+    const std::string_view href = TagValueAsWritten(tag, "href=");
+    if (type.empty() || href.empty()) return;
+    if (type != "text/css" && !type.starts_with("image")) return;
+    if (Resolve(platform::TrimView(href))) recorder_.Resource(link_);
+}
+
+}  // namespace
+
+std::vector<PendingChild> ExtractLinks(const std::string& file, int32_t page_id, int32_t levels,
+                                       ProjectStore& store, const std::string& page_url,
+                                       int32_t filter_id, int32_t auth_id,
+                                       const ExtractOptions& options) {
+    const std::string id = std::to_string(page_id);
+    LogMessage(id + " - parsing");
+    LinkRecorder recorder(store, page_id, levels, filter_id, auth_id, options);
+    if (recorder.page_found()) {
+        LinkExtractor extractor(recorder, page_url, levels);
+        extractor.ScanFile(file);
+    }
+    LogMessage(id + " - done parsing");
+    return recorder.TakePending();
+}
+
+}  // namespace fw

@@ -1,0 +1,50 @@
+// Link extraction: the parse step of a fetched page. Every link the page
+// carries is resolved against it, recorded in the project (a child row and a
+// link from the page) and, as far as the page's remaining levels and its
+// filters allow, queued for fetching. The caller learns which children the
+// page has to wait for before its links can be rewritten.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fw {
+
+class ProjectStore;
+
+// A child the page waits for. `page`: a page link or a child beyond the
+// level limit; false: a resource (image, style sheet, script, background,
+// sound).
+struct PendingChild {
+    int32_t id;
+    bool page;
+};
+
+struct ExtractOptions {
+    bool pages_only = false;     // preview: only page links are taken
+    bool page_order = false;     // queue a page's resources before the pages of its depth
+    bool page_is_error = false;  // the page came with status 404
+};
+
+// Runs the extractor over the stored page `file` (page `page_id`, fetched
+// from `page_url`, queued with `levels` remaining, `filter_id` and
+// `auth_id`). Page links become children one level deeper, resources
+// children on the page's level; children are queued with the page as parent
+// and the page's auth id. Logs "<id> - parsing" and "<id> - done parsing".
+//
+// REQUIRES: the caller holds the store lock for the whole call, so the
+// page's links are rewritten atomically.
+//
+// Returns the pending list: every child appended to the queue now, every
+// child already queued and waiting or taken (it will still finish), and every
+// child beyond the level limit; never the page itself, never a child whose
+// queue entry is done. Each child appears once; one that is both a page link
+// and a resource counts as a resource. An unreadable file gives the links
+// read until then.
+std::vector<PendingChild> ExtractLinks(const std::string& file, int32_t page_id, int32_t levels,
+                                       ProjectStore& store, const std::string& page_url,
+                                       int32_t filter_id, int32_t auth_id,
+                                       const ExtractOptions& options);
+
+}  // namespace fw

@@ -1,0 +1,126 @@
+#include "engine/content/link_values.h"
+
+#include <array>
+#include <cctype>
+
+#include "platform/text.h"
+
+namespace fw {
+
+namespace {
+
+constexpr std::array<std::string_view, 9> kKnownSchemes = {
+    "http", "https", "ftp", "mailto", "file", "news", "gopher", "telnet", "wais"};
+
+// The scheme word of a value that starts with one ("word:"), else empty.
+std::string_view SchemeWord(std::string_view value) {
+    value = platform::TrimView(value);
+    if (value.empty() || !std::isalpha(static_cast<unsigned char>(value[0]))) return {};
+    for (size_t i = 1; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c == ':') return value.substr(0, i);
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') {
+            return {};
+        }
+    }
+    return {};
+}
+
+char HexDigit(unsigned v) { return "0123456789ABCDEF"[v & 0xF]; }
+
+void AppendEscaped(std::string* out, unsigned char c) {
+    out->push_back('%');
+    out->push_back(HexDigit(c >> 4));
+    out->push_back(HexDigit(c));
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+}  // namespace
+
+bool ResolveLink(const ParsedUrl& base, std::string_view value, ParsedUrl* out) {
+    const std::string_view scheme = SchemeWord(value);
+    std::string lowered;
+    if (!scheme.empty()) {
+        bool known = false;
+        for (std::string_view word : kKnownSchemes) known |= platform::EqualsIgnoreCase(word, scheme);
+        if (!known) return false;
+        // The URL model knows scheme words in lower case only ("HTTPS://h/"
+        // would become a path on the base's scheme).
+        const size_t at = static_cast<size_t>(scheme.data() - value.data());
+        lowered.assign(value);
+        for (size_t i = at; i < at + scheme.size(); ++i) lowered[i] = platform::ToLowerAscii(lowered[i]);
+        value = lowered;
+    }
+    out->CopyFrom(base);
+    out->ParseRelative(value);
+    return out->Text() != nullptr;
+}
+
+bool IsWebScheme(UrlScheme scheme) {
+    return scheme == UrlScheme::Http || scheme == UrlScheme::Https || scheme == UrlScheme::Ftp;
+}
+
+bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           platform::EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::string EscapeLocalPath(std::string_view path) {
+    std::string out;
+    out.reserve(path.size());
+    for (char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case ' ': case '"': case '\'': case '<': case '>': case '%': case '#': case '?':
+            case '(': case ')': case '\\':
+                AppendEscaped(&out, c);
+                break;
+            default:
+                if (IsControl(c)) {
+                    AppendEscaped(&out, c);
+                } else {
+                    out.push_back(ch);
+                }
+        }
+    }
+    return out;
+}
+
+std::string UnescapeLocalPath(std::string_view path) {
+    std::string out;
+    out.reserve(path.size());
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '%' && i + 2 < path.size() && HexValue(path[i + 1]) >= 0 &&
+            HexValue(path[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(HexValue(path[i + 1]) * 16 + HexValue(path[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(path[i]);
+        }
+    }
+    return out;
+}
+
+std::string EscapeUrlForPage(std::string_view url) {
+    std::string out;
+    out.reserve(url.size());
+    for (char ch : url) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == ' ' || c == '"' || c == '<' || c == '>' || IsControl(c)) {
+            AppendEscaped(&out, c);
+        } else {
+            out.push_back(ch);
+        }
+    }
+    return out;
+}
+
+}  // namespace fw

@@ -1,0 +1,36 @@
+// PageOutput: a rewritten page or style sheet on its way to disk. The text
+// goes to a new file beside the target, which replaces the target only once
+// it is complete, so a failed rewrite never leaves a half-written file where
+// the stored one was.
+#pragma once
+
+#include <fstream>
+#include <string>
+
+namespace fw {
+
+class PageOutput {
+  public:
+    // Creates the new file in the target's directory. Check ok().
+    explicit PageOutput(std::string target);
+    // Removes the new file unless Commit succeeded.
+    ~PageOutput();
+    PageOutput(const PageOutput&) = delete;
+    PageOutput& operator=(const PageOutput&) = delete;
+
+    bool ok() const { return !temp_.empty() && out_.good(); }
+    std::ostream& stream() { return out_; }
+
+    // Closes the new file and moves it onto the target. False when a write
+    // failed or the move did; the target is then as it was.
+    bool Commit();
+
+  private:
+    std::string target_;
+    std::string temp_;  // empty when it could not be created
+    std::ofstream out_;
+    char buffer_[64 * 1024];
+    bool committed_ = false;
+};
+
+}  // namespace fw

@@ -1,0 +1,28 @@
+// Dizoziz: import of bookmark files and Refix, the members built on the
+// page passes of engine/content.
+#include "engine/content/bookmark_import.h"
+#include "engine/content/link_refixer.h"
+#include "engine/interface/dizoziz.h"
+
+namespace fw {
+
+HRESULT Dizoziz::ImportBookmarks(const std::string& path) {
+    BookmarkImport(path, store_, [this](int32_t id) { Fire(kOnGrabUrlAdd, id); });
+    return S_OK;
+}
+
+HRESULT Dizoziz::Refix() {
+    if (!open_) return NotOpen();
+    auto guard = store_.Lock();
+    for (int32_t id : store_.AllUrls()) {
+        UrlRecord row;
+        if (!store_.Load(id, &row) || row.status != kStatusGrabbed || row.kind != kKindHtml ||
+            row.file.empty()) {
+            continue;
+        }
+        if (RefixPageFile(data_dir_ + row.file, store_, data_dir_)) Fire(kOnGrabUrlDone, id);
+    }
+    return S_OK;
+}
+
+}  // namespace fw

@@ -1,0 +1,408 @@
+#include "engine/interface/dizoziz.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "engine/interface/error_info.h"
+#include "engine/interface/ref_counted.h"
+#include "engine/store/filter_sets.h"
+#include "platform/base64.h"
+#include "platform/file_ops.h"
+#include "tests/support/temp_dir.h"
+
+namespace fw {
+namespace {
+
+using fwtest::TempDir;
+using fwtest::WriteFile;
+
+class RecordingSink : public RefCounted<IDizozizEvents> {
+public:
+    void Invoke(int32_t event_id, int32_t url_id) override {
+        std::lock_guard<std::mutex> guard(mutex_);
+        events_.emplace_back(event_id, url_id);
+    }
+    std::vector<std::pair<int32_t, int32_t>> Take() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return std::exchange(events_, {});
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::pair<int32_t, int32_t>> events_;
+};
+
+std::string LastError() {
+    std::string description;
+    TakeErrorInfo(&description, nullptr);
+    return description;
+}
+
+class DizozizTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        engine_ = MakeObject<Dizoziz>();
+        sink_ = MakeObject<RecordingSink>();
+        ASSERT_EQ(engine_->Advise(sink_.get(), &cookie_), S_OK);
+        ASSERT_EQ(engine_->Open(dir_.path()), S_OK);
+    }
+
+    int32_t AddStart(const std::string& url) {
+        ComPtr<IDizozizUrl> u;
+        EXPECT_EQ(engine_->NewUrl(u.Receive()), S_OK);
+        u->put_url(url);
+        EXPECT_EQ(u->Update(), S_OK);
+        int32_t id = 0;
+        u->get_id(&id);
+        sink_->Take();
+        return id;
+    }
+
+    TempDir dir_;
+    ComPtr<Dizoziz> engine_;
+    ComPtr<RecordingSink> sink_;
+    uint32_t cookie_ = 0;
+};
+
+TEST_F(DizozizTest, OpenCountsRepeatedOpensOfTheSameDirectory) {
+    std::string path = dir_.path();
+    path.pop_back();  // without the trailing separator
+    ASSERT_EQ(engine_->Open(path), S_OK);
+    EXPECT_EQ(engine_->Close(), S_OK);
+    int32_t open = 0;
+    engine_->IsOpen(&open);
+    EXPECT_EQ(open, 1);
+    EXPECT_EQ(engine_->Close(), S_OK);
+    engine_->IsOpen(&open);
+    EXPECT_EQ(open, 0);
+    EXPECT_EQ(engine_->Close(), DISP_E_EXCEPTION);
+    EXPECT_EQ(LastError(), "Storage is not open");
+}
+
+TEST_F(DizozizTest, SecondDirectoryIsRefusedWhileOneIsOpen) {
+    TempDir other;
+    EXPECT_EQ(engine_->Open(other.path()), DISP_E_EXCEPTION);
+    EXPECT_EQ(LastError(), "A Storage is already open");
+    EXPECT_GT(AddStart("http://h/"), 0);  // the first stays usable
+}
+
+TEST_F(DizozizTest, OpenOfADamagedProjectFailsAndStaysClosed) {
+    engine_->Close();
+    TempDir bad;
+    WriteFile(bad / "ZQURL.DBF", "garbage");
+    EXPECT_EQ(engine_->Open(bad.path()), DISP_E_EXCEPTION);
+    EXPECT_EQ(LastError(), "Error opening storage");
+    int32_t open = 1;
+    engine_->IsOpen(&open);
+    EXPECT_EQ(open, 0);
+}
+
+TEST_F(DizozizTest, MembersReportUnknownIds) {
+    ComPtr<IDizozizUrl> u;
+    EXPECT_EQ(engine_->EditUrl(42, u.Receive()), DISP_E_EXCEPTION);
+    EXPECT_EQ(LastError(), "Invalid URL ID: 42");
+    EXPECT_EQ(engine_->ReadUrl(42, u.Receive()), DISP_E_EXCEPTION);
+    EXPECT_EQ(LastError(), "Invalid URL ID: 42");
+    int32_t has = 7;
+    EXPECT_EQ(engine_->HasChildren(0, &has), S_OK);
+    EXPECT_EQ(has, 0);
+    EXPECT_EQ(engine_->HasChildren(42, &has), DISP_E_EXCEPTION);
+    EXPECT_EQ(LastError(), "Invalid URL ID");
+    EXPECT_EQ(engine_->DeleteUrl(42), DISP_E_EXCEPTION);
+    EXPECT_EQ(LastError(), "Invalid URL ID");
+    EXPECT_EQ(engine_->GetUrl("http://nowhere/", u.Receive()), DISP_E_EXCEPTION);
+    EXPECT_EQ(LastError(), "Invalid URL: http://nowhere/");
+    EXPECT_EQ(engine_->UpdateUrl(nullptr), DISP_E_EXCEPTION);
+    EXPECT_EQ(LastError(), "Method Not Implemented");
+    std::string file = "untouched";
+    int32_t del = 5;
+    EXPECT_EQ(engine_->GetUrlFile("http://h/", &file, &del), S_OK);
+    EXPECT_EQ(file, "untouched");
+    EXPECT_EQ(del, 5);
+}
+
+TEST_F(DizozizTest, NewUrlBecomesAStartUrlAndFiresAdd) {
+    ComPtr<IDizozizUrl> u;
+    ASSERT_EQ(engine_->NewUrl(u.Receive()), S_OK);
+    u->put_url("http://h/start.htm");
+    u->put_GrabLevels(3);
+    ASSERT_EQ(u->Update(), S_OK);
+    int32_t id = 0, level = -1, levels = 0;
+    u->get_id(&id);
+    ASSERT_GT(id, 0);
+    EXPECT_EQ(sink_->Take(), (std::vector<std::pair<int32_t, int32_t>>{{kOnGrabUrlAdd, id}}));
+    u->get_Level(&level);
+    u->get_GrabLevels(&levels);
+    EXPECT_EQ(level, 0);
+    EXPECT_EQ(levels, 3);
+    EXPECT_EQ(engine_->store().TreeChildren(0, false), std::vector<int32_t>{id});
+
+    // The same text again: no second row; the object takes the existing id.
+    ComPtr<IDizozizUrl> again;
+    engine_->NewUrl(again.Receive());
+    again->put_url("http://h/start.htm");
+    again->Update();
+    int32_t again_id = 0;
+    again->get_id(&again_id);
+    EXPECT_EQ(again_id, id);
+    EXPECT_EQ(engine_->store().AllUrls().size(), 1u);
+}
+
+TEST_F(DizozizTest, UpdateOfAnEditedUrlStoresAndFiresUpdate) {
+    const int32_t id = AddStart("http://h/");
+    ComPtr<IDizozizUrl> u;
+    ASSERT_EQ(engine_->EditUrl(id, u.Receive()), S_OK);
+    EXPECT_EQ(u->put_GrabLevels(-3), E_INVALIDARG);
+    u->put_Html(7);  // ignored, but the record counts as modified
+    u->put_Password("secret");
+    u->put_Notes("notes");
+    u->put_Schedule(2);
+    ASSERT_EQ(u->Update(), S_OK);
+    EXPECT_EQ(sink_->Take(), (std::vector<std::pair<int32_t, int32_t>>{{kOnGrabUrlUpdate, id}}));
+    UrlProps props = engine_->store().LoadProps(id);
+    EXPECT_EQ(props.credentials, platform::Base64Encode(":secret"));
+    EXPECT_EQ(props.notes, "notes");
+    EXPECT_EQ(props.schedule, 2);
+    EXPECT_EQ(props.levels, 1);
+    int32_t kind = -1;
+    u->get_Html(&kind);
+    EXPECT_EQ(kind, 0);
+
+    // Never grab: the status goes back to not grabbed.
+    UrlRecord r;
+    engine_->store().Load(id, &r);
+    r.status = 71;
+    engine_->store().Write(&r);
+    ASSERT_EQ(engine_->EditUrl(id, u.Receive()), S_OK);
+    u->put_GrabLevels(-2);
+    u->Update();
+    engine_->store().Load(id, &r);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(engine_->store().LoadProps(id).levels, -2);
+
+    // Objects read lazily fire nothing.
+    sink_->Take();
+    ASSERT_EQ(engine_->ReadUrl(id, u.Receive()), S_OK);
+    u->put_Notes("quiet");
+    u->Update();
+    EXPECT_TRUE(sink_->Take().empty());
+    EXPECT_EQ(engine_->store().LoadProps(id).notes, "quiet");
+}
+
+TEST_F(DizozizTest, FiltersAreSavedWithANewSetAndLeaveTheDefaultSetAlone) {
+    // A default set 0 with one rule.
+    engine_->store().AppendFilterRow(0, 'U', "EIPcgi-bin");
+    const int32_t id = AddStart("http://www.h/dir/page.htm");
+    ComPtr<IDizozizUrl> u;
+    ASSERT_EQ(engine_->EditUrl(id, u.Receive()), S_OK);
+    ComPtr<IDizozizEnumFilter> filters;
+    ASSERT_EQ(u->get_EnumFilters(filters.Receive()), S_OK);
+    int32_t count = 0;
+    filters->get_Count(&count);
+    ASSERT_EQ(count, 1);  // the default set is the template
+    ComPtr<IDizozizFilter> stay;
+    ASSERT_EQ(u->NewFilter(stay.Receive()), S_OK);
+    int32_t type = 0;
+    stay->get_Type(&type);
+    EXPECT_EQ(type, kFilterUrl);
+    stay->put_StayOnSite(1);
+    stay->Update();
+    ComPtr<IDizozizFilter> size;
+    u->NewFilter(size.Receive());
+    size->put_Type(kFilterSize);
+    size->put_Data("5000");
+    size->Update();
+    ASSERT_EQ(u->Update(), S_OK);
+
+    const UrlProps props = engine_->store().LoadProps(id);
+    ASSERT_GT(props.filter_id, 0);
+    FilterSet saved = LoadFilterSet(engine_->store(), props.filter_id);
+    // Loaded in table order: by type letter (S before U), then as added.
+    ASSERT_EQ(saved.filters.size(), 3u);
+    EXPECT_EQ(saved.filters[0].type, FilterType::Size);
+    EXPECT_EQ(saved.filters[0].size_limit, 5000);
+    EXPECT_EQ(saved.filters[1].data, "cgi-bin");
+    EXPECT_FALSE(saved.filters[1].include);
+    EXPECT_TRUE(saved.filters[2].stay_on_site);
+    EXPECT_EQ(saved.filters[2].data, "h");
+    EXPECT_EQ(LoadFilterSet(engine_->store(), 0).filters.size(), 1u);
+
+    // Deleting through the object removes the row at the next Update.
+    ComPtr<IDizozizFilter> first;
+    ASSERT_EQ(engine_->EditUrl(id, u.Receive()), S_OK);
+    u->get_EnumFilters(filters.Receive());
+    filters->get_Item(1, first.Receive());
+    first->Delete();
+    u->Update();
+    EXPECT_EQ(LoadFilterSet(engine_->store(), props.filter_id).filters.size(), 2u);
+    EXPECT_EQ(filters->get_Item(0, first.Receive()), E_INVALIDARG);
+    EXPECT_EQ(filters->get_Item(4, first.Receive()), E_INVALIDARG);
+}
+
+TEST_F(DizozizTest, CollectionsAreOneBasedAndNoticeDeletedUrls) {
+    const int32_t a = AddStart("http://h/a");
+    const int32_t b = AddStart("http://h/b");
+    ComPtr<IDizozizEnumUrl> list;
+    ASSERT_EQ(engine_->NewEnumChildren(0, 1, list.Receive()), S_OK);
+    int32_t count = 0;
+    list->get_Count(&count);
+    EXPECT_EQ(count, 2);
+    ComPtr<IDizozizUrl> item;
+    EXPECT_EQ(list->get_Item(0, item.Receive()), E_INVALIDARG);
+    EXPECT_EQ(list->get_Item(3, item.Receive()), E_INVALIDARG);
+    EXPECT_EQ(list->get_Item(1, nullptr), E_POINTER);
+    EXPECT_EQ(list->get_Count(nullptr), E_POINTER);
+    ASSERT_EQ(engine_->DeleteUrl(a), S_OK);
+    EXPECT_EQ(sink_->Take(), (std::vector<std::pair<int32_t, int32_t>>{{kOnGrabUrlDelete, a}}));
+    EXPECT_EQ(list->get_Item(1, item.Receive()), E_FAIL);
+    ASSERT_EQ(list->get_Item(2, item.Receive()), S_OK);
+    std::string url;
+    item->get_url(&url);
+    EXPECT_EQ(url, "http://h/b");
+
+    ComPtr<IDizozizUrlEnumerator> walk;
+    ASSERT_EQ(list->NewEnum(walk.Receive()), S_OK);
+    ASSERT_EQ(walk->Next(item.Receive()), S_OK);
+    int32_t id = 0;
+    item->get_id(&id);
+    EXPECT_EQ(id, b);
+    EXPECT_EQ(walk->Next(item.Receive()), S_FALSE);
+}
+
+TEST_F(DizozizTest, TreeEnumerationsFollowLevels) {
+    const int32_t start = AddStart("http://h/");
+    ProjectStore& s = engine_->store();
+    const int32_t page = s.AddUrl(start, 1, 0, "http://h/p.htm", 1).id;
+    const int32_t image = s.AddUrl(start, 0, 1, "http://h/i.gif", 3).id;
+    const int32_t other = AddStart("http://other/");
+    s.AddLink(page, other);  // a cross link
+    ComPtr<IDizozizEnumChild> children;
+    ASSERT_EQ(engine_->EnumChildren(start, children.Receive()), S_OK);
+    int32_t count = 0;
+    children->get_Count(&count);
+    EXPECT_EQ(count, 2);  // the page (deeper) and the image (same level, requisite)
+    int32_t has = 0;
+    engine_->HasChildren(page, &has);
+    EXPECT_EQ(has, 0);  // a cross link is no tree child
+    ComPtr<IDizozizEnumUrl> plain;
+    engine_->NewEnumChildren(page, 0, plain.Receive());
+    plain->get_Count(&count);
+    EXPECT_EQ(count, 1);
+    ComPtr<IDizozizEnumUrl> parents;
+    engine_->EnumParents(other, parents.Receive());
+    parents->get_Count(&count);
+    EXPECT_EQ(count, 1);
+    (void)image;
+}
+
+TEST_F(DizozizTest, DeletingAUrlWhoseFileIsGoneStillRemovesIt) {
+    const int32_t id = AddStart("http://h/");
+    UrlRecord r;
+    engine_->store().Load(id, &r);
+    r.file = "h/index.html";  // never written to disk
+    engine_->store().Write(&r);
+    EXPECT_EQ(engine_->DeleteUrl(id), S_OK);
+    EXPECT_FALSE(engine_->store().Exists(id));
+    EXPECT_EQ(sink_->Take(), (std::vector<std::pair<int32_t, int32_t>>{{kOnGrabUrlDelete, id}}));
+}
+
+TEST_F(DizozizTest, ImportOfTextTakesEveryAddressOnALine) {
+    WriteFile(dir_ / "list.txt",
+              "see http://a.example/x.htm and http://b.example/ then\tmore\n"
+              "secure https://c.example/p?q=1\r\nftp://d.example/file.zip\n");
+    ASSERT_EQ(engine_->Import(dir_ / "list.txt"), S_OK);
+    ProjectStore& s = engine_->store();
+    for (const char* url : {"http://a.example/x.htm", "http://b.example/", "https://c.example/p?q=1",
+                            "ftp://d.example/file.zip"}) {
+        const int32_t id = s.FindByUrl(url);
+        EXPECT_GT(id, 0) << url;
+        EXPECT_EQ(s.LoadProps(id).levels, 1) << url;
+    }
+    const auto events = sink_->Take();
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[0], std::make_pair(int32_t{kOnGrabUrlAdd}, s.FindByUrl("http://a.example/x.htm")));
+    EXPECT_EQ(engine_->Import(dir_ / "missing.txt"), S_OK);
+}
+
+TEST_F(DizozizTest, CopyOntoItselfMakesATopLevelUrl) {
+    const int32_t start = AddStart("http://h/");
+    const int32_t deep = engine_->store().AddUrl(start, 2, 0, "http://h/deep.htm").id;
+    ASSERT_EQ(engine_->Copy(dir_.path(), deep), S_OK);
+    UrlRecord r;
+    engine_->store().Load(deep, &r);
+    EXPECT_EQ(r.level, 0);
+    EXPECT_EQ(engine_->store().LoadProps(deep).levels, 1);
+    EXPECT_EQ(engine_->store().TreeChildren(0, false), (std::vector<int32_t>{start, deep}));
+}
+
+TEST_F(DizozizTest, CopyFromAnotherStorageBringsTheTreeAndItsFiles) {
+    TempDir source_dir;
+    {
+        ProjectStore source;
+        ASSERT_TRUE(source.Open(source_dir.path(), source_dir.path(), true));
+        const int32_t start = source.AddUrl(0, 0, 0, "http://s/").id;
+        source.SetLevels(start, 3);
+        source.SetCredentials(start, "dTpw");
+        const int32_t f = source.NextFilterId();
+        source.AppendFilterRow(f, 'U', "Ss");
+        source.SetFilterId(start, f);
+        const int32_t page = source.AddUrl(start, 1, 0, "http://s/p.htm").id;
+        UrlRecord r;
+        source.Load(page, &r);
+        r.file = "s/p.htm";
+        r.status = 71;
+        source.Write(&r);
+        WriteFile(source_dir / "s/p.htm", "copied page");
+    }
+    WriteFile(dir_ / "s/p.htm", "a file of this project");  // must not be overwritten
+    const int32_t source_start = 1;
+    ASSERT_EQ(engine_->Copy(source_dir.path(), source_start), S_OK);
+    ProjectStore& s = engine_->store();
+    const int32_t copied = s.FindByUrl("http://s/");
+    const int32_t page = s.FindByUrl("http://s/p.htm");
+    ASSERT_GT(copied, 0);
+    ASSERT_GT(page, 0);
+    EXPECT_EQ(s.TreeChildren(0, false), std::vector<int32_t>{copied});
+    EXPECT_EQ(s.TreeChildren(copied, false), std::vector<int32_t>{page});
+    const UrlProps props = s.LoadProps(copied);
+    EXPECT_EQ(props.levels, 3);
+    EXPECT_EQ(props.credentials, "dTpw");
+    EXPECT_EQ(LoadFilterSet(s, props.filter_id).filters.size(), 1u);
+    UrlRecord r;
+    s.Load(page, &r);
+    EXPECT_EQ(r.status, 71);
+    EXPECT_EQ(fwtest::ReadFile(dir_ / r.file), "copied page");
+    EXPECT_EQ(fwtest::ReadFile(dir_ / "s/p.htm"), "a file of this project");
+
+    EXPECT_EQ(engine_->Copy(source_dir.path(), 99), DISP_E_EXCEPTION);
+    EXPECT_EQ(LastError(), "Could not copy from storage");
+}
+
+TEST_F(DizozizTest, ExportCopiesStoredFilesKeepingTheirPaths) {
+    const int32_t start = AddStart("http://h/");
+    ProjectStore& s = engine_->store();
+    const int32_t page = s.AddUrl(start, 1, 0, "http://h/p.htm", 1).id;
+    const int32_t image = s.AddUrl(page, 1, 1, "http://h/i.gif", 3).id;
+    for (auto [id, file] : {std::pair{start, "h/index.html"}, std::pair{page, "h/p.htm"},
+                            std::pair{image, "h/i.gif"}}) {
+        UrlRecord r;
+        s.Load(id, &r);
+        r.file = file;
+        s.Write(&r);
+        WriteFile(dir_ / file, file);
+    }
+    TempDir out;
+    ASSERT_EQ(engine_->ExportPage(page, out.path()), S_OK);
+    EXPECT_TRUE(platform::FileExists(out / "h/p.htm"));
+    EXPECT_TRUE(platform::FileExists(out / "h/i.gif"));
+    EXPECT_FALSE(platform::FileExists(out / "h/index.html"));
+    TempDir all;
+    ASSERT_EQ(engine_->ExportTree(0, all.path()), S_OK);
+    for (const char* f : {"h/index.html", "h/p.htm", "h/i.gif"}) {
+        EXPECT_EQ(fwtest::ReadFile(all / f), f);
+    }
+}
+
+}  // namespace
+}  // namespace fw

@@ -1,0 +1,133 @@
+#include "engine/net/http_fetch.h"
+
+#include <memory>
+
+#include "engine/net/cookie_jar.h"
+#include "engine/net/http_date.h"
+#include "engine/net/proxy_handshake.h"
+#include "engine/net/proxy_settings.h"
+#include "engine/net/sock_addr.h"
+#include "engine/net/socket.h"
+#include "engine/net/win_sock.h"
+#include "engine/support/log.h"
+#include "platform/event.h"
+
+namespace fw {
+namespace {
+
+// Line breaks inside a value would end the header early and let the rest of
+// the value pose as headers of its own; they are dropped, as browsers drop
+// them from URLs.
+std::string OneLine(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c != '\r' && c != '\n') out += c;
+    }
+    return out;
+}
+
+const char* MethodWord(HttpMethod method) {
+    switch (method) {
+        case HttpMethod::kHead: return "HEAD ";
+        case HttpMethod::kPost: return "POST ";
+        case HttpMethod::kGet: break;
+    }
+    return "GET ";
+}
+
+}  // namespace
+
+std::string HttpFetch::BuildRequest() const {
+    const std::string host = OneLine(this->host());
+    std::string request = MethodWord(method());
+    if (proxy() != nullptr && proxy()->protocol() == kProxyHttp) {
+        request += "http://" + host;
+        if (port() != 80) request += ":" + std::to_string(port());
+    }
+    std::string target = OneLine(path());
+    request += target.empty() ? "/" : target;
+    request += " HTTP/1.0\r\n";
+    request += "Accept: */*\r\n";
+    request += "User-Agent: ";
+    request += user_agent().empty() ? kDefaultUserAgent : OneLine(user_agent());
+    request += "\r\n";
+    request += "Host: " + host + "\r\n";
+    if (proxy() != nullptr && !proxy()->credentials().empty()) {
+        request += "Proxy-Authorization: Basic " + OneLine(proxy()->credentials()) + "\r\n";
+    }
+    if (!credentials().empty()) {
+        request += "Authorization: Basic " + OneLine(credentials()) + "\r\n";
+    }
+    if (method() == HttpMethod::kPost) {
+        request += "Content-Type: application/x-www-form-urlencoded\r\n";
+        request += "Content-Length: " + std::to_string(post_data().size()) + "\r\n";
+    } else if (method() == HttpMethod::kGet && if_modified_since() != 0) {
+        request += "If-Modified-Since: " + HttpDate::Format(if_modified_since()) + "\r\n";
+    }
+    if (cookie_jar() != nullptr) {
+        std::string cookies = OneLine(cookie_jar()->CookiesFor(CookieUrl()));
+        if (!cookies.empty()) request += "Cookie: " + cookies + "\r\n";
+    }
+    request += "\r\n";
+    if (method() == HttpMethod::kPost) request += post_data();
+    return request;
+}
+
+bool HttpFetch::ResolveAddresses(BSockAddr* target, BSockAddr* proxy_address) const {
+    if (proxy() != nullptr) {
+        if (!proxy_address->Address(proxy()->server(), proxy()->port())) return false;
+        // An HTTP proxy resolves the target itself.
+        if (proxy()->protocol() == kProxyHttp) return true;
+    }
+    return target->Address(host(), port());
+}
+
+void HttpFetch::Run() {
+    BWinSock::Instance();
+    set_redirect_limit(0);
+
+    SetState(kFetchLookup);
+    BSockAddr target;
+    BSockAddr proxy_address;
+    if (!ResolveAddresses(&target, &proxy_address)) return Fail();
+
+    BSocket socket;
+    if (!socket.valid()) return Fail();
+
+    SetState(kFetchConnect);
+    if (!socket.Connect(proxy() != nullptr ? proxy_address : target, stop_)) return Fail();
+    if (proxy() != nullptr && !ProxyHandshake(socket, target, *proxy(), stop_)) return Fail();
+
+    const std::string request = BuildRequest();
+    SetState(kFetchSend);
+    if (!socket.Send(request)) return Fail();
+    CountSent(request.size());
+
+    SetState(kFetchReceive);
+    Transfer(socket);
+}
+
+void HttpFetch::Transfer(BSocket& socket) {
+    auto buffer = std::make_unique<char[]>(kReadSize + 1);
+    for (;;) {
+        size_t count = 0;
+        if (!socket.Receive(buffer.get(), kReadSize + 1, &count, stop_)) {
+            Fail();
+            LogMessage("receive error");
+            return;
+        }
+        if (count == 0) {
+            SetState(kFetchDone);
+            return;
+        }
+        CountReceived(count);
+        if (!Consume(buffer.get(), count)) {
+            if (headers_too_long()) Fail();
+            return;  // aborted: the state stays Receive
+        }
+        if (stop_ != nullptr && stop_->IsSet()) return;
+    }
+}
+
+}  // namespace fw

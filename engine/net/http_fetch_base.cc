@@ -1,0 +1,81 @@
+#include "engine/net/http_fetch_base.h"
+
+#include "engine/net/cookie_jar.h"
+#include "engine/support/log.h"
+
+namespace fw {
+
+HttpFetchBase::HttpFetchBase(FetchSink* sink) : UrlFetch(sink), cookie_jar_(InstalledCookieJar()) {}
+
+void HttpFetchBase::SetTarget(std::string host, int port, std::string path) {
+    host_ = std::move(host);
+    port_ = port;
+    path_ = std::move(path);
+    method_ = HttpMethod::kGet;
+    content_kind_ = ContentKind::kNone;
+}
+
+std::string HttpFetchBase::CookieUrl() const {
+    std::string url = "http://" + host_;
+    if (port_ != 80) url += ":" + std::to_string(port_);
+    return url + path_;
+}
+
+bool HttpFetchBase::Consume(const char* data, size_t length) {
+    if (aborted_ || headers_too_long_) return false;
+    size_t used = 0;
+    if (in_headers_) {
+        while (used < length && newline_run_ < 2) {
+            char c = data[used++];
+            if (c == '\n') {
+                ++newline_run_;
+            } else if (c != '\r') {
+                newline_run_ = 0;
+            }
+        }
+        if (raw_headers_.size() + used > kMaxHeaderBytes) {
+            headers_too_long_ = true;
+            LogMessage("response headers too long: " + CookieUrl());
+            return false;
+        }
+        raw_headers_.append(data, used);
+        if (newline_run_ < 2) return true;
+        HeadersEnded();
+        // A rejected response keeps nothing: the rest of this chunk is
+        // dropped too, so a file saved earlier is never touched by it.
+        if (aborted_) return false;
+    }
+    Body(data + used, length - used);
+    return true;
+}
+
+void HttpFetchBase::HeadersEnded() {
+    in_headers_ = false;
+    ResponseHead head = ParseResponseHead(raw_headers_);
+    status_code_ = head.status_code;
+    content_type_ = std::move(head.content_type);
+    content_kind_ = head.content_kind;
+    content_length_ = head.content_length;
+    location_ = std::move(head.location);
+    last_modified_ = head.last_modified;
+    if (!head.set_cookie.empty() && cookie_jar_ != nullptr) {
+        cookie_jar_->SetCookie(CookieUrl(), head.set_cookie);
+    }
+
+    if (content_length_ > 0 && length_callback_) aborted_ = length_callback_(content_length_);
+    if (!aborted_ && type_callback_ && !content_type_.empty()) {
+        aborted_ = type_callback_(content_type_);
+    }
+}
+
+void HttpFetchBase::Body(const char* data, size_t length) {
+    if (length == 0) return;
+    // Only the secure path follows redirects itself (its limit stays above
+    // 0); the body of a redirect it followed is not the page.
+    if ((status_code_ == 301 || status_code_ == 302) && redirects_followed_ < redirect_limit_) {
+        return;
+    }
+    WriteBody(data, length);
+}
+
+}  // namespace fw

@@ -1,0 +1,140 @@
+// What the plain and the secure HTTP fetch share: the request fields the
+// pipeline fills in, the parsed results it reads, and the response consumer
+// that turns raw response bytes into those results and the body. Transports
+// (a socket, libcurl) only feed Consume.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "engine/net/http_headers.h"
+#include "engine/net/url_fetch.h"
+
+namespace fw {
+
+class CookieJar;
+class ProxySettings;
+
+enum class HttpMethod : int32_t { kHead = 0, kGet = 1, kPost = 2 };
+
+class HttpFetchBase : public UrlFetch {
+public:
+    // A header block longer than this ends the fetch in Error: no server
+    // needs more, and the block is held in memory whole.
+    static constexpr size_t kMaxHeaderBytes = 1 << 20;
+
+    // User-Agent sent when none is configured.
+    static constexpr const char* kDefaultUserAgent =
+        "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1.)";
+
+    // Returns true to abort the fetch.
+    using LengthCallback = std::function<bool(int64_t content_length)>;
+    using TypeCallback = std::function<bool(const std::string& content_type)>;
+
+    // Counters and results zero, state Pending, redirect limit 3, the
+    // process-wide cookie jar (if any).
+    explicit HttpFetchBase(FetchSink* sink);
+
+    // --- Request fields, set before Run -------------------------------------
+    // `port` is 80 when the URL names none; `path` is path and query as they
+    // go on the request line. Sets the method to GET.
+    void SetTarget(std::string host, int port, std::string path);
+    void set_method(HttpMethod method) { method_ = method; }
+    void set_post_data(std::string data) { post_data_ = std::move(data); }
+    // Empty sends kDefaultUserAgent.
+    void set_user_agent(std::string agent) { user_agent_ = std::move(agent); }
+    // Base64 of "user:password", sent pre-emptively; empty for none.
+    void set_credentials(std::string credentials) { credentials_ = std::move(credentials); }
+    // Calendar time for If-Modified-Since; 0 sends none.
+    void set_if_modified_since(int64_t t) { if_modified_since_ = t; }
+    // Not owned; null means a direct connection. REQUIRES: outlives Run.
+    void set_proxy(const ProxySettings* proxy) { proxy_ = proxy; }
+    // Not owned; null sends and keeps no cookies.
+    void set_cookie_jar(CookieJar* jar) { cookie_jar_ = jar; }
+    // Consulted once, right after the headers are parsed: the length callback
+    // when Content-Length is above 0, then (unless that aborted) the type
+    // callback when a Content-Type was sent.
+    void SetLengthCallback(LengthCallback callback) { length_callback_ = std::move(callback); }
+    void SetTypeCallback(TypeCallback callback) { type_callback_ = std::move(callback); }
+
+    const std::string& host() const { return host_; }
+    int port() const { return port_; }
+    const std::string& path() const { return path_; }
+    HttpMethod method() const { return method_; }
+    const std::string& post_data() const { return post_data_; }
+    const std::string& user_agent() const { return user_agent_; }
+    const std::string& credentials() const { return credentials_; }
+    int64_t if_modified_since() const { return if_modified_since_; }
+    const ProxySettings* proxy() const { return proxy_; }
+    CookieJar* cookie_jar() const { return cookie_jar_; }
+
+    // --- Response consumer -------------------------------------------------
+    // Feeds response bytes in arbitrary chunks. Header bytes collect until a
+    // line feed follows a line feed (carriage returns in between do not
+    // count), i.e. "\n\n" or "\r\n\r\n"; then the headers are parsed, the
+    // first Set-Cookie is given to the cookie jar, the callbacks are
+    // consulted, and the rest is body: written to the sink, except for a 301
+    // or 302 while redirects followed is below the redirect limit. Once
+    // aborted or over kMaxHeaderBytes (logged once), nothing more is taken.
+    // Returns false in those two cases.
+    bool Consume(const char* data, size_t length);
+
+    // --- Results -------------------------------------------------------------
+    int32_t status_code() const { return status_code_; }
+    ContentKind content_kind() const { return content_kind_; }
+    int64_t content_length() const { return content_length_; }
+    int64_t last_modified() const { return last_modified_; }
+    const std::string& location() const { return location_; }
+    const std::string& content_type() const { return content_type_; }
+    const std::string& raw_headers() const { return raw_headers_; }
+    bool in_headers() const { return in_headers_; }
+    bool aborted() const { return aborted_; }
+    bool headers_too_long() const { return headers_too_long_; }
+    int32_t redirect_limit() const { return redirect_limit_; }
+    int32_t redirects_followed() const { return redirects_followed_; }
+
+protected:
+    // "http://" host [":" port when not 80] path: where cookies are looked up
+    // and stored.
+    virtual std::string CookieUrl() const;
+
+    void set_redirect_limit(int32_t limit) { redirect_limit_ = limit; }
+    void set_redirects_followed(int32_t count) { redirects_followed_ = count; }
+
+private:
+    void HeadersEnded();
+    void Body(const char* data, size_t length);
+
+    // Request.
+    std::string host_;
+    int port_ = 80;
+    std::string path_;
+    std::string post_data_;
+    std::string user_agent_;
+    std::string credentials_;
+    HttpMethod method_ = HttpMethod::kGet;
+    int64_t if_modified_since_ = 0;
+    const ProxySettings* proxy_ = nullptr;
+    CookieJar* cookie_jar_;
+    LengthCallback length_callback_;
+    TypeCallback type_callback_;
+
+    // Response.
+    ContentKind content_kind_ = ContentKind::kNone;
+    int64_t content_length_ = 0;
+    int32_t status_code_ = 0;
+    int64_t last_modified_ = 0;
+    int32_t redirect_limit_ = 3;
+    int32_t redirects_followed_ = 0;
+    std::string raw_headers_;  // the header block exactly as received
+    std::string location_;
+    std::string content_type_;
+    bool in_headers_ = true;
+    int newline_run_ = 0;  // line feeds seen with only carriage returns between
+    bool aborted_ = false;
+    bool headers_too_long_ = false;
+};
+
+}  // namespace fw

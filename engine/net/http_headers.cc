@@ -1,0 +1,81 @@
+#include "engine/net/http_headers.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "engine/net/http_date.h"
+#include "platform/text.h"
+
+namespace fw {
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+int32_t StatusCode(std::string_view lower) {
+    size_t version = lower.find("http/");
+    if (version == std::string_view::npos) return 0;
+    size_t space = lower.find(' ', version);
+    if (space == std::string_view::npos) return 0;
+    size_t start = lower.find_first_not_of(' ', space);
+    if (start == std::string_view::npos) return 0;
+    size_t end = lower.find_first_of(" \r\n", start);
+    long value = platform::LeadingInteger(lower.substr(start, end == std::string_view::npos ? lower.npos : end - start));
+    if (value < 0 || value > std::numeric_limits<int32_t>::max()) return 0;
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+ContentKind ClassifyContentType(std::string_view type) {
+    if (type.empty()) return ContentKind::kNone;
+    if (StartsWith(type, "text/html")) return ContentKind::kHtml;
+    if (StartsWith(type, "text/css")) return ContentKind::kCss;
+    if (StartsWith(type, "text/")) return ContentKind::kText;
+    if (StartsWith(type, "image/")) return ContentKind::kImage;
+    return ContentKind::kOther;
+}
+
+std::string HeaderValue(std::string_view raw, std::string_view lower, std::string_view lower_name) {
+    // Only at the start of a line: a name inside another header's name or
+    // value ("Content-Location:" holds "location:") is not that header.
+    size_t at = lower.find(lower_name);
+    while (at != std::string_view::npos && at > 0 && lower[at - 1] != '\n') {
+        at = lower.find(lower_name, at + 1);
+    }
+    if (at == std::string_view::npos) return std::string();
+    size_t start = at + lower_name.size();
+    while (start < lower.size() && lower[start] == ' ') ++start;
+    size_t end = lower.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = lower.size();
+    return std::string(raw.substr(start, end - start));
+}
+
+ResponseHead ParseResponseHead(std::string_view raw) {
+    ResponseHead head;
+    const std::string lower = platform::ToLowerAscii(raw);
+    head.status_code = StatusCode(lower);
+
+    head.content_type = HeaderValue(raw, lower, "content-type:");
+    head.content_kind = ClassifyContentType(head.content_type);
+
+    std::string length = HeaderValue(raw, lower, "content-length:");
+    if (!length.empty()) head.content_length = platform::LeadingInteger(length);
+
+    if (head.status_code == 301 || head.status_code == 302) {
+        head.location = HeaderValue(raw, lower, "location:");
+    }
+
+    std::string modified = HeaderValue(raw, lower, "last-modified:");
+    if (!modified.empty()) {
+        // A date before 1970 has no calendar time: recorded as absent.
+        std::optional<int64_t> t = HttpDate::Parse(modified);
+        if (t && *t > 0) head.last_modified = *t;
+    }
+
+    head.set_cookie = HeaderValue(raw, lower, "set-cookie:");
+    return head;
+}
+
+}  // namespace fw

@@ -1,0 +1,93 @@
+#include "engine/net/http_headers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace fw {
+namespace {
+
+TEST(HttpHeadersTest, ClassifiesContentTypeByCaseSensitivePrefix) {
+    struct Case {
+        const char* type;
+        ContentKind kind;
+    } cases[] = {
+        {"", ContentKind::kNone},
+        {"text/html", ContentKind::kHtml},
+        {"text/html; charset=utf-8", ContentKind::kHtml},
+        {"text/css;charset=UTF-8", ContentKind::kCss},
+        {"text/plain", ContentKind::kText},
+        {"text/javascript", ContentKind::kText},
+        {"image/gif", ContentKind::kImage},
+        {"application/pdf", ContentKind::kOther},
+        {"TEXT/HTML", ContentKind::kOther},  // values keep their case
+        {"Text/Html", ContentKind::kOther},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ClassifyContentType(c.type), c.kind) << c.type;
+}
+
+TEST(HttpHeadersTest, ParsesATableOfResponses) {
+    ::setenv("TZ", "UTC0", 1);
+    ::tzset();
+    struct Case {
+        const char* raw;
+        int32_t status;
+        const char* type;
+        ContentKind kind;
+        int64_t length;
+        const char* location;
+        int64_t modified;
+        const char* cookie;
+    } cases[] = {
+        {"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 42\r\n\r\n",
+         200, "text/html", ContentKind::kHtml, 42, "", 0, ""},
+        {"HTTP/1.1 404 Not Found\nContent-Type: text/plain\n\n",
+         404, "text/plain", ContentKind::kText, 0, "", 0, ""},
+        {"http/1.0    302\r\nLOCATION:   /Next.html  \r\ncontent-type: image/PNG\r\n\r\n",
+         302, "image/PNG", ContentKind::kImage, 0, "/Next.html  ", 0, ""},
+        // Location counts on 301 and 302 only.
+        {"HTTP/1.0 200 OK\r\nLocation: /elsewhere\r\n\r\n", 200, "", ContentKind::kNone, 0, "", 0, ""},
+        {"HTTP/1.0 303 See Other\r\nLocation: /x\r\n\r\n", 303, "", ContentKind::kNone, 0, "", 0, ""},
+        // A name inside another header's name is not that header.
+        {"HTTP/1.0 301 Moved\r\nContent-Location: /wrong\r\nLocation: /right\r\n\r\n",
+         301, "", ContentKind::kNone, 0, "/right", 0, ""},
+        {"HTTP/1.0 200 OK\r\nLast-Modified: Sun, 06 Nov 1994 08:49:37 GMT\r\n\r\n",
+         200, "", ContentKind::kNone, 0, "", 784111777, ""},
+        {"HTTP/1.0 200 OK\r\nLast-Modified: Sun Nov  6 08:49:37 1994\r\n\r\n",  // no comma
+         200, "", ContentKind::kNone, 0, "", 0, ""},
+        {"HTTP/1.0 200 OK\r\nLast-Modified: Fri, 01 Jan 1960 00:00:00 GMT\r\n\r\n",  // before 1970
+         200, "", ContentKind::kNone, 0, "", 0, ""},
+        {"HTTP/1.0 200 OK\r\nLast-Modified: Wed, 01 Jan 2070 00:00:00 GMT\r\n\r\n",  // after 2038
+         200, "", ContentKind::kNone, 0, "", 3155760000, ""},
+        {"HTTP/1.0 200 OK\r\nSet-Cookie: a=1; Path=/\r\nSet-Cookie: b=2\r\n\r\n",
+         200, "", ContentKind::kNone, 0, "", 0, "a=1; Path=/"},
+        {"no status line here\r\nContent-Length: 7\r\n\r\n", 0, "", ContentKind::kNone, 7, "", 0, ""},
+        {"HTTP/1.0\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0, ""},
+        {"HTTP/1.0 99999999999999999999 Huge\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0, ""},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 5000000000\r\n\r\n",
+         200, "", ContentKind::kNone, 5000000000, "", 0, ""},
+    };
+    for (const Case& c : cases) {
+        ResponseHead head = ParseResponseHead(c.raw);
+        EXPECT_EQ(head.status_code, c.status) << c.raw;
+        EXPECT_EQ(head.content_type, c.type) << c.raw;
+        EXPECT_EQ(head.content_kind, c.kind) << c.raw;
+        EXPECT_EQ(head.content_length, c.length) << c.raw;
+        EXPECT_EQ(head.location, c.location) << c.raw;
+        EXPECT_EQ(head.last_modified, c.modified) << c.raw;
+        EXPECT_EQ(head.set_cookie, c.cookie) << c.raw;
+    }
+    ::unsetenv("TZ");
+    ::tzset();
+}
+
+TEST(HttpHeadersTest, HeaderValueKeepsCaseAndStopsAtLineEnd) {
+    std::string raw = "HTTP/1.0 200 OK\r\nX-Name:   Mixed Case Value\r\nOther: v";
+    std::string lower = "http/1.0 200 ok\r\nx-name:   mixed case value\r\nother: v";
+    EXPECT_EQ(HeaderValue(raw, lower, "x-name:"), "Mixed Case Value");
+    EXPECT_EQ(HeaderValue(raw, lower, "other:"), "v");
+    EXPECT_EQ(HeaderValue(raw, lower, "missing:"), "");
+}
+
+}  // namespace
+}  // namespace fw

@@ -1,0 +1,110 @@
+#include "engine/net/proxy_settings.h"
+
+#include <climits>
+
+#include "platform/base64.h"
+#include "platform/profile_file.h"
+#include "platform/text.h"
+
+namespace fw {
+namespace {
+
+constexpr char kSection[] = "Proxy";
+constexpr size_t kMaxText = 1022;
+
+std::string ReadText(const platform::ProfileFile& file, const char* key) {
+    return std::string(platform::CutUtf8(file.ReadString(kSection, key, ""), kMaxText));
+}
+
+int32_t ReadInt32(const platform::ProfileFile& file, const char* key, int32_t fallback) {
+    long value = file.ReadInt(kSection, key, fallback);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+ProxySettings::ProxySettings() = default;
+
+ProxySettings::ProxySettings(std::string settings_path) : settings_path_(std::move(settings_path)) {
+    Load();
+}
+
+ProxySettings::~ProxySettings() { Save(); }
+
+void ProxySettings::Load() {
+    if (settings_path_.empty()) return;
+    platform::ProfileFile file(settings_path_);
+    enabled_ = ReadInt32(file, "Proxy", 0) != 0;
+    protocol_ = ReadInt32(file, "ProxyType", kProxyHttp);
+    server_ = ReadText(file, "Server");
+    port_ = ReadInt32(file, "Port", 80);
+    user_name_.clear();
+    password_.clear();
+    credentials_.clear();
+    std::string authentication = ReadText(file, "ProxyAuthentication");
+    if (!authentication.empty()) {
+        // Base64 never holds ":", so a ":" marks the plain form.
+        if (size_t colon = authentication.find(':'); colon != std::string::npos) {
+            user_name_ = authentication.substr(0, colon);
+            password_ = authentication.substr(colon + 1);
+        } else {
+            platform::DecodeCredentials(authentication, &user_name_, &password_);
+        }
+        if (!user_name_.empty() || !password_.empty()) {
+            credentials_ = platform::EncodeCredentials(user_name_, password_);
+        }
+    }
+    dirty_ = false;
+}
+
+void ProxySettings::Save() {
+    if (!dirty_ || settings_path_.empty()) return;
+    platform::ProfileFile file(settings_path_);
+    file.WriteString(kSection, "Proxy", std::string(enabled_ ? "1" : "0"));
+    file.WriteString(kSection, "ProxyType", std::to_string(protocol_));
+    file.WriteString(kSection, "Server", server_);
+    file.WriteString(kSection, "Port", std::to_string(port_));
+    file.WriteString(kSection, "ProxyAuthentication", credentials_);
+    dirty_ = false;
+}
+
+void ProxySettings::set_enabled(bool enabled) {
+    enabled_ = enabled;
+    dirty_ = true;
+}
+
+void ProxySettings::set_protocol(int32_t protocol) {
+    protocol_ = protocol;
+    dirty_ = true;
+}
+
+void ProxySettings::set_server(std::string server) {
+    server_ = std::move(server);
+    dirty_ = true;
+}
+
+void ProxySettings::set_port(int32_t port) {
+    port_ = port;
+    dirty_ = true;
+}
+
+void ProxySettings::set_user_name(std::string user_name) {
+    user_name_ = std::move(user_name);
+    RebuildCredentials();
+    dirty_ = true;
+}
+
+void ProxySettings::set_password(std::string password) {
+    password_ = std::move(password);
+    RebuildCredentials();
+    dirty_ = true;
+}
+
+void ProxySettings::RebuildCredentials() {
+    credentials_ = user_name_.empty() ? std::string()
+                                      : platform::EncodeCredentials(user_name_, password_);
+}
+
+}  // namespace fw

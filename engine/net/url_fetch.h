@@ -1,0 +1,76 @@
+// The fetch record every fetch kind shares (plain HTTP, the secure path, FTP):
+// progress state, where it failed, byte counters and the body sink. One
+// object per URL, one Run, on the calling thread.
+//
+// State and counters may be read from another thread while Run is going (the
+// engine's live status of a URL); everything else is read after Run.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/interface/fetchwell.h"
+
+namespace fw {
+
+// 0 Pending, 1 Lookup, 2 Connect, 3 Send, 4 Receive, 5 Done, 6 Error (7
+// Fixing is the pipeline's own). The values are the ones callers see.
+using FetchState = FetchStateCode;
+
+// Where a fetch puts the body bytes. The pipeline's sink buffers and writes
+// the local file; it is expected to buffer, as chunks arrive in read-sized
+// pieces.
+class FetchSink {
+public:
+    virtual ~FetchSink() = default;
+    virtual void Write(const char* data, size_t length) = 0;
+};
+
+class UrlFetch {
+public:
+    // `sink` is not owned and may be null (the body is then discarded and
+    // not counted). REQUIRES: the sink outlives Run.
+    explicit UrlFetch(FetchSink* sink) : sink_(sink) {}
+    virtual ~UrlFetch() = default;
+    UrlFetch(const UrlFetch&) = delete;
+    UrlFetch& operator=(const UrlFetch&) = delete;
+
+    // Performs the whole fetch synchronously. Call once.
+    virtual void Run() = 0;
+
+    FetchState state() const { return state_.load(std::memory_order_relaxed); }
+    // The state that was current when the fetch moved to Error.
+    FetchState failed_at() const { return failed_at_.load(std::memory_order_relaxed); }
+    // Request bytes sent; raw bytes read (headers included); body bytes
+    // handed to the sink. Counted in 64 bits so a large body cannot wrap them.
+    uint64_t bytes_sent() const { return bytes_sent_.load(std::memory_order_relaxed); }
+    uint64_t bytes_received() const { return bytes_received_.load(std::memory_order_relaxed); }
+    uint64_t body_bytes() const { return body_bytes_.load(std::memory_order_relaxed); }
+
+protected:
+    void SetState(FetchState state) { state_.store(state, std::memory_order_relaxed); }
+    // Records the current state as the failed-at state and moves to Error.
+    void Fail() {
+        failed_at_.store(state(), std::memory_order_relaxed);
+        SetState(kFetchError);
+    }
+    void CountSent(uint64_t n) { bytes_sent_.fetch_add(n, std::memory_order_relaxed); }
+    void CountReceived(uint64_t n) { bytes_received_.fetch_add(n, std::memory_order_relaxed); }
+    // Hands body bytes to the sink and counts them.
+    void WriteBody(const char* data, size_t length) {
+        if (sink_ == nullptr || length == 0) return;
+        sink_->Write(data, length);
+        body_bytes_.fetch_add(length, std::memory_order_relaxed);
+    }
+
+private:
+    FetchSink* sink_;
+    std::atomic<FetchState> state_{kFetchPending};
+    std::atomic<FetchState> failed_at_{kFetchPending};
+    std::atomic<uint64_t> bytes_sent_{0};
+    std::atomic<uint64_t> bytes_received_{0};
+    std::atomic<uint64_t> body_bytes_{0};
+};
+
+}  // namespace fw

@@ -1,0 +1,468 @@
+#include "engine/store/project_store.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/store/xbase/table.h"
+#include "platform/file_ops.h"
+#include "tests/support/temp_dir.h"
+
+namespace fw {
+namespace {
+
+using fwtest::TempDir;
+using fwtest::WriteFile;
+
+class ProjectStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(Reopen()); }
+
+    bool Reopen(bool exclusive = true) {
+        store_.Close();
+        return store_.Open(dir_.path(), dir_.path(), exclusive);
+    }
+
+    int32_t AddPage(int32_t parent, int32_t level, const std::string& url, int32_t min_level = 0,
+                    int32_t kind = 0) {
+        return store_.AddUrl(parent, level, min_level, url, kind).id;
+    }
+
+    TempDir dir_;
+    ProjectStore store_;
+};
+
+TEST_F(ProjectStoreTest, OpeningAnEmptyDirectoryCreatesEveryTable) {
+    for (const char* name :
+         {"ZQURL", "ZQPROPS", "ZQLINKS", "ZQTITLE", "ZQURLEXT", "ZQQUEUE", "ZQFILTER"}) {
+        EXPECT_TRUE(platform::FileExists(dir_ / (std::string(name) + ".DBF"))) << name;
+        EXPECT_TRUE(platform::FileExists(dir_ / (std::string(name) + ".CDX"))) << name;
+    }
+    EXPECT_TRUE(platform::FileExists(dir_ / "ZQPROPS.FPT"));
+    EXPECT_EQ(store_.NewRecord().id, 1);
+}
+
+TEST_F(ProjectStoreTest, RecordsSurviveReopening) {
+    UrlRecord r = store_.NewRecord();
+    r.level = 3;
+    r.min_level = 1;
+    r.kind = 7;
+    r.status = 70;
+    r.url = "http://h/a.css";
+    r.title = "A title";
+    r.file = "h/a.css";
+    r.content_type = "text/css";
+    r.modified = 1000000000;
+    r.grabbed = 2000000000;
+    r.is_new = 1;
+    r.error = 404;
+    ASSERT_TRUE(store_.Write(&r));
+    ASSERT_TRUE(Reopen());
+    UrlRecord back;
+    ASSERT_TRUE(store_.Load(r.id, &back));
+    EXPECT_EQ(back.level, 3);
+    EXPECT_EQ(back.min_level, 1);
+    EXPECT_EQ(back.kind, 7);
+    EXPECT_EQ(back.status, 70);
+    EXPECT_EQ(back.url, "http://h/a.css");
+    EXPECT_EQ(back.title, "A title");
+    EXPECT_EQ(back.file, "h/a.css");
+    EXPECT_EQ(back.content_type, "text/css");
+    EXPECT_EQ(back.created, r.created);
+    EXPECT_EQ(back.modified, 1000000000);
+    EXPECT_EQ(back.grabbed, 2000000000);
+    EXPECT_EQ(back.is_new, 1);
+    EXPECT_EQ(back.error, 404);
+    EXPECT_EQ(store_.FindByFile("h/a.css"), r.id);
+    EXPECT_EQ(store_.FindByFile("h/b.css"), 0);
+    EXPECT_EQ(store_.NewRecord().id, r.id + 1);
+}
+
+TEST_F(ProjectStoreTest, LongUrlsContinueInPiecesAndAreFoundWhole) {
+    const std::string long_url = "http://h/" + std::string(491, 'x');  // 500 characters
+    const std::string prefix = long_url.substr(0, 240);
+    const int32_t id = AddPage(0, 0, long_url);
+    ASSERT_GT(id, 0);
+    EXPECT_EQ(store_.FindByUrl(long_url), id);
+    EXPECT_EQ(store_.FindByUrl(prefix), 0);
+
+    // A second URL sharing the first 240 characters is told apart.
+    const std::string other = prefix + "other";
+    const int32_t other_id = AddPage(0, 0, other);
+    EXPECT_NE(other_id, id);
+    EXPECT_EQ(store_.FindByUrl(other), other_id);
+    EXPECT_EQ(store_.FindByUrl(long_url), id);
+    // And so is the URL that is exactly the shared prefix.
+    const int32_t prefix_id = AddPage(0, 0, prefix);
+    EXPECT_EQ(store_.FindByUrl(prefix), prefix_id);
+    EXPECT_EQ(store_.FindByUrl(long_url), id);
+
+    // Shortening to 300 characters leaves exactly one piece.
+    UrlRecord r;
+    ASSERT_TRUE(store_.Load(id, &r));
+    EXPECT_EQ(r.url, long_url);
+    r.url = long_url.substr(0, 300);
+    ASSERT_TRUE(store_.Write(&r));
+    ASSERT_TRUE(Reopen());
+    ASSERT_TRUE(store_.Load(id, &r));
+    EXPECT_EQ(r.url, long_url.substr(0, 300));
+    EXPECT_EQ(store_.FindByUrl(long_url.substr(0, 300)), id);
+    EXPECT_EQ(store_.FindByUrl(long_url), 0);
+    // Growing again reuses the pieces.
+    r.url = long_url;
+    ASSERT_TRUE(store_.Write(&r));
+    ASSERT_TRUE(store_.Load(id, &r));
+    EXPECT_EQ(r.url, long_url);
+}
+
+TEST_F(ProjectStoreTest, PiecesNeverLoseBlanksOrSplitCharacters) {
+    // A blank and a two-byte character right at the piece boundaries.
+    std::string url = "http://h/" + std::string(230, 'a') + " " + "\xC3\xA9" + std::string(300, 'b') +
+                      " c";
+    url[239] = ' ';
+    const int32_t id = AddPage(0, 0, url);
+    UrlRecord r;
+    ASSERT_TRUE(store_.Load(id, &r));
+    EXPECT_EQ(r.url, url);
+    EXPECT_EQ(store_.FindByUrl(url), id);
+}
+
+TEST_F(ProjectStoreTest, AddUrlReusesExistingRowsAndGivesStartUrlsOneLevel) {
+    ProjectStore::Added first = store_.AddUrl(0, 0, 0, "http://h/");
+    EXPECT_TRUE(first.created);
+    EXPECT_EQ(store_.LoadProps(first.id).levels, 1);
+    ProjectStore::Added again = store_.AddUrl(0, 0, 0, "http://h/");
+    EXPECT_FALSE(again.created);
+    EXPECT_EQ(again.id, first.id);
+    const int32_t child = AddPage(first.id, 1, "http://h/c.htm");
+    EXPECT_FALSE(store_.HasProps(child));  // not a start URL: no settings row
+}
+
+TEST_F(ProjectStoreTest, LinksAreUniqueAndComeBackAfterRemoval) {
+    const int32_t a = AddPage(0, 0, "http://h/a");
+    const int32_t b = AddPage(a, 1, "http://h/b");
+    store_.AddLink(a, b);
+    EXPECT_EQ(store_.PlainChildren(a, false), std::vector<int32_t>{b});
+    store_.RemoveLinksFrom(a);
+    EXPECT_TRUE(store_.PlainChildren(a, false).empty());
+    EXPECT_TRUE(store_.Parents(b).empty());
+    store_.AddLink(a, b);
+    EXPECT_EQ(store_.PlainChildren(a, false), std::vector<int32_t>{b});
+    EXPECT_EQ(store_.Parents(b), std::vector<int32_t>{a});
+}
+
+TEST_F(ProjectStoreTest, TreeChildrenSkipCrossLinks) {
+    // a (0) -> b (1), c (1, requisite), a itself (cross link), d (1, page), e (0)
+    const int32_t a = AddPage(0, 0, "http://h/a");
+    const int32_t e = AddPage(0, 0, "http://h/e");
+    const int32_t b = AddPage(a, 1, "http://h/b");
+    const int32_t c = AddPage(b, 1, "http://h/c.gif", 1, 3);
+    const int32_t d = AddPage(b, 1, "http://h/d");
+    store_.AddLink(b, a);
+    store_.AddLink(b, e);
+
+    EXPECT_EQ(store_.TreeChildren(b, false), std::vector<int32_t>{c});
+    EXPECT_EQ(store_.TreeChildren(b, true), (std::vector<int32_t>{c, d}));
+    EXPECT_EQ(store_.TreeChildren(0, false), (std::vector<int32_t>{a, e}));
+    // Links come in link-table order (by target id).
+    EXPECT_EQ(store_.PlainChildren(b, false), (std::vector<int32_t>{a, e, c, d}));
+    UrlRecord dr;
+    ASSERT_TRUE(store_.Load(d, &dr));
+    dr.kind = 1;
+    ASSERT_TRUE(store_.Write(&dr));
+    // Pages (kind Html) on the parent's level or above are left out.
+    EXPECT_EQ(store_.PlainChildren(b, true), (std::vector<int32_t>{a, e, c}));
+    EXPECT_EQ(store_.Parents(a), std::vector<int32_t>{b});
+}
+
+TEST_F(ProjectStoreTest, DeletingAUrlRemovesLinksBothWaysAndOrphansGoAtClean) {
+    const int32_t a = AddPage(0, 0, "http://h/a");
+    const int32_t b = AddPage(a, 1, "http://h/b");
+    const int32_t c = AddPage(b, 2, "http://h/c");
+    const int32_t shared = AddPage(b, 2, "http://h/shared");
+    store_.AddLink(a, shared);
+    UrlRecord rb;
+    ASSERT_TRUE(store_.Load(b, &rb));
+    rb.file = "h/b.htm";
+    ASSERT_TRUE(store_.Write(&rb));
+    WriteFile(dir_ / "h/b.htm", "page");
+
+    ASSERT_TRUE(store_.DeleteUrl(b));
+    EXPECT_FALSE(platform::FileExists(dir_ / "h/b.htm"));
+    EXPECT_FALSE(store_.Exists(b));
+    EXPECT_TRUE(store_.Parents(c).empty());
+    EXPECT_EQ(store_.Parents(shared), std::vector<int32_t>{a});
+    EXPECT_EQ(store_.PlainChildren(a, false), std::vector<int32_t>{shared});
+    EXPECT_FALSE(store_.DeleteUrl(b));
+
+    EXPECT_TRUE(store_.Exists(c));
+    store_.Clean();
+    EXPECT_FALSE(store_.Exists(c));
+    EXPECT_TRUE(store_.Exists(shared));
+    EXPECT_TRUE(store_.Exists(a));
+}
+
+TEST_F(ProjectStoreTest, CleanKeepsEverythingReachableWhateverItsLevel) {
+    // A style sheet recorded at level 1 is now reached only from a deeper page;
+    // its image must survive.
+    const int32_t start = AddPage(0, 0, "http://h/");
+    const int32_t p1 = AddPage(start, 1, "http://h/p1");
+    const int32_t p2 = AddPage(p1, 2, "http://h/p2");
+    const int32_t p3 = AddPage(p2, 3, "http://h/p3");
+    const int32_t css = AddPage(p1, 1, "http://h/s.css", 1, 7);
+    const int32_t img = AddPage(css, 1, "http://h/i.gif", 1, 3);
+    store_.AddLink(p3, css);
+    store_.RemoveLinksFrom(p1);
+    store_.AddLink(p1, p2);
+    store_.Clean();
+    for (int32_t id : {start, p1, p2, p3, css, img}) EXPECT_TRUE(store_.Exists(id)) << id;
+}
+
+TEST_F(ProjectStoreTest, CleanWithoutStartUrlsDeletesEverything) {
+    UrlRecord r = store_.NewRecord();
+    r.url = "http://h/x";
+    r.file = "h/x.htm";
+    ASSERT_TRUE(store_.Write(&r));
+    WriteFile(dir_ / "h/x.htm", "x");
+    store_.AddLink(0, r.id);
+    store_.Clean();
+    EXPECT_FALSE(store_.Exists(r.id));
+    EXPECT_FALSE(platform::FileExists(dir_ / "h/x.htm"));
+}
+
+TEST_F(ProjectStoreTest, IdsGrowPastDeletedRowsUntilCompaction) {
+    const int32_t a = AddPage(0, 0, "http://h/a");
+    const int32_t b = AddPage(0, 0, "http://h/b");
+    const int32_t c = AddPage(0, 0, "http://h/c");
+    ASSERT_TRUE(store_.DeleteUrl(c));
+    ASSERT_TRUE(Reopen());
+    EXPECT_EQ(store_.NewRecord().id, c + 1);
+    store_.Compact();
+    EXPECT_EQ(store_.NewRecord().id, b + 1);
+    EXPECT_TRUE(store_.Exists(a));
+    EXPECT_EQ(store_.FindByUrl("http://h/b"), b);
+}
+
+TEST_F(ProjectStoreTest, SettingsRowsAndTheirColumns) {
+    const int32_t id = AddPage(0, 0, "http://h/");
+    EXPECT_EQ(store_.LoadProps(id).schedule, 0);  // blank reads as 0
+    store_.SetSchedule(id, 3);
+    store_.SetNotes(id, "line one\nline two");
+    store_.SetCredentials(id, "dXNlcjpwYXNz");
+    store_.SetFilterId(id, 12);
+    store_.SetLevels(id, -1);
+    ASSERT_TRUE(Reopen());
+    UrlProps p = store_.LoadProps(id);
+    EXPECT_EQ(p.schedule, 3);
+    EXPECT_EQ(p.notes, "line one\nline two");
+    EXPECT_EQ(p.credentials, "dXNlcjpwYXNz");
+    EXPECT_EQ(p.filter_id, 12);
+    EXPECT_EQ(p.levels, -1);
+
+    // Without a settings row, zero/empty values create none.
+    const int32_t child = AddPage(id, 1, "http://h/c");
+    store_.SetSchedule(child, 0);
+    store_.SetNotes(child, "");
+    store_.SetCredentials(child, "");
+    EXPECT_FALSE(store_.HasProps(child));
+    store_.SetFilterId(child, 0);
+    EXPECT_TRUE(store_.HasProps(child));
+}
+
+TEST_F(ProjectStoreTest, ScheduleIsStoredAsItsDigitFollowedByBlanks) {
+    const int32_t id = AddPage(0, 0, "http://h/");
+    store_.SetSchedule(id, 3);
+    store_.Close();
+    xbase::Result r;
+    auto props = xbase::Table::Open(dir_ / "ZQPROPS", xbase::Access::kShared, &r);
+    ASSERT_TRUE(props) << static_cast<int>(r);
+    ASSERT_EQ(props->Top(), xbase::Result::kSuccess);
+    EXPECT_EQ(props->ReadText(props->FieldIndex("SCHEDULE")), "3");
+    props->Close();
+}
+
+TEST_F(ProjectStoreTest, TitlesAreKeptInTheirOwnTable) {
+    const int32_t id = AddPage(0, 0, "http://h/");
+    EXPECT_EQ(store_.Title(id), "");
+    store_.SetTitle(id, "First");
+    store_.SetTitle(id, "Second");
+    EXPECT_EQ(store_.Title(id), "Second");
+    UrlRecord r;
+    ASSERT_TRUE(store_.Load(id, &r));
+    EXPECT_EQ(r.title, "Second");
+}
+
+TEST_F(ProjectStoreTest, FilterRowsLoadInOrderAndTakeNewIds) {
+    EXPECT_EQ(store_.NextFilterId(), 1);
+    const uint32_t r1 = store_.AppendFilterRow(1, 'U', "IIPcgi");
+    const uint32_t r2 = store_.AppendFilterRow(1, 'S', "1000");
+    store_.AppendFilterRow(2, 'U', "Sh");
+    auto rows = store_.LoadFilterRows(1);  // in tag order: by set, then type letter
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].type, 'S');
+    EXPECT_EQ(rows[0].text, "1000");
+    EXPECT_EQ(rows[1].text, "IIPcgi");
+    ASSERT_TRUE(store_.RewriteFilterRow(r1, 1, 'U', "EIPcgi"));
+    ASSERT_TRUE(store_.DeleteFilterRow(r2));
+    rows = store_.LoadFilterRows(1);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].text, "EIPcgi");
+    EXPECT_TRUE(store_.LoadFilterRows(-1).empty());
+    ASSERT_TRUE(Reopen());
+    EXPECT_EQ(store_.NextFilterId(), 3);
+}
+
+// --- Queue -------------------------------------------------------------------
+
+QueueEntry Entry(int32_t url, int32_t level, int32_t min_level = 0, int32_t levels = 1) {
+    QueueEntry e;
+    e.url_id = url;
+    e.level = level;
+    e.min_level = min_level;
+    e.levels = levels;
+    return e;
+}
+
+std::vector<int32_t> WaitingUrls(ProjectStore& store) {
+    std::vector<int32_t> urls;
+    ProjectStore::QueueWalker walker(&store);
+    for (uint32_t row = walker.First(); row != 0; row = walker.Next()) {
+        QueueEntry e;
+        store.QueueEntryAt(row, &e);
+        urls.push_back(e.url_id);
+    }
+    return urls;
+}
+
+TEST_F(ProjectStoreTest, QueueOrderIsLevelThenRequisitesThenInsertion) {
+    std::vector<int32_t> ids;
+    for (int i = 0; i < 6; ++i) ids.push_back(AddPage(0, 0, "http://h/" + std::to_string(i)));
+    ASSERT_TRUE(store_.QueueAppend(Entry(ids[0], 1, 1)));
+    ASSERT_TRUE(store_.QueueAppend(Entry(ids[1], 1, 0)));
+    ASSERT_TRUE(store_.QueueAppend(Entry(ids[2], 0, 0)));
+    ASSERT_TRUE(store_.QueueAppend(Entry(ids[3], 2, 0)));
+    ASSERT_TRUE(store_.QueueAppend(Entry(ids[4], 1, 0)));
+    EXPECT_FALSE(store_.QueueAppend(Entry(ids[2], 3, 0)));  // already queued
+    EXPECT_EQ(WaitingUrls(store_), (std::vector<int32_t>{ids[2], ids[1], ids[4], ids[0], ids[3]}));
+
+    // Taken and done entries drop out; a done URL is not queued again.
+    ProjectStore::Queued q = store_.QueueAppendUnlessQueued(Entry(ids[1], 0));
+    EXPECT_FALSE(q.added);
+    store_.QueueMarkTaken(q.row);
+    QueueEntry e;
+    ASSERT_TRUE(store_.QueueEntryAt(q.row, &e));
+    EXPECT_EQ(e.status, '1');
+    EXPECT_EQ(WaitingUrls(store_), (std::vector<int32_t>{ids[2], ids[4], ids[0], ids[3]}));
+    store_.QueueMarkDone(q.row);
+    EXPECT_FALSE(store_.QueueAppend(Entry(ids[1], 0)));
+    EXPECT_TRUE(store_.IsQueued(ids[1]));
+    EXPECT_FALSE(store_.IsQueued(ids[5]));
+
+    // Entries whose URL is gone are skipped.
+    store_.DeleteUrl(ids[4]);
+    EXPECT_EQ(WaitingUrls(store_), (std::vector<int32_t>{ids[2], ids[0], ids[3]}));
+    ASSERT_TRUE(store_.QueueEmpty());
+    EXPECT_TRUE(WaitingUrls(store_).empty());
+    EXPECT_TRUE(store_.QueueAppend(Entry(ids[1], 0)));
+}
+
+TEST_F(ProjectStoreTest, WalkerMeetsEntriesAppendedBehindIt) {
+    const int32_t a = AddPage(0, 0, "http://h/a");
+    const int32_t b = AddPage(0, 0, "http://h/b");
+    const int32_t c = AddPage(0, 0, "http://h/c");
+    store_.QueueAppend(Entry(a, 1));
+    ProjectStore::QueueWalker walker(&store_);
+    ASSERT_NE(walker.First(), 0u);
+    store_.QueueAppend(Entry(b, 2));   // sorts after: met
+    store_.QueueAppend(Entry(c, 0));   // sorts before: not met
+    uint32_t row = walker.Next();
+    ASSERT_NE(row, 0u);
+    QueueEntry e;
+    store_.QueueEntryAt(row, &e);
+    EXPECT_EQ(e.url_id, b);
+    EXPECT_EQ(walker.Next(), 0u);
+}
+
+TEST_F(ProjectStoreTest, QueueStartsEmptyAtEveryOpen) {
+    const int32_t a = AddPage(0, 0, "http://h/a");
+    store_.QueueAppend(Entry(a, 0));
+    ASSERT_TRUE(Reopen());
+    EXPECT_TRUE(WaitingUrls(store_).empty());
+}
+
+TEST_F(ProjectStoreTest, StartQueueSeedsStartUrlsByTheirSettings) {
+    const int32_t one = AddPage(0, 0, "http://h/one");       // LEVELS 1
+    const int32_t none = AddPage(0, 0, "http://h/none");
+    store_.SetLevels(none, 0);
+    const int32_t all = AddPage(0, 0, "http://h/all");
+    store_.SetLevels(all, -1);
+    store_.SetCredentials(all, "dTpw");
+    store_.SetFilterId(all, 4);
+    const int32_t folder = store_.AddSearchFolder("needle");
+    const int32_t check = AddPage(0, 0, "http://h/check", 0, 6);
+
+    ASSERT_TRUE(store_.StartQueue(0, true));
+    EXPECT_EQ(WaitingUrls(store_), (std::vector<int32_t>{one, all}));
+    ProjectStore::QueueWalker walker(&store_);
+    walker.First();
+    uint32_t row = walker.Next();
+    QueueEntry e;
+    store_.QueueEntryAt(row, &e);
+    EXPECT_EQ(e.levels, kUnlimitedLevels);
+    EXPECT_EQ(e.auth_id, all);
+    EXPECT_EQ(e.filter_id, 4);
+    EXPECT_EQ(e.parent_id, 0);
+
+    EXPECT_FALSE(store_.StartQueue(none, true));
+    EXPECT_FALSE(store_.StartQueue(check, true));
+    EXPECT_FALSE(store_.StartQueue(folder, true));  // no settings row at all
+    ASSERT_TRUE(store_.StartQueue(none, false));
+    EXPECT_EQ(WaitingUrls(store_), std::vector<int32_t>{none});
+
+    ASSERT_TRUE(store_.LinkCheckQueue(0));
+    EXPECT_EQ(WaitingUrls(store_), std::vector<int32_t>{check});
+
+    std::vector<int32_t> jobs{one, check, none};
+    ASSERT_TRUE(store_.ListQueue(&jobs, 2));
+    EXPECT_TRUE(jobs.empty());
+    EXPECT_EQ(WaitingUrls(store_), std::vector<int32_t>{one});
+    std::vector<int32_t> empty;
+    EXPECT_FALSE(store_.ListQueue(&empty, 2));
+    EXPECT_EQ(WaitingUrls(store_), std::vector<int32_t>{one});  // untouched
+}
+
+TEST_F(ProjectStoreTest, SharedModeWritesAreVisibleToAnotherReader) {
+    ASSERT_TRUE(Reopen(false));
+    ProjectStore reader;
+    ASSERT_TRUE(reader.Open(dir_.path(), dir_.path(), false));
+    const int32_t id = AddPage(0, 0, "http://h/shared");
+    EXPECT_EQ(reader.FindByUrl("http://h/shared"), id);
+}
+
+TEST_F(ProjectStoreTest, ExclusiveModeKeepsOthersOut) {
+    ProjectStore other;
+    EXPECT_FALSE(other.Open(dir_.path(), dir_.path(), false));
+}
+
+TEST(ProjectStoreOpenTest, DamagedTablesAreNotReplaced) {
+    TempDir dir;
+    WriteFile(dir / "ZQURL.DBF", "this is not a table");
+    ProjectStore store;
+    EXPECT_FALSE(store.Open(dir.path(), dir.path(), true));
+    EXPECT_EQ(fwtest::ReadFile(dir / "ZQURL.DBF"), "this is not a table");
+}
+
+TEST(ProjectStoreOpenTest, DamagedIndexIsRebuiltFromItsTable) {
+    TempDir dir;
+    int32_t id;
+    {
+        ProjectStore store;
+        ASSERT_TRUE(store.Open(dir.path(), dir.path(), true));
+        id = store.AddUrl(0, 0, 0, "http://h/kept").id;
+    }
+    WriteFile(dir / "ZQURL.CDX", std::string(1000, '\x7f'));
+    ProjectStore store;
+    ASSERT_TRUE(store.Open(dir.path(), dir.path(), true));
+    EXPECT_EQ(store.FindByUrl("http://h/kept"), id);
+}
+
+}  // namespace
+}  // namespace fw

@@ -1,0 +1,139 @@
+#include "engine/support/engine_preferences.h"
+
+#include <climits>
+
+#include "platform/profile_file.h"
+#include "platform/program_home.h"
+#include "platform/text.h"
+
+namespace fw {
+namespace {
+
+constexpr size_t kMaxText = 1022;
+constexpr size_t kMaxListItem = 127;
+
+constexpr char kDialUp[] = "DialUp";
+constexpr char kBrowser[] = "Browser";
+constexpr char kNetwork[] = "Network";
+constexpr char kLimits[] = "Limits";
+constexpr char kData[] = "Data";
+
+constexpr char kDefaultScriptExtensions[] = "gif,jpg,htm,html,js,swf,class,xml,jar,asp,pl,cfm,css";
+constexpr char kDefaultScriptExtensionsHtml[] = "htm,html,asp,pl,cfm";
+
+}  // namespace
+
+EnginePreferences::EnginePreferences() = default;
+
+EnginePreferences::EnginePreferences(std::string settings_path) {
+    std::call_once(path_once_, [&] { settings_path_ = std::move(settings_path); });
+}
+
+const std::string& EnginePreferences::settings_path() const {
+    std::call_once(path_once_, [this] { settings_path_ = platform::SettingsFilePath(); });
+    return settings_path_;
+}
+
+std::string EnginePreferences::ReadText(const char* section, const char* key,
+                                        const char* fallback) const {
+    platform::ProfileFile file(settings_path());
+    return std::string(platform::CutUtf8(file.ReadString(section, key, fallback), kMaxText));
+}
+
+int32_t EnginePreferences::ReadInt(const char* section, const char* key, int32_t fallback) const {
+    long value = platform::ProfileFile(settings_path()).ReadInt(section, key, fallback);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+bool EnginePreferences::ReadBool(const char* section, const char* key) const {
+    return ReadInt(section, key, 0) != 0;
+}
+
+void EnginePreferences::WriteText(const char* section, const char* key,
+                                  const std::string& value) {
+    platform::ProfileFile(settings_path()).WriteString(section, key, value);
+}
+
+void EnginePreferences::WriteInt(const char* section, const char* key, int32_t value) {
+    platform::ProfileFile(settings_path()).WriteInt(section, key, value);
+}
+
+void EnginePreferences::WriteBool(const char* section, const char* key, bool value) {
+    WriteText(section, key, value ? "1" : "0");
+}
+
+bool EnginePreferences::UseDialUp() const { return ReadBool(kDialUp, "Use"); }
+void EnginePreferences::SetUseDialUp(bool use) { WriteBool(kDialUp, "Use", use); }
+std::string EnginePreferences::DialUpEntry() const { return ReadText(kDialUp, "Entry", ""); }
+void EnginePreferences::SetDialUpEntry(const std::string& v) { WriteText(kDialUp, "Entry", v); }
+std::string EnginePreferences::DialUpUserName() const { return ReadText(kDialUp, "UserName", ""); }
+void EnginePreferences::SetDialUpUserName(const std::string& v) {
+    WriteText(kDialUp, "UserName", v);
+}
+std::string EnginePreferences::DialUpPassword() const { return ReadText(kDialUp, "Password", ""); }
+void EnginePreferences::SetDialUpPassword(const std::string& v) {
+    WriteText(kDialUp, "Password", v);
+}
+std::string EnginePreferences::DialUpDomain() const { return ReadText(kDialUp, "Domain", "*"); }
+void EnginePreferences::SetDialUpDomain(const std::string& v) { WriteText(kDialUp, "Domain", v); }
+int32_t EnginePreferences::DialUpRetries() const { return ReadInt(kDialUp, "Retries", 2); }
+void EnginePreferences::SetDialUpRetries(int32_t v) { WriteInt(kDialUp, "Retries", v); }
+
+std::string EnginePreferences::UserAgent() const { return ReadText(kBrowser, "UserAgent", ""); }
+void EnginePreferences::SetUserAgent(const std::string& v) { WriteText(kBrowser, "UserAgent", v); }
+
+int32_t EnginePreferences::MaxThreads() const { return ReadInt(kNetwork, "MaxThreads", 8); }
+void EnginePreferences::SetMaxThreads(int32_t v) { WriteInt(kNetwork, "MaxThreads", v); }
+int32_t EnginePreferences::MaxThreadsPerServer() const {
+    return ReadInt(kNetwork, "MaxThreadsPerServer", 2);
+}
+void EnginePreferences::SetMaxThreadsPerServer(int32_t v) {
+    WriteInt(kNetwork, "MaxThreadsPerServer", v);
+}
+int32_t EnginePreferences::Retries() const { return ReadInt(kNetwork, "Retries", 2); }
+void EnginePreferences::SetRetries(int32_t v) { WriteInt(kNetwork, "Retries", v); }
+int32_t EnginePreferences::PercentMaxThreads() const {
+    return ReadInt(kNetwork, "PercentMaxThreads", 50);
+}
+void EnginePreferences::SetPercentMaxThreads(int32_t v) {
+    WriteInt(kNetwork, "PercentMaxThreads", v);
+}
+
+bool EnginePreferences::UseTimeLimit() const { return ReadBool(kLimits, "TimeLimit"); }
+void EnginePreferences::SetUseTimeLimit(bool v) { WriteBool(kLimits, "TimeLimit", v); }
+int32_t EnginePreferences::LimitMinutes() const { return ReadInt(kLimits, "Minutes", 0); }
+void EnginePreferences::SetLimitMinutes(int32_t v) { WriteInt(kLimits, "Minutes", v); }
+int32_t EnginePreferences::LimitHours() const { return ReadInt(kLimits, "Hours", 0); }
+void EnginePreferences::SetLimitHours(int32_t v) { WriteInt(kLimits, "Hours", v); }
+bool EnginePreferences::UseByteLimit() const { return ReadBool(kLimits, "ByteLimit"); }
+void EnginePreferences::SetUseByteLimit(bool v) { WriteBool(kLimits, "ByteLimit", v); }
+int32_t EnginePreferences::LimitKiloBytes() const { return ReadInt(kLimits, "Bytes", 0); }
+void EnginePreferences::SetLimitKiloBytes(int32_t v) { WriteInt(kLimits, "Bytes", v); }
+
+int32_t EnginePreferences::FileFlags() const { return ReadInt(kData, "FileFlags", 4); }
+void EnginePreferences::SetFileFlags(int32_t v) { WriteInt(kData, "FileFlags", v); }
+
+void EnginePreferences::ReadScriptExtensions(std::set<std::string>* extensions) const {
+    SplitList(ReadText(kData, "ScriptExtentions", kDefaultScriptExtensions), extensions);
+}
+
+void EnginePreferences::ReadScriptExtensionsHtml(std::set<std::string>* extensions) const {
+    SplitList(ReadText(kData, "ScriptExtentionsHTML", kDefaultScriptExtensionsHtml), extensions);
+}
+
+void EnginePreferences::SplitList(const std::string& value, std::set<std::string>* items) {
+    size_t start = 0;
+    while (start <= value.size()) {
+        size_t comma = value.find(',', start);
+        size_t end = comma == std::string::npos ? value.size() : comma;
+        if (end - start > kMaxListItem) return;
+        // An empty item would make every name ending in "." match.
+        if (end > start) items->insert(value.substr(start, end - start));
+        if (comma == std::string::npos) return;
+        start = comma + 1;
+    }
+}
+
+}  // namespace fw
