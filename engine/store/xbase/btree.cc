@@ -24,7 +24,7 @@ int Sign(int c) { return c < 0 ? -1 : c > 0 ? 1 : 0; }
 // Compares the first n bytes of x and y, each blank-padded.
 int ComparePadded(std::string_view x, std::string_view y, size_t n) {
     const size_t common = std::min({x.size(), y.size(), n});
-    int c = std::memcmp(x.data(), y.data(), common);
+    const int c = common > 0 ? std::memcmp(x.data(), y.data(), common) : 0;
     if (c != 0) return Sign(c);
     for (size_t i = common; i < n; ++i) {
         const auto a = static_cast<unsigned char>(i < x.size() ? x[i] : ' ');
@@ -221,7 +221,7 @@ void PutEntry(Page page, uint32_t slot, uint32_t child, uint32_t row, std::strin
         StoreLE32(e + 4, row);
     }
     e[page.header() - 1] = static_cast<uint8_t>(suffix.size());
-    std::memcpy(e + page.header(), suffix.data(), suffix.size());
+    if (!suffix.empty()) std::memcpy(e + page.header(), suffix.data(), suffix.size());
     uint8_t* slots = page.p + kSlots;
     const uint32_t count = page.count();
     std::memmove(slots + 2 * (slot + 1), slots + 2 * slot, 2 * (count - slot));
