@@ -20,7 +20,7 @@ constexpr char kHeaderMagic[8] = {'F', 'W', 'C', 'D', 'X', '0', '0', '1'};
 constexpr char kDefinitionMagic[8] = {'F', 'W', 'C', 'D', 'X', 'D', 'E', 'F'};
 constexpr uint32_t kStateClean = 0;
 constexpr uint32_t kStateChanging = 1;
-constexpr size_t kBuildBudget = 32u << 20;  // bytes of keys sorted in memory, all tags together
+constexpr size_t kBuildBudget = 24u << 20;  // bytes of keys sorted in memory, all tags together
 constexpr size_t kScanBatch = 1u << 20;     // bytes of rows read at once while building
 
 // Header field offsets (page 0).
