@@ -100,7 +100,7 @@ class LinkExtractor : public HtmlScanner {
     bool collecting_ = false;
     std::string anchor_text_;
     std::string alt_text_;
-    std::string last_link_;
+    int32_t last_link_ = 0;  // the row of the anchor's target, for its title
     bool applet_ = false;
     std::string codebase_;
     std::string code_;
@@ -112,7 +112,7 @@ void LinkExtractor::StartAnchor() {
     collecting_ = false;
     anchor_text_.clear();
     alt_text_.clear();
-    last_link_.clear();
+    last_link_ = 0;
 }
 
 void LinkExtractor::OnHref(std::string_view value) {
@@ -130,7 +130,7 @@ void LinkExtractor::OnHref(std::string_view value) {
     }
     if (!Resolve(target)) return;
     recorder_.PageLink(link_, PageKind::kLink);
-    last_link_ = link_.Text();
+    last_link_ = recorder_.last_page_link();
 }
 
 void LinkExtractor::OnEventAttribute(std::string_view value) {
@@ -199,7 +199,7 @@ void LinkExtractor::OnAnchorClose() {
         CollapseWhitespace(DecodeEntities(WithoutTags(platform::TrimView(anchor_text_))));
     std::string_view title = platform::TrimView(text);
     if (title.empty()) title = alt_text_;
-    if (title.empty() || last_link_.empty()) return;
+    if (title.empty() || last_link_ == 0) return;
     recorder_.SetTitleIfNone(last_link_, platform::CutUtf8(title, kMaxTitleBytes));
 }
 
