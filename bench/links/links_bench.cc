@@ -71,8 +71,7 @@ std::string Page(int page, int urls) {
                     std::to_string(known) + "</a> ";
         } else {
             text += "<a href=\"/new/p" + std::to_string(page) + "-" + std::to_string(i) +
-                    ".html\" onmouseover=\"hi('img/h" + std::to_string(i % 9) +
-                    ".gif')\">new</a> ";
+                    ".html\" onmouseover=\"hi('img/h" + std::to_string(i % 9) + ".gif')\">new</a> ";
             ++links;
         }
         ++links;
@@ -97,8 +96,8 @@ double Median(std::vector<double> v) {
 int main(int argc, char** argv) {
     const int urls = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int pages = argc > 2 ? std::atoi(argv[2]) : 200;
-    const std::string dir =
-        std::filesystem::temp_directory_path().string() + "/links_bench_" + std::to_string(getpid()) + "/";
+    const std::string dir = std::filesystem::temp_directory_path().string() + "/links_bench_" +
+                            std::to_string(getpid()) + "/";
     std::filesystem::create_directories(dir);
     fw::ResetLogForTesting(dir + "fetchwell.log");
 
@@ -133,8 +132,8 @@ int main(int argc, char** argv) {
     for (int run = 0; run < 5; ++run) {
         double extract = 0, fix = 0, extract_cpu = 0, fix_cpu = 0;
         for (int i = 0; i < pages; ++i) {
-            const std::string url = "http://bench.example/r" + std::to_string(run) + "/p" +
-                                    std::to_string(i) + ".html";
+            const std::string url =
+                "http://bench.example/r" + std::to_string(run) + "/p" + std::to_string(i) + ".html";
             int32_t id;
             {
                 auto guard = store.Lock();
@@ -161,15 +160,17 @@ int main(int argc, char** argv) {
         fix_ms.push_back(fix * 1000 / pages);
         extract_cpu_ms.push_back(extract_cpu * 1000 / pages);
         fix_cpu_ms.push_back(fix_cpu * 1000 / pages);
-        std::printf("  run %d%s: ExtractLinks %.2f ms/page (cpu %.2f), FixPageFile %.2f ms/page (cpu %.2f)\n",
-                    run + 1, run == 0 ? " (half the links new)" : "", extract_ms.back(),
-                    extract_cpu_ms.back(), fix_ms.back(),
-                    fix_cpu_ms.back());
+        std::printf(
+            "  run %d%s: ExtractLinks %.2f ms/page (cpu %.2f), FixPageFile %.2f ms/page (cpu "
+            "%.2f)\n",
+            run + 1, run == 0 ? " (half the links new)" : "", extract_ms.back(),
+            extract_cpu_ms.back(), fix_ms.back(), fix_cpu_ms.back());
     }
     const auto later = [](std::vector<double> v) { return Median({v.begin() + 1, v.end()}); };
-    std::printf("median of runs 2-5: ExtractLinks %.2f ms/page (cpu %.2f), FixPageFile %.2f "
-                "ms/page (cpu %.2f); goal < 2 ms each\n",
-                later(extract_ms), later(extract_cpu_ms), later(fix_ms), later(fix_cpu_ms));
+    std::printf(
+        "median of runs 2-5: ExtractLinks %.2f ms/page (cpu %.2f), FixPageFile %.2f "
+        "ms/page (cpu %.2f); goal < 2 ms each\n",
+        later(extract_ms), later(extract_cpu_ms), later(fix_ms), later(fix_cpu_ms));
     store.Close();
     std::filesystem::remove_all(dir);
     return 0;

@@ -59,8 +59,8 @@ void ForEachQuoted(std::string_view text, Visit piece) {
 
 class LinkExtractor : public HtmlScanner {
   public:
-    LinkExtractor(LinkRecorder& recorder, std::string_view page_url, int32_t levels)
-        : recorder_(recorder), levels_(levels), scripts_(ScriptLinks()) {
+    LinkExtractor(LinkRecorder& recorder, std::string_view page_url)
+        : recorder_(recorder), scripts_(ScriptLinks()) {
         base_.Parse(page_url);
     }
 
@@ -92,7 +92,6 @@ class LinkExtractor : public HtmlScanner {
     void StartAnchor();
 
     LinkRecorder& recorder_;
-    const int32_t levels_;
     const ScriptLinkTest& scripts_;
     ParsedUrl base_;
     ParsedUrl link_;  // the link being handled; kept to spare its set-up per link
@@ -252,7 +251,7 @@ std::vector<PendingChild> ExtractLinks(const std::string& file, int32_t page_id,
     LogMessage(id + " - parsing");
     LinkRecorder recorder(store, page_id, levels, filter_id, auth_id, options);
     if (recorder.page_found()) {
-        LinkExtractor extractor(recorder, page_url, levels);
+        LinkExtractor extractor(recorder, page_url);
         extractor.ScanFile(file);
     }
     LogMessage(id + " - done parsing");

@@ -26,10 +26,13 @@ TEST(LinkPasses, PagesOfManyThreadsAreParsedAndFixedAlongsideEachOther) {
     for (int t = 0; t < kThreads; ++t) {
         for (int p = 0; p < kPages; ++p) {
             const std::string name = "t" + std::to_string(t) + "p" + std::to_string(p);
-            pages.push_back(project.Add(Row("http://h/" + name + ".htm").File("h/" + name + ".htm")));
-            project.Write("in/" + name + ".htm",
-                          "<a href=\"shared.htm\">s</a><a href=\"" + name + "-child.htm\">c</a>"
-                          "<img src=\"img/" + name + ".gif\"><script>x = 'page.htm';</script>");
+            pages.push_back(
+                project.Add(Row("http://h/" + name + ".htm").File("h/" + name + ".htm")));
+            project.Write("in/" + name + ".htm", "<a href=\"shared.htm\">s</a><a href=\"" + name +
+                                                     "-child.htm\">c</a>"
+                                                     "<img src=\"img/" +
+                                                     name +
+                                                     ".gif\"><script>x = 'page.htm';</script>");
             project.Write("in/" + name + ".css", "a { b: url(img/" + name + ".gif) }\n");
         }
     }
@@ -48,8 +51,8 @@ TEST(LinkPasses, PagesOfManyThreadsAreParsedAndFixedAlongsideEachOther) {
                         ExtractLinks(project.PathOf("in/" + name + ".htm"), pages[t * kPages + p],
                                      3, project.store, url, 0, 0, {});
                     if (pending.size() != 4) ++failures[t];
-                    ExtractCssLinks(project.PathOf("in/" + name + ".css"), pages[t * kPages + p],
-                                    3, project.store, url, 0, 0, {});
+                    ExtractCssLinks(project.PathOf("in/" + name + ".css"), pages[t * kPages + p], 3,
+                                    project.store, url, 0, 0, {});
                 }
                 if (!FixPageFile(project.PathOf("in/" + name + ".htm"),
                                  project.PathOf("h/" + name + ".htm"), project.store,

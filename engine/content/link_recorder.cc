@@ -1,8 +1,8 @@
 #include "engine/content/link_recorder.h"
 
+#include "engine/content/link_values.h"
 #include "engine/store/filter_sets.h"
 #include "engine/store/project_store.h"
-#include "engine/content/link_values.h"
 
 namespace fw {
 
@@ -12,8 +12,8 @@ constexpr int32_t kNeverFetch = -2;
 
 }  // namespace
 
-LinkRecorder::LinkRecorder(ProjectStore& store, int32_t page_id, int32_t levels,
-                           int32_t filter_id, int32_t auth_id, const ExtractOptions& options)
+LinkRecorder::LinkRecorder(ProjectStore& store, int32_t page_id, int32_t levels, int32_t filter_id,
+                           int32_t auth_id, const ExtractOptions& options)
     : store_(store),
       page_id_(page_id),
       levels_(levels),
@@ -65,9 +65,15 @@ void LinkRecorder::PageLink(const ParsedUrl& url, PageKind kind) {
     if (!IsWebScheme(url.scheme())) return;
     bool beyond = false;
     switch (kind) {
-        case PageKind::kLink: beyond = levels_ <= 1 && child.own_levels < 1; break;
-        case PageKind::kRefresh: beyond = levels_ < 2; break;
-        case PageKind::kFrame: beyond = false; break;
+        case PageKind::kLink:
+            beyond = levels_ <= 1 && child.own_levels < 1;
+            break;
+        case PageKind::kRefresh:
+            beyond = levels_ < 2;
+            break;
+        case PageKind::kFrame:
+            beyond = false;
+            break;
     }
     if (beyond) {
         MarkBeyondLimit(child);

@@ -61,10 +61,10 @@ class LinkRecorder {
   private:
     struct Child {
         int32_t id = 0;
-        bool created = false;       // a new row: level and min level are known
+        bool created = false;  // a new row: level and min level are known
         int32_t level = 0;
         int32_t min_level = 0;
-        int32_t own_levels = 0;     // from its settings; -2 never fetch
+        int32_t own_levels = 0;  // from its settings; -2 never fetch
         int32_t own_filter_id = 0;
     };
 
