@@ -1,7 +1,8 @@
 // HtmlScanner throughput with no-op actions over about 200 MB of generated,
 // realistic pages (head with meta, link and script, tables, anchors with
 // attributes and events, images, forms, comments, paragraphs of text).
-// Prints MB/s for each run and the median.
+// Prints MB/s for each run, the median and the best (the machine may be
+// shared, so the best run is the least disturbed one).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -89,6 +90,7 @@ int main() {
         std::printf("  run %d: %.0f MB/s\n", run + 1, rates.back());
     }
     std::sort(rates.begin(), rates.end());
-    std::printf("  median: %.0f MB/s (goal >= 200)\n", rates[rates.size() / 2]);
+    std::printf("  median: %.0f MB/s, best: %.0f MB/s (goal >= 200)\n", rates[rates.size() / 2],
+                rates.back());
     return 0;
 }

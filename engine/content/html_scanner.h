@@ -30,6 +30,7 @@
 #undef yyFlexLexer
 #define yyFlexLexer HtmlFlexLexer
 #include <FlexLexer.h>
+#undef yyFlexLexer
 #endif
 
 #include "engine/content/scanner_input.h"

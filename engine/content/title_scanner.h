@@ -13,6 +13,7 @@
 #undef yyFlexLexer
 #define yyFlexLexer TitleFlexLexer
 #include <FlexLexer.h>
+#undef yyFlexLexer
 #endif
 
 #include "engine/content/scanner_input.h"
@@ -29,7 +30,7 @@ class TitleScanner : public TitleFlexLexer {
     TitleScanner& operator=(const TitleScanner&) = delete;
 
     // The first title of the file or text; empty when there is none or the
-    // file cannot be read. Scanning stops at the end of that title.
+    // file cannot be opened. Scanning stops at the end of that title.
     std::string ScanFile(const std::string& path);
     std::string ScanText(std::string_view page);
 
