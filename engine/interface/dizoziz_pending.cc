@@ -13,13 +13,6 @@ HRESULT Pending(const char* member) {
 
 }  // namespace
 
-HRESULT Dizoziz::Search(const std::string&, IDizozizEnumUrl**) { return Pending("Search"); }
-HRESULT Dizoziz::IndexSearch(const std::string&, IDizozizEnumUrl**) {
-    return Pending("IndexSearch");
-}
-HRESULT Dizoziz::ValidIndexSearch(const std::string&, std::string*) {
-    return Pending("ValidIndexSearch");
-}
 HRESULT Dizoziz::Refix() { return Pending("Refix"); }
 HRESULT Dizoziz::ImportBookmarks(const std::string&) { return Pending("Import of bookmark files"); }
 HRESULT Dizoziz::GrabBegin(int32_t, int32_t) { return Pending("GrabBegin"); }
