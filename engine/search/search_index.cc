@@ -2,11 +2,13 @@
 
 #include <xapian.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <new>
 #include <optional>
+#include <thread>
 #include <unordered_set>
 
 #include "engine/search/page_text.h"
@@ -14,6 +16,7 @@
 #include "engine/search/query_expression.h"
 #include "engine/search/search_error.h"
 #include "engine/search/word_breaker.h"
+#include "engine/support/crash_report.h"
 #include "engine/support/log.h"
 #include "platform/file_ops.h"
 
@@ -21,7 +24,11 @@ namespace fw {
 
 namespace {
 
-constexpr char kFormat[] = "corvalin search index 1\n";
+constexpr char kFormat[] = "corvalin search index 2\n";
+// Documents between flushes of a new database. The writer buffers postings
+// in trees that slow down as they grow, while each flush rewrites the blocks
+// it touches: this is the balance measured with pages of about 20 KB.
+constexpr unsigned kDocumentsPerFlush = 100;
 
 // One lock per data directory, for the life of the process (a process opens
 // few projects).
@@ -37,12 +44,57 @@ std::mutex& DirectoryLock(const std::string& data_dir) {
     return *lock;
 }
 
+std::string ShardName(size_t shard) {
+    return std::string(kIndexDatabaseName) + "/" + std::to_string(shard);
+}
+
+// A database of a new base being written by one thread.
+struct Shard {
+    Xapian::WritableDatabase db;
+    unsigned unflushed = 0;  // documents since the last flush
+};
+
+// Indexes one file into `shard`. False when the file cannot be read; throws
+// Xapian::Error when the database cannot be written.
+bool IndexFile(Shard* shard, const std::string& data_dir, const IndexDocument& document) {
+    std::string bytes;
+    if (!platform::ReadFilePrefix(data_dir + document.file, kMaxIndexedBytes, &bytes)) return false;
+    const PageText text = StoredPageText(bytes, document.html);
+    Xapian::Document doc;
+    doc.set_data(document.file);
+    Xapian::termpos pos = 0;
+    std::string word;
+    for (WordReader title(text.title); title.Next(&word);) doc.add_posting(word, ++pos, kTitleWeight);
+    ++pos;  // so that no phrase runs on from the title into the body
+    for (WordReader body(text.body); body.Next(&word);) doc.add_posting(word, ++pos);
+    shard->db.add_document(doc);
+    if (++shard->unflushed == kDocumentsPerFlush) {
+        shard->db.commit();
+        shard->unflushed = 0;
+    }
+    return true;
+}
+
+// Indexes documents[begin, end) into `shard`; on failure sets *error.
+void IndexRange(Shard* shard, const std::string& data_dir,
+                const std::vector<const IndexDocument*>& documents, size_t begin, size_t end,
+                std::string* error) {
+    try {
+        for (size_t i = begin; i < end; ++i) IndexFile(shard, data_dir, *documents[i]);
+    } catch (const Xapian::Error& e) {
+        *error = "cannot add " + documents[std::min(begin, end - 1)]->file + "...: " +
+                 e.get_description();
+    } catch (const std::bad_alloc&) {
+        *error = "out of memory";
+    }
+}
+
 }  // namespace
 
 struct SearchIndex::Handles {
-    std::optional<Xapian::WritableDatabase> writer;  // a new base until Commit
-    std::optional<Xapian::Database> reader;          // an opened or committed base
-    std::unordered_set<std::string> added;           // files of the new base
+    std::vector<std::unique_ptr<Shard>> shards;  // a new base, until Commit
+    std::optional<Xapian::Database> reader;      // an opened or committed base
+    std::unordered_set<std::string> added;       // files of the new base
 };
 
 SearchIndex::SearchIndex() = default;
@@ -57,7 +109,11 @@ bool SearchIndex::Exists(const std::string& data_dir) {
 }
 
 bool SearchIndex::is_open() const {
-    return handles_ && (handles_->writer || handles_->reader);
+    return handles_ && (!handles_->shards.empty() || handles_->reader);
+}
+
+bool SearchIndex::Writable() const {
+    return created_ && !committed_ && handles_ && !handles_->shards.empty();
 }
 
 bool SearchIndex::Fail(int code, const std::string& what) {
@@ -81,58 +137,97 @@ bool SearchIndex::Open(const std::string& data_dir) {
         }
     }
     Discard(data_dir);
-    try {
-        // The index can always be rebuilt from the stored files, so it is
-        // not worth waiting for the disk at every flush.
-        handles_->writer.emplace(data_dir + kIndexDatabaseName,
-                                 Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS |
-                                     Xapian::DB_NO_SYNC);
-    } catch (const Xapian::Error& e) {
+    // The index goes beside the stored files; it never makes their directory.
+    if (!platform::DirectoryExists(data_dir) ||
+        !platform::CreateDirectories(data_dir + kIndexDatabaseName) || !AddShards(1)) {
         handles_.reset();
-        return Fail(kIndexUnavailable, "cannot be created: " + e.get_description());
+        if (last_error_ == kSearchOk) Fail(kIndexUnavailable, "cannot be created");
+        return false;
     }
     created_ = true;
     return true;
 }
 
-bool SearchIndex::AddDocument(const IndexDocument& document) {
-    if (!created_ || committed_ || !handles_ || !handles_->writer) return false;
-    if (!handles_->added.insert(document.file).second) return true;
-    std::string bytes;
-    if (!platform::ReadFilePrefix(data_dir_ + document.file, kMaxIndexedBytes, &bytes)) {
-        return false;
-    }
-    const PageText text = StoredPageText(bytes, document.html);
+bool SearchIndex::AddShards(size_t count) {
     try {
-        Xapian::Document doc;
-        doc.set_data(document.file);
-        Xapian::termpos pos = 0;
-        std::string word;
-        for (WordReader title(text.title); title.Next(&word);) {
-            doc.add_posting(word, ++pos, kTitleWeight);
+        while (handles_->shards.size() < count) {
+            // Nothing reads a new base before it is complete, and it can
+            // always be rebuilt from the stored files: it is written in
+            // place, without waiting for the disk.
+            handles_->shards.push_back(std::make_unique<Shard>(Shard{
+                Xapian::WritableDatabase(data_dir_ + ShardName(handles_->shards.size()),
+                                         Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS |
+                                             Xapian::DB_NO_SYNC | Xapian::DB_DANGEROUS |
+                                             Xapian::DB_NO_TERMLIST),
+            }));
         }
-        ++pos;  // so that no phrase runs on from the title into the body
-        for (WordReader body(text.body); body.Next(&word);) doc.add_posting(word, ++pos);
-        handles_->writer->add_document(doc);
+    } catch (const Xapian::Error& e) {
+        return Fail(kIndexUnavailable, "cannot be created: " + e.get_description());
+    }
+    return true;
+}
+
+bool SearchIndex::AddDocument(const IndexDocument& document) {
+    if (!Writable()) return false;
+    if (!handles_->added.insert(document.file).second) return true;
+    try {
+        return IndexFile(handles_->shards.front().get(), data_dir_, document);
     } catch (const Xapian::Error& e) {
         return Fail(kIndexUnavailable, "cannot add " + document.file + ": " + e.get_description());
+    } catch (const std::bad_alloc&) {
+        return Fail(kIndexUnavailable, "out of memory adding " + document.file);
+    }
+}
+
+bool SearchIndex::AddDocuments(const std::vector<IndexDocument>& documents) {
+    if (!Writable()) return false;
+    std::vector<const IndexDocument*> fresh;
+    for (const IndexDocument& document : documents) {
+        if (handles_->added.insert(document.file).second) fresh.push_back(&document);
+    }
+    if (fresh.empty()) return true;
+    const size_t threads = std::clamp<size_t>(
+        std::min<size_t>(std::thread::hardware_concurrency(), fresh.size() / kDocumentsPerThread), 1,
+        kMaxIndexThreads);
+    if (!AddShards(threads)) return false;
+    // Each thread takes a run of documents of its own, so the databases
+    // together keep the documents in the order given.
+    std::vector<std::string> errors(threads);
+    std::vector<std::thread> workers;
+    const auto begin_of = [&](size_t t) { return fresh.size() * t / threads; };
+    for (size_t t = 1; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            const bool finished = RunGuarded(ThreadRole::MainEngine, [&] {
+                IndexRange(handles_->shards[t].get(), data_dir_, fresh, begin_of(t),
+                           begin_of(t + 1), &errors[t]);
+            });
+            if (!finished) errors[t] = "indexing thread failed";
+        });
+    }
+    IndexRange(handles_->shards.front().get(), data_dir_, fresh, 0, begin_of(1), &errors[0]);
+    for (std::thread& worker : workers) worker.join();
+    for (const std::string& error : errors) {
+        if (!error.empty()) return Fail(kIndexUnavailable, error);
     }
     return true;
 }
 
 bool SearchIndex::Commit() {
-    if (!created_ || committed_ || !handles_ || !handles_->writer) return false;
+    if (!Writable()) return false;
+    std::string stub;
     try {
-        handles_->writer->commit();
-        handles_->writer->close();
-        handles_->writer.reset();
+        for (size_t i = 0; i < handles_->shards.size(); ++i) {
+            handles_->shards[i]->db.commit();
+            handles_->shards[i]->db.close();
+            stub += "auto " + ShardName(i) + "\n";
+        }
+        handles_->shards.clear();
     } catch (const Xapian::Error& e) {
         return Fail(kIndexUnavailable, "cannot be written: " + e.get_description());
     }
     // The base goes last: its presence says the rest is complete.
     if (!platform::ReplaceFileContents(data_dir_ + kIndexInfoName, kFormat) ||
-        !platform::ReplaceFileContents(data_dir_ + kIndexBaseName,
-                                       std::string("auto ") + kIndexDatabaseName + "\n")) {
+        !platform::ReplaceFileContents(data_dir_ + kIndexBaseName, stub)) {
         return Fail(kIndexUnavailable, "cannot write its base file");
     }
     committed_ = true;
@@ -182,9 +277,9 @@ int SearchIndex::Query(std::string_view expression, std::vector<std::string>* fi
 void SearchIndex::Close() {
     if (!handles_) return;
     const bool abandoned = created_ && !committed_;
-    if (handles_->writer) {
+    for (const auto& shard : handles_->shards) {
         try {
-            handles_->writer->close();
+            shard->db.close();
         } catch (const Xapian::Error&) {
             // Removed below all the same.
         }
@@ -220,8 +315,7 @@ IndexSearchResult RunIndexSearch(const std::string& data_dir, std::string_view e
         }
         if (index.created()) {
             if (!listed) continue;  // discarded since it was looked for
-            for (const IndexDocument& document : *listed) index.AddDocument(document);
-            if (!index.Commit()) {
+            if (!index.AddDocuments(*listed) || !index.Commit()) {
                 result.error = index.last_error();
                 return result;
             }

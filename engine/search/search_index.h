@@ -2,9 +2,10 @@
 // built on it.
 //
 // Files, all in the data directory:
-//   search.in1  the index base: a stub naming the database. It is written
+//   search.in1  the index base: a stub naming the databases. It is written
 //               last, so it exists only for an index that is complete.
-//   search.in2  the database (a directory).
+//   search.in2  a directory of databases, "0", "1", ...: one for each
+//               thread that built the index; searched as one.
 //   search.in3  the index's format version; an index of another version is
 //               rebuilt.
 // A document is one stored file of a page (HTML, indexed without its markup,
@@ -32,6 +33,10 @@ inline constexpr char kIndexInfoName[] = "search.in3";
 inline constexpr size_t kMaxIndexedBytes = 16 * 1024 * 1024;
 // How much more a word of the title weighs than one of the body.
 inline constexpr unsigned kTitleWeight = 5;
+// Building uses up to this many threads, each indexing at least
+// kDocumentsPerThread documents.
+inline constexpr unsigned kMaxIndexThreads = 4;
+inline constexpr size_t kDocumentsPerThread = 200;
 
 struct IndexDocument {
     std::string file;  // relative to the data directory
@@ -58,8 +63,15 @@ public:
 
     // Indexes data_dir + file as one document (the first kMaxIndexedBytes
     // of it); a file indexed before is not added again. False when the file
-    // cannot be read. REQUIRES: created().
+    // cannot be read or the index cannot be written (last_error() then says
+    // so). REQUIRES: created().
     bool AddDocument(const IndexDocument& document);
+
+    // Indexes each document as AddDocument does, on several threads when
+    // there are many. Files that cannot be read are left out; false, with
+    // last_error() set, when the index cannot be written. REQUIRES:
+    // created().
+    bool AddDocuments(const std::vector<IndexDocument>& documents);
 
     // Completes a new base: its documents become searchable and later Opens
     // find it. False, with last_error() set, on failure. REQUIRES: created().
@@ -85,6 +97,9 @@ public:
 private:
     struct Handles;
     bool Fail(int code, const std::string& what);
+    bool Writable() const;
+    // Starts databases for shards up to `count`.
+    bool AddShards(size_t count);
 
     std::string data_dir_;
     std::unique_ptr<Handles> handles_;
