@@ -8,6 +8,7 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <unordered_set>
 
@@ -24,7 +25,7 @@ namespace fw {
 
 namespace {
 
-constexpr char kFormat[] = "corvalin search index 2\n";
+constexpr char kFormat[] = "corvalin search index 1\n";
 // Documents between flushes of a new database. The writer buffers postings
 // in trees that slow down as they grow, while each flush rewrites the blocks
 // it touches: this is the balance measured with pages of about 20 KB.
@@ -45,7 +46,7 @@ std::mutex& DirectoryLock(const std::string& data_dir) {
 }
 
 std::string ShardName(size_t shard) {
-    return std::string(kIndexDatabaseName) + "/" + std::to_string(shard);
+    return std::string(kIndexWorkName) + "/" + std::to_string(shard);
 }
 
 // A database of a new base being written by one thread.
@@ -79,13 +80,13 @@ bool IndexFile(Shard* shard, const std::string& data_dir, const IndexDocument& d
 void IndexRange(Shard* shard, const std::string& data_dir,
                 const std::vector<const IndexDocument*>& documents, size_t begin, size_t end,
                 std::string* error) {
+    size_t i = begin;
     try {
-        for (size_t i = begin; i < end; ++i) IndexFile(shard, data_dir, *documents[i]);
+        for (; i < end; ++i) IndexFile(shard, data_dir, *documents[i]);
     } catch (const Xapian::Error& e) {
-        *error = "cannot add " + documents[std::min(begin, end - 1)]->file + "...: " +
-                 e.get_description();
+        *error = "cannot add " + documents[i]->file + ": " + e.get_description();
     } catch (const std::bad_alloc&) {
-        *error = "out of memory";
+        *error = "out of memory adding " + documents[i]->file;
     }
 }
 
@@ -139,7 +140,7 @@ bool SearchIndex::Open(const std::string& data_dir) {
     Discard(data_dir);
     // The index goes beside the stored files; it never makes their directory.
     if (!platform::DirectoryExists(data_dir) ||
-        !platform::CreateDirectories(data_dir + kIndexDatabaseName) || !AddShards(1)) {
+        !platform::CreateDirectories(data_dir + kIndexWorkName) || !AddShards(1)) {
         handles_.reset();
         if (last_error_ == kSearchOk) Fail(kIndexUnavailable, "cannot be created");
         return false;
@@ -195,16 +196,24 @@ bool SearchIndex::AddDocuments(const std::vector<IndexDocument>& documents) {
     std::vector<std::string> errors(threads);
     std::vector<std::thread> workers;
     const auto begin_of = [&](size_t t) { return fresh.size() * t / threads; };
+    const auto index_run = [&](size_t t) {
+        IndexRange(handles_->shards[t].get(), data_dir_, fresh, begin_of(t), begin_of(t + 1),
+                   &errors[t]);
+    };
+    std::vector<size_t> left_over;  // runs no thread could be started for
     for (size_t t = 1; t < threads; ++t) {
-        workers.emplace_back([&, t] {
-            const bool finished = RunGuarded(ThreadRole::MainEngine, [&] {
-                IndexRange(handles_->shards[t].get(), data_dir_, fresh, begin_of(t),
-                           begin_of(t + 1), &errors[t]);
+        try {
+            workers.emplace_back([&, t] {
+                if (!RunGuarded(ThreadRole::MainEngine, [&] { index_run(t); })) {
+                    errors[t] = "indexing thread failed";
+                }
             });
-            if (!finished) errors[t] = "indexing thread failed";
-        });
+        } catch (const std::system_error&) {
+            left_over.push_back(t);
+        }
     }
-    IndexRange(handles_->shards.front().get(), data_dir_, fresh, 0, begin_of(1), &errors[0]);
+    index_run(0);
+    for (size_t t : left_over) index_run(t);
     for (std::thread& worker : workers) worker.join();
     for (const std::string& error : errors) {
         if (!error.empty()) return Fail(kIndexUnavailable, error);
@@ -214,20 +223,25 @@ bool SearchIndex::AddDocuments(const std::vector<IndexDocument>& documents) {
 
 bool SearchIndex::Commit() {
     if (!Writable()) return false;
-    std::string stub;
     try {
+        // The threads' databases are merged into one compact file, in the
+        // order of their documents.
+        Xapian::Database all;
         for (size_t i = 0; i < handles_->shards.size(); ++i) {
             handles_->shards[i]->db.commit();
             handles_->shards[i]->db.close();
-            stub += "auto " + ShardName(i) + "\n";
+            all.add_database(Xapian::Database(data_dir_ + ShardName(i)));
         }
         handles_->shards.clear();
+        all.compact(data_dir_ + kIndexDatabaseName, Xapian::DBCOMPACT_SINGLE_FILE);
     } catch (const Xapian::Error& e) {
         return Fail(kIndexUnavailable, "cannot be written: " + e.get_description());
     }
+    platform::RemoveTree(data_dir_ + kIndexWorkName);
     // The base goes last: its presence says the rest is complete.
     if (!platform::ReplaceFileContents(data_dir_ + kIndexInfoName, kFormat) ||
-        !platform::ReplaceFileContents(data_dir_ + kIndexBaseName, stub)) {
+        !platform::ReplaceFileContents(data_dir_ + kIndexBaseName,
+                                       std::string("auto ") + kIndexDatabaseName + "\n")) {
         return Fail(kIndexUnavailable, "cannot write its base file");
     }
     committed_ = true;
@@ -285,7 +299,10 @@ void SearchIndex::Close() {
         }
     }
     handles_.reset();
-    if (abandoned) platform::RemoveTree(data_dir_ + kIndexDatabaseName);
+    if (abandoned) {
+        platform::RemoveTree(data_dir_ + kIndexWorkName);
+        platform::RemoveTree(data_dir_ + kIndexDatabaseName);
+    }
     created_ = false;
     committed_ = false;
 }
@@ -296,7 +313,8 @@ bool SearchIndex::Discard(const std::string& data_dir) {
     const bool base = platform::RemoveFile(data_dir + kIndexBaseName);
     const bool info = platform::RemoveFile(data_dir + kIndexInfoName);
     const bool database = platform::RemoveTree(data_dir + kIndexDatabaseName);
-    return base && info && database;
+    const bool work = platform::RemoveTree(data_dir + kIndexWorkName);
+    return base && info && database && work;
 }
 
 IndexSearchResult RunIndexSearch(const std::string& data_dir, std::string_view expression,

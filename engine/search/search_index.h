@@ -2,12 +2,14 @@
 // built on it.
 //
 // Files, all in the data directory:
-//   search.in1  the index base: a stub naming the databases. It is written
+//   search.in1  the index base: a stub naming the database. It is written
 //               last, so it exists only for an index that is complete.
-//   search.in2  a directory of databases, "0", "1", ...: one for each
-//               thread that built the index; searched as one.
+//   search.in2  the database, one file.
 //   search.in3  the index's format version; an index of another version is
 //               rebuilt.
+//   index1.tmp  while the index is built: a directory of databases "0",
+//               "1", ..., one for each thread that indexes, merged into
+//               search.in2 at the end.
 // A document is one stored file of a page (HTML, indexed without its markup,
 // its title weighted higher) or of plain text, named by its path relative to
 // the data directory.
@@ -18,6 +20,7 @@
 // ever takes the project store lock, so callers may hold it.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,6 +32,7 @@ namespace fw {
 inline constexpr char kIndexBaseName[] = "search.in1";
 inline constexpr char kIndexDatabaseName[] = "search.in2";
 inline constexpr char kIndexInfoName[] = "search.in3";
+inline constexpr char kIndexWorkName[] = "index1.tmp";
 // The part of a stored file that is indexed.
 inline constexpr size_t kMaxIndexedBytes = 16 * 1024 * 1024;
 // How much more a word of the title weighs than one of the body.
@@ -63,8 +67,8 @@ public:
 
     // Indexes data_dir + file as one document (the first kMaxIndexedBytes
     // of it); a file indexed before is not added again. False when the file
-    // cannot be read or the index cannot be written (last_error() then says
-    // so). REQUIRES: created().
+    // cannot be read, or when the index cannot be written, which also sets
+    // last_error(). REQUIRES: created().
     bool AddDocument(const IndexDocument& document);
 
     // Indexes each document as AddDocument does, on several threads when
@@ -83,7 +87,8 @@ public:
     // base.
     int Query(std::string_view expression, std::vector<std::string>* files);
 
-    // Closes the base. A new base that was never committed is removed.
+    // Closes the base. A new base that was never committed is removed,
+    // work files and all.
     void Close();
 
     int last_error() const { return last_error_; }
@@ -91,7 +96,8 @@ public:
     // The message for a code Query or last_error() returned.
     static std::string Message(int code);
 
-    // Deletes the index files of `data_dir`. True when none remain.
+    // Deletes the index files of `data_dir`, work files included. True when
+    // none remain.
     static bool Discard(const std::string& data_dir);
 
 private:

@@ -3,8 +3,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
-#include <set>
 #include <thread>
 
 #include "engine/search/search_index.h"
@@ -47,7 +45,7 @@ TEST(SearchIndexConcurrencyTest, SearchesAndDiscardsInterleaveSafely) {
 }
 
 // A large build is shared out between threads, each writing a database of
-// its own; searched together they hold every document once.
+// its own; merged, they hold every document once, in the order given.
 TEST(SearchIndexConcurrencyTest, ManyDocumentsAreIndexedOnSeveralThreads) {
     fwtest::TempDir dir;
     std::vector<IndexDocument> documents;
@@ -64,14 +62,13 @@ TEST(SearchIndexConcurrencyTest, ManyDocumentsAreIndexedOnSeveralThreads) {
     ASSERT_TRUE(index.Commit());
     std::vector<std::string> files;
     ASSERT_EQ(index.Query("common", &files), 0);
-    EXPECT_EQ(std::set<std::string>(files.begin(), files.end()).size(), count);
-    EXPECT_EQ(files.size(), count);
+    // Every page weighs the same for "common", so they come in index order.
+    std::vector<std::string> in_order;
+    for (size_t i = 0; i < count; ++i) in_order.push_back(documents[i].file);
+    EXPECT_EQ(files, in_order);
     for (size_t i : {size_t{0}, count / 2, count - 1}) {
         ASSERT_EQ(index.Query("page" + std::to_string(i), &files), 0);
         EXPECT_THAT(files, ::testing::ElementsAre("p" + std::to_string(i) + ".htm"));
-    }
-    if (std::thread::hardware_concurrency() > 1) {
-        EXPECT_TRUE(std::filesystem::exists(dir / "search.in2/1"));
     }
 }
 

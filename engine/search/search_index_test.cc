@@ -176,12 +176,14 @@ TEST_F(SearchIndexTest, KeepsItsFilesUntilDiscarded) {
     Build();
     EXPECT_TRUE(SearchIndex::Exists(dir_.path()));
     EXPECT_TRUE(platform::FileExists(dir_ / "search.in1"));
-    EXPECT_TRUE(platform::DirectoryExists(dir_ / "search.in2"));
+    EXPECT_TRUE(platform::FileExists(dir_ / "search.in2"));
     EXPECT_TRUE(platform::FileExists(dir_ / "search.in3"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "index1.tmp"));  // work files are gone
     EXPECT_THAT(Find("alpha"), ElementsAre("a.txt"));  // reopened from its files
+    WriteFile(dir_ / "index1.tmp/0/left", "from a build that was cut short");
     EXPECT_TRUE(SearchIndex::Discard(dir_.path()));
     EXPECT_FALSE(SearchIndex::Exists(dir_.path()));
-    for (const char* name : {"search.in1", "search.in2", "search.in3"}) {
+    for (const char* name : {"search.in1", "search.in2", "search.in3", "index1.tmp"}) {
         EXPECT_FALSE(std::filesystem::exists(dir_ / name)) << name;
     }
     EXPECT_TRUE(SearchIndex::Discard(dir_.path()));  // nothing left is no failure
@@ -196,6 +198,7 @@ TEST_F(SearchIndexTest, AnUnfinishedBuildLeavesNoIndex) {
     }  // closed without Commit, as when indexing is cut short
     EXPECT_FALSE(SearchIndex::Exists(dir_.path()));
     EXPECT_FALSE(std::filesystem::exists(dir_ / "search.in2"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "index1.tmp"));
 }
 
 TEST_F(SearchIndexTest, ADamagedOrOlderIndexIsStartedAgain) {
