@@ -105,9 +105,11 @@ Corpus Generate(const std::string& dir, int pages, const std::vector<std::string
     return corpus;
 }
 
-uintmax_t DirectorySize(const std::string& path) {
-    uintmax_t total = 0;
+// The size of a file, or of everything under a directory.
+uintmax_t DiskSize(const std::string& path) {
     std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) return std::filesystem::file_size(path, ec);
+    uintmax_t total = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(path, ec)) {
         if (entry.is_regular_file(ec)) total += entry.file_size(ec);
     }
@@ -161,7 +163,7 @@ int main(int argc, char** argv) {
     std::printf("indexing: %.1f s (%.1f s of processor), %.0f pages/s (%.0f per processor "
                 "second); index size %.1f MB\n",
                 seconds, cpu, pages / seconds, pages / cpu,
-                DirectorySize(dir + fw::kIndexDatabaseName) / 1e6);
+                DiskSize(dir + fw::kIndexDatabaseName) / 1e6);
 
     // Words of middling frequency, as people tend to search for.
     std::uniform_int_distribution<size_t> middling(50, 5000);
