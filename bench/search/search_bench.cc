@@ -192,7 +192,8 @@ int main(int argc, char** argv) {
             const std::string expression = kind.expression(i);
             const auto begin = Clock::now();
             const fw::IndexSearchResult result = fw::RunIndexSearch(dir, expression, list);
-            latencies.push_back(std::chrono::duration<double, std::milli>(Clock::now() - begin).count());
+            const auto took = std::chrono::duration<double, std::milli>(Clock::now() - begin);
+            latencies.push_back(took.count());
             if (result.error != 0) {
                 std::printf("error %d for %s\n", result.error, expression.c_str());
                 return 1;

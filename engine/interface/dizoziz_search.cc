@@ -33,7 +33,9 @@ struct StoredPage {
 std::vector<StoredPage> SearchedPages(ProjectStore& store) {
     std::vector<StoredPage> pages;
     store.ForEachUrl([&](const UrlRecord& record) {
-        if (IsSearchedPage(record)) pages.push_back({record.id, record.file, record.kind == kKindHtml});
+        if (IsSearchedPage(record)) {
+            pages.push_back({record.id, record.file, record.kind == kKindHtml});
+        }
         return true;
     });
     return pages;

@@ -99,7 +99,9 @@ int DigitValue(char c, bool hex) {
 
 char32_t NumericCharacter(uint32_t value) {
     if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0xFFFD;
-    if (value >= 0x80 && value < 0xA0) return Windows1252ToUnicode(static_cast<unsigned char>(value));
+    if (value >= 0x80 && value < 0xA0) {
+        return Windows1252ToUnicode(static_cast<unsigned char>(value));
+    }
     return value;
 }
 

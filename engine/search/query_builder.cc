@@ -125,7 +125,9 @@ Xapian::Query BuildXapianQuery(const QueryNode& node, const Xapian::Database& db
         case QueryNode::Kind::And:
         case QueryNode::Kind::Or: {
             std::vector<Xapian::Query> operands;
-            for (const QueryNode& child : node.children) operands.push_back(BuildXapianQuery(child, db));
+            for (const QueryNode& child : node.children) {
+                operands.push_back(BuildXapianQuery(child, db));
+            }
             const auto op = node.kind == QueryNode::Kind::And ? Xapian::Query::OP_AND
                                                               : Xapian::Query::OP_OR;
             return Xapian::Query(op, operands.begin(), operands.end());

@@ -17,7 +17,8 @@ std::string SearchErrorMessage(int code) {
             return "Expression is incomplete. May need a closing ), ], \",  or maybe an OR.";
         case kAndMisused: return "The boolean AND operator has been used incorrectly.";
         case kOrMisused: return "OR was misused. An OR can be used between any two expressions.";
-        case kColonMisplaced: return "Colons are to be used only at the end of quotes and proximity.";
+        case kColonMisplaced:
+            return "Colons are to be used only at the end of quotes and proximity.";
         case kExpendableExpected:
             return "A number, the expendable count, was expected after second colon.";
         case kSpanExpected: return "A number, the span, was expected after the colon.";

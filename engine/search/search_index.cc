@@ -65,7 +65,9 @@ bool IndexFile(Shard* shard, const std::string& data_dir, const IndexDocument& d
     doc.set_data(document.file);
     Xapian::termpos pos = 0;
     std::string word;
-    for (WordReader title(text.title); title.Next(&word);) doc.add_posting(word, ++pos, kTitleWeight);
+    for (WordReader title(text.title); title.Next(&word);) {
+        doc.add_posting(word, ++pos, kTitleWeight);
+    }
     ++pos;  // so that no phrase runs on from the title into the body
     for (WordReader body(text.body); body.Next(&word);) doc.add_posting(word, ++pos);
     shard->db.add_document(doc);
@@ -187,9 +189,9 @@ bool SearchIndex::AddDocuments(const std::vector<IndexDocument>& documents) {
         if (handles_->added.insert(document.file).second) fresh.push_back(&document);
     }
     if (fresh.empty()) return true;
-    const size_t threads = std::clamp<size_t>(
-        std::min<size_t>(std::thread::hardware_concurrency(), fresh.size() / kDocumentsPerThread), 1,
-        kMaxIndexThreads);
+    const size_t wanted = std::min<size_t>(std::thread::hardware_concurrency(),
+                                           fresh.size() / kDocumentsPerThread);
+    const size_t threads = std::clamp<size_t>(wanted, 1, kMaxIndexThreads);
     if (!AddShards(threads)) return false;
     // Each thread takes a run of documents of its own, so the databases
     // together keep the documents in the order given.
@@ -273,12 +275,16 @@ int SearchIndex::Query(std::string_view expression, std::vector<std::string>* fi
     } catch (const Xapian::DocNotFoundError&) {
         files->clear();
         return last_error_ = kDocumentModified;
-    } catch (const Xapian::Error& e) {
+    } catch (const Xapian::DatabaseError& e) {
         files->clear();
         // A damaged index is rebuilt by the next search.
         Fail(kIndexUnavailable, "cannot be searched, discarding it: " + e.get_description());
         handles_->reader.reset();
         Discard(data_dir_);
+        return last_error_;
+    } catch (const Xapian::Error& e) {
+        files->clear();
+        Fail(kIndexUnavailable, "cannot run a query: " + e.get_description());
         return last_error_;
     } catch (const std::bad_alloc&) {
         files->clear();
@@ -345,7 +351,9 @@ IndexSearchResult RunIndexSearch(const std::string& data_dir, std::string_view e
 
 void DiscardSearchIndex(const std::string& data_dir) {
     std::lock_guard<std::mutex> guard(DirectoryLock(data_dir));
-    if (!SearchIndex::Discard(data_dir)) LogMessage("Search index " + data_dir + " cannot be deleted");
+    if (!SearchIndex::Discard(data_dir)) {
+        LogMessage("Search index " + data_dir + " cannot be deleted");
+    }
 }
 
 }  // namespace fw

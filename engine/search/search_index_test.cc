@@ -106,7 +106,7 @@ TEST_F(SearchIndexTest, AnswersEachKindOfExpression) {
     using Files = std::vector<std::string>;
     const Files both = {"d1.txt", "d2.txt"};
     const struct {
-        const char* expression;
+        std::string expression;
         Files files;
     } cases[] = {
         {"quick", both},
@@ -141,6 +141,10 @@ TEST_F(SearchIndexTest, AnswersEachKindOfExpression) {
         {"RANGE(volume, volume)", {"d3.txt"}},
         {"\"page 0042\"", {"d3.txt"}},
         {"jumps\\*", both},                  // a literal asterisk only separates
+        {std::string(300, 'q'), {}},         // longer than any indexed word
+        {"\"quick " + std::string(300, 'q') + "\"", {}},
+        {std::string(300, 'q') + "*", {}},
+        {"RANGE(" + std::string(300, 'a') + " " + std::string(300, 'b') + ")", {"d2.txt"}},  // away
     };
     for (const auto& c : cases) {
         EXPECT_THAT(Find(c.expression), UnorderedElementsAreArray(c.files)) << c.expression;
@@ -210,6 +214,7 @@ TEST_F(SearchIndexTest, ADamagedOrOlderIndexIsStartedAgain) {
         {"search.in1", "auto missing-database\n"},
         {"search.in1", "\x01garbage"},
         {"search.in3", "corvalin search index 0\n"},
+        {"search.in2", "not a database"},
     };
     for (const auto& d : damage) {
         Build();
