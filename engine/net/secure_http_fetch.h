@@ -19,10 +19,12 @@
 // States: Pending -> Connect (name lookup, connection and handshake) -> Send
 // -> Receive -> Done, or Error with failed_at() Lookup (the name did not
 // resolve), Connect (no connection, or the certificate was refused), Send or
-// Receive. Failures log one line of curl's own reason ("SecureHttpFetch
-// ERROR: ...") and then one of: "ERROR: InternetOpen" (no handle),
-// "ERROR: HttpSendRequest" (nothing came back), "error getting header" (the
-// header block was cut off) or "receive error" (the body was cut off).
+// Receive. A failure logs one line of curl's own reason ("SecureHttpFetch
+// ERROR: ...") and then one of "ERROR: HttpSendRequest" (nothing came back),
+// "error getting header" (the header block was cut off) or "receive error"
+// (the body was cut off); when curl's handles cannot even be made, the only
+// line is "ERROR: InternetOpen". Without the library (it failed to start)
+// the fetch does nothing and stays Pending.
 //
 // Waiting: the stop event and Cancel() end the fetch at once (Error, no log
 // line); SocketSilenceLimit() without any progress (connecting, sending or
@@ -31,6 +33,9 @@
 // Counters: bytes received counts header and body bytes as they arrive (after
 // curl has taken off the TLS layer); bytes sent is curl's count of request
 // bytes, set when the fetch ends.
+//
+// Curl's multi handles come from a process-wide pool, so the parsed
+// authority file and the name cache serve later fetches too.
 #pragma once
 
 #include <atomic>
@@ -80,11 +85,12 @@ public:
     // "https://" host [":" port when not 443] path: what is requested.
     std::string Url() const;
 
-    // After redirects: the URL of the final response (also location(), with
-    // redirects_followed() above 0). A chain longer than the limit is handed
-    // back as the redirect it stopped at: that status, location() the
-    // absolute URL it names and redirects_followed() 0, so the caller treats
-    // it as a redirect of the requested URL.
+    // Results as HttpFetchBase reports them, with redirects curl followed:
+    // redirects_followed() counts them and location() is the URL of the
+    // final response. A chain longer than the limit comes back as the
+    // redirect it stopped at: that status, location() the absolute URL it
+    // names and redirects_followed() 0, so the caller treats it as a
+    // redirect of the requested URL.
 
 protected:
     // The URL of the response being consumed (the requested one until a

@@ -426,6 +426,30 @@ TEST_F(SecureHttpFetchTest, CookiesGoOutAndComeBackUnderTheHttpsUrl) {
               (std::vector<std::pair<std::string, std::string>>{{Url("/login?next=1"), "sid=abc; Secure"}}));
 }
 
+TEST_F(SecureHttpFetchTest, CookiesAndCredentialsStayWithTheHostTheyWereFor) {
+    const std::string elsewhere = "https://localhost:" + std::to_string(front_->port()) + "/land";
+    server_.Script("/hop", Response::Redirect(302, elsewhere));
+    server_.Script("/land", Response::Html("landed"));
+    RecordingJar jar;
+    jar.cookies = "sid=secret";
+    StringSink sink;
+    SecureHttpFetch fetch(&sink);
+    fetch.set_cookie_jar(&jar);
+    fetch.set_credentials("dXNlcjpwdw==");
+    Fetch(fetch, "/hop");
+    ASSERT_EQ(fetch.state(), kFetchDone);
+    EXPECT_EQ(fetch.location(), elsewhere);
+    std::vector<fwtest::Request> requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].Header("Cookie"), "sid=secret");
+    EXPECT_EQ(requests[0].Header("Authorization"), "Basic dXNlcjpwdw==");
+    bool cookie = true, authorization = true;
+    requests[1].Header("Cookie", &cookie);
+    requests[1].Header("Authorization", &authorization);
+    EXPECT_FALSE(cookie);
+    EXPECT_FALSE(authorization);
+}
+
 TEST_F(SecureHttpFetchTest, AnExceptionFromTheSinkEndsTheFetchAndIsRethrown) {
     class ThrowingSink : public FetchSink {
     public:
