@@ -21,15 +21,21 @@ constexpr uint32_t kBuildFill = kPageSize * 7 / 8;
 
 int Sign(int c) { return c < 0 ? -1 : c > 0 ? 1 : 0; }
 
-// Compares the first n bytes of x and y, each blank-padded.
+// Compares the first n bytes of x and y, each blank-padded. Only the bytes
+// that are there are looked at: past the shorter text, the longer one is
+// compared with blanks up to its first non-blank, so a sought key may be
+// passed trimmed with its full length as n.
 int ComparePadded(std::string_view x, std::string_view y, size_t n) {
-    const size_t common = std::min({x.size(), y.size(), n});
+    if (x.size() > n) x = x.substr(0, n);
+    if (y.size() > n) y = y.substr(0, n);
+    const size_t common = std::min(x.size(), y.size());
     const int c = common > 0 ? std::memcmp(x.data(), y.data(), common) : 0;
     if (c != 0) return Sign(c);
-    for (size_t i = common; i < n; ++i) {
-        const auto a = static_cast<unsigned char>(i < x.size() ? x[i] : ' ');
-        const auto b = static_cast<unsigned char>(i < y.size() ? y[i] : ' ');
-        if (a != b) return a < b ? -1 : 1;
+    for (size_t i = common; i < x.size(); ++i) {
+        if (x[i] != ' ') return static_cast<unsigned char>(x[i]) < ' ' ? -1 : 1;
+    }
+    for (size_t i = common; i < y.size(); ++i) {
+        if (y[i] != ' ') return static_cast<unsigned char>(y[i]) < ' ' ? 1 : -1;
     }
     return 0;
 }
@@ -97,12 +103,13 @@ Target AgainstPage(const Page& page, std::string_view key) {
     return t;
 }
 
-// For comparisons of the first key.size() bytes only.
-Target AgainstPagePrefix(const Page& page, std::string_view key) {
+// For comparisons of the first n bytes only; `key` may be shorter than n
+// (it stands for itself blank-padded), and so may t.rest.
+Target AgainstPagePrefix(const Page& page, std::string_view key, size_t n, size_t* rest_n) {
     const std::string_view prefix = page.prefix();
     Target t;
-    const size_t n = std::min(prefix.size(), key.size());
-    t.outside = -ComparePadded(prefix, key, n);
+    t.outside = -ComparePadded(prefix, key, std::min(prefix.size(), n));
+    *rest_n = n > prefix.size() ? n - prefix.size() : 0;
     if (t.outside == 0 && key.size() > prefix.size()) t.rest = key.substr(prefix.size());
     return t;
 }
@@ -111,11 +118,6 @@ int CompareEntry(std::string_view a, uint32_t a_row, std::string_view b, uint32_
     int c = CompareKeys(a, b);
     if (c != 0) return c;
     return a_row < b_row ? -1 : a_row > b_row ? 1 : 0;
-}
-
-// Compares the first prefix.size() bytes of the blank-padded stored key.
-int ComparePrefix(std::string_view stored, std::string_view prefix) {
-    return ComparePadded(stored, prefix, prefix.size());
 }
 
 // Entry i of `page` against (target key, row); REQUIRES t.outside == 0.
@@ -584,6 +586,10 @@ Result BTree::Last(TreePosition* pos) {
 }
 
 Result BTree::LowerBound(std::string_view prefix, TreePosition* pos) {
+    // Sought keys come blank-padded; comparing their trimmed form over the
+    // full length gives the same order without walking the blanks.
+    const size_t n = prefix.size();
+    const std::string_view sought = TrimKey(prefix);
     PageFile::Ref ref;
     Result r = Load(root_, -1, &ref);
     for (int depth = 0; r == Result::kSuccess && !Page{ref.data()}.leaf(); ++depth) {
@@ -593,7 +599,7 @@ Result BTree::LowerBound(std::string_view prefix, TreePosition* pos) {
         uint32_t lo = 1, hi = page.count();
         while (lo < hi) {
             uint32_t mid = (lo + hi) / 2;
-            if (ComparePrefix(page.suffix(mid), prefix) < 0) {
+            if (ComparePadded(page.suffix(mid), sought, n) < 0) {
                 lo = mid + 1;
             } else {
                 hi = mid;
@@ -604,14 +610,15 @@ Result BTree::LowerBound(std::string_view prefix, TreePosition* pos) {
     }
     if (r != Result::kSuccess) return r;
     Page page{ref.data()};
-    const Target t = AgainstPagePrefix(page, prefix);
+    size_t rest_n = 0;
+    const Target t = AgainstPagePrefix(page, sought, n, &rest_n);
     uint32_t lo = 0, hi = page.count();
     if (t.outside != 0) {
         lo = t.outside < 0 ? 0 : page.count();
     } else {
         while (lo < hi) {
             uint32_t mid = (lo + hi) / 2;
-            if (ComparePrefix(page.suffix(mid), t.rest) < 0) {
+            if (ComparePadded(page.suffix(mid), t.rest, rest_n) < 0) {
                 lo = mid + 1;
             } else {
                 hi = mid;

@@ -93,8 +93,10 @@ TEST_F(BTreeTest, MatchesAnOrderedSet) {
     EXPECT_EQ(tree_->Erase(Key("absent"), 1), Result::kEof);
 
     // Prefix lookups land on the first entry at or after the prefix.
+    // Prefixes may end in blanks (sought keys come padded): those blanks
+    // must count as bytes of the prefix.
     for (int i = 0; i < 500; ++i) {
-        std::string prefix = "k" + std::to_string(rng() % 3000);
+        std::string prefix = "k" + std::to_string(rng() % 3000) + std::string(rng() % 4 == 0 ? rng() % 30 : 0, ' ');
         TreePosition pos;
         Result r = tree_->LowerBound(prefix, &pos);
         auto it = model.lower_bound({prefix, 0});
@@ -140,6 +142,38 @@ TEST_F(BTreeTest, SharedPrefixesAndKeysOutsideThem) {
     EXPECT_EQ(pos.key, Key(common + "1500"));
     ASSERT_EQ(tree_->LowerBound(common.substr(0, 21), &pos), Result::kSuccess);
     EXPECT_EQ(pos.row, 3u);  // "x..x" (33) sorts before "x..x1000"
+}
+
+// Keys holding bytes below and above the blank around where a sought key's
+// text ends: a lookup must treat the missing bytes of either side as blanks.
+TEST_F(BTreeTest, LowerBoundComparesMissingBytesAsBlanks) {
+    const std::vector<std::string> keys = {"ab", "ab\x10", "ab \x10", "ab  c", "ab!", "abc", "b"};
+    for (uint32_t i = 0; i < keys.size(); ++i) ASSERT_EQ(tree_->Insert(Key(keys[i]), i + 1), Result::kSuccess);
+    const struct {
+        std::string prefix;
+        uint32_t row;  // 0: end
+    } cases[] = {
+        {"ab", 2},           // "ab\x10" sorts first among the keys starting "ab"
+        {"ab ", 3},          // "ab \x10" sorts before "ab" padded
+        {Key("ab"), 1},      // the whole padded key
+        {"ab \x01", 3},     // "ab \x10"
+        {"ab  ", 1},         // "ab" itself: its blanks match
+        {"ab  b", 4},        // "ab  c"
+        {"ab  d", 5},        // past "ab  c": "ab!"
+        {"ab\x7f", 7},      // past "abc": "b"
+        {Key("b"), 7},
+        {"c", 0},
+    };
+    for (const auto& c : cases) {
+        TreePosition pos;
+        const Result r = tree_->LowerBound(c.prefix, &pos);
+        if (c.row == 0) {
+            EXPECT_EQ(r, Result::kEof) << c.prefix;
+        } else {
+            ASSERT_EQ(r, Result::kSuccess) << c.prefix;
+            EXPECT_EQ(pos.row, c.row) << c.prefix;
+        }
+    }
 }
 
 TEST_F(BTreeTest, WalksSurviveChangesBetweenSteps) {
