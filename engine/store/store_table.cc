@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "engine/store/xbase/key_expression.h"
 #include "engine/support/log.h"
 #include "platform/file_ops.h"
 #include "platform/text.h"
@@ -22,9 +23,11 @@ bool Quiet(Result r, std::initializer_list<Result> expected) {
 }  // namespace
 
 std::string Key10(long long value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%10lld", value);
-    return text;
+    char text[xbase::kMaxIntegerText];
+    const size_t n = xbase::FormatInteger(value, text);
+    std::string key(n < 10 ? 10 - n : 0, ' ');
+    key.append(text, n);
+    return key;
 }
 
 std::string PaddedKey(std::string_view text, size_t width) {

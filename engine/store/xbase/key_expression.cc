@@ -192,13 +192,31 @@ double ParseNumber(std::string_view text) {
     return negative ? -value : value;
 }
 
+size_t FormatInteger(long long value, char* out) {
+    char digits[20];
+    size_t n = 0;
+    // Digits of the magnitude, computed as unsigned so the most negative
+    // value has one too.
+    unsigned long long magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value)
+                                             : static_cast<unsigned long long>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    size_t length = 0;
+    if (value < 0) out[length++] = '-';
+    while (n > 0) out[length++] = digits[--n];
+    return length;
+}
+
 std::string StrOfNumber(double value) {
     if (!(std::fabs(value) < 1e10)) return std::string(10, '*');
-    long long rounded = std::llround(value);
-    char text[32];
-    int n = std::snprintf(text, sizeof text, "%10lld", rounded);
-    if (n != 10) return std::string(10, '*');
-    return std::string(text, 10);
+    char text[kMaxIntegerText];
+    const size_t n = FormatInteger(std::llround(value), text);
+    if (n > 10) return std::string(10, '*');
+    std::string str(10 - n, ' ');
+    str.append(text, n);
+    return str;
 }
 
 std::string NumberKey(double value) {

@@ -14,6 +14,7 @@
 // (NumberKey). A filter expression must be logical.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -81,6 +82,12 @@ private:
 // fraction. Text that is not a number reads as its leading valid part (0
 // when there is none).
 double ParseNumber(std::string_view text);
+
+// Longest decimal text of a long long, sign included.
+inline constexpr size_t kMaxIntegerText = 20;
+// Writes the decimal text of `value` (no padding) to `out`, which has room
+// for kMaxIntegerText characters; returns its length.
+size_t FormatInteger(long long value, char* out);
 
 // STR(value): 10 characters, right-aligned, rounded half away from zero.
 std::string StrOfNumber(double value);

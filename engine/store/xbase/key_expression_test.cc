@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace fw::xbase {
@@ -88,6 +89,22 @@ TEST(KeyExpressionTest, NumbersAndTheirKeys) {
     EXPECT_EQ(StrOfNumber(9999999999.0), "9999999999");
     EXPECT_EQ(StrOfNumber(2.5), "         3");  // half away from zero
     EXPECT_EQ(StrOfNumber(-2.5), "        -3");
+    EXPECT_EQ(StrOfNumber(0), "         0");
+    EXPECT_EQ(StrOfNumber(-999999999.0), "-999999999");
+
+    const struct {
+        long long value;
+        const char* text;
+    } formatted[] = {{0, "0"},
+                     {7, "7"},
+                     {-7, "-7"},
+                     {1000000000, "1000000000"},
+                     {LLONG_MAX, "9223372036854775807"},
+                     {LLONG_MIN, "-9223372036854775808"}};
+    for (const auto& c : formatted) {
+        char text[kMaxIntegerText];
+        EXPECT_EQ(std::string(text, FormatInteger(c.value, text)), c.text);
+    }
 
     // Byte order of number keys is numeric order, negatives included.
     const double values[] = {-1e9, -2.5, -1, 0, 0.5, 1, 2, 10, 255, 256, 1e9};

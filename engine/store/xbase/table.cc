@@ -770,10 +770,10 @@ Result TableImpl::WriteNumber(int field, long long value) {
     if (Eof()) return Result::kEof;
     Result r = EnsureLoaded();
     if (r != Result::kSuccess) return r;
-    char text[32];
-    const int n = std::snprintf(text, sizeof text, "%lld", value);
-    if (n > c->width) return Result::kErrorField;
-    SetField(*c, std::string_view(text, static_cast<size_t>(n)), true);
+    char text[kMaxIntegerText];
+    const size_t n = FormatInteger(value, text);
+    if (n > static_cast<size_t>(c->width)) return Result::kErrorField;
+    SetField(*c, std::string_view(text, n), true);
     return Result::kSuccess;
 }
 
