@@ -57,13 +57,14 @@ DbfFile::~DbfFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-Result DbfFile::Open(const std::string& path, bool exclusive, std::unique_ptr<DbfFile>* out) {
+Result DbfFile::Open(const std::string& path, bool exclusive, size_t cache_bytes, std::unique_ptr<DbfFile>* out) {
     int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return Result::kErrorOpen;
     std::unique_ptr<DbfFile> file(new DbfFile());
     file->path_ = path;
     file->fd_ = fd;
     file->exclusive_ = exclusive;
+    file->cache_bytes_ = cache_bytes;
     if (!TryFlock(fd, exclusive)) return Result::kErrorLocked;
     if (!exclusive && !file->LockRange(false)) return Result::kErrorOpen;
     Result r = file->ParseHeader();
@@ -74,7 +75,7 @@ Result DbfFile::Open(const std::string& path, bool exclusive, std::unique_ptr<Db
 }
 
 Result DbfFile::Create(const std::string& path, const std::vector<FieldDef>& fields, bool exclusive,
-                       std::unique_ptr<DbfFile>* out) {
+                       size_t cache_bytes, std::unique_ptr<DbfFile>* out) {
     if (fields.empty() || fields.size() > 255) return Result::kErrorField;
     uint32_t record_length = 1;
     bool memo = false;
@@ -112,6 +113,7 @@ Result DbfFile::Create(const std::string& path, const std::vector<FieldDef>& fie
     file->path_ = path;
     file->fd_ = fd;
     file->exclusive_ = exclusive;
+    file->cache_bytes_ = cache_bytes;
     // Exclusive while the old content goes, so no opener sees a half-made file.
     if (!TryFlock(fd, true)) return Result::kErrorLocked;
     if (::ftruncate(fd, 0) != 0 || !PWriteAll(fd, image.data(), image.size(), 0)) {
@@ -175,6 +177,7 @@ Result DbfFile::ParseHeader() {
     record_length_ = record_length;
     count_ = written_ = static_cast<uint32_t>(rows);
     pending_.clear();
+    cache_ = std::make_unique<RowCache>(record_length_, cache_bytes_);
     // A header or end mark that disagrees with the rows is mended by the
     // next write (only writers may touch the file).
     dirty_ = LoadLE32(fixed + 4) != count_ || size != header_length + rows * record_length + 1;
@@ -183,8 +186,25 @@ Result DbfFile::ParseHeader() {
 
 Result DbfFile::Read(uint32_t recno, uint8_t* record) const { return ReadRange(recno, 1, record); }
 
+Result DbfFile::ReadCached(uint32_t recno, uint8_t* record) const {
+    if (cache_->Get(recno, record)) return Result::kSuccess;
+    // The whole block in one read: neighbouring rows are often next.
+    const uint32_t first = cache_->BlockStart(recno);
+    const uint32_t rows = std::min(cache_->block_rows(), written_ - first + 1);
+    uint8_t* block = cache_->Fill(first);
+    const uint64_t offset = header_length_ + uint64_t{first - 1} * record_length_;
+    if (!PReadAll(fd_, block, size_t{rows} * record_length_, offset)) {
+        cache_->Commit(first, 0);
+        return Result::kErrorRead;
+    }
+    cache_->Commit(first, rows);
+    std::memcpy(record, block + size_t{recno - first} * record_length_, record_length_);
+    return Result::kSuccess;
+}
+
 Result DbfFile::ReadRange(uint32_t first, uint32_t n, uint8_t* records) const {
     if (first == 0 || n > count_ || first - 1 > count_ - n) return Result::kErrorRecord;
+    if (n == 1 && first <= written_) return ReadCached(first, records);
     // Rows still collected in memory come from there.
     uint32_t from_file = first <= written_ ? std::min(n, written_ - first + 1) : 0;
     if (from_file > 0) {
@@ -207,7 +227,12 @@ Result DbfFile::Write(uint32_t recno, const uint8_t* record) {
         return Result::kSuccess;
     }
     const uint64_t offset = header_length_ + uint64_t{recno - 1} * record_length_;
-    return PWriteAll(fd_, record, record_length_, offset) ? Result::kSuccess : Result::kErrorWrite;
+    if (!PWriteAll(fd_, record, record_length_, offset)) {
+        cache_->Clear();  // the row on disk may be half written
+        return Result::kErrorWrite;
+    }
+    cache_->Update(recno, record);
+    return Result::kSuccess;
 }
 
 Result DbfFile::Append(const uint8_t* record) {
@@ -224,6 +249,7 @@ Result DbfFile::Append(const uint8_t* record) {
 }
 
 Result DbfFile::Truncate() {
+    cache_->Clear();
     pending_.clear();
     count_ = written_ = 0;
     dirty_ = true;
@@ -303,6 +329,7 @@ Result DbfFile::Compact(const std::function<bool(const uint8_t* record)>& keep) 
     header_ = std::move(header);
     count_ = written_ = kept;
     dirty_ = false;
+    cache_->Clear();
     return Result::kSuccess;
 }
 
@@ -325,8 +352,10 @@ Result DbfFile::Refresh(bool* replaced) {
         const uint64_t size = static_cast<uint64_t>(st.st_size);
         if (size < header_length_) return Result::kErrorData;
         pending_.clear();
-        count_ = written_ = static_cast<uint32_t>(
+        const uint32_t rows = static_cast<uint32_t>(
             std::min<uint64_t>((size - header_length_) / record_length_, UINT32_MAX - 1));
+        if (rows != written_) cache_->Clear();
+        count_ = written_ = rows;
         return Result::kSuccess;
     }
     // Another opener compacted the table: follow the name to the new file.

@@ -21,7 +21,11 @@
 //
 // Appends are collected in memory and written in large pieces; rewrites of
 // existing rows are written at once. Flush() writes collected rows, the end
-// mark and the header. Not thread-safe.
+// mark and the header. Single rows are read through a bounded cache of row
+// blocks (row_cache.h) that every write of this object keeps current; rows
+// another process may have changed are forgotten by DropCachedRows (Refresh
+// does so itself when the file grew, shrank or was replaced). Not
+// thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +36,7 @@
 
 #include "engine/store/xbase/definitions.h"
 #include "engine/store/xbase/key_expression.h"
+#include "engine/store/xbase/row_cache.h"
 
 namespace fw::xbase {
 
@@ -50,12 +55,13 @@ public:
 
     // Opens an existing file and takes its flock (kErrorLocked when another
     // opener's lock conflicts). kErrorOpen when it cannot be opened,
-    // kErrorData when its header is not a valid one.
-    static Result Open(const std::string& path, bool exclusive, std::unique_ptr<DbfFile>* out);
+    // kErrorData when its header is not a valid one. `cache_bytes` bounds the
+    // row cache.
+    static Result Open(const std::string& path, bool exclusive, size_t cache_bytes, std::unique_ptr<DbfFile>* out);
     // Creates (replacing) an empty file with these columns. kErrorField for
     // an invalid column list; kErrorLocked when the file is open elsewhere.
     static Result Create(const std::string& path, const std::vector<FieldDef>& fields, bool exclusive,
-                         std::unique_ptr<DbfFile>* out);
+                         size_t cache_bytes, std::unique_ptr<DbfFile>* out);
 
     const std::string& path() const { return path_; }
     const std::vector<ColumnLayout>& columns() const { return columns_; }
@@ -63,9 +69,12 @@ public:
     uint32_t record_length() const { return record_length_; }
     uint32_t record_count() const { return count_; }
 
-    // Copies row `recno` (1-based, REQUIRES 1 <= recno <= record_count()).
+    // Copies row `recno` (1-based, REQUIRES 1 <= recno <= record_count()),
+    // through the row cache.
     Result Read(uint32_t recno, uint8_t* record) const;
-    // Copies `n` consecutive rows starting at `first` into `records`.
+    // Copies `n` consecutive rows starting at `first` into `records`; more
+    // than one row is read from the file directly (bulk reads would only
+    // push the cache's rows out).
     Result ReadRange(uint32_t first, uint32_t n, uint8_t* records) const;
     // Rewrites an existing row.
     Result Write(uint32_t recno, const uint8_t* record);
@@ -91,6 +100,8 @@ public:
     // the whole file when it was replaced (Compact by another opener).
     // *replaced tells the caller that rows may have been renumbered.
     Result Refresh(bool* replaced);
+    // Forgets the cached rows: another process may have rewritten them.
+    void DropCachedRows() { cache_->Clear(); }
 
     Result Stamp(FileStamp* out) const;
 
@@ -98,6 +109,7 @@ private:
     DbfFile() = default;
     Result ParseHeader();
     Result WriteHeader();
+    Result ReadCached(uint32_t recno, uint8_t* record) const;
 
     std::string path_;
     int fd_ = -1;
@@ -113,6 +125,8 @@ private:
     uint32_t written_ = 0;             // rows in the file
     std::vector<uint8_t> pending_;     // appended rows not yet written
     bool dirty_ = false;               // header or end mark out of date
+    size_t cache_bytes_ = 0;
+    std::unique_ptr<RowCache> cache_;  // rows 1..written_ as in the file; reads fill it
 };
 
 }  // namespace fw::xbase

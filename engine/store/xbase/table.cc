@@ -129,6 +129,7 @@ private:
     Result Enter(bool write);
     Result Leave(bool write);
     Result Resync(bool write);
+    Result TakeInChanges(bool* replaced, bool* changed, bool* stale);
     Result Modify();
     Result FlushFiles();
     Result RebuildIndex();
@@ -185,38 +186,31 @@ Result TableImpl::Enter(bool write) {
 }
 
 Result TableImpl::Resync(bool write) {
-    bool replaced = false;
-    Result r = dbf_->Refresh(&replaced);
-    if (r != Result::kSuccess) return r;
-    if (memo_) {
-        r = memo_->Refresh();
-        if (r != Result::kSuccess) return r;
-    }
-    bool changed = replaced;
-    if (index_) {
-        bool index_changed = false, stale = false;
-        r = index_->Refresh(*dbf_, &index_changed, &stale);
-        if (r != Result::kSuccess) return r;
-        changed = changed || index_changed;
-        if (stale) {
-            // Another opener died in the middle of a change: rebuild, which
-            // needs the lock for writing.
-            if (!write) {
-                dbf_->UnlockRange();
-                if (!dbf_->LockRange(true)) return Result::kErrorLocked;
-                r = Resync(true);
-                dbf_->UnlockRange();
-                if (r != Result::kSuccess) return r;
-                return dbf_->LockRange(false) ? Resync(false) : Result::kErrorLocked;
-            }
-            r = RebuildIndex();
+    bool replaced = false, changed = false, stale = false;
+    Result r = TakeInChanges(&replaced, &changed, &stale);
+    if (r == Result::kSuccess && stale) {
+        // Another opener died in the middle of a change: rebuild, which
+        // needs the lock for writing.
+        if (!write) {
+            dbf_->DropCachedRows();
+            dbf_->UnlockRange();
+            if (!dbf_->LockRange(true)) return Result::kErrorLocked;
+            r = Resync(true);
+            dbf_->UnlockRange();
             if (r != Result::kSuccess) return r;
-            changed = true;
+            return dbf_->LockRange(false) ? Resync(false) : Result::kErrorLocked;
         }
-        if (changed) {
-            tag_ = tag_name_.empty() ? -1 : index_->FindTag(tag_name_);
-            pos_known_ = false;
-        }
+        r = RebuildIndex();
+        changed = true;
+    }
+    // Cached rows are good only while nobody else changed the table: every
+    // writer marks the index before it changes a row, so an unchanged index
+    // vouches for them and nothing else does.
+    if (r != Result::kSuccess || changed || !index_) dbf_->DropCachedRows();
+    if (r != Result::kSuccess) return r;
+    if (index_ && changed) {
+        tag_ = tag_name_.empty() ? -1 : index_->FindTag(tag_name_);
+        pos_known_ = false;
     }
     if (recno_ > dbf_->record_count() || replaced) {
         if (!changed_) SetEof();
@@ -225,6 +219,22 @@ Result TableImpl::Resync(bool write) {
         return EnsureLoaded();
     }
     return Result::kSuccess;
+}
+
+// What other openers changed since this one last looked.
+Result TableImpl::TakeInChanges(bool* replaced, bool* changed, bool* stale) {
+    Result r = dbf_->Refresh(replaced);
+    if (r != Result::kSuccess) return r;
+    if (memo_) {
+        r = memo_->Refresh();
+        if (r != Result::kSuccess) return r;
+    }
+    *changed = *replaced;
+    if (!index_) return Result::kSuccess;
+    bool index_changed = false;
+    r = index_->Refresh(*dbf_, &index_changed, stale);
+    *changed = *changed || index_changed;
+    return r;
 }
 
 Result TableImpl::Leave(bool write) {
@@ -887,7 +897,7 @@ Result TableImpl::Pack() {
 std::unique_ptr<Table> Table::Open(const std::string& path, Access access, Result* result,
                                    const TableOptions& options) {
     std::unique_ptr<DbfFile> dbf;
-    *result = DbfFile::Open(path + ".DBF", access == Access::kExclusive, &dbf);
+    *result = DbfFile::Open(path + ".DBF", access == Access::kExclusive, options.row_cache_bytes, &dbf);
     if (*result != Result::kSuccess) return nullptr;
     std::unique_ptr<MemoFile> memo;
     if (dbf->has_memo()) {
@@ -900,7 +910,7 @@ std::unique_ptr<Table> Table::Open(const std::string& path, Access access, Resul
 std::unique_ptr<Table> Table::Create(const std::string& path, const std::vector<FieldDef>& fields, Access access,
                                      Result* result, const TableOptions& options) {
     std::unique_ptr<DbfFile> dbf;
-    *result = DbfFile::Create(path + ".DBF", fields, access == Access::kExclusive, &dbf);
+    *result = DbfFile::Create(path + ".DBF", fields, access == Access::kExclusive, options.row_cache_bytes, &dbf);
     if (*result != Result::kSuccess) return nullptr;
     // The old index and memo file describe the old table.
     platform::RemoveFile(path + ".CDX");

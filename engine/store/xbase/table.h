@@ -17,6 +17,12 @@
 // takes a lock between processes and writes its changes through before it
 // returns, so other openers see them at once.
 //
+// Rows are read through a cache. A shared opener keeps cached rows only
+// while the index shows that no other opener changed the table (every
+// writer marks the index before it changes a row), so other processes'
+// writes are seen as before; without an open index nothing is kept between
+// operations.
+//
 // Every operation returns a Result; ResultName() gives the name the project
 // store writes into its log lines. Not thread-safe: the project store
 // serialises all access with its own lock.
@@ -37,6 +43,8 @@ struct TableOptions {
     // Bound of the index page cache of this table. Pages are allocated as
     // they are used, so a small table stays small.
     size_t cache_bytes = 32u << 20;
+    // Bound of the data file's row cache, allocated the same way.
+    size_t row_cache_bytes = 16u << 20;
 };
 
 class Table {

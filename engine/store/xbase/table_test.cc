@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -707,6 +708,129 @@ TEST_F(TableTest, SharedOpenersSeeEachOthersWrites) {
     b.reset();
     auto c = Reopen("T", Access::kExclusive);
     EXPECT_FALSE(c->IndexRebuilt());
+}
+
+// One shared opener reads every row (so it holds them), the other changes
+// them in each way there is; the first must then read what the file holds,
+// whether it has the index open or not.
+TEST_F(TableTest, SharedOpenersReadRowsTheOtherChanged) {
+    Make(UrlShape(), "T", Access::kShared)->Close();
+    auto writer = Reopen("T", Access::kShared);
+    auto with_index = Reopen("T", Access::kShared);
+    Result r;
+    auto without_index = Table::Open(dir_ / "T", Access::kShared, &r);
+    ASSERT_TRUE(writer && with_index && without_index);
+    const int url = writer->FieldIndex("URL"), content = writer->FieldIndex("CONTENT");
+    for (int i = 1; i <= 60; ++i) ASSERT_EQ(AddUrl(*writer, i, "http://x/" + std::to_string(i)), Result::kSuccess);
+    ASSERT_EQ(writer->SelectTag("ID"), Result::kSuccess);
+    auto change_row = [&](long long id, const std::function<Result()>& change) {
+        ASSERT_EQ(writer->SeekNumber(static_cast<double>(id)), Result::kSuccess);
+        ASSERT_EQ(change(), Result::kSuccess);
+    };
+    auto append = [&](int from, int to) {
+        for (int i = from; i <= to; ++i) ASSERT_EQ(AddUrl(*writer, i, "http://x/" + std::to_string(i)), Result::kSuccess);
+    };
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        uint32_t row;  // then read here
+        uint32_t rows;
+        std::string url, content;
+        bool deleted;
+    } cases[] = {
+        {"column rewritten",
+         [&] { change_row(5, [&] { writer->WriteText(content, "text/changed"); return writer->Update(); }); },
+         5, 60, "http://x/5", "text/changed", false},
+        {"deleted", [&] { change_row(6, [&] { return writer->Delete(); }); }, 6, 60, "http://x/6", "", true},
+        {"undeleted", [&] { change_row(6, [&] { return writer->Undelete(); }); }, 6, 60, "http://x/6", "", false},
+        {"rows appended", [&] { append(61, 70); }, 65, 70, "http://x/65", "", false},
+        {"packed",
+         [&] {
+             change_row(1, [&] { return writer->Delete(); });
+             ASSERT_EQ(writer->Pack(), Result::kSuccess);
+         },
+         1, 69, "http://x/2", "", false},
+        {"emptied and filled again",
+         [&] {
+             ASSERT_EQ(writer->Zap(), Result::kSuccess);
+             ASSERT_EQ(AddUrl(*writer, 500, "http://y/500"), Result::kSuccess);
+         },
+         1, 1, "http://y/500", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (Table* reader : {with_index.get(), without_index.get()}) {
+            for (uint32_t row = 1; row <= reader->RecordCount(); ++row) ASSERT_EQ(reader->Go(row), Result::kSuccess);
+        }
+        c.change();
+        for (Table* reader : {with_index.get(), without_index.get()}) {
+            ASSERT_EQ(reader->Go(c.row), Result::kSuccess);
+            EXPECT_EQ(reader->RecordCount(), c.rows);
+            EXPECT_EQ(reader->ReadText(url), c.url);
+            EXPECT_EQ(reader->ReadText(content), c.content);
+            EXPECT_EQ(reader->IsDeleted(), c.deleted);
+        }
+    }
+    // The reader with the index also changes rows from what it read.
+    ASSERT_EQ(with_index->SelectTag("URL"), Result::kSuccess);
+    ASSERT_EQ(with_index->Seek("http://y/500"), Result::kSuccess);
+    ASSERT_EQ(with_index->WriteText(url, "http://z/500"), Result::kSuccess);
+    ASSERT_EQ(with_index->Update(), Result::kSuccess);
+    ASSERT_EQ(writer->SelectTag("URL"), Result::kSuccess);
+    EXPECT_EQ(writer->Seek("http://z/500"), Result::kSuccess);
+    EXPECT_EQ(writer->Seek("http://y/500"), Result::kFoundAfter);
+    writer.reset();
+    with_index.reset();
+    without_index.reset();
+    testing::ExpectTagsAgreeWithTable(*Reopen("T"), dir_ / "T", UrlShape().tags);
+}
+
+// With a row cache of one block, rows leave and come back all the time:
+// every read returns what was last written, appended rows still in memory
+// included.
+TEST_F(TableTest, RowsReadBackAsWrittenWhileTheRowCacheEvicts) {
+    Result r;
+    TableOptions options;
+    options.row_cache_bytes = 1;
+    auto t = Table::Create(dir_ / "C", UrlShape().fields, Access::kExclusive, &r, options);
+    ASSERT_TRUE(t);
+    ASSERT_EQ(t->CreateIndex(UrlShape().tags), Result::kSuccess);
+    const int url = t->FieldIndex("URL");
+    std::mt19937 rng(3);
+    std::vector<std::pair<std::string, bool>> model;  // URL, deleted
+    for (int step = 0; step < 4000; ++step) {
+        const unsigned op = model.empty() ? 0 : rng() % 8;
+        const uint32_t recno = model.empty() ? 0 : 1 + rng() % static_cast<uint32_t>(model.size());
+        if (op < 3) {
+            model.push_back({"http://c/" + std::to_string(rng()), false});
+            ASSERT_EQ(AddUrl(*t, static_cast<long long>(model.size()), model.back().first), Result::kSuccess);
+        } else if (op < 5) {
+            ASSERT_EQ(t->Go(recno), Result::kSuccess);
+            model[recno - 1].first = "http://c/changed/" + std::to_string(step);
+            ASSERT_EQ(t->WriteText(url, model[recno - 1].first), Result::kSuccess);
+            // Half the time the next move writes the change.
+            if (rng() % 2) {
+                ASSERT_EQ(t->Update(), Result::kSuccess);
+            }
+        } else if (op == 5) {
+            ASSERT_EQ(t->Go(recno), Result::kSuccess);
+            model[recno - 1].second = !model[recno - 1].second;
+            ASSERT_EQ(model[recno - 1].second ? t->Delete() : t->Undelete(), Result::kSuccess);
+        } else if (op == 6 && step % 50 == 0) {
+            ASSERT_EQ(t->Flush(), Result::kSuccess);
+        } else {
+            ASSERT_EQ(t->Go(recno), Result::kSuccess);
+            ASSERT_EQ(t->ReadText(url), model[recno - 1].first) << recno;
+            ASSERT_EQ(t->IsDeleted(), model[recno - 1].second) << recno;
+        }
+    }
+    ASSERT_EQ(t->Close(), Result::kSuccess);
+    t = Reopen("C");
+    for (uint32_t row = 1; row <= model.size(); ++row) {
+        ASSERT_EQ(t->Go(row), Result::kSuccess);
+        ASSERT_EQ(t->ReadText(url), model[row - 1].first);
+        ASSERT_EQ(t->IsDeleted(), model[row - 1].second);
+    }
 }
 
 // Random appends, updates, deletes and undeletes checked against a model of
