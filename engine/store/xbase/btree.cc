@@ -151,11 +151,7 @@ uint32_t LongestCommonPrefix(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::string_view TrimKey(std::string_view key) {
-    size_t n = key.size();
-    while (n > 0 && key[n - 1] == ' ') --n;
-    return key.substr(0, n);
-}
+std::string_view TrimKey(std::string_view key) { return key.substr(0, TrimmedLength(key.data(), key.size())); }
 
 int CompareKeys(std::string_view a, std::string_view b) {
     return ComparePadded(a, b, std::max(a.size(), b.size()));

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <optional>
 
 #include "engine/store/xbase/btree.h"
+#include "engine/store/xbase/bytes.h"
 #include "engine/store/xbase/dbf_file.h"
 #include "engine/store/xbase/index_file.h"
 #include "engine/store/xbase/key_expression.h"
@@ -79,6 +81,7 @@ public:
     uint32_t RecordCount() const override { return dbf_ ? dbf_->record_count() : 0; }
     int FieldIndex(std::string_view name) const override;
     std::string ReadText(int field) const override;
+    std::string_view ReadTextView(int field) const override;
     long long ReadNumber(int field) const override;
     Result WriteText(int field, std::string_view text) override;
     Result WriteNumber(int field, long long value) override;
@@ -519,6 +522,12 @@ Result TableImpl::WriteRow() {
         Result r = dbf_->Read(recno_, stored_.data());
         if (r != Result::kSuccess) return r;
     }
+    // Writing back what is stored changes nothing on disk.
+    const bool memos = std::any_of(memo_pending_.begin(), memo_pending_.end(), [](const auto& m) { return m.has_value(); });
+    if (!memos && row_ == stored_) {
+        changed_ = false;
+        return Result::kSuccess;
+    }
     std::vector<TagChange> plan;
     Result r = PlanTags(stored_.data(), recno_, row_.data(), &plan);
     if (Recovered(r)) r = PlanTags(stored_.data(), recno_, row_.data(), &plan);
@@ -547,6 +556,7 @@ Result TableImpl::SelectTag(std::string_view name) {
         return Result::kSuccess;
     }
     if (!index_) return Result::kNoIndex;
+    if (tag_ >= 0 && name == tag_name_) return Result::kSuccess;
     int tag = index_->FindTag(name);
     if (tag < 0) return Result::kNoTag;
     if (tag != tag_) pos_known_ = false;
@@ -728,9 +738,16 @@ std::string TableImpl::ReadText(int field) const {
         if (lock) dbf_->UnlockRange();
         return text;
     }
-    std::string_view text(reinterpret_cast<const char*>(&row_[c->offset]), c->width);
-    if (c->type == 'N') return std::string(platform::TrimView(text));
-    return std::string(platform::TrimRightBlanks(text));
+    return std::string(ReadTextView(field));
+}
+
+std::string_view TableImpl::ReadTextView(int field) const {
+    const ColumnLayout* c = Column(field);
+    if (!c || c->type == 'M' || Eof()) return std::string_view();
+    EnsureLoaded();
+    const char* text = reinterpret_cast<const char*>(&row_[c->offset]);
+    if (c->type == 'N') return platform::TrimView(std::string_view(text, c->width));
+    return std::string_view(text, TrimmedLength(text, static_cast<size_t>(c->width)));
 }
 
 long long TableImpl::ReadNumber(int field) const {

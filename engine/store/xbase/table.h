@@ -121,6 +121,10 @@ public:
     // Text with trailing blanks removed (numeric columns: leading blanks
     // too; memo columns: the memo's text). "" at end of file.
     virtual std::string ReadText(int field) const = 0;
+    // As ReadText for character and numeric columns, without a copy: a view
+    // into the current row, valid until the next call on this table. Memo
+    // columns read as "" here.
+    virtual std::string_view ReadTextView(int field) const = 0;
     // Value of a numeric (or digit-holding character) column; 0 when blank.
     virtual long long ReadNumber(int field) const = 0;
     // Character columns: left-aligned, blank-padded, cut at the width without

@@ -242,6 +242,45 @@ TEST_F(TableTest, ColumnWritesFollowTheConventions) {
     EXPECT_EQ(t->ReadNumber(n4), 0);     // blank reads as 0
 }
 
+// Reads drop the padding however long it is, and only the padding; the
+// view reads what the copy reads.
+TEST_F(TableTest, ColumnReadsDropOnlyThePadding) {
+    Result r;
+    auto t = Table::Create(dir_ / "P", {{"C20", 'C', 20}, {"N6", 'N', 6}}, Access::kExclusive, &r);
+    ASSERT_TRUE(t);
+    const struct {
+        std::string written, read;
+    } cases[] = {
+        {"", ""},
+        {"a", "a"},
+        {"abcdefg", "abcdefg"},
+        {"abcdefgh", "abcdefgh"},
+        {"abcdefgh ", "abcdefgh"},
+        {"abcdefghi", "abcdefghi"},
+        {"a        b", "a        b"},
+        {" lead", " lead"},
+        {"12345678901234567", "12345678901234567"},
+        {"12345678901234567890", "12345678901234567890"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(t->AppendStart(), Result::kSuccess);
+        ASSERT_EQ(t->WriteText(0, c.written), Result::kSuccess);
+        ASSERT_EQ(t->WriteNumber(1, static_cast<long long>(c.written.size()) - 5), Result::kSuccess);
+        ASSERT_EQ(t->Append(), Result::kSuccess);
+    }
+    ASSERT_EQ(t->Flush(), Result::kSuccess);
+    for (uint32_t row = 1; row <= std::size(cases); ++row) {
+        const auto& c = cases[row - 1];
+        ASSERT_EQ(t->Go(row), Result::kSuccess);
+        EXPECT_EQ(t->ReadText(0), c.read);
+        EXPECT_EQ(t->ReadTextView(0), c.read);
+        const std::string number = std::to_string(static_cast<long long>(c.written.size()) - 5);
+        EXPECT_EQ(t->ReadText(1), number);
+        EXPECT_EQ(t->ReadTextView(1), number);
+    }
+    EXPECT_EQ(t->ReadTextView(9), "");
+}
+
 TEST_F(TableTest, ReadsAndWritesAtEndOfFile) {
     auto t = Make(UrlShape());
     EXPECT_EQ(t->Top(), Result::kEof);
