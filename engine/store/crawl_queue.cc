@@ -101,7 +101,7 @@ void ProjectStore::ReadQueueEntry(QueueEntry* out) {
     out->level = static_cast<int32_t>(q.Number(col_->q_level));
     out->min_level = static_cast<int32_t>(q.Number(col_->q_min_level));
     out->levels = static_cast<int32_t>(q.Number(col_->q_levels));
-    const std::string status = q.Text(col_->q_status);
+    const std::string_view status = q.TextView(col_->q_status);
     out->status = status.empty() ? '0' : status[0];
     out->filter_id = static_cast<int32_t>(q.Number(col_->q_filter_id));
     out->parent_id = static_cast<int32_t>(q.Number(col_->q_parent_id));
@@ -113,6 +113,20 @@ bool ProjectStore::QueueEntryAt(uint32_t row, QueueEntry* out) {
     if (!open_ || T(TableId::kQueue).Go(row) != Result::kSuccess) return false;
     ReadQueueEntry(out);
     return true;
+}
+
+bool ProjectStore::QueueEntryOf(int32_t url_id, uint32_t* row, QueueEntry* out) {
+    Guard guard = Lock();
+    if (!open_) return false;
+    auto& q = T(TableId::kQueue);
+    q.SelectTag("URLID");
+    const bool queued = q.SeekNumber(url_id) == Result::kSuccess;
+    if (queued) {
+        *row = q.RecNo();
+        ReadQueueEntry(out);
+    }
+    q.SelectTag("LEVEL");
+    return queued;
 }
 
 uint32_t ProjectStore::QueueWalker::First() { return Advance(true); }

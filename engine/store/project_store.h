@@ -70,6 +70,12 @@ public:
     int32_t FindByUrl(std::string_view url);    // 0 when absent
     int32_t FindByFile(std::string_view file);  // 0 when absent
     bool Load(int32_t id, UrlRecord* out);
+    // As Load without the title, which takes a lookup of its own: for
+    // callers that use the row's columns only. out->title is left empty.
+    bool LoadRow(int32_t id, UrlRecord* out);
+    // FindByUrl and LoadRow in one lookup: the row of `url` (title empty).
+    // False when the URL has no row.
+    bool FindUrlRow(std::string_view url, UrlRecord* out);
     // A record for a new row: the next id (the counter grows), times now.
     UrlRecord NewRecord();
     // Stores the record: appends it when it is new (a refused append returns
@@ -155,6 +161,9 @@ public:
     bool QueueMarkTaken(uint32_t row);
     bool QueueMarkDone(uint32_t row);  // deletes the row
     bool QueueEntryAt(uint32_t row, QueueEntry* out);
+    // The entry `url_id` was queued with in this grab (a done one
+    // included) and its row, in one lookup; false when it was not queued.
+    bool QueueEntryOf(int32_t url_id, uint32_t* row, QueueEntry* out);
     // Waiting entries in queue order (LEVEL, MINLEVEL, insertion) whose URL
     // still exists. Entries appended meanwhile are met when they sort after
     // the walker's position. Use under Lock() for a consistent walk.
@@ -194,7 +203,10 @@ private:
     bool EnsureProps(int32_t id);
     bool PositionTitle(int32_t id);
     std::string FullUrlOfCurrentRow();
-    void ReadCurrentUrlRow(UrlRecord* out);
+    // Stands on the live row of `url`; false when there is none.
+    bool SeekUrl(std::string_view url);
+    // `known_url`: the row's full URL when the caller knows it ("" to read it).
+    void ReadCurrentUrlRow(UrlRecord* out, std::string_view known_url);
     bool WriteUrlPieces(int32_t id, std::string_view url);
     void DeleteUrlPieces(int32_t id, int32_t from_order);
     using StartTest = bool (*)(int32_t levels, int32_t kind);

@@ -113,6 +113,90 @@ TEST_F(ProjectStoreTest, LongUrlsContinueInPiecesAndAreFoundWhole) {
     EXPECT_EQ(r.url, long_url);
 }
 
+// LoadRow and FindUrlRow read what Load reads, but the title; they find
+// exactly what Load and FindByUrl find.
+TEST_F(ProjectStoreTest, RowLookupsWithoutTitleReadWhatLoadReads) {
+    const std::string long_url = "http://h/" + std::string(491, 'x');
+    const std::string prefix = long_url.substr(0, 240);
+    const std::vector<std::string> urls = {"http://h/short", long_url, prefix, prefix + "other"};
+    std::vector<int32_t> ids;
+    for (const std::string& url : urls) {
+        UrlRecord r = store_.NewRecord();
+        r.url = url;
+        r.level = static_cast<int32_t>(ids.size()) + 1;
+        r.status = 70;
+        r.file = "h/file" + std::to_string(ids.size());
+        r.content_type = "text/html";
+        r.error = 302;
+        r.title = "Title of " + url.substr(0, 12);
+        ASSERT_TRUE(store_.Write(&r));
+        ids.push_back(r.id);
+    }
+    const int32_t gone = AddPage(0, 1, "http://h/gone");
+    ASSERT_TRUE(store_.DeleteUrl(gone));
+    for (size_t i = 0; i < urls.size(); ++i) {
+        SCOPED_TRACE(i);
+        UrlRecord loaded, row, found;
+        ASSERT_TRUE(store_.Load(ids[i], &loaded));
+        EXPECT_FALSE(loaded.title.empty());
+        ASSERT_TRUE(store_.LoadRow(ids[i], &row));
+        ASSERT_TRUE(store_.FindUrlRow(urls[i], &found));
+        for (const UrlRecord* r : {&row, &found}) {
+            EXPECT_EQ(r->id, ids[i]);
+            EXPECT_EQ(r->url, urls[i]);
+            EXPECT_EQ(r->title, "");
+            EXPECT_EQ(r->level, loaded.level);
+            EXPECT_EQ(r->status, loaded.status);
+            EXPECT_EQ(r->file, loaded.file);
+            EXPECT_EQ(r->content_type, loaded.content_type);
+            EXPECT_EQ(r->error, loaded.error);
+            EXPECT_EQ(r->created, loaded.created);
+            EXPECT_FALSE(r->not_appended);
+        }
+    }
+    UrlRecord none;
+    none.title = "untouched";
+    for (const std::string& absent : {std::string(), std::string("http://h/gone"), long_url.substr(0, 300),
+                                      std::string("http://h/never")}) {
+        EXPECT_FALSE(store_.FindUrlRow(absent, &none)) << absent;
+    }
+    EXPECT_FALSE(store_.LoadRow(gone, &none));
+    EXPECT_FALSE(store_.LoadRow(9999, &none));
+    EXPECT_EQ(none.title, "untouched");
+}
+
+// A row first written short and then long gets its pieces, and loses them
+// again when it is made short once more.
+TEST_F(ProjectStoreTest, ShortRowsGrowPiecesAndLoseThem) {
+    const std::string long_url = "http://h/" + std::string(600, 'y');
+    const int32_t id = AddPage(0, 0, "http://h/short");
+    UrlRecord r;
+    ASSERT_TRUE(store_.Load(id, &r));
+    r.url = long_url;
+    ASSERT_TRUE(store_.Write(&r));
+    EXPECT_EQ(store_.FindByUrl(long_url), id);
+    ASSERT_TRUE(store_.Load(id, &r));
+    EXPECT_EQ(r.url, long_url);
+    r.url = "http://h/short again";
+    ASSERT_TRUE(store_.Write(&r));
+    ASSERT_TRUE(Reopen());
+    ASSERT_TRUE(store_.Load(id, &r));
+    EXPECT_EQ(r.url, "http://h/short again");
+    EXPECT_EQ(store_.FindByUrl(long_url), 0);
+    // The pieces are gone from their table, not only unread.
+    store_.Close();
+    xbase::Result result;
+    auto pieces = xbase::Table::Open(dir_ / "ZQURLEXT", xbase::Access::kExclusive, &result);
+    ASSERT_TRUE(pieces);
+    int live = 0;
+    for (uint32_t row = 1; row <= pieces->RecordCount(); ++row) {
+        ASSERT_EQ(pieces->Go(row), xbase::Result::kSuccess);
+        live += pieces->IsDeleted() ? 0 : 1;
+    }
+    EXPECT_EQ(pieces->RecordCount(), 2u);
+    EXPECT_EQ(live, 0);
+}
+
 TEST_F(ProjectStoreTest, PiecesNeverLoseBlanksOrSplitCharacters) {
     // A blank and a two-byte character right at the piece boundaries.
     std::string url = "http://h/" + std::string(230, 'a') + " " + "\xC3\xA9" + std::string(300, 'b') +
@@ -364,6 +448,46 @@ TEST_F(ProjectStoreTest, QueueOrderIsLevelThenRequisitesThenInsertion) {
     EXPECT_TRUE(store_.QueueAppend(Entry(ids[1], 0)));
 }
 
+// QueueEntryOf finds a URL's entry as IsQueued does, waiting, taken or done,
+// and reads what QueueEntryAt reads at that row.
+TEST_F(ProjectStoreTest, QueueEntryOfAUrlInOneLookup) {
+    std::vector<int32_t> ids;
+    for (int i = 0; i < 4; ++i) ids.push_back(AddPage(0, 0, "http://h/q" + std::to_string(i)));
+    for (int i = 0; i < 3; ++i) {
+        QueueEntry e = Entry(ids[i], i % 2);
+        e.levels = 10 + i;
+        e.parent_id = 100 + i;
+        ASSERT_TRUE(store_.QueueAppend(e));
+    }
+    uint32_t taken_row = 0, done_row = 0;
+    QueueEntry e;
+    ASSERT_TRUE(store_.QueueEntryOf(ids[1], &taken_row, &e));
+    store_.QueueMarkTaken(taken_row);
+    ASSERT_TRUE(store_.QueueEntryOf(ids[2], &done_row, &e));
+    store_.QueueMarkDone(done_row);
+    const struct {
+        int index;
+        bool queued;
+        char status;
+    } cases[] = {{0, true, '0'}, {1, true, '1'}, {2, true, '2'}, {3, false, 0}};
+    for (const auto& c : cases) {
+        uint32_t row = 0;
+        QueueEntry of;
+        EXPECT_EQ(store_.QueueEntryOf(ids[c.index], &row, &of), c.queued) << c.index;
+        EXPECT_EQ(store_.IsQueued(ids[c.index]), c.queued) << c.index;
+        if (!c.queued) continue;
+        QueueEntry at;
+        ASSERT_TRUE(store_.QueueEntryAt(row, &at));
+        EXPECT_EQ(of.url_id, ids[c.index]);
+        EXPECT_EQ(at.url_id, ids[c.index]);
+        EXPECT_EQ(of.status, c.status);
+        EXPECT_EQ(at.status, c.status);
+        EXPECT_EQ(of.levels, 10 + c.index);
+        EXPECT_EQ(of.parent_id, 100 + c.index);
+    }
+    EXPECT_EQ(WaitingUrls(store_), std::vector<int32_t>{ids[0]});  // the queue order is untouched
+}
+
 TEST_F(ProjectStoreTest, WalkerMeetsEntriesAppendedBehindIt) {
     const int32_t a = AddPage(0, 0, "http://h/a");
     const int32_t b = AddPage(0, 0, "http://h/b");
@@ -435,6 +559,24 @@ TEST_F(ProjectStoreTest, SharedModeWritesAreVisibleToAnotherReader) {
     ASSERT_TRUE(reader.Open(dir_.path(), dir_.path(), false));
     const int32_t id = AddPage(0, 0, "http://h/shared");
     EXPECT_EQ(reader.FindByUrl("http://h/shared"), id);
+
+    // Rows the reader has read are read again once the writer changed them.
+    UrlRecord seen;
+    ASSERT_TRUE(reader.Load(id, &seen));
+    EXPECT_EQ(seen.status, 0);
+    UrlRecord r;
+    ASSERT_TRUE(store_.Load(id, &r));
+    r.file = "h/shared.html";
+    r.title = "Shared";
+    ASSERT_TRUE(store_.Write(&r));
+    ASSERT_TRUE(store_.SetStatus(id, 71));
+    ASSERT_TRUE(reader.Load(id, &seen));
+    EXPECT_EQ(seen.status, 71);
+    EXPECT_EQ(seen.file, "h/shared.html");
+    EXPECT_EQ(seen.title, "Shared");
+    ASSERT_TRUE(store_.DeleteUrl(id));
+    EXPECT_FALSE(reader.LoadRow(id, &seen));
+    EXPECT_EQ(reader.FindByUrl("http://h/shared"), 0);
 }
 
 TEST_F(ProjectStoreTest, ExclusiveModeKeepsOthersOut) {

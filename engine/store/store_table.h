@@ -54,6 +54,8 @@ public:
     uint32_t RecNo() const { return table_->RecNo(); }
 
     std::string Text(int field) const { return table_->ReadText(field); }
+    // Text without a copy; valid until the next call on this table.
+    std::string_view TextView(int field) const { return table_->ReadTextView(field); }
     long long Number(int field) const { return table_->ReadNumber(field); }
     void SetText(int field, std::string_view text);
     void SetNumber(int field, long long value);

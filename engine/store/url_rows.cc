@@ -37,7 +37,7 @@ char StatusLetter(int32_t status) {
     return ' ';
 }
 
-int32_t StatusFromLetter(const std::string& text) {
+int32_t StatusFromLetter(std::string_view text) {
     if (text == "F") return 70;
     if (text == "G") return 71;
     return 0;
@@ -65,7 +65,7 @@ bool ProjectStore::Exists(int32_t id) {
 std::string ProjectStore::FullUrlOfCurrentRow() {
     auto& u = T(TableId::kUrl);
     std::string url = u.Text(col_->u_url);
-    if (u.Text(col_->u_urlext) != "1") return url;
+    if (u.TextView(col_->u_urlext) != "1") return url;
     const int32_t id = static_cast<int32_t>(u.Number(col_->u_id));
     auto& x = T(TableId::kUrlExt);
     for (int32_t order = 1;; ++order) {
@@ -86,53 +86,75 @@ std::string ProjectStore::FullUrlOfCurrentRow() {
     return url;
 }
 
-void ProjectStore::ReadCurrentUrlRow(UrlRecord* out) {
+void ProjectStore::ReadCurrentUrlRow(UrlRecord* out, std::string_view known_url) {
     auto& u = T(TableId::kUrl);
     out->id = static_cast<int32_t>(u.Number(col_->u_id));
     out->level = static_cast<int32_t>(u.Number(col_->u_level));
     out->min_level = static_cast<int32_t>(u.Number(col_->u_min_level));
     out->kind = static_cast<int32_t>(u.Number(col_->u_kind));
-    out->status = StatusFromLetter(u.Text(col_->u_status));
-    out->file = u.Text(col_->u_file);
-    out->content_type = u.Text(col_->u_content);
+    out->status = StatusFromLetter(u.TextView(col_->u_status));
+    out->file.assign(u.TextView(col_->u_file));
+    out->content_type.assign(u.TextView(col_->u_content));
     out->created = u.Number(col_->u_created);
     out->modified = u.Number(col_->u_modified);
     out->grabbed = u.Number(col_->u_grabbed);
     out->is_new = static_cast<int32_t>(u.Number(col_->u_new));
     out->error = static_cast<int32_t>(u.Number(col_->u_error));
     out->not_appended = false;
-    out->url = FullUrlOfCurrentRow();
+    if (known_url.empty()) {
+        out->url = FullUrlOfCurrentRow();
+    } else {
+        out->url.assign(known_url);
+    }
 }
 
 bool ProjectStore::Load(int32_t id, UrlRecord* out) {
     Guard guard = Lock();
-    if (!open_ || !FindByIdLocked(id)) return false;
-    ReadCurrentUrlRow(out);
+    if (!LoadRow(id, out)) return false;
     out->title = Title(id);
     return true;
 }
 
-int32_t ProjectStore::FindByUrl(std::string_view url) {
+bool ProjectStore::LoadRow(int32_t id, UrlRecord* out) {
     Guard guard = Lock();
-    if (!open_ || url.empty()) return 0;
+    if (!open_ || !FindByIdLocked(id)) return false;
+    ReadCurrentUrlRow(out, {});
+    out->title.clear();
+    return true;
+}
+
+bool ProjectStore::SeekUrl(std::string_view url) {
+    if (url.empty()) return false;
     auto pieces = SplitUrl(url);
     const std::string key = PaddedKey(pieces[0], kTextColumnWidth);
     auto& u = T(TableId::kUrl);
     u.SelectTag("URL");
-    if (u.Seek(key) != Result::kSuccess) return 0;
+    if (u.Seek(key) != Result::kSuccess) return false;
     // Several rows can share the first 240 characters; compare full URLs.
-    const std::string first(platform::TrimRightBlanks(key));
+    const std::string_view first = platform::TrimRightBlanks(key);
     do {
-        if (u.Text(col_->u_url) != first) break;
+        if (u.TextView(col_->u_url) != first) break;
         if (u.IsDeleted()) continue;
-        if (pieces.size() == 1 && u.Text(col_->u_urlext) != "1") {
-            return static_cast<int32_t>(u.Number(col_->u_id));
-        }
-        if (pieces.size() > 1 && u.Text(col_->u_urlext) == "1" && FullUrlOfCurrentRow() == url) {
-            return static_cast<int32_t>(u.Number(col_->u_id));
-        }
+        const bool continued = u.TextView(col_->u_urlext) == "1";
+        if (pieces.size() == 1 && !continued) return true;
+        if (pieces.size() > 1 && continued && FullUrlOfCurrentRow() == url) return true;
     } while (u.Skip() == Result::kSuccess && !u.Eof());
-    return 0;
+    return false;
+}
+
+int32_t ProjectStore::FindByUrl(std::string_view url) {
+    Guard guard = Lock();
+    if (!open_ || !SeekUrl(url)) return 0;
+    return static_cast<int32_t>(T(TableId::kUrl).Number(col_->u_id));
+}
+
+bool ProjectStore::FindUrlRow(std::string_view url, UrlRecord* out) {
+    Guard guard = Lock();
+    if (!open_ || !SeekUrl(url)) return false;
+    // The row's full URL is the one sought: its pieces need not be read.
+    ReadCurrentUrlRow(out, url);
+    out->title.clear();
+    return true;
 }
 
 int32_t ProjectStore::FindByFile(std::string_view file) {
@@ -142,9 +164,9 @@ int32_t ProjectStore::FindByFile(std::string_view file) {
     auto& u = T(TableId::kUrl);
     u.SelectTag("FILE");
     if (u.Seek(key) != Result::kSuccess) return 0;
-    const std::string wanted(platform::TrimRightBlanks(key));
+    const std::string_view wanted = platform::TrimRightBlanks(key);
     do {
-        if (u.Text(col_->u_file) != wanted) break;
+        if (u.TextView(col_->u_file) != wanted) break;
         if (!u.IsDeleted()) return static_cast<int32_t>(u.Number(col_->u_id));
     } while (u.Skip() == Result::kSuccess && !u.Eof());
     return 0;
@@ -163,10 +185,16 @@ bool ProjectStore::Write(UrlRecord* record) {
     Guard guard = Lock();
     if (!open_) return false;
     auto& u = T(TableId::kUrl);
+    // Whether ZQURLEXT may hold pieces of this id: a new row cleans up
+    // after any earlier life of its id; a row that was not continued has
+    // none to replace or delete.
+    bool had_pieces = true;
     if (record->not_appended) {
         if (u.AppendStart() != Result::kSuccess) return false;
     } else if (!FindByIdLocked(record->id)) {
         return false;
+    } else {
+        had_pieces = u.TextView(col_->u_urlext) == "1";
     }
     const auto pieces = SplitUrl(record->url);
     u.SetNumber(col_->u_id, record->id);
@@ -185,7 +213,7 @@ bool ProjectStore::Write(UrlRecord* record) {
     u.SetNumber(col_->u_error, record->error);
     Result r = record->not_appended ? u.Append() : u.Update();
     if (r != Result::kSuccess) return false;
-    WriteUrlPieces(record->id, record->url);
+    if (had_pieces || pieces.size() > 1) WriteUrlPieces(record->id, record->url);
     if (!record->title.empty()) SetTitle(record->id, record->title);
     FlushIfShared();
     record->not_appended = false;

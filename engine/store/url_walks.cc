@@ -24,7 +24,7 @@ void ProjectStore::ForEachUrl(const std::function<bool(const UrlRecord&)>& visit
     while (r == Result::kSuccess && !u.Eof()) {
         if (!u.IsDeleted()) {
             UrlRecord record;
-            ReadCurrentUrlRow(&record);
+            ReadCurrentUrlRow(&record, {});
             if (!visit(record)) return;
             // The visitor may have moved the cursor: stand on this id again.
             u.SelectTag("ID");
