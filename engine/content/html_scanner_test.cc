@@ -55,6 +55,8 @@ class EventRecorder : public HtmlScanner {
     void OnCode(std::string_view v) override { Add("Code", v); }
     void OnFormAction(std::string_view v) override { Add("Action", v); }
     void OnLinkTag(std::string_view v) override { Add("LinkTag", v); }
+    void OnSourceSet(std::string_view v) override { Add("SourceSet", v); }
+    void OnStyleText(std::string_view v) override { Add("Style", v); }
 
   private:
     void Add(const char* name, std::string_view v) {
@@ -81,6 +83,8 @@ class PassThrough : public HtmlScanner {
     void OnCode(std::string_view v) override { Emit(v); }
     void OnFormAction(std::string_view v) override { Emit(v); }
     void OnLinkTag(std::string_view v) override { Emit(v); }
+    void OnSourceSet(std::string_view v) override { Emit(v); }
+    void OnStyleText(std::string_view v) override { Emit(v); }
 };
 
 std::vector<std::string> EventsOf(std::string_view page, size_t window = 0) {
@@ -148,7 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "BaseTag:<base href=\"", "BaseHref:other/", "BaseEnd:>",
                      "Action:/cgi-bin/post.pl"}},
         FixtureCase{"objects.html",
-                    {"ObjectStart", "Codebase:http://plugins.example.com/cab/", "ObjectEnd",
+                    {"ObjectStart", "Codebase:http://plugins.example.com/cab/", "Source:movie.swf",
+                     "ObjectEnd",
                      "Source:\"movie.swf\"", "Source:\"Pic.GIF\"",                            // params
                      "AppletStart", "Codebase:classes/", "Code:Main.class", "ObjectEnd",
                      "Source:\"img/title.jpg\"",
@@ -157,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {"ScriptStart", "Source:\"JavaScript\"", "Source:\"img/a.gif\"", "Source:'page.htm'",
                      // The string that fails at "> ends at the next double quote.
                      "Source:'w.htm'", "Source:\");\nvar s = 'it is' + \"", "ScriptEnd",
-                     "ScriptStart", "Source:\"text/css\"", "Source:\"bg.png\"", "ScriptEnd",
+                     "ScriptStart", "Style:body { background: url(\"bg.png\") }", "ScriptEnd",
                      "Href:after.htm", "AnchorEnd", "AnchorClose"}}),
     // clang-format on
     [](const auto& info) {

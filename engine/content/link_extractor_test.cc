@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(Constructs, ExtractConstructTest, ::testing::Values(
                   {"bg.gif L1/1 q1 resource", "t.gif L1/1 q1 resource"}},
     ConstructCase{"<link rel=stylesheet type=\"text/css\" href=\"Css/Site.css\">"
                   "<link rel=icon type=\"image/x-icon\" href=\"fav.ico\">"
-                  "<link rel=stylesheet href=\"untyped.css\"><link rel=next type=\"text/html\" href=\"n.htm\">",
+                  "<link rel=next type=\"text/html\" href=\"n.htm\"><link href=\"untyped.htm\">",
                   {"Css/Site.css L1/1 q1 resource", "fav.ico L1/1 q1 resource"}},
     ConstructCase{"<meta http-equiv=\"refresh\" content=\"0; url=r.htm\">"
                   "<meta http-equiv='refresh' content=\"0; url=single.htm\">",

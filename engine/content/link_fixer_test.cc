@@ -130,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(Links, FixLinkTest, ::testing::Values(
     LinkCase{"<applet code=Tool.class>", "<applet code=../lib/Tool.class>"},
     LinkCase{"<applet code=\"Gone\" codebase=\"http://o/j/\">",
              "<applet code=\"Gone.class\" codebase=\"http://o/j/\">"},
-    LinkCase{"<object codebase=\"gone.cab\" data=\"x\"></object>", "<object codebase=\"\" data=\"x\"></object>"}));
+    LinkCase{"<object codebase=\"gone.cab\" classid=\"x\"></object>", "<object codebase=\"\" classid=\"x\"></object>"}));
 // clang-format on
 
 TEST_F(FixTest, RelativePathsDependOnThePagesOwnDirectory) {
