@@ -81,7 +81,7 @@ std::vector<PendingChild> ExtractCssLinks(const std::string& file, int32_t css_i
         ParsedUrl link;
         ForEachLine(file, [&](std::string_view line, bool) {
             CssReference ref;
-            for (size_t from = 0; NextCssReference(line, from, &ref); from = ref.end + 1) {
+            for (CssReferences refs(line); refs.Next(&ref);) {
                 if (IsCssLinkValue(ref.value) && ResolveLink(base, ref.value, &link)) {
                     recorder.Resource(link);
                 }
@@ -105,7 +105,7 @@ bool FixCssFile(const std::string& source, const std::string& target, ProjectSto
     const bool read = ForEachLine(source, [&](std::string_view line, bool ended) {
         CssReference ref;
         size_t written = 0;
-        for (size_t from = 0; NextCssReference(line, from, &ref); from = ref.end + 1) {
+        for (CssReferences refs(line); refs.Next(&ref);) {
             if (!IsCssLinkValue(ref.value) || !ResolveLink(base, ref.value, &link)) continue;
             out << line.substr(written, ref.begin - written);
             // A reference that is not stored is emptied rather than left to

@@ -58,86 +58,69 @@ std::string_view WithoutQuotes(std::string_view value) {
     return Trimmed(value);
 }
 
-// Finds closing characters, remembering each answer, so that a text with
-// many openings and no closing one is still walked once.
-class Closer {
-  public:
-    explicit Closer(std::string_view text) : text_(text) {}
-
-    size_t Find(char c, size_t from) {
-        Memo& memo = memo_[Slot(c)];
-        if (!memo.valid || from < memo.from || (memo.at != std::string_view::npos && from > memo.at)) {
-            memo.from = from;
-            memo.at = text_.find(c, from);
-            memo.valid = true;
-        }
-        return memo.at;
-    }
-
-  private:
-    struct Memo {
-        bool valid = false;
-        size_t from = 0;  // the answer holds for searches from here up to `at`
-        size_t at = 0;
-    };
-    static size_t Slot(char c) { return c == ')' ? 0 : c == '"' ? 1 : 2; }
-
-    std::string_view text_;
-    std::array<Memo, 3> memo_;
-};
-
-// A url(...) whose "(" ends at `open`.
-bool ReadUrl(std::string_view text, size_t open, Closer& closer, CssReference* ref) {
-    const size_t start = SkipBlanks(text, open);
-    if (start < text.size() && (text[start] == '"' || text[start] == '\'')) {
-        const size_t quote = closer.Find(text[start], start + 1);
-        if (quote != std::string_view::npos) {
-            const size_t close = closer.Find(')', quote + 1);
-            if (close == std::string_view::npos) return false;
-            ref->begin = open;
-            ref->end = close;
-            ref->value = Trimmed(text.substr(start + 1, quote - start - 1));
-            return true;
-        }
-    }
-    const size_t close = closer.Find(')', open);
-    if (close == std::string_view::npos) return false;
-    ref->begin = open;
-    ref->end = close;
-    ref->value = WithoutQuotes(Trimmed(text.substr(open, close - open)));
-    return true;
-}
-
-// An @import whose word ends at `after`: only a quoted name is read here.
-bool ReadImport(std::string_view text, size_t after, Closer& closer, CssReference* ref) {
-    const size_t start = SkipBlanks(text, after);
-    if (start >= text.size() || (text[start] != '"' && text[start] != '\'')) return false;
-    const size_t quote = closer.Find(text[start], start + 1);
-    if (quote == std::string_view::npos) return false;
-    ref->begin = start + 1;
-    ref->end = quote;
-    ref->value = Trimmed(text.substr(start + 1, quote - start - 1));
-    return true;
-}
-
 }  // namespace
 
 bool IsCssLinkValue(std::string_view value) {
     return !value.empty() && !value.starts_with('#');
 }
 
-bool NextCssReference(std::string_view text, size_t from, CssReference* ref) {
-    Closer closer(text);
-    for (size_t pos = text.find_first_of("uU@", from); pos != std::string_view::npos;
-         pos = text.find_first_of("uU@", pos + 1)) {
-        if (text[pos] == '@') {
-            if (At(text, pos, kImport) && ReadImport(text, pos + kImport.size(), closer, ref)) {
-                return true;
-            }
-        } else if (At(text, pos, kUrl) && ReadUrl(text, pos + kUrl.size(), closer, ref)) {
+size_t CssReferences::Find(char c, size_t from) {
+    Search& search = searches_[c == ')' ? 0 : c == '"' ? 1 : 2];
+    if (!search.done || from < search.from ||
+        (search.at != std::string_view::npos && from > search.at)) {
+        search.done = true;
+        search.from = from;
+        search.at = text_.find(c, from);
+    }
+    return search.at;
+}
+
+// A url(...) whose "(" ends at `open`.
+bool CssReferences::ReadUrl(size_t open, CssReference* ref) {
+    const size_t start = SkipBlanks(text_, open);
+    if (start < text_.size() && (text_[start] == '"' || text_[start] == '\'')) {
+        const size_t quote = Find(text_[start], start + 1);
+        if (quote != std::string_view::npos) {
+            const size_t close = Find(')', quote + 1);
+            if (close == std::string_view::npos) return false;
+            ref->begin = open;
+            ref->end = close;
+            ref->value = Trimmed(text_.substr(start + 1, quote - start - 1));
             return true;
         }
     }
+    const size_t close = Find(')', open);
+    if (close == std::string_view::npos) return false;
+    ref->begin = open;
+    ref->end = close;
+    ref->value = WithoutQuotes(Trimmed(text_.substr(open, close - open)));
+    return true;
+}
+
+// An @import whose word ends at `after`: only a quoted name is read here.
+bool CssReferences::ReadImport(size_t after, CssReference* ref) {
+    const size_t start = SkipBlanks(text_, after);
+    if (start >= text_.size() || (text_[start] != '"' && text_[start] != '\'')) return false;
+    const size_t quote = Find(text_[start], start + 1);
+    if (quote == std::string_view::npos) return false;
+    ref->begin = start + 1;
+    ref->end = quote;
+    ref->value = Trimmed(text_.substr(start + 1, quote - start - 1));
+    return true;
+}
+
+bool CssReferences::Next(CssReference* ref) {
+    for (size_t pos = text_.find_first_of("uU@", pos_); pos != std::string_view::npos;
+         pos = text_.find_first_of("uU@", pos + 1)) {
+        const bool found = text_[pos] == '@'
+                               ? At(text_, pos, kImport) && ReadImport(pos + kImport.size(), ref)
+                               : At(text_, pos, kUrl) && ReadUrl(pos + kUrl.size(), ref);
+        if (found) {
+            pos_ = ref->end + 1;
+            return true;
+        }
+    }
+    pos_ = text_.size();
     return false;
 }
 

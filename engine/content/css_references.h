@@ -31,8 +31,32 @@ struct CssReference {
 // a fragment of the text itself ("#name", as SVG filters are named).
 bool IsCssLinkValue(std::string_view value);
 
-// Finds the first reference in `text` at or after `from`. Continue the walk
-// from `ref->end + 1`. False when there is none. Linear in the text walked.
-bool NextCssReference(std::string_view text, size_t from, CssReference* ref);
+// Walks the references of one text, in order. Linear in the text's length,
+// also for texts full of openings without an end.
+class CssReferences {
+  public:
+    // REQUIRES: `text` outlives the reader.
+    explicit CssReferences(std::string_view text) : text_(text) {}
+
+    // The next reference; false when there is none left.
+    bool Next(CssReference* ref);
+
+  private:
+    // Where the next `c` at or after `from` stands (npos: none). Answers are
+    // remembered, so a closing character that is missing is looked for once.
+    size_t Find(char c, size_t from);
+    bool ReadUrl(size_t open, CssReference* ref);
+    bool ReadImport(size_t after, CssReference* ref);
+
+    struct Search {
+        bool done = false;
+        size_t from = 0;  // the answer holds for searches from here up to `at`
+        size_t at = 0;
+    };
+
+    std::string_view text_;
+    size_t pos_ = 0;  // where the walk goes on
+    Search searches_[3];  // ")", "\"" and "'"
+};
 
 }  // namespace fw

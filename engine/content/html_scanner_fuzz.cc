@@ -60,7 +60,8 @@ class PassThrough : public fw::HtmlScanner {
     void OnStyleText(std::string_view v) override {
         Emit(v);
         fw::CssReference ref;
-        for (size_t from = 0; fw::NextCssReference(v, from, &ref); from = ref.end + 1) {
+        size_t from = 0;
+        for (fw::CssReferences refs(v); refs.Next(&ref); from = ref.end + 1) {
             if (ref.begin < from || ref.end < ref.begin || ref.end >= v.size()) std::abort();
         }
     }

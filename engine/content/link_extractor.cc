@@ -278,7 +278,7 @@ void LinkExtractor::OnSourceSet(std::string_view value) {
 void LinkExtractor::OnStyleText(std::string_view text) {
     if (recorder_.options().pages_only) return;
     CssReference ref;
-    for (size_t from = 0; NextCssReference(text, from, &ref); from = ref.end + 1) {
+    for (CssReferences refs(text); refs.Next(&ref);) {
         if (IsCssLinkValue(ref.value) && Resolve(ref.value)) recorder_.Resource(link_);
     }
 }

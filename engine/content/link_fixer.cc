@@ -251,7 +251,7 @@ void LinkFixer::OnSourceSet(std::string_view value) {
 void LinkFixer::OnStyleText(std::string_view text) {
     size_t written = 0;
     CssReference ref;
-    for (size_t from = 0; NextCssReference(text, from, &ref); from = ref.end + 1) {
+    for (CssReferences refs(text); refs.Next(&ref);) {
         if (!IsCssLinkValue(ref.value) || !Resolve(ref.value)) continue;
         Put(text.substr(written, ref.begin - written));
         if (auto file = ResourceFile()) {

@@ -158,7 +158,7 @@ void StoredPagePass::OnSourceSet(std::string_view value) {
 void StoredPagePass::OnStyleText(std::string_view text) {
     size_t written = 0;
     CssReference ref;
-    for (size_t from = 0; NextCssReference(text, from, &ref); from = ref.end + 1) {
+    for (CssReferences refs(text); refs.Next(&ref);) {
         if (!IsCssLinkValue(ref.value)) continue;
         auto replacement = EmbeddedReplacement(ref.value);
         if (!replacement) continue;
