@@ -55,7 +55,7 @@ class CssReferences {
     };
 
     std::string_view text_;
-    size_t pos_ = 0;  // where the walk goes on
+    size_t pos_ = 0;      // where the walk goes on
     Search searches_[3];  // ")", "\"" and "'"
 };
 

@@ -104,7 +104,7 @@ class HtmlScanner : public HtmlFlexLexer {
     virtual void OnAnchorClose();  // before "</a>"
     // Before "<img", "<embed", "<video", "<audio", "<source" or "<track".
     virtual void OnImageStart();
-    virtual void OnImageEnd();     // after that tag's ">"
+    virtual void OnImageEnd();  // after that tag's ">"
     // Before "<object" (false) or "<applet" (true).
     virtual void OnObjectStart(bool applet);
     virtual void OnObjectEnd();    // after the object or applet tag's ">"

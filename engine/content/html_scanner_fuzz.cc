@@ -53,7 +53,8 @@ class PassThrough : public fw::HtmlScanner {
     void OnSourceSet(std::string_view v) override {
         Emit(v);
         for (std::string_view url : fw::SourceSetUrls(v)) {
-            if (url.empty() || url.data() < v.data() || url.data() + url.size() > v.data() + v.size())
+            if (url.empty() || url.data() < v.data() ||
+                url.data() + url.size() > v.data() + v.size())
                 std::abort();
         }
     }

@@ -224,8 +224,8 @@ TEST(HtmlScanner, ResponsiveImagesAndMediaAreSources) {
          {"ObjectStart", "Source:d.pdf", "ObjectEnd"}},
         {"<object data='o.svg'>", {"ObjectStart", "Source:o.svg", "ObjectEnd"}},
         // Empty values add nothing and swallow nothing.
-        {"<img srcset=\"\" src=\"i.gif\"><source srcset=''>", {"ImageStart", "Source:i.gif",
-          "ImageEnd", "ImageStart", "ImageEnd"}},
+        {"<img srcset=\"\" src=\"i.gif\"><source srcset=''>",
+         {"ImageStart", "Source:i.gif", "ImageEnd", "ImageStart", "ImageEnd"}},
         {"<img srcset=>text", {"ImageStart", "ImageEnd"}},
         // Words that only look like the attribute.
         {"<video controls autoplay>", {"ImageStart", "ImageEnd"}},

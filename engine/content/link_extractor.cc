@@ -1,5 +1,6 @@
 #include "engine/content/link_extractor.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 

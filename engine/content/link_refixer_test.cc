@@ -122,9 +122,9 @@ TEST_F(RefixTest, RestoredCopyLinksToTheWebRelativeOnTheSameSite) {
 }
 
 TEST_F(RefixTest, SourceSetsAndStyleTextGoBackToTheWebToo) {
-    const std::string fixed =
-        FixThen("<img srcset=\"/i.gif 1x, http://w/web.gif 2x\">"
-                "<div style=\"background:url('/i.gif'),url(http://w/web.gif)\">");
+    const std::string fixed = FixThen(
+        "<img srcset=\"/i.gif 1x, http://w/web.gif 2x\">"
+        "<div style=\"background:url('/i.gif'),url(http://w/web.gif)\">");
     ASSERT_EQ(fixed, FixedPageHeader("http://h/d/p.htm") +
                          "<img srcset=\"../i.gif 1x, http://w/web.gif 2x\">"
                          "<div style=\"background:url(../i.gif),url(http://w/web.gif)\">");
