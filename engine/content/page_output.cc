@@ -32,6 +32,26 @@ mode_t NewFileMode() {
 
 }  // namespace
 
+PageOutput::FileBuffer::FileBuffer() { setp(block_, block_ + sizeof block_); }
+
+bool PageOutput::FileBuffer::FlushBlock() {
+    const size_t used = static_cast<size_t>(pptr() - pbase());
+    if (used > 0 && (fd_ < 0 || !platform::WriteAll(fd_, pbase(), used))) failed_ = true;
+    setp(block_, block_ + sizeof block_);
+    return !failed_;
+}
+
+PageOutput::FileBuffer::int_type PageOutput::FileBuffer::overflow(int_type c) {
+    if (!FlushBlock()) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+        *pptr() = traits_type::to_char_type(c);
+        pbump(1);
+    }
+    return traits_type::not_eof(c);
+}
+
+int PageOutput::FileBuffer::sync() { return FlushBlock() ? 0 : -1; }
+
 PageOutput::PageOutput(std::string target) : target_(std::move(target)) {
     const size_t slash = target_.find_last_of('/');
     std::string name = (slash == std::string::npos ? std::string() : target_.substr(0, slash + 1)) +
@@ -43,22 +63,26 @@ PageOutput::PageOutput(std::string target) : target_(std::move(target)) {
     struct stat st;
     const mode_t mode = ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
     ::fchmod(fd, mode);
-    ::close(fd);
+    // Written through the descriptor mkstemp gave: reopening with truncation
+    // would make the file system force the data out at close.
+    fd_ = fd;
     temp_ = std::move(name);
-    out_.rdbuf()->pubsetbuf(buffer_, sizeof buffer_);
-    out_.open(temp_, std::ios::binary | std::ios::trunc);
+    buffer_.Attach(fd_);
 }
 
 PageOutput::~PageOutput() {
+    if (fd_ >= 0) ::close(fd_);
     if (committed_ || temp_.empty()) return;
-    if (out_.is_open()) out_.close();
     platform::RemoveFile(temp_);
 }
 
 bool PageOutput::Commit() {
-    if (temp_.empty() || committed_) return false;
-    out_.close();
-    if (out_.fail()) return false;
+    if (temp_.empty() || committed_ || fd_ < 0) return false;
+    out_.flush();
+    const bool written = out_.good() && !buffer_.failed();
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    if (!written || !closed) return false;
     if (!platform::MoveReplacing(temp_, target_)) return false;
     committed_ = true;
     return true;

@@ -4,7 +4,8 @@
 // the stored one was.
 #pragma once
 
-#include <fstream>
+#include <ostream>
+#include <streambuf>
 #include <string>
 
 namespace fw {
@@ -18,7 +19,7 @@ class PageOutput {
     PageOutput(const PageOutput&) = delete;
     PageOutput& operator=(const PageOutput&) = delete;
 
-    bool ok() const { return !temp_.empty() && out_.good(); }
+    bool ok() const { return fd_ >= 0 && out_.good(); }
     std::ostream& stream() { return out_; }
 
     // Closes the new file and moves it onto the target. False when a write
@@ -26,10 +27,29 @@ class PageOutput {
     bool Commit();
 
   private:
+    // Writes through the new file's descriptor in 64 KiB blocks.
+    class FileBuffer : public std::streambuf {
+      public:
+        FileBuffer();
+        void Attach(int fd) { fd_ = fd; }
+        bool failed() const { return failed_; }
+
+      protected:
+        int_type overflow(int_type c) override;
+        int sync() override;
+
+      private:
+        bool FlushBlock();
+        int fd_ = -1;
+        bool failed_ = false;
+        char block_[64 * 1024];
+    };
+
     std::string target_;
     std::string temp_;  // empty when it could not be created
-    std::ofstream out_;
-    char buffer_[64 * 1024];
+    int fd_ = -1;
+    FileBuffer buffer_;
+    std::ostream out_{&buffer_};
     bool committed_ = false;
 };
 

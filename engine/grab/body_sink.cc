@@ -1,6 +1,7 @@
 #include "engine/grab/body_sink.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -35,11 +36,16 @@ void BodySink::Flush() {
 void BodySink::WriteOut(const char* data, size_t length) {
     if (!opened_) {
         opened_ = true;
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         if (fd_ < 0 && platform::OpenCreatingDirectories(path_)) {
             fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
         }
-        if (fd_ < 0) ok_ = false;
+        // The file is usually the empty one reserved for this fetch; truncate
+        // only what has content (see platform::OpenCreatingDirectories).
+        struct stat st;
+        if (fd_ < 0 || ::fstat(fd_, &st) != 0 || (st.st_size > 0 && ::ftruncate(fd_, 0) != 0)) {
+            ok_ = false;
+        }
     }
     if (fd_ < 0 || !platform::WriteAll(fd_, data, length)) ok_ = false;
 }

@@ -9,6 +9,7 @@
 #include "engine/content/link_fixer.h"
 #include "engine/content/css_links.h"
 #include "engine/store/project_store.h"
+#include "engine/support/crash_report.h"
 #include "engine/support/log.h"
 #include "platform/file_ops.h"
 
@@ -34,10 +35,38 @@ GrabEngine::GrabEngine(ProjectStore* store, std::string data_dir, platform::Stop
       waiting_(store,
                options_.per_host_limit < options_.thread_count ? options_.per_host_limit : 0) {}
 
-GrabEngine::~GrabEngine() {
-    // Grab reaps every worker; this only covers an engine dropped unrun.
-    for (Slot& slot : slots_) {
-        if (slot.thread.joinable()) slot.thread.join();
+GrabEngine::~GrabEngine() { EndSlotThreads(); }
+
+void GrabEngine::EndSlotThreads() {
+    {
+        std::lock_guard<std::mutex> guard(slots_mutex_);
+        quitting_ = true;
+        for (size_t i = 0; i < slot_count_; ++i) slots_[i].wake.notify_all();
+    }
+    for (size_t i = 0; i < slot_count_; ++i) {
+        if (slots_[i].thread.joinable()) slots_[i].thread.join();
+    }
+}
+
+void GrabEngine::SlotThread(size_t index) {
+    LowerThreadPriority();
+    ThreadGuard guard;  // once for the thread; each worker's own guard nests in it
+    Slot& slot = slots_[index];
+    for (;;) {
+        UrlWorker* worker = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(slots_mutex_);
+            slot.wake.wait(lock, [&] { return slot.job || quitting_; });
+            if (!slot.job) return;
+            slot.job = false;
+            worker = slot.worker.get();
+        }
+        worker->Run();
+        {
+            std::lock_guard<std::mutex> lock(done_mutex_);
+            done_slots_.push_back(index);
+        }
+        done_cv_.notify_one();
     }
 }
 
@@ -52,8 +81,9 @@ void GrabEngine::Grab() {
     const size_t threads = static_cast<size_t>(std::max(1, options_.thread_count));
     {
         std::lock_guard<std::mutex> guard(slots_mutex_);
-        slots_.clear();
-        slots_.resize(threads);
+        slots_ = std::make_unique<Slot[]>(threads);
+        slot_count_ = threads;
+        quitting_ = false;
     }
     start_time_ = Now();
     waiting_.Attach();
@@ -69,6 +99,7 @@ void GrabEngine::Grab() {
         }
     }
     waiting_.Detach();
+    EndSlotThreads();
 }
 
 bool GrabEngine::CanStart(WaitingIndex::Pick* pick) {
@@ -93,7 +124,7 @@ void GrabEngine::StartWorker(const WaitingIndex::Pick& pick) {
     size_t slot = 0;
     {
         std::lock_guard<std::mutex> guard(slots_mutex_);
-        while (slot < slots_.size() && slots_[slot].worker) ++slot;
+        while (slot < slot_count_ && slots_[slot].worker) ++slot;
     }
     if (url_callback_) url_callback_(pick.url_id, true);
     std::unique_ptr<UrlWorker> worker;
@@ -104,23 +135,16 @@ void GrabEngine::StartWorker(const WaitingIndex::Pick& pick) {
         store_->QueueMarkTaken(pick.row);
     }
     waiting_.Taken(pick);
-    UrlWorker* raw = worker.get();
+    running_.fetch_add(1);
+    Slot& s = slots_[slot];
     {
         std::lock_guard<std::mutex> guard(slots_mutex_);
-        slots_[slot].worker = std::move(worker);
-        slots_[slot].finished = false;
-        if (StopRequested()) raw->Cancel(false);
+        if (StopRequested()) worker->Cancel(false);
+        s.worker = std::move(worker);
+        s.job = true;
+        s.wake.notify_one();
     }
-    running_.fetch_add(1);
-    slots_[slot].thread = std::thread([this, raw, slot] {
-        LowerThreadPriority();
-        raw->Run();
-        {
-            std::lock_guard<std::mutex> guard(done_mutex_);
-            done_slots_.push_back(slot);
-        }
-        done_cv_.notify_one();
-    });
+    if (!s.thread.joinable()) s.thread = std::thread([this, slot] { SlotThread(slot); });
 }
 
 void GrabEngine::WaitForWorkers() {
@@ -138,7 +162,6 @@ void GrabEngine::WaitForWorkers() {
 
 void GrabEngine::Reap(size_t slot) {
     Slot& s = slots_[slot];
-    if (s.thread.joinable()) s.thread.join();
     std::unique_ptr<UrlWorker> worker;
     {
         std::lock_guard<std::mutex> guard(slots_mutex_);
@@ -160,8 +183,8 @@ void GrabEngine::Stop() {
     stop_->Set();
     {
         std::lock_guard<std::mutex> guard(slots_mutex_);
-        for (Slot& slot : slots_) {
-            if (slot.worker) slot.worker->Cancel(false);
+        for (size_t i = 0; i < slot_count_; ++i) {
+            if (slots_[i].worker) slots_[i].worker->Cancel(false);
         }
     }
     done_cv_.notify_all();
@@ -169,10 +192,11 @@ void GrabEngine::Stop() {
 
 bool GrabEngine::Skip(int32_t id) {
     std::lock_guard<std::mutex> guard(slots_mutex_);
-    for (Slot& slot : slots_) {
-        if (slot.worker && slot.worker->url_id() == id) {
-            if (slot.worker->holds_store_lock()) return false;
-            slot.worker->Cancel(true);
+    for (size_t i = 0; i < slot_count_; ++i) {
+        UrlWorker* worker = slots_[i].worker.get();
+        if (worker && worker->url_id() == id) {
+            if (worker->holds_store_lock()) return false;
+            worker->Cancel(true);
             return true;
         }
     }
@@ -181,9 +205,10 @@ bool GrabEngine::Skip(int32_t id) {
 
 bool GrabEngine::Snapshot(int32_t id, int32_t* state, uint64_t* received, uint64_t* sent) const {
     std::lock_guard<std::mutex> guard(slots_mutex_);
-    for (const Slot& slot : slots_) {
-        if (slot.worker && slot.worker->url_id() == id) {
-            slot.worker->Snapshot(state, received, sent);
+    for (size_t i = 0; i < slot_count_; ++i) {
+        const UrlWorker* worker = slots_[i].worker.get();
+        if (worker && worker->url_id() == id) {
+            worker->Snapshot(state, received, sent);
             return true;
         }
     }

@@ -63,10 +63,14 @@ public:
     bool stopped_by_limit() const { return byte_limit_hit_ || time_limit_hit_; }
 
 private:
+    // One worker at a time runs on a slot's thread. The threads are made
+    // when a slot is first used and live until the grab ends, so starting a
+    // URL costs a hand-over, not a thread.
     struct Slot {
-        std::unique_ptr<UrlWorker> worker;
+        std::unique_ptr<UrlWorker> worker;  // guarded by slots_mutex_
+        bool job = false;                   // a worker waits to be run
+        std::condition_variable wake;
         std::thread thread;
-        bool finished = false;
     };
 
     bool CanStart(WaitingIndex::Pick* pick);
@@ -74,6 +78,8 @@ private:
     void WaitForWorkers();
     void Reap(size_t slot);
     bool StopRequested() const;
+    void SlotThread(size_t slot);
+    void EndSlotThreads();
 
     ProjectStore* store_;
     const std::string data_dir_;
@@ -84,8 +90,10 @@ private:
     ChildWaitMap wait_map_;
     WaitingIndex waiting_;
 
-    mutable std::mutex slots_mutex_;  // slots' workers, against Snapshot/Skip/Stop
-    std::vector<Slot> slots_;
+    mutable std::mutex slots_mutex_;  // slots' workers and jobs
+    std::unique_ptr<Slot[]> slots_;
+    size_t slot_count_ = 0;
+    bool quitting_ = false;           // guarded by slots_mutex_
     std::mutex done_mutex_;           // finished-worker notices
     std::condition_variable done_cv_;
     std::vector<size_t> done_slots_;

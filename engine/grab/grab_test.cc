@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "engine/grab/grab_engine.h"
 #include "engine/grab/grab_harness.h"
 #include "engine/support/log.h"
 
@@ -345,6 +346,32 @@ TEST_F(GrabTest, ByteLimitStopsNewStarts) {
     ASSERT_EQ(engine_->Grab(0, 0), S_OK);
     EXPECT_NE(Log().find("Reached max bytes limit"), std::string::npos);
     EXPECT_EQ(Row(Url("/dir/d.html")).grabbed, 0);
+}
+
+TEST_F(GrabTest, TimeLimitStopsNewStartsAndRunningWorkersFinish) {
+    std::string links;
+    for (int i = 0; i < 6; ++i) {
+        links += "<a href=\"t" + std::to_string(i) + ".html\">x</a>";
+        Response slow = Response::Html("<p>slow</p>");
+        slow.delay = 700ms;
+        server_->Script("/t" + std::to_string(i) + ".html", slow);
+    }
+    server_->Script("/timed.html", Response::Html(links));
+    const int32_t start = AddStart(Url("/timed.html"), 2);
+    ASSERT_TRUE(engine_->store().StartQueue(start, true));
+    GrabOptions options;
+    options.thread_count = 1;
+    options.per_host_limit = 1;
+    options.time_limit = 1;  // seconds
+    platform::StopEvent stop;
+    GrabEngine grab(&engine_->store(), engine_->data_dir(), &stop, options);
+    grab.Grab();
+    EXPECT_TRUE(grab.stopped_by_limit());
+    EXPECT_NE(Log().find("Reached max time limit"), std::string::npos);
+    int fetched = 0;
+    for (int i = 0; i < 6; ++i) fetched += Row(Url("/t" + std::to_string(i) + ".html")).grabbed != 0;
+    EXPECT_GE(fetched, 1);  // the one running when the limit came finished
+    EXPECT_LT(fetched, 6);
 }
 
 TEST_F(GrabTest, NothingToDoStillBeginsAndCompletes) {

@@ -108,7 +108,11 @@ void CheckAfterKill(const std::string& path, uint32_t safe, int* rebuilds) {
         ASSERT_EQ(t->RecNo(), n);
         ASSERT_EQ(t->ReadNumber(0), n);
         ASSERT_EQ(t->ReadText(6), Url(n));
-        ASSERT_EQ(t->IsDeleted(), n % 13 == 0) << n;
+        // A row past the last reported one may have been killed between its
+        // append and its deletion.
+        if (n <= safe) {
+            ASSERT_EQ(t->IsDeleted(), n % 13 == 0) << n;
+        }
     }
     ASSERT_EQ(n, t->RecordCount());
     testing::ExpectTagsAgreeWithTable(*t, path, UrlShape().tags);
