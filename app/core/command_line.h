@@ -18,13 +18,13 @@ struct CommandLineInfo {
     enum class ShellCommand { kFileNew, kFileOpen };
 
     ShellCommand shell_command = ShellCommand::kFileNew;
-    std::string file_name;    // the project file; set with kFileOpen
-    std::string add_url;      // -A: URL to add as a start URL once open
-    int32_t levels = 0;       // -L: levels of that URL; 0 leaves the engine's default
-    bool stay_on_site = true; // -C: "-C:0" clears it, any other form sets it
-    std::string import_file;  // -I: file whose URLs are imported once open
-    bool update = false;      // -U: refresh every site of the project once open
-    bool exit = false;        // -E: with -U, close when that refresh has finished
+    std::string file_name;     // the project file; set with kFileOpen
+    std::string add_url;       // -A: URL to add as a start URL once open
+    int32_t levels = 0;        // -L: levels of that URL; 0 leaves the engine's default
+    bool stay_on_site = true;  // -C: "-C:0" clears it, any other form sets it
+    std::string import_file;   // -I: file whose URLs are imported once open
+    bool update = false;       // -U: refresh every site of the project once open
+    bool exit = false;         // -E: with -U, close when that refresh has finished
 
     // Refresh every site once the project is open: -U with a project named.
     bool UpdateMode() const { return update && shell_command == ShellCommand::kFileOpen; }

@@ -17,13 +17,13 @@ TEST(CommandLineTest, NoArgumentsMeansANewDocument) {
 }
 
 TEST(CommandLineTest, SwitchesFillTheirFields) {
-    const CommandLineInfo info = ParseCommandLine(
-        {"/p/news.cvn", "-a:http://one.example/", "-A:http://two.example/", "-ihttp.txt",
-         "-I:second.txt", "-c:0", "/p/other.cvn"});
+    const CommandLineInfo info =
+        ParseCommandLine({"/p/news.cvn", "-a:http://one.example/", "-A:http://two.example/",
+                          "-ihttp.txt", "-I:second.txt", "-c:0", "/p/other.cvn"});
     EXPECT_EQ(info.shell_command, Shell::kFileOpen);
     EXPECT_EQ(info.file_name, "/p/news.cvn");  // the first plain argument
     EXPECT_EQ(info.add_url, "http://one.example/");
-    EXPECT_EQ(info.import_file, "http.txt");   // value right after the letter
+    EXPECT_EQ(info.import_file, "http.txt");  // value right after the letter
     EXPECT_FALSE(info.stay_on_site);
 }
 
@@ -32,8 +32,13 @@ TEST(CommandLineTest, LevelsSwitch) {
         const char* arg;
         int32_t levels;
     } cases[] = {
-        {"-L", -1}, {"-l", -1}, {"-L:3", 3}, {"-L:-5", 0}, {"-L:0", 0},
-        {"-L:abc", 0}, {"-L:99999999999", INT32_MAX},
+        {"-L", -1},
+        {"-l", -1},
+        {"-L:3", 3},
+        {"-L:-5", 0},
+        {"-L:0", 0},
+        {"-L:abc", 0},
+        {"-L:99999999999", INT32_MAX},
         {"-L3", 0},  // only A and I take a value without ":"
     };
     for (const auto& c : cases) {
@@ -57,10 +62,8 @@ TEST(CommandLineTest, UpdateModeNeedsAProjectAndExitNeedsUpdate) {
         bool update_mode;
         bool exit_after;
     } cases[] = {
-        {{"news.cvn", "-U"}, true, false},
-        {{"news.cvn", "-u", "-e"}, true, true},
-        {{"news.cvn", "-E"}, false, false},
-        {{"-U", "-E"}, false, false},
+        {{"news.cvn", "-U"}, true, false},           {{"news.cvn", "-u", "-e"}, true, true},
+        {{"news.cvn", "-E"}, false, false},          {{"-U", "-E"}, false, false},
         {{"news.cvn", "-Unregister"}, false, false},  // a toolkit switch, not ours
     };
     for (const auto& c : cases) {

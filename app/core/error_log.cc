@@ -42,16 +42,26 @@ void ErrorLog::LogEngineError(fw::HRESULT hr, std::string_view description, std:
 std::string EngineErrorText(fw::HRESULT hr, std::string_view description) {
     if (!description.empty()) return std::string(description);
     switch (hr) {
-        case fw::E_NOTIMPL: return "Not implemented";
-        case fw::E_NOINTERFACE: return "No such interface supported";
-        case fw::E_POINTER: return "Invalid pointer";
-        case fw::E_FAIL: return "Unspecified error";
-        case fw::E_UNEXPECTED: return "Catastrophic failure";
-        case fw::E_OUTOFMEMORY: return "Not enough memory resources are available to complete this operation.";
-        case fw::E_INVALIDARG: return "The parameter is incorrect.";
-        case fw::DISP_E_EXCEPTION: return "Exception occurred.";
-        case fw::CLASS_E_CLASSNOTAVAILABLE: return "ClassFactory cannot supply requested class";
-        default: break;
+        case fw::E_NOTIMPL:
+            return "Not implemented";
+        case fw::E_NOINTERFACE:
+            return "No such interface supported";
+        case fw::E_POINTER:
+            return "Invalid pointer";
+        case fw::E_FAIL:
+            return "Unspecified error";
+        case fw::E_UNEXPECTED:
+            return "Catastrophic failure";
+        case fw::E_OUTOFMEMORY:
+            return "Not enough memory resources are available to complete this operation.";
+        case fw::E_INVALIDARG:
+            return "The parameter is incorrect.";
+        case fw::DISP_E_EXCEPTION:
+            return "Exception occurred.";
+        case fw::CLASS_E_CLASSNOTAVAILABLE:
+            return "ClassFactory cannot supply requested class";
+        default:
+            break;
     }
     const auto code = static_cast<uint32_t>(hr);
     char text[40];

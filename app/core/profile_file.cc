@@ -7,7 +7,8 @@ namespace corvalin {
 std::string CProfileFile::GetString(std::string_view section, std::string_view key,
                                     std::string_view fallback) const {
     std::string value = file_.ReadString(section, key, fallback);
-    if (value.size() > kMaxValueChars) value = std::string(platform::CutUtf8(value, kMaxValueChars));
+    if (value.size() > kMaxValueChars)
+        value = std::string(platform::CutUtf8(value, kMaxValueChars));
     return value;
 }
 

@@ -31,20 +31,34 @@ bool ProjectFile::SetSrcDirectory(const std::string& dir) const {
     return file_.PutString(kDalk, "SRCDirectory", dir);
 }
 
-bool ProjectFile::SetDirtyFlag(bool dirty) const { return file_.PutBool(kDalk, "DirtyFlag", dirty); }
+bool ProjectFile::SetDirtyFlag(bool dirty) const {
+    return file_.PutBool(kDalk, "DirtyFlag", dirty);
+}
 
-bool ProjectFile::RunAfter() const { return file_.GetBool(kCvn, "RunAfter", true); }
-bool ProjectFile::SetRunAfter(bool run) const { return file_.PutBool(kCvn, "RunAfter", run); }
+bool ProjectFile::RunAfter() const {
+    return file_.GetBool(kCvn, "RunAfter", true);
+}
+bool ProjectFile::SetRunAfter(bool run) const {
+    return file_.PutBool(kCvn, "RunAfter", run);
+}
 
-std::string ProjectFile::RunCmd() const { return file_.GetString(kCvn, "RunCmd", kDefaultRunCmd); }
+std::string ProjectFile::RunCmd() const {
+    return file_.GetString(kCvn, "RunCmd", kDefaultRunCmd);
+}
 bool ProjectFile::SetRunCmd(const std::string& command) const {
     return file_.PutString(kCvn, "RunCmd", command);
 }
 
-std::string ProjectFile::Shell() const { return file_.GetString(kCvn, "Shell", kDefaultShell); }
+std::string ProjectFile::Shell() const {
+    return file_.GetString(kCvn, "Shell", kDefaultShell);
+}
 
-bool ProjectFile::UseEdgeFile() const { return file_.GetBool(kCvn, "UseEdgeFile", false); }
-bool ProjectFile::SetUseEdgeFile(bool use) const { return file_.PutBool(kCvn, "UseEdgeFile", use); }
+bool ProjectFile::UseEdgeFile() const {
+    return file_.GetBool(kCvn, "UseEdgeFile", false);
+}
+bool ProjectFile::SetUseEdgeFile(bool use) const {
+    return file_.PutBool(kCvn, "UseEdgeFile", use);
+}
 
 std::string ProjectFile::EdgeFile() const {
     std::string edge = file_.GetString(kCvn, "EdgeFile", kDefaultEdgeFile);

@@ -29,7 +29,7 @@ struct ReplacementRule {
 };
 
 class ProjectFile {
-public:
+  public:
     static constexpr char kDefaultRunCmd[] = "%b %dcontents.htm";
     static constexpr char kDefaultShell[] = "/bin/sh -c";
     static constexpr char kDefaultEdgeFile[] = "edge.htm";
@@ -68,14 +68,14 @@ public:
     // [Replacements]: rules numbered from 1 without gaps; reading stops at the
     // first number whose type key is missing or empty.
     std::vector<ReplacementRule> ReadRules() const;
-    std::vector<ReplacementRule> ReadTextRules() const;   // types "t" and "T"
-    std::vector<ReplacementRule> ReadPageRules() const;   // every other type
+    std::vector<ReplacementRule> ReadTextRules() const;  // types "t" and "T"
+    std::vector<ReplacementRule> ReadPageRules() const;  // every other type
     // Writes the rules as 1..n, then deletes the keys of n+1, n+2, ... for as
     // long as that number's type key exists. False when a write failed (a
     // text with a line break cannot be stored).
     bool WriteRules(const std::vector<ReplacementRule>& rules) const;
 
-private:
+  private:
     CProfileFile file_;
 };
 

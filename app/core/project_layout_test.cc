@@ -46,8 +46,7 @@ TEST(ProjectLayoutTest, CreateMakesBothDirectoriesAndNamesThemInTheFile) {
     EXPECT_TRUE(fs::is_directory(dir / "news/src"));
     EXPECT_TRUE(fs::is_empty(dir / "news/src"));
     EXPECT_EQ(ReadFile(dir / "news.cvn"), "[DALK]\nDataDirectory=" + dir.path() +
-                                              "news/\nSRCDirectory=" + dir.path() +
-                                              "news/src/\n");
+                                              "news/\nSRCDirectory=" + dir.path() + "news/src/\n");
 }
 
 TEST(ProjectLayoutTest, CreateStoresAbsoluteDirectories) {

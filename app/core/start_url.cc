@@ -61,9 +61,11 @@ std::optional<std::string> CheckStartUrl(std::string_view text, std::string* why
     if (size_t at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
     // A port follows the last ":" unless that ":" is inside an IPv6 literal.
     const size_t port_colon = host.rfind(':');
-    if (port_colon != std::string_view::npos && host.find(']', port_colon) == std::string_view::npos) {
+    if (port_colon != std::string_view::npos &&
+        host.find(']', port_colon) == std::string_view::npos) {
         const std::string_view port = host.substr(port_colon + 1);
-        if (!port.empty() && (!IsDigits(port) || port.size() > 5 || std::stol(std::string(port)) > 65535)) {
+        if (!port.empty() &&
+            (!IsDigits(port) || port.size() > 5 || std::stol(std::string(port)) > 65535)) {
             return refuse("its port is not a number from 0 to 65535");
         }
         host = host.substr(0, port_colon);

@@ -17,8 +17,8 @@ namespace corvalin {
 inline constexpr const char* kMediaClasses[] = {"application", "audio", "video", "image"};
 
 struct StartUrlOptions {
-    std::string url;      // as CheckStartUrl returned it
-    int32_t levels = 2;   // 1 or more; -1 for all levels
+    std::string url;     // as CheckStartUrl returned it
+    int32_t levels = 2;  // 1 or more; -1 for all levels
     bool stay_on_site = true;
     bool stay_in_dir = false;
     std::vector<std::string> excluded_classes = {"audio", "video"};  // words of kMediaClasses

@@ -1,18 +1,14 @@
 #include "app/core/start_url.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <tuple>
 
-#include "app/core/engine_loader.h"
-#include "tests/support/temp_dir.h"
+#include "app/core/engine_fixture.h"
 
 namespace corvalin {
 namespace {
-
-using fwtest::TempDir;
 
 TEST(StartUrlTest, CheckAcceptsAbsoluteWebAddresses) {
     struct Case {
@@ -40,9 +36,11 @@ TEST(StartUrlTest, CheckRefusesWhatCannotBeGrabbed) {
         const char* text;
         const char* why;
     } cases[] = {
-        {"example.com/index.html", "it is not absolute (it must start with http://, https:// or ftp://)"},
+        {"example.com/index.html",
+         "it is not absolute (it must start with http://, https:// or ftp://)"},
         {"/local/file.html", "it is not absolute (it must start with http://, https:// or ftp://)"},
-        {"mailto:someone@example.com", "it is not absolute (it must start with http://, https:// or ftp://)"},
+        {"mailto:someone@example.com",
+         "it is not absolute (it must start with http://, https:// or ftp://)"},
         {"file:///etc/passwd", "only http, https and ftp addresses can be grabbed"},
         {"http://", "it names no host"},
         {"http:///path", "it names no host"},
@@ -75,28 +73,14 @@ TEST(StartUrlTest, TypeListsAreNormalised) {
 
 // --- against the engine -------------------------------------------------------
 
-// The engine keeps its settings and log in the program home: a private one.
-class PrivateHome : public ::testing::Environment {
-public:
-    void SetUp() override { ::setenv("CORVALIN_HOME", home_.path().c_str(), 1); }
-
-private:
-    TempDir home_;
-};
-const auto* const kHome = ::testing::AddGlobalTestEnvironment(new PrivateHome);
-
 // One filter as the tests compare it: type, match, includes, data, stay flags.
 using FilterView = std::tuple<int32_t, int32_t, int32_t, std::string, int32_t, int32_t>;
 
-class AddStartUrlTest : public ::testing::Test {
-protected:
+class AddStartUrlTest : public EngineFixture {
+  protected:
     void SetUp() override {
-        ASSERT_TRUE(loader_.Load()) << loader_.error();
-        ASSERT_EQ(loader_.CreateInstance(engine_.Receive()), fw::S_OK);
-        ASSERT_EQ(engine_->OpenPlus(project_ / "", project_ / "src/"), fw::S_OK);
-    }
-    void TearDown() override {
-        if (engine_) engine_->Close();
+        EngineFixture::SetUp();
+        OpenScratchProject();
     }
 
     std::vector<FilterView> Filters(int32_t id) {
@@ -125,10 +109,6 @@ protected:
         std::sort(views.begin(), views.end());
         return views;
     }
-
-    TempDir project_;
-    EngineLoader loader_;
-    fw::ComPtr<fw::IDizoziz> engine_;
 };
 
 TEST_F(AddStartUrlTest, DefaultsExcludeAudioAndVideoAndStayOnSite) {

@@ -5,9 +5,12 @@ namespace corvalin {
 std::string UrlPath(UrlPathKind kind, const UrlFacts& facts, const std::string& content_dir) {
     const bool local = IsGrabbed(facts.status, facts.error) && !facts.file.empty();
     switch (kind) {
-        case UrlPathKind::kRemote: return facts.url;
-        case UrlPathKind::kLocal: return local ? content_dir + facts.file : facts.url;
-        case UrlPathKind::kLocalFile: return local ? content_dir + facts.file : std::string();
+        case UrlPathKind::kRemote:
+            return facts.url;
+        case UrlPathKind::kLocal:
+            return local ? content_dir + facts.file : facts.url;
+        case UrlPathKind::kLocalFile:
+            return local ? content_dir + facts.file : std::string();
     }
     return std::string();
 }

@@ -17,8 +17,8 @@ TEST(UrlPathTest, LocalCopyOnlyForGrabbedUrls) {
     } cases[] = {
         {71, 0, "h/a.html", "/p/news/src/h/a.html", "/p/news/src/h/a.html"},
         {71, 404, "h/a.html", "/p/news/src/h/a.html", "/p/news/src/h/a.html"},  // saved error page
-        {71, 1001, "h/a.html", "http://h/a.html", ""},  // connection failed
-        {70, 0, "h/a.html", "http://h/a.html", ""},     // fetched, not fixed yet
+        {71, 1001, "h/a.html", "http://h/a.html", ""},                          // connection failed
+        {70, 0, "h/a.html", "http://h/a.html", ""},  // fetched, not fixed yet
         {0, 0, "", "http://h/a.html", ""},
         {71, 0, "", "http://h/a.html", ""},  // grabbed but nothing stored
     };
