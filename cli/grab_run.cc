@@ -1,0 +1,300 @@
+#include "cli/grab_run.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <unordered_set>
+
+#include "app/core/url_path.h"
+#include "cli/exit_codes.h"
+#include "engine/interface/ref_counted.h"
+
+namespace corvalin::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// The event sink. Engine threads call Invoke; it only records and wakes the
+// calling thread, never waits for it (GrabEnd blocks that thread while
+// events still arrive).
+class GrabMonitor : public fw::RefCounted<fw::IDizozizEvents> {
+  public:
+    GrabMonitor() = default;
+
+    void Invoke(int32_t event_id, int32_t url_id) override {
+        std::lock_guard<std::mutex> guard(mutex_);
+        switch (event_id) {
+            case fw::kOnGrabUrlNew:
+                ++started_;
+                break;
+            case fw::kOnGrabUrlDone:
+                done_.push_back(url_id);
+                break;
+            case fw::kOnGrabComplete:
+                complete_ = true;
+                break;
+            default:
+                return;
+        }
+        wake_.notify_all();
+    }
+
+    void RequestStop() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        stop_requested_ = true;
+        wake_.notify_all();
+    }
+
+    // Returns when the grab completed, a stop was asked for or URLs finished,
+    // or after `timeout`.
+    void WaitFor(milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait_for(lock, timeout, [this] {
+            return complete_ || (stop_requested_ && !stop_seen_) || !done_.empty();
+        });
+        if (stop_requested_) stop_seen_ = true;
+    }
+
+    std::deque<int32_t> TakeDone() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return std::exchange(done_, {});
+    }
+    bool complete() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return complete_;
+    }
+    bool stop_requested() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return stop_requested_;
+    }
+    int64_t started() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return started_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    int64_t started_ = 0;
+    std::deque<int32_t> done_;
+    bool complete_ = false;
+    bool stop_requested_ = false;
+    bool stop_seen_ = false;
+};
+
+// Sets the thread limits for one grab and puts the old values back after
+// it, also when a second Ctrl-C aborts the process.
+class RunLimits {
+  public:
+    RunLimits(fw::IDizoziz* engine, std::optional<int32_t> threads,
+              std::optional<int32_t> per_server)
+        : threads_(threads), per_server_(per_server) {
+        if (!threads && !per_server) return;
+        if (fw::Failed(engine->Preferences(prefs_.Receive()))) return;
+        if (threads && fw::Succeeded(prefs_->get_MaxThreads(&old_threads_))) {
+            prefs_->put_MaxThreads(*threads);
+        }
+        if (per_server && fw::Succeeded(prefs_->get_MaxThreadsPerServer(&old_per_server_))) {
+            prefs_->put_MaxThreadsPerServer(*per_server);
+        }
+    }
+    ~RunLimits() { Restore(); }
+    RunLimits(const RunLimits&) = delete;
+    RunLimits& operator=(const RunLimits&) = delete;
+
+    void Restore() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (!prefs_) return;
+        if (threads_ && old_threads_ > 0) prefs_->put_MaxThreads(old_threads_);
+        if (per_server_ && old_per_server_ > 0) prefs_->put_MaxThreadsPerServer(old_per_server_);
+        prefs_.Reset();
+    }
+
+  private:
+    std::mutex mutex_;  // Restore may run on the interrupt watcher's thread
+    std::optional<int32_t> threads_;
+    std::optional<int32_t> per_server_;
+    int32_t old_threads_ = 0;
+    int32_t old_per_server_ = 0;
+    fw::ComPtr<fw::IDizozizPrefs> prefs_;
+};
+
+// Keeps the sink advised for as long as it lives.
+class Advice {
+  public:
+    Advice(fw::IDizoziz* engine, fw::IDizozizEvents* sink) : engine_(engine) {
+        result_ = engine->Advise(sink, &cookie_);
+    }
+    ~Advice() {
+        if (fw::Succeeded(result_)) engine_->Unadvise(cookie_);
+    }
+    Advice(const Advice&) = delete;
+    Advice& operator=(const Advice&) = delete;
+    fw::HRESULT result() const { return result_; }
+
+  private:
+    fw::IDizoziz* engine_;
+    uint32_t cookie_ = 0;
+    fw::HRESULT result_;
+};
+
+// Bytes per second over the last few seconds.
+class RateMeter {
+  public:
+    int64_t Sample(Clock::time_point now, int64_t bytes) {
+        samples_.push_back({now, bytes});
+        while (samples_.size() > 2 && now - samples_.front().first > std::chrono::seconds(3)) {
+            samples_.pop_front();
+        }
+        const auto span = std::chrono::duration<double>(now - samples_.front().first).count();
+        if (span <= 0.0) return 0;
+        return static_cast<int64_t>(static_cast<double>(bytes - samples_.front().second) / span);
+    }
+
+  private:
+    std::deque<std::pair<Clock::time_point, int64_t>> samples_;
+};
+
+fw::HRESULT Start(fw::IDizoziz* engine, const GrabRequest& request) {
+    switch (request.kind) {
+        case GrabKind::kGrab:
+            return engine->GrabBegin(request.id, 0);
+        case GrabKind::kRefresh:
+            return engine->GrabBegin(request.id, 1);
+        case GrabKind::kPreview:
+            return engine->PreviewBegin(request.id);
+        case GrabKind::kLinkCheck:
+            return engine->LinkCheckBegin(request.id);
+    }
+    return fw::E_INVALIDARG;
+}
+
+// The engine counts in 32 bits; read as unsigned, the count lasts to 4 GB.
+int64_t BytesReceived(fw::IDizoziz* engine) {
+    int32_t bytes = 0;
+    engine->BytesReceived(&bytes);
+    return static_cast<uint32_t>(bytes);
+}
+
+int64_t Seconds(Clock::time_point since) {
+    return std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - since).count();
+}
+
+}  // namespace
+
+int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& request,
+            GrabResult* result) {
+    fw::IDizoziz* engine = session.engine();
+    const ProjectFile& project = session.project_file();
+    const bool is_grab = request.kind == GrabKind::kGrab || request.kind == GrabKind::kRefresh;
+    if (request.id == 0) {
+        auto roots = session.StartUrls();
+        if (!roots) return kExitGrab;
+        if (roots->empty()) {
+            session.Error(
+                "You must first enter the URL of at least one web site that you would like to "
+                "download. (Add one with 'fetchwell add'.)");
+            return kExitGrab;
+        }
+        if (is_grab) {
+            engine->UseEdgeLink(project.UseEdgeFile() ? project.EdgeFile() : std::string());
+        }
+    }
+
+    RunLimits limits(engine, request.threads, request.per_server);
+    auto monitor = fw::MakeObject<GrabMonitor>();
+    Advice advice(engine, monitor.get());
+    if (fw::Failed(advice.result())) {
+        session.EngineFailure(advice.result(), "cannot follow the grab");
+        return kExitGrab;
+    }
+    ProgressDisplay display(stderr, !request.quiet && ::isatty(STDERR_FILENO) == 1);
+    interrupts.Arm([monitor] { monitor->RequestStop(); },
+                   [&limits, &display] {
+                       display.Clear();
+                       std::fputs("fetchwell: aborted\n", stderr);
+                       limits.Restore();
+                   });
+    struct Disarm {
+        InterruptWatcher& watcher;
+        ~Disarm() { watcher.Disarm(); }
+    } disarm{interrupts};
+
+    const auto started_at = Clock::now();
+    if (fw::HRESULT hr = Start(engine, request); fw::Failed(hr)) {
+        session.EngineFailure(hr, "the grab could not start");
+        return kExitGrab;
+    }
+    if (is_grab) project.SetDirtyFlag(false);
+
+    std::unordered_set<int32_t> seen;
+    RateMeter rate;
+    bool stop_sent = false;
+    std::optional<Clock::time_point> ended_at;
+    for (;;) {
+        monitor->WaitFor(milliseconds(250));
+        for (int32_t id : monitor->TakeDone()) {
+            if (!seen.insert(id).second) continue;
+            fw::ComPtr<fw::IDizozizUrl> url;
+            UrlFacts facts;
+            if (fw::Failed(engine->ReadUrl(id, url.Receive())) ||
+                fw::Failed(ReadUrlFacts(url.get(), &facts))) {
+                continue;  // deleted meanwhile
+            }
+            result->tally.Add(facts.status, facts.error);
+            if (request.quiet) continue;
+            const Outcome outcome = Classify(facts.status, facts.error);
+            if (display.live() && outcome != Outcome::kFailed) continue;
+            std::string line = TimeStamp() + OutcomeWord(facts.status, facts.error);
+            line.resize(std::max<size_t>(line.size(), 14), ' ');
+            line += facts.url;
+            if (std::string reason = ErrorReason(facts.error);
+                !reason.empty() && facts.error >= 400) {
+                line += " (" + reason + ")";
+            }
+            display.Line(line);
+        }
+        if (monitor->complete()) break;
+        if (monitor->stop_requested() && !stop_sent) {
+            stop_sent = true;
+            result->interrupted = true;
+            if (!request.quiet) {
+                display.Line(
+                    "Stopping: the pages fetched so far are being finished. "
+                    "Press Ctrl-C again to abort.");
+            }
+            engine->GrabEnd();  // blocks until the grab thread has ended
+            ended_at = Clock::now();
+            continue;
+        }
+        // The grab thread has ended; its last events are in. Never wait for
+        // a completion that cannot come any more.
+        if (ended_at && Clock::now() - *ended_at > std::chrono::seconds(5)) break;
+        if (display.live()) {
+            int32_t threads = 0;
+            engine->WorkingThreads(&threads);
+            GrabCounters counters;
+            counters.threads = threads;
+            counters.done = static_cast<int64_t>(seen.size());
+            counters.active = std::max<int64_t>(0, monitor->started() - counters.done);
+            counters.bytes = BytesReceived(engine);
+            counters.rate = rate.Sample(Clock::now(), counters.bytes);
+            counters.seconds = Seconds(started_at);
+            display.Status(StatusText(counters));
+        }
+    }
+    display.Clear();
+    if (!request.quiet) {
+        std::fprintf(stderr, "%s\n",
+                     SummaryText(result->tally, BytesReceived(engine), Seconds(started_at),
+                                 result->interrupted)
+                         .c_str());
+    }
+    return result->interrupted ? kExitInterrupted : kExitOk;
+}
+
+}  // namespace corvalin::cli
