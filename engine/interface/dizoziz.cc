@@ -20,6 +20,7 @@ std::string WithSlash(std::string dir) {
 Dizoziz::Dizoziz() = default;
 
 Dizoziz::~Dizoziz() {
+    grab_.GrabEnd();
     if (open_) {
         LogMessage("Closing " + db_dir_);
         store_.Close();
@@ -63,6 +64,7 @@ HRESULT Dizoziz::Close() {
         --open_count_;
         return S_OK;
     }
+    grab_.GrabEnd();  // a grab never outlives the tables it works on
     LogMessage("Closing " + db_dir_);
     store_.Close();
     open_count_ = 0;
@@ -77,8 +79,14 @@ HRESULT Dizoziz::IsOpen(int32_t* open) {
 }
 
 HRESULT Dizoziz::UseEdgeLink(const std::string& edge_file) {
+    std::lock_guard<std::mutex> guard(edge_mutex_);
     edge_file_ = edge_file;
     return S_OK;
+}
+
+std::string Dizoziz::edge_file() {
+    std::lock_guard<std::mutex> guard(edge_mutex_);
+    return edge_file_;
 }
 
 HRESULT Dizoziz::ExclusiveMode(int32_t flag) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/grab/grab_control.h"
 #include "engine/interface/event_source.h"
 #include "engine/interface/ref_counted.h"
 #include "engine/store/project_store.h"
@@ -14,7 +15,7 @@
 
 namespace fw {
 
-class Dizoziz : public RefCounted<IDizoziz> {
+class Dizoziz : public RefCounted<IDizoziz>, private GrabHost {
 public:
     Dizoziz();
     ~Dizoziz() override;
@@ -97,6 +98,7 @@ private:
     EnginePreferences prefs_;
     std::string data_dir_;  // ends in "/"; FILE values are relative to it
     std::string db_dir_;    // table paths are db_dir_ + table name
+    std::mutex edge_mutex_;  // the edge file is read by grab threads
     std::string edge_file_;
     std::atomic<bool> help_mode_{false};
     std::atomic<bool> early_notify_{false};
@@ -104,7 +106,17 @@ private:
     std::atomic<bool> exclusive_mode_{false};
     bool open_ = false;
     int32_t open_count_ = 0;
-    std::atomic<bool> grab_running_{false};
+    GrabControl grab_{this};  // last: ends a running grab before the rest goes
+
+    // GrabHost
+    void FireEvent(int32_t event_id, int32_t url_id) override { Fire(event_id, url_id); }
+    ProjectStore& grab_store() override { return store_; }
+    EnginePreferences& grab_prefs() override { return prefs_; }
+    std::string grab_data_dir() override { return data_dir_; }
+    std::string edge_file() override;
+    bool help_mode() const override { return help_mode_; }
+    bool early_notify() const override { return early_notify_; }
+    bool page_order() const override { return page_order_; }
 };
 
 }  // namespace fw

@@ -20,31 +20,4 @@ HRESULT Dizoziz::IndexSearch(const std::string&, IDizozizEnumUrl**) {
 HRESULT Dizoziz::ValidIndexSearch(const std::string&, std::string*) {
     return Pending("ValidIndexSearch");
 }
-HRESULT Dizoziz::GrabBegin(int32_t, int32_t) { return Pending("GrabBegin"); }
-HRESULT Dizoziz::Grab(int32_t, int32_t) { return Pending("Grab"); }
-HRESULT Dizoziz::ResumeBegin(int32_t) { return Pending("ResumeBegin"); }
-HRESULT Dizoziz::PreviewBegin(int32_t) { return Pending("PreviewBegin"); }
-HRESULT Dizoziz::LinkCheckBegin(int32_t) { return Pending("LinkCheckBegin"); }
-HRESULT Dizoziz::GrabEnd() { return S_OK; }  // no grab can run yet
-HRESULT Dizoziz::SkipUrl(int32_t) { return S_OK; }
-HRESULT Dizoziz::WorkingThreads(int32_t* count) {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-HRESULT Dizoziz::BytesReceived(int32_t* bytes) {
-    if (!bytes) return E_POINTER;
-    *bytes = 0;
-    return S_OK;
-}
-HRESULT Dizoziz::BytesSent(int32_t* bytes) {
-    if (!bytes) return E_POINTER;
-    *bytes = 0;
-    return S_OK;
-}
-HRESULT Dizoziz::UrlStatus(int32_t, IDizozizUrlStatus**) { return Pending("UrlStatus"); }
-HRESULT Dizoziz::QueueJob(int32_t) { return Pending("QueueJob"); }
-HRESULT Dizoziz::BeginQueuedJobs(int32_t) { return Pending("BeginQueuedJobs"); }
-HRESULT Dizoziz::BeginScheduled() { return Pending("BeginScheduled"); }
-
 }  // namespace fw

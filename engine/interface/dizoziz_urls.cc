@@ -104,7 +104,7 @@ std::vector<int32_t> Dizoziz::BadLinks(int32_t id) {
         });
         return bad;
     }
-    if (grab_running_ || !store_.HasProps(id)) return bad;
+    if (grab_.running() || !store_.HasProps(id)) return bad;
     // Every URL of the start URL's tree, in queue order (by level, requisites
     // after pages, then as found). The walk reaches every URL of the tree,
     // whatever level it was first recorded on.

@@ -16,9 +16,16 @@ bool AnyStart(int32_t, int32_t) { return true; }
 
 }  // namespace
 
+void ProjectStore::SetQueueObserver(QueueObserver* observer) {
+    Guard guard = Lock();
+    queue_observer_ = observer;
+}
+
 bool ProjectStore::QueueEmpty() {
     Guard guard = Lock();
-    return open_ && T(TableId::kQueue).Zap() == Result::kSuccess;
+    if (!open_ || T(TableId::kQueue).Zap() != Result::kSuccess) return false;
+    if (queue_observer_) queue_observer_->OnQueueEmptied();
+    return true;
 }
 
 bool ProjectStore::QueueAppend(const QueueEntry& entry) {
@@ -43,6 +50,11 @@ ProjectStore::Queued ProjectStore::QueueAppendUnlessQueued(const QueueEntry& ent
     if (r == Result::kSuccess) {
         queued.added = true;
         queued.row = q.RecNo();
+        if (queue_observer_) {
+            QueueEntry stored = entry;
+            stored.status = '0';
+            queue_observer_->OnQueued(queued.row, stored);
+        }
         return queued;
     }
     if (r == Result::kDuplicate) {

@@ -32,6 +32,18 @@ struct StoredFilter {
     std::string text;
 };
 
+// Told about every entry appended to the crawl queue, under the store lock
+// (so it must not take locks that are held while waiting for the store lock).
+class QueueObserver {
+public:
+    virtual void OnQueued(uint32_t row, const QueueEntry& entry) = 0;
+    // The queue was emptied.
+    virtual void OnQueueEmptied() = 0;
+
+protected:
+    ~QueueObserver() = default;
+};
+
 class ProjectStore {
 public:
     ProjectStore();
@@ -169,6 +181,9 @@ public:
 
     int32_t next_url_id() const { return next_url_id_; }
 
+    // Installs (or, with null, removes) the one observer of queue appends.
+    void SetQueueObserver(QueueObserver* observer);
+
 private:
     friend class QueueWalker;
     struct Columns;
@@ -198,6 +213,7 @@ private:
     bool open_ = false;
     int32_t next_url_id_ = 1;
     int32_t next_filter_id_ = 1;
+    QueueObserver* queue_observer_ = nullptr;
     std::unique_ptr<Columns> col_;  // column indexes, fetched once per open
 };
 

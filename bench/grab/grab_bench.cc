@@ -1,0 +1,144 @@
+// Whole-grab benchmark: a generated site served by fw-test-server (a child
+// process, so its CPU is not counted) and grabbed by the engine in this
+// process with 8 workers. Prints, per site size: wall time, URLs per second,
+// engine CPU per 1,000 URLs and peak memory.
+//
+//   grab_bench [N ...]        (default: 1000 10000)
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/interface/dizoziz.h"
+#include "platform/file_ops.h"
+#include "platform/profile_file.h"
+#include "tests/support/child_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Pages in folders of 100 (three levels: site/aNN/bNN/pN.html), each about
+// 20 KB with 10 links, 3 images and a style sheet; 500 distinct images and
+// one style sheet per folder.
+size_t GenerateSite(const std::string& root, int pages) {
+    const std::string filler =
+        "<p>Offline copies keep the pages, images and style sheets of a site on the local "
+        "disk so that it can be read without a network connection.</p>\n";
+    std::vector<std::string> paths(pages);
+    for (int i = 0; i < pages; ++i) {
+        paths[i] = "a" + std::to_string(i / 10000) + "/b" + std::to_string(i / 100 % 100) + "/p" +
+                   std::to_string(i) + ".html";
+    }
+    const std::string gif(60, 'g');
+    fs::create_directories(root + "/img");
+    for (int k = 0; k < 500; ++k) {
+        std::ofstream(root + "/img/i" + std::to_string(k) + ".gif") << "GIF89a" << gif;
+    }
+    for (int i = 0; i < pages; ++i) {
+        const std::string dir = paths[i].substr(0, paths[i].find_last_of('/'));
+        fs::create_directories(root + "/" + dir);
+        if (i % 100 == 0) {
+            std::ofstream(root + "/" + dir + "/s.css")
+                << "body { background: url(/img/i" << (i / 100) % 500 << ".gif) }\n";
+        }
+        std::string page = "<html><head><title>Page " + std::to_string(i) +
+                           "</title><link rel=\"stylesheet\" type=\"text/css\" href=\"s.css\">"
+                           "</head><body>\n";
+        for (int k = 0; k < 3; ++k) {
+            page += "<img src=\"/img/i" + std::to_string((i * 3 + k) % 500) + ".gif\">\n";
+        }
+        for (int k = 1; k <= 10; ++k) {
+            // Every page is reachable: i links to 10i+1..10i+10, plus a few back links.
+            const long target = k <= 8 ? (static_cast<long>(i) * 8 + k) % pages : (i + k * 37) % pages;
+            page += "<a href=\"/" + paths[target] + "\">link " + std::to_string(k) + "</a>\n";
+        }
+        while (page.size() < 20000) page += filler;
+        page += "</body></html>\n";
+        std::ofstream(root + "/" + paths[i]) << page;
+    }
+    return static_cast<size_t>(pages);
+}
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long PeakKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void Run(int pages, const std::string& scratch) {
+    const std::string root = scratch + "/site" + std::to_string(pages);
+    const std::string project = scratch + "/project" + std::to_string(pages) + "/";
+    if (!fs::exists(root)) GenerateSite(root, pages);
+    fs::remove_all(project);
+    fs::create_directories(project);
+
+    fwtest::ChildProcess server;
+    const uint16_t port = fwtest::FreeLoopbackPort();
+    if (!server.Start({std::string(FW_BINARY_DIR) + "/bin/fw-test-server", "--root", root, "--port",
+                       std::to_string(port)}) ||
+        !fwtest::WaitForLoopbackPort(port, std::chrono::seconds(10))) {
+        std::fprintf(stderr, "cannot start fw-test-server\n");
+        return;
+    }
+    auto engine = fw::MakeObject<fw::Dizoziz>();
+    engine->ExclusiveMode(1);
+    engine->PageOrder(1);
+    engine->Open(project);
+    fw::ComPtr<fw::IDizozizUrl> start;
+    engine->NewUrl(start.Receive());
+    start->put_url("http://127.0.0.1:" + std::to_string(port) + "/a0/b0/p0.html");
+    start->put_GrabLevels(-1);
+    start->Update();
+
+    const double cpu_before = CpuSeconds();
+    const auto wall_before = std::chrono::steady_clock::now();
+    engine->Grab(0, 0);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_before).count();
+    const double cpu = CpuSeconds() - cpu_before;
+    size_t urls = 0, grabbed = 0;
+    engine->store().ForEachUrl([&](const fw::UrlRecord& row) {
+        ++urls;
+        grabbed += row.status == fw::kStatusGrabbed;
+        return true;
+    });
+    server.Stop();
+    std::printf("N=%-7d urls=%-7zu grabbed=%-7zu wall=%7.2f s  %7.0f URLs/s  cpu=%6.3f s per 1000 URLs"
+                "  peak=%ld MiB\n",
+                pages, urls, grabbed, wall, urls / wall, cpu / urls * 1000.0, PeakKiB() / 1024);
+    engine->Close();
+    fs::remove_all(project);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+    if (sizes.empty()) sizes = {1000, 10000};
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string scratch = std::string(tmp && *tmp ? tmp : "/tmp") + "/fw-grab-bench";
+    fs::create_directories(scratch);
+    const std::string home = scratch + "/home";
+    fs::create_directories(home);
+    setenv("CORVALIN_HOME", home.c_str(), 1);
+    platform::ProfileFile settings(home + "/corvalin.ini");
+    settings.WriteString("Network", "MaxThreads", std::string("8"));
+    settings.WriteString("Network", "PercentMaxThreads", std::string("100"));
+    settings.WriteString("Network", "MaxThreadsPerServer", std::string("8"));
+    for (int n : sizes) Run(n, scratch);
+    return 0;
+}

@@ -1,0 +1,44 @@
+// The body sink of a fetch: writes the local file through a 20480-byte
+// buffer. The first flush creates (truncates) the file, later flushes
+// append; a fetch that delivers no body bytes leaves the file untouched.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/net/url_fetch.h"
+
+namespace fw {
+
+class BodySink : public FetchSink {
+public:
+    static constexpr size_t kBufferSize = 20480;
+
+    explicit BodySink(std::string path);
+    ~BodySink() override;
+    BodySink(const BodySink&) = delete;
+    BodySink& operator=(const BodySink&) = delete;
+
+    // Writes the buffer out; a chunk that would fill the buffer past its
+    // last byte is written together with it.
+    void Write(const char* data, size_t length) override;
+    // Writes what is buffered.
+    void Flush();
+
+    // Whether any byte reached (or was meant for) the file.
+    bool wrote() const { return opened_; }
+    // False once a write failed (a full disk): the file is then incomplete.
+    bool ok() const { return ok_; }
+    const std::string& path() const { return path_; }
+
+private:
+    void WriteOut(const char* data, size_t length);
+
+    std::string path_;
+    std::vector<char> buffer_;
+    int fd_ = -1;
+    bool opened_ = false;
+    bool ok_ = true;
+};
+
+}  // namespace fw

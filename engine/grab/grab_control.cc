@@ -1,0 +1,301 @@
+#include "engine/grab/grab_control.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <climits>
+
+#include "engine/filter/filter_set.h"
+#include "engine/grab/grab_engine.h"
+#include "engine/grab/grab_options.h"
+#include "engine/interface/fetchwell.h"
+#include "engine/net/proxy_settings.h"
+#include "engine/store/filter_sets.h"
+#include "engine/store/project_store.h"
+#include "engine/support/crash_report.h"
+#include "engine/support/engine_preferences.h"
+#include "engine/support/log.h"
+
+namespace fw {
+
+namespace {
+
+int32_t Clamp32(uint64_t value) {
+    return value > static_cast<uint64_t>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(value);
+}
+
+// The grab thread of an interactive start runs below normal priority.
+void BelowNormalPriority() {
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 5);
+}
+
+}  // namespace
+
+GrabControl::GrabControl(GrabHost* host) : host_(host) {}
+
+GrabControl::~GrabControl() { GrabEnd(); }
+
+void GrabControl::JoinFinishedThread() {
+    if (thread_.joinable() && std::this_thread::get_id() != thread_.get_id()) thread_.join();
+}
+
+void GrabControl::GrabBegin(int32_t id, bool refresh) {
+    if (before_start_) before_start_();
+    Start(id, refresh, false, true, Flags{});
+}
+
+void GrabControl::Grab(int32_t id, bool refresh) { Start(id, refresh, false, false, Flags{}); }
+
+void GrabControl::ResumeBegin(bool refresh) { Start(0, refresh, true, true, Flags{}); }
+
+void GrabControl::PreviewBegin(int32_t id) {
+    Flags flags;
+    flags.preview = true;
+    Start(id, true, false, true, flags);
+}
+
+void GrabControl::LinkCheckBegin(int32_t id) {
+    Flags flags;
+    flags.link_check = true;
+    PrepareLinkCheck(id);
+    Start(id, false, false, true, flags);
+}
+
+void GrabControl::Start(int32_t id, bool refresh, bool resume, bool async, Flags flags) {
+    host_->FireEvent(kOnGrabBegin, 0);
+    ProjectStore& store = host_->grab_store();
+    bool queued = false;
+    {
+        auto guard = store.Lock();
+        if (resume) {
+            ProjectStore::QueueWalker walker(&store);
+            queued = walker.First() != 0;
+        } else if (flags.link_check) {
+            queued = store.LinkCheckQueue(id);
+        } else {
+            queued = store.StartQueue(id, true);
+        }
+    }
+    if (!queued || !dial_up_.dial_if_needed()) {
+        host_->FireEvent(kOnGrabComplete, 0);
+        return;
+    }
+    LogMessage(std::string(resume ? "Resuming " : "Beginning ") + (refresh ? "Refresh" : "Trawl"));
+    flags.refresh = refresh;
+    flags.conditional_pages = refresh;
+    JoinFinishedThread();
+    stop_.Reset();
+    running_ = true;
+    if (!async) {
+        GrabThread(flags);
+        return;
+    }
+    thread_ = std::thread([this, flags] {
+        BelowNormalPriority();
+        GrabThread(flags);
+    });
+}
+
+void GrabControl::GrabThread(Flags flags) {
+    RunGuarded(ThreadRole::MainEngine, [&] { RunOneGrab(flags); });
+    LogMessage("Trawl Finished");
+    Finish();
+}
+
+void GrabControl::RunOneGrab(const Flags& flags) {
+    running_ = true;
+    EnginePreferences& prefs = host_->grab_prefs();
+    GrabOptions options;
+    options.ReadPreferences(prefs);
+    ProxySettings proxy(prefs.settings_path());
+    if (proxy.enabled()) options.proxy = &proxy;
+    options.refresh = flags.refresh;
+    options.conditional_pages = flags.conditional_pages;
+    options.preview = flags.preview;
+    options.link_check = flags.link_check;
+    options.early_notify = host_->early_notify();
+    options.page_order = host_->page_order();
+    if (!flags.scheduled) {
+        options.help_mode = host_->help_mode();
+        options.edge_file = host_->edge_file();
+    }
+    GrabEngine engine(&host_->grab_store(), host_->grab_data_dir(), &stop_, std::move(options));
+    engine.SetCallbacks(
+        [this](int32_t id, bool started) {
+            host_->FireEvent(started ? kOnGrabUrlNew : kOnGrabUrlDone, id);
+        },
+        [this] { return dial_up_.connection_alive(); });
+    {
+        std::lock_guard<std::mutex> guard(engine_mutex_);
+        current_ = &engine;
+    }
+    engine.Grab();
+    last_received_ = engine.bytes_received();
+    last_sent_ = engine.bytes_sent();
+    // Pages still waiting are rewritten now; the next grab (not a link
+    // check) does the same for pages a killed grab left waiting.
+    if (!flags.link_check) engine.FixWaitingPages();
+    std::lock_guard<std::mutex> guard(engine_mutex_);
+    current_ = nullptr;
+}
+
+void GrabControl::Finish() {
+    host_->FireEvent(kOnGrabComplete, 0);
+    running_ = false;
+    dial_up_.hang_up_if_dialled();
+}
+
+void GrabControl::GrabEnd() {
+    LogMessage("Stopping Trawl");
+    {
+        std::lock_guard<std::mutex> guard(engine_mutex_);
+        if (current_) current_->Stop();
+    }
+    stop_.Set();
+    JoinFinishedThread();
+}
+
+void GrabControl::SkipUrl(int32_t id) {
+    std::lock_guard<std::mutex> guard(engine_mutex_);
+    if (current_) current_->Skip(id);
+}
+
+int32_t GrabControl::WorkingThreads() const {
+    std::lock_guard<std::mutex> guard(engine_mutex_);
+    return current_ ? current_->running() : 0;
+}
+
+int32_t GrabControl::BytesReceived() const {
+    std::lock_guard<std::mutex> guard(engine_mutex_);
+    return Clamp32(current_ ? current_->bytes_received() : last_received_.load());
+}
+
+int32_t GrabControl::BytesSent() const {
+    std::lock_guard<std::mutex> guard(engine_mutex_);
+    return Clamp32(current_ ? current_->bytes_sent() : last_sent_.load());
+}
+
+void GrabControl::UrlState(int32_t id, int32_t* state, int32_t* received, int32_t* sent) const {
+    *state = 0;
+    *received = 0;
+    *sent = 0;
+    std::lock_guard<std::mutex> guard(engine_mutex_);
+    uint64_t r = 0, s = 0;
+    if (current_ && current_->Snapshot(id, state, &r, &s)) {
+        *received = Clamp32(r);
+        *sent = Clamp32(s);
+    }
+}
+
+// --- Link checks ---------------------------------------------------------------
+
+void GrabControl::PrepareLinkCheck(int32_t id) {
+    ProjectStore& store = host_->grab_store();
+    auto guard = store.Lock();
+    if (id > 0) {
+        MarkLinkCheck(id);
+        return;
+    }
+    for (int32_t child : store.TreeChildren(0, true)) {
+        UrlRecord row;
+        if (store.Load(child, &row) && row.kind == kKindLinkCheck) MarkLinkCheck(child);
+    }
+}
+
+void GrabControl::MarkLinkCheck(int32_t id) {
+    ProjectStore& store = host_->grab_store();
+    UrlRecord row;
+    if (!store.Load(id, &row)) return;
+    row.kind = kKindLinkCheck;
+    row.title.clear();
+    store.Write(&row);
+    // A link check stays on the start URL's site and fetches only text.
+    FilterSet set = LoadFilterSet(store, store.LoadProps(id).filter_id);
+    if (!CompleteForLinkCheck(&set)) return;
+    BindStayFilters(&set, row.url);
+    SaveFilterSet(store, id, &set, false);
+}
+
+// --- Job lists and schedules -----------------------------------------------------
+
+bool GrabControl::SetJobFlags(int32_t kind, Flags* flags) {
+    static constexpr const char* kLines[] = {"", "Beginning Trawl", "Beginning Refresh",
+                                             "Beginning Preview", "Beginning LinkCheck"};
+    if (kind < 1 || kind > 4) return false;
+    flags->refresh = kind == 2;
+    flags->preview = kind == 3;
+    flags->link_check = kind == 4;
+    // Pages are fetched in full on a refresh, as in an interactive one.
+    flags->conditional_pages = flags->refresh;
+    LogMessage(kLines[kind]);
+    return true;
+}
+
+void GrabControl::QueueJob(int32_t id) {
+    std::lock_guard<std::mutex> guard(jobs_mutex_);
+    jobs_.push_back(id);
+}
+
+void GrabControl::BeginQueuedJobs(int32_t action) {
+    std::vector<int32_t> jobs;
+    {
+        std::lock_guard<std::mutex> guard(jobs_mutex_);
+        jobs.swap(jobs_);
+    }
+    if (jobs.empty()) return;
+    if (before_start_) before_start_();
+    host_->FireEvent(kOnGrabBegin, 0);
+    const bool queued = host_->grab_store().ListQueue(&jobs, action);
+    if (!queued || !dial_up_.dial_if_needed()) {
+        host_->FireEvent(kOnGrabComplete, 0);
+        return;
+    }
+    Flags flags;
+    SetJobFlags(action, &flags);
+    JoinFinishedThread();
+    stop_.Reset();
+    running_ = true;
+    thread_ = std::thread([this, flags] { GrabThread(flags); });
+}
+
+void GrabControl::BeginScheduled() {
+    host_->FireEvent(kOnGrabBegin, 0);
+    ProjectStore& store = host_->grab_store();
+    bool any = false;
+    for (int32_t id : store.AllUrls()) {
+        if (store.HasProps(id) && store.LoadProps(id).schedule != 0) {
+            any = true;
+            break;
+        }
+    }
+    if (!any || !dial_up_.dial_if_needed()) {
+        host_->FireEvent(kOnGrabComplete, 0);
+        return;
+    }
+    JoinFinishedThread();
+    stop_.Reset();
+    running_ = true;
+    thread_ = std::thread([this] { ScheduleThread(); });
+}
+
+void GrabControl::ScheduleThread() {
+    running_ = true;
+    ProjectStore& store = host_->grab_store();
+    for (int32_t kind = 1; kind <= 4 && !stop_.IsSet(); ++kind) {
+        Flags flags;
+        SetJobFlags(kind, &flags);
+        flags.conditional_pages = false;
+        flags.scheduled = true;
+        std::vector<int32_t> list;
+        for (int32_t id : store.AllUrls()) {
+            if (store.HasProps(id) && store.LoadProps(id).schedule == kind) list.push_back(id);
+        }
+        if (list.empty()) continue;
+        if (!store.ListQueue(&list, kind)) break;  // nothing to do ends the run
+        RunGuarded(ThreadRole::MainEngine, [&] { RunOneGrab(flags); });
+    }
+    Finish();
+}
+
+}  // namespace fw

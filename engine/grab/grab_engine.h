@@ -1,0 +1,102 @@
+// GrabEngine: one grab. It takes URLs off the crawl queue and gives each to a
+// UrlWorker on a thread of its own, up to the thread count and the per-host
+// limit, until the queue is empty and every worker has finished, or a stop
+// request, a time or byte limit or a lost dial-up connection ends it. After
+// the loop, pages still waiting for their links to be rewritten are fixed.
+//
+// Threads: Grab runs on the grab thread, which alone starts and reaps
+// workers. Stop, Skip and the counters may be called from any thread.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/grab/child_wait_map.h"
+#include "engine/grab/grab_options.h"
+#include "engine/grab/url_worker.h"
+#include "engine/grab/waiting_index.h"
+#include "platform/event.h"
+
+namespace fw {
+
+class ProjectStore;
+
+class GrabEngine {
+public:
+    using UrlCallback = UrlWorker::DoneCallback;    // (URL id, started)
+    using ConnectionCheck = std::function<bool()>;  // false: the dial-up line is gone
+
+    // `stop` is the grab's stop event (not owned; REQUIRES: outlives the engine).
+    GrabEngine(ProjectStore* store, std::string data_dir, platform::StopEvent* stop,
+               GrabOptions options);
+    ~GrabEngine();
+    GrabEngine(const GrabEngine&) = delete;
+    GrabEngine& operator=(const GrabEngine&) = delete;
+
+    void SetCallbacks(UrlCallback url_callback, ConnectionCheck connection_check);
+
+    // Runs the pool loop to its end (all workers reaped).
+    void Grab();
+    // Rewrites every page left waiting ("F") and marks it grabbed.
+    void FixWaitingPages();
+    // The end-of-grab rewrite of one page.
+    void FixPage(int32_t id);
+
+    // Signals the stop event, ends running fetches and wakes the loop.
+    void Stop();
+    // Abandons the worker holding `id` (unless it is inside a long
+    // store-lock section). True when one was told to stop.
+    bool Skip(int32_t id);
+
+    int32_t running() const { return running_.load(); }
+    uint64_t bytes_received() const { return bytes_received_.load(); }
+    uint64_t bytes_sent() const { return bytes_sent_.load(); }
+    // The live state of the worker holding `id`; false when none holds it.
+    bool Snapshot(int32_t id, int32_t* state, uint64_t* received, uint64_t* sent) const;
+
+    bool stopped_by_limit() const { return byte_limit_hit_ || time_limit_hit_; }
+
+private:
+    struct Slot {
+        std::unique_ptr<UrlWorker> worker;
+        std::thread thread;
+        bool finished = false;
+    };
+
+    bool CanStart(WaitingIndex::Pick* pick);
+    void StartWorker(const WaitingIndex::Pick& pick);
+    void WaitForWorkers();
+    void Reap(size_t slot);
+    bool StopRequested() const;
+
+    ProjectStore* store_;
+    const std::string data_dir_;
+    platform::StopEvent* stop_;
+    const GrabOptions options_;
+    UrlCallback url_callback_;
+    ConnectionCheck connection_check_;
+    ChildWaitMap wait_map_;
+    WaitingIndex waiting_;
+
+    mutable std::mutex slots_mutex_;  // slots' workers, against Snapshot/Skip/Stop
+    std::vector<Slot> slots_;
+    std::mutex done_mutex_;           // finished-worker notices
+    std::condition_variable done_cv_;
+    std::vector<size_t> done_slots_;
+
+    std::atomic<int32_t> running_{0};
+    std::atomic<uint64_t> bytes_received_{0};
+    std::atomic<uint64_t> bytes_sent_{0};
+    int64_t start_time_ = 0;
+    bool lost_connection_ = false;
+    bool byte_limit_hit_ = false;
+    bool time_limit_hit_ = false;
+};
+
+}  // namespace fw

@@ -1,0 +1,129 @@
+// The grab's building blocks on their own: the body sink, the child-wait map
+// and the per-host index of waiting entries.
+#include <gtest/gtest.h>
+
+#include "engine/grab/body_sink.h"
+#include "engine/grab/child_wait_map.h"
+#include "engine/grab/waiting_index.h"
+#include "platform/file_ops.h"
+#include "tests/support/temp_dir.h"
+
+namespace fw {
+namespace {
+
+using fwtest::ReadFile;
+using fwtest::TempDir;
+
+TEST(BodySinkTest, BuffersAndLeavesTheFileAloneWithoutBody) {
+    TempDir dir;
+    fwtest::WriteFile(dir / "kept", "saved earlier");
+    { BodySink sink(dir / "kept"); }
+    EXPECT_EQ(ReadFile(dir / "kept"), "saved earlier");
+
+    const std::string big(BodySink::kBufferSize, 'b');
+    {
+        BodySink sink(dir / "new/file");
+        sink.Write("abc", 3);
+        EXPECT_FALSE(platform::FileExists(dir / "new/file"));  // still buffered
+        sink.Write(big.data(), big.size());  // passes the buffer: written through
+        EXPECT_EQ(platform::FileSize(dir / "new/file"), static_cast<long long>(3 + big.size()));
+        sink.Write("xyz", 3);
+        EXPECT_TRUE(sink.wrote());
+        EXPECT_TRUE(sink.ok());
+    }
+    EXPECT_EQ(ReadFile(dir / "new/file"), "abc" + big + "xyz");
+}
+
+TEST(ChildWaitMapTest, PageIsDoneWhenItsListEmpties) {
+    ChildWaitMap map;
+    std::lock_guard<std::mutex> guard(map.mutex());
+    map.Wait(1, {{10, false}, {11, false}, {12, true}});
+    EXPECT_FALSE(map.ChildFinished(1, 10, false).announce);
+    EXPECT_FALSE(map.ChildFinished(1, 11, false).announce);
+    auto last = map.ChildFinished(1, 12, false);
+    EXPECT_TRUE(last.all_done);
+    EXPECT_TRUE(last.announce);
+    EXPECT_FALSE(map.IsWaiting(1));
+    EXPECT_FALSE(map.ChildFinished(1, 12, false).all_done);  // no list: nothing
+}
+
+TEST(ChildWaitMapTest, EarlyNotificationAnnouncesOnceWhenResourcesAreIn) {
+    ChildWaitMap map;
+    std::lock_guard<std::mutex> guard(map.mutex());
+    map.Wait(1, {{10, false}, {11, false}, {12, true}});
+    EXPECT_FALSE(map.ChildFinished(1, 10, true).announce);
+    auto resources_in = map.ChildFinished(1, 11, true);
+    EXPECT_TRUE(resources_in.announce);
+    EXPECT_FALSE(resources_in.all_done);
+    auto last = map.ChildFinished(1, 12, true);
+    EXPECT_TRUE(last.all_done);
+    EXPECT_FALSE(last.announce);  // announced already
+    map.MarkFinished(7);
+    EXPECT_TRUE(map.HasFinished(7));
+}
+
+class WaitingIndexTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(store_.Open(dir_.path(), dir_.path(), true)); }
+    int32_t Queue(const std::string& url, int32_t level, int32_t min_level = 0) {
+        const int32_t id = store_.AddUrl(0, 0, 0, url).id;
+        QueueEntry e;
+        e.url_id = id;
+        e.level = level;
+        e.min_level = min_level;
+        e.levels = 1;
+        store_.QueueAppend(e);
+        return id;
+    }
+    TempDir dir_;
+    ProjectStore store_;
+};
+
+TEST_F(WaitingIndexTest, PicksTheFirstEntryWhoseHostIsBelowItsLimit) {
+    WaitingIndex index(&store_, 2);
+    std::vector<int32_t> a;
+    for (int i = 0; i < 5; ++i) a.push_back(Queue("http://a/" + std::to_string(i), 1));
+    index.Attach();
+    const int32_t b = Queue("http://b/", 1);  // reported by the store after attaching
+    const int32_t early = Queue("http://c/", 0);
+
+    std::vector<int32_t> order;
+    for (int i = 0; i < 4; ++i) {
+        auto pick = index.First();
+        ASSERT_TRUE(pick);
+        order.push_back(pick->url_id);
+        store_.QueueMarkTaken(pick->row);
+        index.Taken(*pick);
+    }
+    // c (level 0) first, then two on a, then b; a is at its limit.
+    EXPECT_EQ(order, (std::vector<int32_t>{early, a[0], a[1], b}));
+    EXPECT_FALSE(index.First());
+    EXPECT_EQ(index.Load("a"), 2);
+    index.Finished("a");
+    auto next = index.First();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->url_id, a[2]);
+    index.Detach();
+}
+
+TEST_F(WaitingIndexTest, WithoutALimitItFollowsQueueOrderAndDropsStaleEntries) {
+    const int32_t x = Queue("http://a/x", 2);
+    const int32_t y = Queue("http://a/y", 1, 1);
+    const int32_t z = Queue("http://a/z", 1, 0);
+    WaitingIndex index(&store_, 0);
+    index.Attach();
+    store_.DeleteUrl(z);  // its entry stays in the queue, its URL is gone
+    auto pick = index.First();
+    ASSERT_TRUE(pick);
+    EXPECT_EQ(pick->url_id, y);
+    index.Taken(*pick);
+    pick = index.First();
+    ASSERT_TRUE(pick);
+    EXPECT_EQ(pick->url_id, x);
+    store_.QueueEmpty();
+    EXPECT_FALSE(index.First());
+    index.Detach();
+}
+
+}  // namespace
+}  // namespace fw

@@ -1,0 +1,556 @@
+#include "engine/grab/url_worker.h"
+
+#include <ctime>
+#include <unordered_set>
+
+#include "engine/content/css_links.h"
+#include "engine/content/link_extractor.h"
+#include "engine/content/link_fixer.h"
+#include "engine/content/local_path.h"
+#include "engine/content/parsed_url.h"
+#include "engine/content/title_scanner.h"
+#include "engine/grab/body_sink.h"
+#include "engine/grab/child_wait_map.h"
+#include "engine/net/http_fetch.h"
+#include "engine/store/filter_sets.h"
+#include "engine/store/project_store.h"
+#include "engine/support/crash_report.h"
+#include "engine/support/log.h"
+#include "platform/file_ops.h"
+
+namespace fw {
+
+namespace {
+
+bool IsFetchedScheme(UrlScheme s) {
+    return s == UrlScheme::Http || s == UrlScheme::Https || s == UrlScheme::Ftp;
+}
+
+int32_t KindOf(ContentKind kind) {
+    switch (kind) {
+    case ContentKind::kHtml: return kKindHtml;
+    case ContentKind::kText: return kKindText;
+    case ContentKind::kImage: return kKindImage;
+    case ContentKind::kOther: return kKindOther;
+    case ContentKind::kCss: return kKindCss;
+    case ContentKind::kNone: break;
+    }
+    return kKindUnknown;
+}
+
+std::string WithoutQuery(const std::string& url) { return url.substr(0, url.find('?')); }
+
+// Holds the project store's lock and says so in the worker's flag.
+class StoreSection {
+public:
+    StoreSection(ProjectStore* store, std::atomic<bool>* flag) : guard_(store->Lock()), flag_(flag) {
+        *flag_ = true;
+    }
+    ~StoreSection() { *flag_ = false; }
+    StoreSection(const StoreSection&) = delete;
+    StoreSection& operator=(const StoreSection&) = delete;
+    void Release() {
+        *flag_ = false;
+        guard_.unlock();
+    }
+
+private:
+    ProjectStore::Guard guard_;
+    std::atomic<bool>* flag_;
+};
+
+}  // namespace
+
+struct UrlWorker::Prepared {
+    std::string url;           // the URL's text
+    std::string saved_file;    // FILE of an earlier grab, when the URL is grabbed
+    int64_t conditional = 0;   // If-Modified-Since to send
+    std::string credentials;
+    ParsedUrl parsed;
+    std::string path;          // where the content ends up
+    std::string fetch_path;    // where the body is received (path, or a scratch file)
+    bool reserved = false;     // `path` was created for this fetch
+};
+
+struct UrlWorker::Fetched {
+    std::unique_ptr<HttpFetchBase> http;
+    bool body_written = false;
+};
+
+UrlWorker::UrlWorker(ProjectStore* store, std::string data_dir, ChildWaitMap* wait_map,
+                     int32_t url_id, uint32_t queue_row, const GrabOptions* options,
+                     DoneCallback done)
+    : store_(store),
+      data_dir_(std::move(data_dir)),
+      wait_map_(wait_map),
+      url_id_(url_id),
+      queue_row_(queue_row),
+      options_(options),
+      done_(std::move(done)) {
+    UrlRecord record;
+    if (store_->Load(url_id_, &record)) {
+        ParsedUrl parsed;
+        parsed.Parse(record.url);
+        host_ = parsed.host() ? parsed.host() : "";
+    }
+}
+
+UrlWorker::~UrlWorker() = default;
+
+void UrlWorker::Cancel(bool skip) {
+    if (skip) skipped_ = true;
+    cancel_.Set();
+}
+
+uint64_t UrlWorker::bytes_received() const { return received_.load(); }
+uint64_t UrlWorker::bytes_sent() const { return sent_.load(); }
+
+void UrlWorker::Snapshot(int32_t* state, uint64_t* received, uint64_t* sent) const {
+    std::lock_guard<std::mutex> guard(fetch_mutex_);
+    if (fetch_) {
+        *state = fetch_->state();
+        *received = fetch_->bytes_received();
+        *sent = fetch_->bytes_sent();
+        return;
+    }
+    *state = state_.load();
+    *received = received_.load();
+    *sent = sent_.load();
+}
+
+void UrlWorker::Run() {
+    RunGuarded(ThreadRole::Url, [this] { RunSteps(); });
+}
+
+void UrlWorker::RunSteps() {
+    Prepared p;
+    if (!Prepare(&p)) {
+        if (!skipped_) store_->QueueMarkDone(queue_row_);
+        return;
+    }
+    Fetched f;
+    Fetch(p, &f);
+    if (skipped_) {
+        // Abandoned: no row or queue update. A name reserved for this fetch
+        // goes again.
+        if (p.fetch_path != p.path || p.reserved) platform::RemoveFile(p.fetch_path);
+        return;
+    }
+    if (f.http && f.http->aborted()) {
+        Aborted(p, &f);
+    } else if (f.http) {
+        HttpOutcome(p, &f);
+    }
+    if (p.fetch_path != p.path) platform::RemoveFile(p.fetch_path);
+    store_->QueueMarkDone(queue_row_);
+}
+
+bool UrlWorker::Prepare(Prepared* p) {
+    int32_t kind = 0, status = 0;
+    int64_t modified = 0;
+    {
+        auto guard = store_->Lock();
+        UrlRecord record;
+        if (!store_->Load(url_id_, &record)) return false;
+        QueueEntry entry;
+        if (!store_->QueueEntryAt(queue_row_, &entry)) return false;
+        p->url = record.url;
+        kind = record.kind;
+        status = record.status;
+        modified = record.modified;
+        if (status == kStatusGrabbed) p->saved_file = record.file;
+        if (entry.auth_id != 0 && store_->HasProps(entry.auth_id)) {
+            p->credentials = store_->LoadProps(entry.auth_id).credentials;
+        }
+        if (entry.filter_id != 0) filters_ = LoadFilterSet(*store_, entry.filter_id);
+    }
+    traverse_only_ = !Accepts(filters_, FilterType::Extensions, p->url);
+
+    p->parsed.Parse(p->url);
+    if (!IsFetchedScheme(p->parsed.scheme())) return false;
+
+    // Content that will not be kept (a link check, a URL that is only
+    // traversed), and any refetch of a saved file, is received into a scratch
+    // file: a saved file changes only when a complete new copy arrived.
+    const bool keeps_nothing = options_->link_check || traverse_only_;
+    if (!p->saved_file.empty()) {
+        p->path = data_dir_ + p->saved_file;
+        const bool pages_in_full =
+            options_->conditional_pages && (kind == kKindUnknown || kind == kKindHtml);
+        if (!pages_in_full) p->conditional = modified;
+    } else if (!keeps_nothing) {
+        FileNameLock naming;
+        std::string chosen;
+        if (ChooseLocalPath(naming, WithoutQuery(p->url), data_dir_, options_->file_flags,
+                            &chosen) &&
+            !chosen.empty() && platform::OpenCreatingDirectories(chosen)) {
+            p->path = chosen;
+            p->reserved = true;
+        }
+    }
+    if (p->path.empty() || keeps_nothing || !p->saved_file.empty()) {
+        p->fetch_path = data_dir_ + ".fw-receiving-" + std::to_string(url_id_);
+        if (p->path.empty()) p->path = p->fetch_path;
+    } else {
+        p->fetch_path = p->path;
+    }
+    return true;
+}
+
+void UrlWorker::Fetch(const Prepared& p, Fetched* f) {
+    BodySink sink(p.fetch_path);
+    std::unique_ptr<HttpFetchBase> http;
+    const UrlScheme scheme = p.parsed.scheme();
+    if (scheme == UrlScheme::Http) {
+        auto plain = std::make_unique<HttpFetch>(&sink);
+        plain->set_stop_event(&cancel_);
+        http = std::move(plain);
+    } else {
+        // Secure and FTP fetches are not part of this build: the URL is left
+        // as it is.
+        SetState(kFetchPending);
+        return;
+    }
+    std::string request_path = p.parsed.path();
+    if (const char* query = p.parsed.query()) request_path += query;
+    http->SetTarget(p.parsed.host() ? p.parsed.host() : "",
+                    p.parsed.port() >= 0 ? p.parsed.port() : 80, request_path);
+    if (!p.credentials.empty()) http->set_credentials(p.credentials);
+    if (options_->refresh && p.conditional != 0) http->set_if_modified_since(p.conditional);
+    if (!options_->user_agent.empty()) http->set_user_agent(options_->user_agent);
+    if (options_->proxy) http->set_proxy(options_->proxy);
+
+    const bool html_only = options_->preview || traverse_only_;
+    if (!filters_.filters.empty()) {
+        http->SetLengthCallback(
+            [this](int64_t length) { return !AcceptsLength(filters_, length); });
+    }
+    if (!filters_.filters.empty() || options_->preview) {
+        http->SetTypeCallback([this, html_only](const std::string& type) {
+            if (html_only && type != "text/html") return true;
+            return !Accepts(filters_, FilterType::ContentType, type);
+        });
+    }
+
+    LogMessage(std::to_string(url_id_) + " - " + p.url);
+    {
+        std::lock_guard<std::mutex> guard(fetch_mutex_);
+        fetch_ = http.get();
+    }
+    const bool started = !cancel_.IsSet();
+    if (started) http->Run();
+    {
+        std::lock_guard<std::mutex> guard(fetch_mutex_);
+        fetch_ = nullptr;
+    }
+    if (!started) return;  // stopped before it began: the row stays as it was
+    if (http->state() == kFetchError) {
+        const FetchState at = http->failed_at();
+        if (at == kFetchLookup || at == kFetchConnect) host_unreachable_ = true;
+        if (at == kFetchReceive) broken_transfer_ = true;
+    }
+    sink.Flush();
+    f->body_written = sink.wrote() && sink.ok();
+    LogMessage(std::to_string(url_id_) + " - Finished - " + std::to_string(http->status_code()));
+    SetState(http->state());
+    received_ = http->bytes_received();
+    sent_ = http->bytes_sent();
+    f->http = std::move(http);
+}
+
+void UrlWorker::Aborted(const Prepared& p, Fetched*) {
+    int32_t parent = 0;
+    {
+        auto guard = store_->Lock();
+        QueueEntry entry;
+        if (store_->QueueEntryAt(queue_row_, &entry)) parent = entry.parent_id;
+    }
+    if (parent != 0) NotifyParents();
+    // A name reserved for this fetch goes again; a file of an earlier grab
+    // was never touched (the fetch went to a scratch file).
+    if (p.reserved) platform::RemoveFile(p.path);
+}
+
+void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
+    const HttpFetchBase& fetch = *f->http;
+    const int32_t code = fetch.status_code();
+    const bool keeps = !options_->link_check && !traverse_only_;
+    std::string path = prepared.path;
+
+    // A complete new copy replaces the saved file (refetches arrive in a
+    // scratch file); anything less leaves the saved file as it was.
+    const bool scratch = prepared.fetch_path != prepared.path;
+    bool arrived_in_place = !scratch;
+    if (keeps && scratch && code != 304 && f->body_written && fetch.state() == kFetchDone) {
+        arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
+    }
+    if (keeps && prepared.reserved) {
+        std::string_view suffix =
+            ExtensionFix(fetch.content_kind() == ContentKind::kHtml, fetch.content_type(), path);
+        if (!suffix.empty()) {
+            FileNameLock naming;
+            std::string target;
+            if (MakeLocalPath(naming, WithoutQuery(prepared.url) + std::string(suffix), data_dir_,
+                              options_->file_flags, &target) &&
+                !target.empty() && platform::MoveReplacing(path, target)) {
+                path = target;
+            }
+        }
+    }
+    // What the parser reads: the content as it arrived (never a saved page,
+    // whose links are already rewritten).
+    const std::string content_path = arrived_in_place ? path : prepared.fetch_path;
+    const std::string file_text =
+        path.compare(0, data_dir_.size(), data_dir_) == 0 ? path.substr(data_dir_.size()) : path;
+    const bool html = fetch.content_kind() == ContentKind::kHtml;
+    const std::string title = html ? TitleOf(content_path) : std::string();
+
+    int32_t level = 0, kind = 0, levels = 0, filter_id = 0, parent_id = 0, auth_id = 0;
+    bool leaf = false;
+    std::string page_url = prepared.url;
+    {
+        auto guard = store_->Lock();
+        UrlRecord row;
+        if (!store_->Load(url_id_, &row)) return;
+        if (code == 304) {
+            row.is_new = 0;
+        } else {
+            if (fetch.redirects_followed() > 0 && !fetch.location().empty()) {
+                row.url = fetch.location();
+                page_url = fetch.location();
+            }
+            if (keeps) row.file = file_text;
+            row.content_type = fetch.content_type();
+            row.kind = KindOf(fetch.content_kind());
+            if (html) {
+                if (options_->link_check && row.level == 0) row.kind = kKindLinkCheck;
+                row.title = title;
+                leaf = row.min_level == 1;
+            }
+            if (traverse_only_) {
+                row.status = kStatusNone;
+            } else if (html && !leaf && !options_->link_check) {
+                row.status = kStatusFetched;
+            } else {
+                row.status = kStatusGrabbed;
+            }
+            const int64_t now = static_cast<int64_t>(std::time(nullptr));
+            const int64_t modified = fetch.last_modified() != 0 ? fetch.last_modified() : now;
+            row.is_new = (row.grabbed != 0 && row.grabbed > modified) ? 0 : 1;
+            if (code > 0 && code != 200) {
+                row.error = code;
+            } else if (host_unreachable_) {
+                row.error = 1001;
+            } else if (broken_transfer_) {
+                row.error = 1002;
+            } else {
+                row.error = 0;
+            }
+            row.modified = modified;
+            row.grabbed = now;
+        }
+        store_->Write(&row);
+        QueueEntry entry;
+        if (store_->QueueEntryAt(queue_row_, &entry)) {
+            levels = entry.levels;
+            filter_id = entry.filter_id;
+            parent_id = entry.parent_id;
+            auth_id = entry.auth_id;
+        }
+        level = row.level;
+        kind = row.kind;
+    }
+
+    if (code == 301 || code == 302) {
+        Redirect(prepared, fetch, level, levels, filter_id, parent_id, auth_id, page_url);
+        // A redirect page that waits for nothing is rewritten now, like any
+        // page without children, instead of waiting for the end of the grab.
+        if (!deferred_ && keeps && html && !leaf) FixNow(url_id_, false);
+    } else if (code == 304) {
+        if (kind == kKindHtml) RequeueChildren(level, levels, filter_id, auth_id);
+        if (parent_id != 0 && !options_->link_check && !traverse_only_) NotifyParents();
+    } else {
+        if (parent_id != 0 && keeps) NotifyParents();
+        if (html && !leaf) {
+            ParsePage(content_path, levels, page_url, filter_id, auth_id, false, code == 404);
+        } else if (fetch.content_kind() == ContentKind::kCss) {
+            ParsePage(content_path, levels, page_url, filter_id, auth_id, true, code == 404);
+        }
+    }
+}
+
+void UrlWorker::Redirect(const Prepared& p, const HttpFetchBase& fetch, int32_t level,
+                         int32_t levels, int32_t filter_id, int32_t parent_id, int32_t auth_id,
+                         const std::string& page_url) {
+    ParsedUrl base;
+    base.Parse(page_url);
+    ParsedUrl target;
+    target.CopyFrom(base);
+    target.ParseRelative(fetch.location());
+    const char* text = target.Text();
+    (void)p;
+    if (text != nullptr) {
+        StoreSection section(store_, &lock_held_);
+        int32_t grandparent = 0;
+        if (parent_id != 0) {
+            auto parents = store_->Parents(parent_id);
+            if (!parents.empty()) grandparent = parents.front();
+        }
+        const int32_t t = store_->AddUrl(url_id_, level + 1, 0, text).id;
+        if (t != 0) {
+            if (level > 0) {
+                if (parent_id != 0) store_->AddLink(parent_id, t);
+                if (grandparent != 0) store_->AddLink(grandparent, t);
+            }
+            UrlRecord target_row;
+            store_->Load(t, &target_row);
+            QueueEntry entry;
+            entry.url_id = t;
+            entry.level = target_row.level;
+            entry.min_level = target_row.min_level;
+            entry.levels = levels;
+            entry.filter_id = filter_id;
+            entry.parent_id = url_id_;
+            entry.auth_id = auth_id;
+            if (store_->QueueAppend(entry) && !traverse_only_) {
+                std::lock_guard<std::mutex> map_lock(wait_map_->mutex());
+                wait_map_->Wait(url_id_, {{t, true}});
+                if (level > 0) {
+                    if (parent_id != 0) wait_map_->AddTo(parent_id, {t, true});
+                    if (grandparent != 0) wait_map_->AddTo(grandparent, {t, true});
+                }
+                deferred_ = true;
+            }
+        }
+    }
+    if (parent_id != 0 && !options_->link_check && !traverse_only_) NotifyParents();
+}
+
+void UrlWorker::RequeueChildren(int32_t level, int32_t levels, int32_t filter_id,
+                                int32_t auth_id) {
+    auto guard = store_->Lock();
+    ParsedUrl parsed;
+    for (int32_t child : store_->TreeChildren(url_id_, true)) {
+        if (child == url_id_) continue;
+        UrlRecord row;
+        if (!store_->Load(child, &row)) continue;
+        if (!Accepts(filters_, FilterType::Url, row.url)) continue;
+        parsed.Parse(row.url);
+        if (!IsFetchedScheme(parsed.scheme())) continue;
+        int32_t child_levels;
+        if (row.level > level && levels > 1) {
+            child_levels = levels - 1;
+        } else if (row.level == level && row.min_level == 0) {
+            child_levels = levels;
+        } else if (row.level == level && row.min_level == 1) {
+            child_levels = 1;
+        } else {
+            continue;
+        }
+        QueueEntry entry;
+        entry.url_id = child;
+        entry.level = row.level;
+        entry.min_level = row.min_level;
+        entry.levels = child_levels;
+        entry.filter_id = filter_id;
+        entry.parent_id = url_id_;
+        entry.auth_id = auth_id;
+        store_->QueueAppend(entry);
+    }
+}
+
+void UrlWorker::ParsePage(const std::string& path, int32_t levels, const std::string& page_url,
+                          int32_t filter_id, int32_t auth_id, bool css, bool page_is_error) {
+    StoreSection section(store_, &lock_held_);
+    store_->RemoveLinksFrom(url_id_);
+    ExtractOptions extract;
+    extract.pages_only = options_->preview;
+    extract.page_order = options_->page_order;
+    extract.page_is_error = page_is_error;
+    std::vector<PendingChild> pending =
+        css ? ExtractCssLinks(path, url_id_, levels, *store_, page_url, filter_id, auth_id, extract)
+            : ExtractLinks(path, url_id_, levels, *store_, page_url, filter_id, auth_id, extract);
+    if (options_->link_check || traverse_only_) return;
+    std::vector<WaitingChild> waiting;
+    {
+        std::lock_guard<std::mutex> map_lock(wait_map_->mutex());
+        for (const PendingChild& child : pending) {
+            // A child whose parents were already told it finished will not
+            // tell them again.
+            if (child.id != url_id_ && !wait_map_->HasFinished(child.id)) {
+                waiting.push_back({child.id, child.page});
+            }
+        }
+        if (!waiting.empty()) {
+            wait_map_->Wait(url_id_, std::move(waiting));
+            deferred_ = true;
+            return;
+        }
+    }
+    section.Release();
+    FixNow(url_id_, false);
+}
+
+void UrlWorker::NotifyParents() {
+    std::vector<std::pair<int32_t, bool>> fix;  // page, announce
+    std::vector<int32_t> announce;
+    {
+        auto guard = store_->Lock();
+        const std::vector<int32_t> parents = store_->Parents(url_id_);
+        std::lock_guard<std::mutex> map_lock(wait_map_->mutex());
+        wait_map_->MarkFinished(url_id_);
+        for (int32_t parent : parents) {
+            ChildWaitMap::Outcome outcome =
+                wait_map_->ChildFinished(parent, url_id_, options_->early_notify);
+            if (outcome.all_done) {
+                fix.emplace_back(parent, outcome.announce);
+            } else if (outcome.announce) {
+                announce.push_back(parent);
+            }
+        }
+    }
+    for (int32_t page : announce) done_(page, false);
+    for (auto [page, with_announce] : fix) FixNow(page, with_announce);
+}
+
+void UrlWorker::FixNow(int32_t page, bool announce) {
+    SetState(kFetchFixing);
+    std::string file, url;
+    int32_t kind = 0;
+    std::string relative;
+    {
+        auto guard = store_->Lock();
+        UrlRecord row;
+        if (!store_->Load(page, &row)) {
+            if (announce) done_(page, false);
+            return;
+        }
+        relative = row.file;
+        file = data_dir_ + row.file;
+        url = row.url;
+        kind = row.kind;
+    }
+    if (!relative.empty() && platform::FileExists(file)) {
+        if (options_->help_mode) platform::CopyReplacing(file, data_dir_ + std::to_string(page));
+        const std::string aside = file + ".fw-fixing";
+        if (platform::MoveReplacing(file, aside)) {
+            const bool fixed =
+                kind == kKindCss
+                    ? FixCssFile(aside, file, *store_, data_dir_, relative, url)
+                    : FixPageFile(aside, file, *store_, data_dir_, relative, url, options_->edge_file);
+            // A page that could not be rewritten keeps its content as fetched.
+            if (fixed) {
+                platform::RemoveFile(aside);
+            } else {
+                platform::MoveReplacing(aside, file);
+            }
+        }
+    }
+    {
+        auto guard = store_->Lock();
+        store_->SetStatus(page, kStatusGrabbed);
+    }
+    if (announce) done_(page, false);
+}
+
+}  // namespace fw
