@@ -32,6 +32,17 @@ const std::vector<OptionSpec> kGrabOptions = {
     {"quiet", 'q', nullptr, "show no progress and no summary"},
 };
 
+// What a new link-check URL takes of the start URL options.
+std::vector<OptionSpec> LinkCheckUrlOptions() {
+    std::vector<OptionSpec> options;
+    for (const auto& option : kStartUrlOptions) {
+        for (const char* name : {"levels", "user", "password", "password-file"}) {
+            if (std::string_view(option.name) == name) options.push_back(option);
+        }
+    }
+    return options;
+}
+
 std::vector<OptionSpec> Join(std::initializer_list<std::vector<OptionSpec>> parts) {
     std::vector<OptionSpec> all;
     for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
@@ -85,12 +96,16 @@ const std::vector<CommandSpec> kCommands = {
      "Fetches only the HTML pages of the start URLs (or of URL), to see what a grab\n"
      "would take.\n",
      Join({kGrabOptions, {kHelp}}), 1, 2, RunPreview},
-    {"check", "PROJECT [URL]", "check the links and print the broken ones",
-     "Checks the links of the start URLs (or of URL) on their own sites without keeping\n"
-     "any file, then prints each broken link (HTTP status 400 to 599) with the pages\n"
-     "that link to it. Broken links are a result, not a failure: the exit status is 0.\n"
-     "The checked start URLs become link-check URLs.\n",
-     Join({kGrabOptions, {kHelp}}), 1, 2, RunCheck},
+    {"check", "PROJECT [URL]", "check links and print the broken ones",
+     "Checks links without keeping any file, then prints each broken link (HTTP status\n"
+     "400 to 599) with the pages that link to it. A URL the project does not hold yet\n"
+     "becomes a link-check URL of PROJECT (it stays on its site and fetches only text)\n"
+     "and is checked; a link-check URL given by its address or id is checked again;\n"
+     "without URL every link-check URL is checked again and the broken links of the\n"
+     "whole project are printed. A start URL grabbed as a site is not checked (that\n"
+     "would stop its grabs): the broken links its grabs found are printed instead.\n"
+     "Broken links are a result, not a failure: the exit status is 0.\n",
+     Join({LinkCheckUrlOptions(), kGrabOptions, {kHelp}}), 1, 2, RunCheck},
     {"delete",
      "PROJECT URL",
      "delete a start URL",

@@ -51,6 +51,13 @@ std::string DefaultProjectFor(const std::string& url) {
     return AbsolutePath(host + ".cvn");
 }
 
+int32_t KindOf(Session& session, int32_t id) {
+    fw::ComPtr<fw::IDizozizUrl> url;
+    int32_t kind = 0;
+    if (fw::Succeeded(session.engine()->ReadUrl(id, url.Receive()))) url->get_Html(&kind);
+    return kind;
+}
+
 // Where the offline copy of a start URL begins: its stored page, or the page
 // its redirects led to. Empty when none was stored; *error_code then tells
 // the last outcome.
@@ -85,6 +92,7 @@ std::string OfflineStart(Session& session, int32_t id, int32_t* error_code) {
 // names the ones that left none (stderr).
 void PrintOfflineStarts(Session& session, const std::vector<int32_t>& ids) {
     for (int32_t id : ids) {
+        if (KindOf(session, id) == fw::kKindLinkCheck) continue;  // nothing is kept for these
         int32_t error = 0;
         const std::string path = OfflineStart(session, id, &error);
         if (!path.empty()) {
@@ -99,7 +107,47 @@ void PrintOfflineStarts(Session& session, const std::vector<int32_t>& ids) {
     }
 }
 
-// The URL operand of grab, refresh, preview and check: 0 for every start URL.
+// Prints the bad links below `id` (every one in the project for 0), each
+// with the pages that link to it. Returns how many, or -1 after a failure
+// (reported).
+int64_t PrintBadLinks(Session& session, int32_t id) {
+    fw::ComPtr<fw::IDizozizEnumUrl> bad;
+    int32_t count = 0;
+    fw::HRESULT hr = session.engine()->EnumBadLinks(id, bad.Receive());
+    if (fw::Succeeded(hr)) hr = bad->get_Count(&count);
+    if (fw::Failed(hr)) {
+        session.EngineFailure(hr, "cannot read the bad links");
+        return -1;
+    }
+    for (int32_t i = 1; i <= count; ++i) {
+        fw::ComPtr<fw::IDizozizUrl> url;
+        UrlFacts facts;
+        int32_t bad_id = 0;
+        if (fw::Failed(bad->get_Item(i, url.Receive())) ||
+            fw::Failed(ReadUrlFacts(url.get(), &facts)) || fw::Failed(url->get_id(&bad_id))) {
+            continue;
+        }
+        std::printf("%s  %d %s\n", facts.url.c_str(), facts.error,
+                    ErrorReason(facts.error).c_str());
+        fw::ComPtr<fw::IDizozizEnumUrl> parents;
+        int32_t parent_count = 0;
+        if (fw::Failed(session.engine()->EnumParents(bad_id, parents.Receive())) ||
+            fw::Failed(parents->get_Count(&parent_count))) {
+            continue;
+        }
+        for (int32_t p = 1; p <= parent_count; ++p) {
+            fw::ComPtr<fw::IDizozizUrl> parent;
+            std::string text;
+            if (fw::Succeeded(parents->get_Item(p, parent.Receive())) &&
+                fw::Succeeded(parent->get_url(&text))) {
+                std::printf("  linked from %s\n", text.c_str());
+            }
+        }
+    }
+    return count;
+}
+
+// The URL operand of grab, refresh and preview: 0 for every start URL.
 std::optional<int32_t> TargetOf(CommandContext& context, Session& session) {
     if (context.args.operands.size() < 2) return 0;
     return session.ResolveUrl(context.args.operands[1]);
@@ -192,50 +240,71 @@ int RunCheck(CommandContext& context) {
     request.kind = GrabKind::kLinkCheck;
     int exit_code = kExitOk;
     if (!ReadGrabOptions(context, &request, &exit_code)) return exit_code;
+    StartUrlOptions options;
+    options.link_check = true;
+    std::string error;
+    if (!ReadStartUrlOptions(context.args, &options, &error))
+        return UsageError(context.spec, error);
+
     Session session(context.spec.name);
     if (!session.OpenProject(ProjectFileArgument(context.args.operands[0]))) return kExitProject;
-    auto id = TargetOf(context, session);
-    if (!id) return kExitFailure;
-    request.id = *id;
-    GrabResult result;
-    exit_code = RunGrab(session, context.interrupts, request, &result);
-    if (exit_code == kExitGrab) return exit_code;
-
-    fw::ComPtr<fw::IDizozizEnumUrl> bad;
-    int32_t count = 0;
-    fw::HRESULT hr = session.engine()->EnumBadLinks(request.id, bad.Receive());
-    if (fw::Succeeded(hr)) hr = bad->get_Count(&count);
-    if (fw::Failed(hr)) return session.EngineFailure(hr, "cannot read the bad links");
-    for (int32_t i = 1; i <= count; ++i) {
-        fw::ComPtr<fw::IDizozizUrl> url;
-        UrlFacts facts;
-        int32_t bad_id = 0;
-        if (fw::Failed(bad->get_Item(i, url.Receive())) ||
-            fw::Failed(ReadUrlFacts(url.get(), &facts)) || fw::Failed(url->get_id(&bad_id))) {
-            continue;
-        }
-        std::printf("%s  %d %s\n", facts.url.c_str(), facts.error,
-                    ErrorReason(facts.error).c_str());
-        fw::ComPtr<fw::IDizozizEnumUrl> parents;
-        int32_t parent_count = 0;
-        if (fw::Failed(session.engine()->EnumParents(bad_id, parents.Receive())) ||
-            fw::Failed(parents->get_Count(&parent_count))) {
-            continue;
-        }
-        for (int32_t p = 1; p <= parent_count; ++p) {
-            fw::ComPtr<fw::IDizozizUrl> parent;
-            std::string text;
-            if (fw::Succeeded(parents->get_Item(p, parent.Receive())) &&
-                fw::Succeeded(parent->get_url(&text))) {
-                std::printf("  linked from %s\n", text.c_str());
+    auto roots = session.StartUrls();
+    if (!roots) return kExitFailure;
+    // Which URLs are checked now: a URL the project does not hold becomes a
+    // link-check URL; without a URL, every link-check URL is checked again.
+    bool run = false;
+    if (context.args.operands.size() > 1) {
+        const std::string& text = context.args.operands[1];
+        std::optional<int32_t> id;
+        if (ParseInteger(text, 1, INT32_MAX)) {
+            id = session.ResolveUrl(text);
+            if (!id) return kExitFailure;
+        } else if (auto stored = CheckStartUrl(text, &error)) {
+            id = session.FindUrl(*stored);
+            if (!id) {
+                options.url = *stored;
+                int32_t added = 0;
+                if (fw::HRESULT hr = AddStartUrl(session.engine(), options, &added);
+                    fw::Failed(hr)) {
+                    return session.EngineFailure(hr, "cannot add " + *stored);
+                }
+                id = added;
             }
+        } else {
+            return UsageError(context.spec, "'" + text + "' cannot be checked: " + error);
         }
+        request.id = *id;
+        run = KindOf(session, *id) == fw::kKindLinkCheck;
+        const bool start_url = std::find(roots->begin(), roots->end(), *id) != roots->end();
+        if (!run && !start_url) {
+            session.Error(text + " is a page below a start URL; give the start URL, or an " +
+                          "address the project does not hold");
+            return kExitFailure;
+        }
+        if (!run) {
+            // Checking would make it a link-check URL, which a grab no longer
+            // fetches: its grabs' findings are reported instead.
+            session.Warning(text + " is a start URL grabbed as a site and is not checked again; " +
+                            "these are the broken links its grabs found");
+        }
+    } else {
+        run = std::any_of(roots->begin(), roots->end(), [&session](int32_t id) {
+            return KindOf(session, id) == fw::kKindLinkCheck;
+        });
     }
+    if (run) {
+        GrabResult result;
+        exit_code = RunGrab(session, context.interrupts, request, &result);
+        if (exit_code == kExitGrab) return exit_code;
+    }
+    const int64_t count = PrintBadLinks(session, request.id);
+    if (count < 0) return kExitFailure;
     if (!request.quiet) {
         if (count == 0) {
             std::fputs("No broken links.\n", stderr);
         } else {
-            std::fprintf(stderr, "%d broken link%s.\n", count, count == 1 ? "" : "s");
+            std::fprintf(stderr, "%lld broken link%s.\n", static_cast<long long>(count),
+                         count == 1 ? "" : "s");
         }
     }
     return exit_code;

@@ -36,6 +36,24 @@ fw::HRESULT AddStayFilter(fw::IDizozizUrl* url, bool in_dir) {
     return hr;
 }
 
+// The filters the options ask for: the excluded media classes or the type
+// list, and the stay flags.
+fw::HRESULT AddFilters(fw::IDizozizUrl* url, const StartUrlOptions& options) {
+    fw::HRESULT hr = fw::S_OK;
+    if (!options.only_types.empty()) {
+        hr = AddFilter(url, fw::kFilterExtensions, fw::kMatchContains, 0, options.only_types);
+    } else {
+        for (const std::string& media : options.excluded_classes) {
+            if (fw::Succeeded(hr)) {
+                hr = AddFilter(url, fw::kFilterContentType, fw::kMatchBeginsWith, 0, media);
+            }
+        }
+    }
+    if (fw::Succeeded(hr) && options.stay_on_site) hr = AddStayFilter(url, false);
+    if (fw::Succeeded(hr) && options.stay_in_dir) hr = AddStayFilter(url, true);
+    return hr;
+}
+
 }  // namespace
 
 std::optional<std::string> CheckStartUrl(std::string_view text, std::string* why) {
@@ -104,23 +122,12 @@ fw::HRESULT AddStartUrl(fw::IDizoziz* engine, const StartUrlOptions& options, in
     if (!engine || !id) return fw::E_POINTER;
     fw::ComPtr<fw::IDizozizUrl> url;
     fw::HRESULT hr = engine->NewUrl(url.Receive());
+    if (fw::Succeeded(hr) && options.link_check) hr = url->put_Html(fw::kKindLinkCheck);
     if (fw::Succeeded(hr)) hr = url->put_url(options.url);
     if (fw::Succeeded(hr)) hr = url->put_GrabLevels(options.levels);
     if (fw::Succeeded(hr) && !options.notes.empty()) hr = url->put_Notes(options.notes);
-    if (!options.only_types.empty()) {
-        if (fw::Succeeded(hr)) {
-            hr = AddFilter(url.get(), fw::kFilterExtensions, fw::kMatchContains, 0,
-                           options.only_types);
-        }
-    } else {
-        for (const std::string& media : options.excluded_classes) {
-            if (fw::Succeeded(hr)) {
-                hr = AddFilter(url.get(), fw::kFilterContentType, fw::kMatchBeginsWith, 0, media);
-            }
-        }
-    }
-    if (fw::Succeeded(hr) && options.stay_on_site) hr = AddStayFilter(url.get(), false);
-    if (fw::Succeeded(hr) && options.stay_in_dir) hr = AddStayFilter(url.get(), true);
+    // A link check's filters are the engine's own.
+    if (fw::Succeeded(hr) && !options.link_check) hr = AddFilters(url.get(), options);
     if (fw::Succeeded(hr) && !options.user.empty()) hr = url->put_Username(options.user);
     if (fw::Succeeded(hr) && !options.password.empty()) hr = url->put_Password(options.password);
     if (fw::Succeeded(hr)) hr = url->Update();

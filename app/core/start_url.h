@@ -28,6 +28,10 @@ struct StartUrlOptions {
     std::string user;
     std::string password;
     std::string notes;
+    // A link-check URL: its links are checked and nothing is kept. The
+    // engine gives it its own filters when it is checked, so the filter
+    // options above are not used.
+    bool link_check = false;
 };
 
 // Checks a start URL as the URL wizard does: scheme http, https or ftp
@@ -45,9 +49,10 @@ std::string NormaliseTypeList(std::string_view text);
 // True for a word of kMediaClasses.
 bool IsMediaClass(std::string_view word);
 
-// Creates the start URL in the open project: NewUrl; url; GrabLevels;
-// Notes (when any); one NewFilter per excluded class (or one type list);
-// stay-on-site and stay-in-directory filters; credentials; Update; id.
+// Creates the start URL in the open project: NewUrl; Html (6, for a
+// link-check URL only); url; GrabLevels; Notes (when any); one NewFilter per
+// excluded class (or one type list); stay-on-site and stay-in-directory
+// filters; credentials; Update; id.
 // Returns the first failing result; the URL exists only once Update ran.
 fw::HRESULT AddStartUrl(fw::IDizoziz* engine, const StartUrlOptions& options, int32_t* id);
 
