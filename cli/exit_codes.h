@@ -10,7 +10,7 @@ enum ExitCode : int {
     kExitUsage = 2,          // bad command line: unknown option, bad value, bad URL
     kExitProject = 3,        // the project could not be opened or created
     kExitGrab = 4,           // the grab could not start
-    kExitInterrupted = 130,  // stopped by Ctrl-C (128 + SIGINT)
+    kExitInterrupted = 130,  // stopped by Ctrl-C (128 + SIGINT; SIGTERM gives 143)
 };
 
 }  // namespace corvalin::cli

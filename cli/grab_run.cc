@@ -43,9 +43,10 @@ class GrabMonitor : public fw::RefCounted<fw::IDizozizEvents> {
         wake_.notify_all();
     }
 
-    void RequestStop() {
+    void RequestStop(int signal_number) {
         std::lock_guard<std::mutex> guard(mutex_);
         stop_requested_ = true;
+        stop_signal_ = signal_number;
         wake_.notify_all();
     }
 
@@ -71,6 +72,10 @@ class GrabMonitor : public fw::RefCounted<fw::IDizozizEvents> {
         std::lock_guard<std::mutex> guard(mutex_);
         return stop_requested_;
     }
+    int stop_signal() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return stop_signal_;
+    }
     int64_t started() {
         std::lock_guard<std::mutex> guard(mutex_);
         return started_;
@@ -84,6 +89,7 @@ class GrabMonitor : public fw::RefCounted<fw::IDizozizEvents> {
     bool complete_ = false;
     bool stop_requested_ = false;
     bool stop_seen_ = false;
+    int stop_signal_ = 0;
 };
 
 // Sets the thread limits for one grab and puts the old values back after
@@ -213,7 +219,7 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
         return kExitGrab;
     }
     ProgressDisplay display(stderr, !request.quiet && ::isatty(STDERR_FILENO) == 1);
-    interrupts.Arm([monitor] { monitor->RequestStop(); },
+    interrupts.Arm([monitor](int signal_number) { monitor->RequestStop(signal_number); },
                    [&limits, &display] {
                        display.Clear();
                        std::fputs("fetchwell: aborted\n", stderr);
@@ -287,6 +293,10 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
             display.Status(StatusText(counters));
         }
     }
+    // OnGrabComplete comes from the grab thread before it ends; GrabEnd waits
+    // for that end, so what follows (bad links, another grab) finds no grab
+    // running.
+    if (!stop_sent) engine->GrabEnd();
     display.Clear();
     if (!request.quiet) {
         std::fprintf(stderr, "%s\n",
@@ -294,7 +304,7 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
                                  result->interrupted)
                          .c_str());
     }
-    return result->interrupted ? kExitInterrupted : kExitOk;
+    return result->interrupted ? 128 + monitor->stop_signal() : kExitOk;
 }
 
 }  // namespace corvalin::cli

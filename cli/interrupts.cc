@@ -44,7 +44,7 @@ InterruptWatcher::~InterruptWatcher() {
     if (wake_fd_ >= 0) ::close(wake_fd_);
 }
 
-void InterruptWatcher::Arm(std::function<void()> on_stop, std::function<void()> on_abort) {
+void InterruptWatcher::Arm(std::function<void(int)> on_stop, std::function<void()> on_abort) {
     std::lock_guard<std::mutex> guard(mutex_);
     on_stop_ = std::move(on_stop);
     on_abort_ = std::move(on_abort);
@@ -64,8 +64,8 @@ void InterruptWatcher::Watch() {
         if (fds[1].revents) return;
         signalfd_siginfo info{};
         if (::read(signal_fd_, &info, sizeof info) != sizeof info) continue;
-        const int code = 128 + static_cast<int>(info.ssi_signo);
-        std::function<void()> action;
+        const int signal_number = static_cast<int>(info.ssi_signo);
+        std::function<void(int)> action;
         {
             std::lock_guard<std::mutex> guard(mutex_);
             ++signals_seen_;
@@ -74,10 +74,10 @@ void InterruptWatcher::Watch() {
             } else {
                 if (on_abort_) on_abort_();
                 std::fflush(nullptr);
-                ::_exit(code);
+                ::_exit(128 + signal_number);
             }
         }
-        action();
+        action(signal_number);
     }
 }
 

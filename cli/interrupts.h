@@ -24,9 +24,10 @@ class InterruptWatcher {
     InterruptWatcher(const InterruptWatcher&) = delete;
     InterruptWatcher& operator=(const InterruptWatcher&) = delete;
 
-    // `on_stop` runs on the watcher's thread and must not block; `on_abort`
-    // runs there just before the process exits with 128 + the signal.
-    void Arm(std::function<void()> on_stop, std::function<void()> on_abort);
+    // `on_stop` (given the signal's number) runs on the watcher's thread and
+    // must not block; `on_abort` runs there just before the process exits
+    // with 128 + the signal's number.
+    void Arm(std::function<void(int)> on_stop, std::function<void()> on_abort);
     void Disarm();
 
   private:
@@ -35,7 +36,7 @@ class InterruptWatcher {
     int signal_fd_ = -1;
     int wake_fd_ = -1;  // eventfd: tells the thread to end
     std::mutex mutex_;  // guards the callbacks and the count
-    std::function<void()> on_stop_;
+    std::function<void(int)> on_stop_;
     std::function<void()> on_abort_;
     int signals_seen_ = 0;
     std::thread thread_;

@@ -174,6 +174,21 @@ TEST_F(AddStartUrlTest, TypeListReplacesTheClassesAndCredentialsAreKept) {
     EXPECT_EQ(levels, -1);
 }
 
+TEST_F(AddStartUrlTest, LinkCheckUrlsHaveTheirKindAndNoFiltersOfOurs) {
+    StartUrlOptions options;
+    options.url = "http://example.com/";
+    options.link_check = true;
+    options.only_types = "zip";  // not used for a link check
+    int32_t id = 0;
+    ASSERT_EQ(AddStartUrl(engine_.get(), options, &id), fw::S_OK);
+    fw::ComPtr<fw::IDizozizUrl> url;
+    ASSERT_EQ(engine_->EditUrl(id, url.Receive()), fw::S_OK);
+    int32_t kind = 0;
+    url->get_Html(&kind);
+    EXPECT_EQ(kind, fw::kKindLinkCheck);
+    EXPECT_TRUE(Filters(id).empty());
+}
+
 TEST_F(AddStartUrlTest, RefusedLevelsCreateNothing) {
     StartUrlOptions options;
     options.url = "http://example.com/";
