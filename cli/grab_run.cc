@@ -22,7 +22,7 @@ using std::chrono::milliseconds;
 // calling thread, never waits for it (GrabEnd blocks that thread while
 // events still arrive).
 class GrabMonitor : public fw::RefCounted<fw::IDizozizEvents> {
-  public:
+public:
     GrabMonitor() = default;
 
     void Invoke(int32_t event_id, int32_t url_id) override {
@@ -81,7 +81,7 @@ class GrabMonitor : public fw::RefCounted<fw::IDizozizEvents> {
         return started_;
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable wake_;
     int64_t started_ = 0;
@@ -95,7 +95,7 @@ class GrabMonitor : public fw::RefCounted<fw::IDizozizEvents> {
 // Sets the thread limits for one grab and puts the old values back after
 // it, also when a second Ctrl-C aborts the process.
 class RunLimits {
-  public:
+public:
     RunLimits(fw::IDizoziz* engine, std::optional<int32_t> threads,
               std::optional<int32_t> per_server)
         : threads_(threads), per_server_(per_server) {
@@ -120,7 +120,7 @@ class RunLimits {
         prefs_.Reset();
     }
 
-  private:
+private:
     std::mutex mutex_;  // Restore may run on the interrupt watcher's thread
     std::optional<int32_t> threads_;
     std::optional<int32_t> per_server_;
@@ -131,7 +131,7 @@ class RunLimits {
 
 // Keeps the sink advised for as long as it lives.
 class Advice {
-  public:
+public:
     Advice(fw::IDizoziz* engine, fw::IDizozizEvents* sink) : engine_(engine) {
         result_ = engine->Advise(sink, &cookie_);
     }
@@ -142,7 +142,7 @@ class Advice {
     Advice& operator=(const Advice&) = delete;
     fw::HRESULT result() const { return result_; }
 
-  private:
+private:
     fw::IDizoziz* engine_;
     uint32_t cookie_ = 0;
     fw::HRESULT result_;
@@ -150,7 +150,7 @@ class Advice {
 
 // Bytes per second over the last few seconds.
 class RateMeter {
-  public:
+public:
     int64_t Sample(Clock::time_point now, int64_t bytes) {
         samples_.push_back({now, bytes});
         while (samples_.size() > 2 && now - samples_.front().first > std::chrono::seconds(3)) {
@@ -161,7 +161,7 @@ class RateMeter {
         return static_cast<int64_t>(static_cast<double>(bytes - samples_.front().second) / span);
     }
 
-  private:
+private:
     std::deque<std::pair<Clock::time_point, int64_t>> samples_;
 };
 

@@ -18,7 +18,7 @@ namespace corvalin::cli {
 void BlockStopSignals();
 
 class InterruptWatcher {
-  public:
+public:
     InterruptWatcher();
     ~InterruptWatcher();  // stops and joins the watcher thread
     InterruptWatcher(const InterruptWatcher&) = delete;
@@ -30,7 +30,7 @@ class InterruptWatcher {
     void Arm(std::function<void(int)> on_stop, std::function<void()> on_abort);
     void Disarm();
 
-  private:
+private:
     void Watch();
 
     int signal_fd_ = -1;

@@ -71,7 +71,7 @@ TEST(OptionValuesTest, ThreadCounts) {
 }
 
 class StartUrlOptionsTest : public ::testing::Test {
-  protected:
+protected:
     // Parses `args` as the add command would see its options.
     bool Read(const std::vector<std::string>& args) {
         static const OptionSpec specs[] = {

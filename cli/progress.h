@@ -59,7 +59,7 @@ struct GrabTally {
 std::string SummaryText(const GrabTally& tally, int64_t bytes, int64_t seconds, bool interrupted);
 
 class ProgressDisplay {
-  public:
+public:
     // `live`: `out` is a terminal and gets a status line.
     ProgressDisplay(std::FILE* out, bool live) : out_(out), live_(live) {}
     ProgressDisplay(const ProgressDisplay&) = delete;
@@ -74,7 +74,7 @@ class ProgressDisplay {
     // Removes the status line.
     void Clear();
 
-  private:
+private:
     std::FILE* out_;
     bool live_;
     std::string status_;  // shown now; empty when none

@@ -18,7 +18,7 @@
 namespace corvalin::cli {
 
 class Session {
-  public:
+public:
     // `command` names the subcommand in messages ("fetchwell add: ...").
     explicit Session(std::string command);
     // Closes the project and releases the engine (objects first).
@@ -62,7 +62,7 @@ class Session {
     // engine failure (reported).
     std::optional<std::vector<int32_t>> StartUrls() const;
 
-  private:
+private:
     // Drops the message of an engine failure that is handled here.
     void ClearEngineError() const;
 

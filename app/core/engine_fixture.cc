@@ -6,10 +6,10 @@ namespace corvalin {
 namespace {
 
 class PrivateHome : public ::testing::Environment {
-  public:
+public:
     void SetUp() override { ::setenv("CORVALIN_HOME", home_.path().c_str(), 1); }
 
-  private:
+private:
     fwtest::TempDir home_;
 };
 

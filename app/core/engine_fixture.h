@@ -12,7 +12,7 @@
 namespace corvalin {
 
 class EngineFixture : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(loader_.Load()) << loader_.error();
         ASSERT_EQ(loader_.CreateInstance(engine_.Receive()), fw::S_OK);

@@ -49,8 +49,8 @@ bool EngineLoader::Load() {
             if (const char* e = ::dlerror()) errors += std::string(e) + "; ";
             continue;
         }
-        auto create =
-            reinterpret_cast<FetchwellCreateInstanceFn>(::dlsym(handle, "FetchwellCreateInstance"));
+        auto create = reinterpret_cast<FetchwellCreateInstanceFn>(
+            ::dlsym(handle, "FetchwellCreateInstance"));
         auto info =
             reinterpret_cast<FetchwellGetErrorInfoFn>(::dlsym(handle, "FetchwellGetErrorInfo"));
         auto version = reinterpret_cast<FetchwellVersionFn>(::dlsym(handle, "FetchwellVersion"));
@@ -81,8 +81,6 @@ bool EngineLoader::TakeError(std::string* description, std::string* source) cons
     return error_info_ && error_info_(description, source ? source : &ignored) == fw::S_OK;
 }
 
-std::string EngineLoader::Version() const {
-    return version_ ? version_() : std::string();
-}
+std::string EngineLoader::Version() const { return version_ ? version_() : std::string(); }
 
 }  // namespace corvalin

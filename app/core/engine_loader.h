@@ -9,7 +9,7 @@
 namespace corvalin {
 
 class EngineLoader {
-  public:
+public:
     EngineLoader() = default;
     ~EngineLoader();
     EngineLoader(const EngineLoader&) = delete;
@@ -30,7 +30,7 @@ class EngineLoader {
     const std::string& path() const { return path_; }
     const std::string& error() const { return error_; }
 
-  private:
+private:
     void* handle_ = nullptr;
     FetchwellCreateInstanceFn create_ = nullptr;
     FetchwellGetErrorInfoFn error_info_ = nullptr;

@@ -10,7 +10,7 @@
 namespace corvalin {
 
 class ErrorLog {
-  public:
+public:
     // The log in the program home.
     ErrorLog();
     explicit ErrorLog(std::string path) : path_(std::move(path)) {}
@@ -26,7 +26,7 @@ class ErrorLog {
     void LogEngineError(fw::HRESULT hr, std::string_view description, std::string_view file,
                         int line) const;
 
-  private:
+private:
     std::string path_;
 };
 

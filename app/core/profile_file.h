@@ -13,7 +13,7 @@
 namespace corvalin {
 
 class CProfileFile {
-  public:
+public:
     // Values longer than this are cut when read (the classic 1024-byte buffer).
     static constexpr size_t kMaxValueChars = 1023;
 
@@ -45,7 +45,7 @@ class CProfileFile {
 
     bool KeyExists(std::string_view section, std::string_view key) const;
 
-  private:
+private:
     platform::ProfileFile file_;
 };
 

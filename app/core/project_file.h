@@ -29,7 +29,7 @@ struct ReplacementRule {
 };
 
 class ProjectFile {
-  public:
+public:
     static constexpr char kDefaultRunCmd[] = "%b %dcontents.htm";
     static constexpr char kDefaultShell[] = "/bin/sh -c";
     static constexpr char kDefaultEdgeFile[] = "edge.htm";
@@ -75,7 +75,7 @@ class ProjectFile {
     // text with a line break cannot be stored).
     bool WriteRules(const std::vector<ReplacementRule>& rules) const;
 
-  private:
+private:
     CProfileFile file_;
 };
 

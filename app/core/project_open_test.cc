@@ -16,7 +16,7 @@ using fwtest::WriteFile;
 namespace fs = std::filesystem;
 
 class ProjectOpenTest : public EngineFixture {
-  protected:
+protected:
     bool Open(const std::string& project) {
         failure_ = OpenFailure();
         return OpenProject(loader_, engine_.get(), project, &opened_, &failure_);

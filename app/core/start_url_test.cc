@@ -77,7 +77,7 @@ TEST(StartUrlTest, TypeListsAreNormalised) {
 using FilterView = std::tuple<int32_t, int32_t, int32_t, std::string, int32_t, int32_t>;
 
 class AddStartUrlTest : public EngineFixture {
-  protected:
+protected:
     void SetUp() override {
         EngineFixture::SetUp();
         OpenScratchProject();

@@ -15,7 +15,7 @@
 namespace clitest {
 
 class CliTest : public ::testing::Test {
-  protected:
+protected:
     CliResult Run(const std::vector<std::string>& args) {
         CliProcess process(home_.path(), work_.path());
         return process.Run(args);

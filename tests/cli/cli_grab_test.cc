@@ -22,7 +22,7 @@ using std::chrono::seconds;
 constexpr int kInterrupted = 130;
 
 class CliGrabTest : public CliTest {
-  protected:
+protected:
     void SetUp() override {
         // A copy of the fixture site, so a test can change it between grabs.
         fs::copy(std::string(FW_SOURCE_DIR) + "/tests/fixtures/cli/site", site_.path(),
@@ -261,7 +261,7 @@ TEST_F(CliGrabTest, ImportedUrlsAreGrabbedWithTheRest) {
 }
 
 class CliStopTest : public CliGrabTest {
-  protected:
+protected:
     void SetUp() override {
         CliGrabTest::SetUp();
         // b.html answers only after a long pause, so the grab is still

@@ -18,7 +18,7 @@ struct CliResult {
 };
 
 class CliProcess {
-  public:
+public:
     CliProcess(std::string home, std::string cwd) : home_(std::move(home)), cwd_(std::move(cwd)) {}
     ~CliProcess();  // kills a process still running
     CliProcess(const CliProcess&) = delete;
@@ -37,7 +37,7 @@ class CliProcess {
     CliResult Run(const std::vector<std::string>& args,
                   std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
-  private:
+private:
     // Reads what is available within `timeout`; false once both pipes closed.
     bool Pump(std::chrono::milliseconds timeout);
 
