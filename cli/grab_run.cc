@@ -190,6 +190,61 @@ int64_t Seconds(Clock::time_point since) {
     return std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - since).count();
 }
 
+// What the calling thread does while the grab runs: it takes the finished
+// URLs from the monitor, counts and shows them, and keeps the status line.
+class GrabWatch {
+public:
+    GrabWatch(fw::IDizoziz* engine, const GrabRequest& request, ProgressDisplay* display,
+              GrabTally* tally)
+        : engine_(engine), request_(request), display_(display), tally_(tally) {}
+
+    void TakeFinished(GrabMonitor* monitor) {
+        for (int32_t id : monitor->TakeDone()) {
+            if (!seen_.insert(id).second) continue;
+            fw::ComPtr<fw::IDizozizUrl> url;
+            UrlFacts facts;
+            if (fw::Failed(engine_->ReadUrl(id, url.Receive())) ||
+                fw::Failed(ReadUrlFacts(url.get(), &facts))) {
+                continue;  // deleted meanwhile
+            }
+            tally_->Add(facts.status, facts.error);
+            // A terminal shows the failures; a log shows every URL.
+            if (request_.quiet) continue;
+            if (display_->live() && Classify(facts.status, facts.error) != Outcome::kFailed) {
+                continue;
+            }
+            std::string line = TimeStamp() + OutcomeWord(facts.status, facts.error);
+            line.resize(std::max<size_t>(line.size(), 14), ' ');
+            line += facts.url;
+            if (std::string reason = ErrorReason(facts.error);
+                !reason.empty() && facts.error >= 400) {
+                line += " (" + reason + ")";
+            }
+            display_->Line(line);
+        }
+    }
+
+    void ShowStatus(GrabMonitor* monitor, Clock::time_point started_at) {
+        if (!display_->live()) return;
+        GrabCounters counters;
+        engine_->WorkingThreads(&counters.threads);
+        counters.done = static_cast<int64_t>(seen_.size());
+        counters.active = std::max<int64_t>(0, monitor->started() - counters.done);
+        counters.bytes = BytesReceived(engine_);
+        counters.rate = rate_.Sample(Clock::now(), counters.bytes);
+        counters.seconds = Seconds(started_at);
+        display_->Status(StatusText(counters));
+    }
+
+private:
+    fw::IDizoziz* engine_;
+    const GrabRequest& request_;
+    ProgressDisplay* display_;
+    GrabTally* tally_;
+    std::unordered_set<int32_t> seen_;  // finished URLs, each counted once
+    RateMeter rate_;
+};
+
 }  // namespace
 
 int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& request,
@@ -237,41 +292,20 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
     }
     if (is_grab) project.SetDirtyFlag(false);
 
-    std::unordered_set<int32_t> seen;
-    RateMeter rate;
+    GrabWatch watch(engine, request, &display, &result->tally);
     bool stop_sent = false;
     std::optional<Clock::time_point> ended_at;
     for (;;) {
         monitor->WaitFor(milliseconds(250));
-        for (int32_t id : monitor->TakeDone()) {
-            if (!seen.insert(id).second) continue;
-            fw::ComPtr<fw::IDizozizUrl> url;
-            UrlFacts facts;
-            if (fw::Failed(engine->ReadUrl(id, url.Receive())) ||
-                fw::Failed(ReadUrlFacts(url.get(), &facts))) {
-                continue;  // deleted meanwhile
-            }
-            result->tally.Add(facts.status, facts.error);
-            if (request.quiet) continue;
-            const Outcome outcome = Classify(facts.status, facts.error);
-            if (display.live() && outcome != Outcome::kFailed) continue;
-            std::string line = TimeStamp() + OutcomeWord(facts.status, facts.error);
-            line.resize(std::max<size_t>(line.size(), 14), ' ');
-            line += facts.url;
-            if (std::string reason = ErrorReason(facts.error);
-                !reason.empty() && facts.error >= 400) {
-                line += " (" + reason + ")";
-            }
-            display.Line(line);
-        }
+        watch.TakeFinished(monitor.get());
         if (monitor->complete()) break;
         if (monitor->stop_requested() && !stop_sent) {
             stop_sent = true;
             result->interrupted = true;
             if (!request.quiet) {
                 display.Line(
-                    "Stopping: the pages fetched so far are being finished. "
-                    "Press Ctrl-C again to abort.");
+                    "Stopping... (the pages fetched so far are being finished; press Ctrl-C "
+                    "again to abort)");
             }
             engine->GrabEnd();  // blocks until the grab thread has ended
             ended_at = Clock::now();
@@ -280,18 +314,7 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
         // The grab thread has ended; its last events are in. Never wait for
         // a completion that cannot come any more.
         if (ended_at && Clock::now() - *ended_at > std::chrono::seconds(5)) break;
-        if (display.live()) {
-            int32_t threads = 0;
-            engine->WorkingThreads(&threads);
-            GrabCounters counters;
-            counters.threads = threads;
-            counters.done = static_cast<int64_t>(seen.size());
-            counters.active = std::max<int64_t>(0, monitor->started() - counters.done);
-            counters.bytes = BytesReceived(engine);
-            counters.rate = rate.Sample(Clock::now(), counters.bytes);
-            counters.seconds = Seconds(started_at);
-            display.Status(StatusText(counters));
-        }
+        watch.ShowStatus(monitor.get(), started_at);
     }
     // OnGrabComplete comes from the grab thread before it ends; GrabEnd waits
     // for that end, so what follows (bad links, another grab) finds no grab
@@ -299,10 +322,9 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
     if (!stop_sent) engine->GrabEnd();
     display.Clear();
     if (!request.quiet) {
-        std::fprintf(stderr, "%s\n",
-                     SummaryText(result->tally, BytesReceived(engine), Seconds(started_at),
-                                 result->interrupted)
-                         .c_str());
+        const std::string summary = SummaryText(result->tally, BytesReceived(engine),
+                                                Seconds(started_at), result->interrupted);
+        std::fprintf(stderr, "%s\n", summary.c_str());
     }
     return result->interrupted ? 128 + monitor->stop_signal() : kExitOk;
 }

@@ -279,8 +279,8 @@ TEST_F(CliStopTest, FirstCtrlCStopsCleanlyAndTheFetchedPagesAreFinished) {
     mirror.Signal(SIGINT);
     const CliResult r = mirror.Finish(seconds(15));  // well before the slow answer
     EXPECT_EQ(r.exit_code, kInterrupted) << r.err;
-    EXPECT_NE(r.err.find("Stopping: the pages fetched so far are being finished. Press Ctrl-C "
-                         "again to abort.\n"),
+    EXPECT_NE(r.err.find("Stopping... (the pages fetched so far are being finished; press "
+                         "Ctrl-C again to abort)\n"),
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("Stopped after 0:"), std::string::npos) << r.err;
@@ -297,7 +297,7 @@ TEST_F(CliStopTest, SecondCtrlCAbortsAndPutsTheLimitsBack) {
     ASSERT_TRUE(mirror.Start({"mirror", base_, "p.cvn", "--threads", "3"}));
     ASSERT_TRUE(mirror.WaitForError("ok   " + base_ + "dir/", seconds(20)));
     mirror.Signal(SIGINT);
-    ASSERT_TRUE(mirror.WaitForError("Stopping:", seconds(10)));
+    ASSERT_TRUE(mirror.WaitForError("Stopping...", seconds(10)));
     mirror.Signal(SIGINT);
     const CliResult r = mirror.Finish(seconds(10));
     EXPECT_EQ(r.exit_code, kInterrupted) << r.err;
