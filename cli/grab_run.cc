@@ -224,14 +224,19 @@ public:
         }
     }
 
+    // Redraws the status line, at most a few times a second however fast
+    // URLs finish.
     void ShowStatus(GrabMonitor* monitor, Clock::time_point started_at) {
         if (!display_->live()) return;
+        const auto now = Clock::now();
+        if (now - last_status_ < milliseconds(200)) return;
+        last_status_ = now;
         GrabCounters counters;
         engine_->WorkingThreads(&counters.threads);
         counters.done = static_cast<int64_t>(seen_.size());
         counters.active = std::max<int64_t>(0, monitor->started() - counters.done);
         counters.bytes = BytesReceived(engine_);
-        counters.rate = rate_.Sample(Clock::now(), counters.bytes);
+        counters.rate = rate_.Sample(now, counters.bytes);
         counters.seconds = Seconds(started_at);
         display_->Status(StatusText(counters));
     }
@@ -243,6 +248,7 @@ private:
     GrabTally* tally_;
     std::unordered_set<int32_t> seen_;  // finished URLs, each counted once
     RateMeter rate_;
+    Clock::time_point last_status_;
 };
 
 }  // namespace
