@@ -160,7 +160,7 @@ int RunGrabKind(CommandContext& context, GrabKind kind) {
     int exit_code = kExitOk;
     if (!ReadGrabOptions(context, &request, &exit_code)) return exit_code;
     Session session(context.spec.name);
-    if (!session.OpenProject(ProjectFileArgument(context.args.operands[0]))) return kExitProject;
+    if (int code = session.OpenProject(ProjectFileArgument(context.args.operands[0]))) return code;
     auto id = TargetOf(context, session);
     if (!id) return kExitFailure;
     request.id = *id;
@@ -201,7 +201,7 @@ int RunMirror(CommandContext& context) {
             return kExitProject;
         }
     }
-    if (!session.OpenProject(project)) return kExitProject;
+    if (int code = session.OpenProject(project)) return code;
 
     auto roots = session.StartUrls();
     if (!roots) return kExitFailure;
@@ -247,7 +247,7 @@ int RunCheck(CommandContext& context) {
         return UsageError(context.spec, error);
 
     Session session(context.spec.name);
-    if (!session.OpenProject(ProjectFileArgument(context.args.operands[0]))) return kExitProject;
+    if (int code = session.OpenProject(ProjectFileArgument(context.args.operands[0]))) return code;
     auto roots = session.StartUrls();
     if (!roots) return kExitFailure;
     // Which URLs are checked now: a URL the project does not hold becomes a

@@ -63,8 +63,8 @@ fw::HRESULT IdsOf(fw::IDizozizEnumUrl* urls, std::vector<int32_t>* ids) {
     return hr;
 }
 
-// The operands: the project file first.
-bool OpenOperandProject(CommandContext& context, Session* session) {
+// Opens the project the first operand names; 0 or the exit code of the failure.
+int OpenOperandProject(CommandContext& context, Session* session) {
     return session->OpenProject(ProjectFileArgument(context.args.operands[0]));
 }
 
@@ -106,7 +106,7 @@ int RunCreate(CommandContext& context) {
     }
     // Opening once makes the engine create the tables, so the new project is
     // complete on disk and its first use finds nothing to set up.
-    return session.OpenProject(project) ? kExitOk : kExitProject;
+    return session.OpenProject(project);
 }
 
 int RunAdd(CommandContext& context) {
@@ -120,7 +120,7 @@ int RunAdd(CommandContext& context) {
         return UsageError(context.spec, error);
     }
     Session session(context.spec.name);
-    if (!OpenOperandProject(context, &session)) return kExitProject;
+    if (int code = OpenOperandProject(context, &session)) return code;
     auto roots = session.StartUrls();
     if (!roots) return kExitFailure;
     if (auto existing = session.FindUrl(*url);
@@ -146,7 +146,7 @@ int RunList(CommandContext& context) {
     }
     const bool tsv = context.args.Has("tsv");
     Session session(context.spec.name);
-    if (!OpenOperandProject(context, &session)) return kExitProject;
+    if (int code = OpenOperandProject(context, &session)) return code;
     std::vector<int32_t> roots;
     if (context.args.operands.size() > 1) {
         auto id = session.ResolveUrl(context.args.operands[1]);
@@ -206,7 +206,7 @@ int RunList(CommandContext& context) {
 
 int RunDelete(CommandContext& context) {
     Session session(context.spec.name);
-    if (!OpenOperandProject(context, &session)) return kExitProject;
+    if (int code = OpenOperandProject(context, &session)) return code;
     auto id = session.ResolveUrl(context.args.operands[1]);
     if (!id) return kExitFailure;
     auto roots = session.StartUrls();
@@ -235,7 +235,7 @@ int RunImport(CommandContext& context) {
         session.Error("Unable to open file for Import. (" + file + ")");
         return kExitFailure;
     }
-    if (!OpenOperandProject(context, &session)) return kExitProject;
+    if (int code = OpenOperandProject(context, &session)) return code;
     auto before = session.StartUrls();
     if (!before) return kExitFailure;
     if (fw::HRESULT hr = session.engine()->Import(AbsolutePath(file)); fw::Failed(hr)) {
@@ -261,7 +261,7 @@ int RunExport(CommandContext& context) {
     const bool page = context.args.Has("page");
     if (page && operands.size() < 3) return UsageError(context.spec, "--page needs a URL");
     Session session(context.spec.name);
-    if (!OpenOperandProject(context, &session)) return kExitProject;
+    if (int code = OpenOperandProject(context, &session)) return code;
     std::vector<int32_t> entries;
     int32_t id = 0;
     if (operands.size() > 2) {
@@ -305,7 +305,7 @@ int RunExport(CommandContext& context) {
 
 int RunSearch(CommandContext& context) {
     Session session(context.spec.name);
-    if (!OpenOperandProject(context, &session)) return kExitProject;
+    if (int code = OpenOperandProject(context, &session)) return code;
     fw::ComPtr<fw::IDizozizEnumUrl> found;
     if (fw::HRESULT hr = session.engine()->Search(context.args.operands[1], found.Receive());
         fw::Failed(hr)) {
@@ -317,7 +317,7 @@ int RunSearch(CommandContext& context) {
 int RunIndexSearch(CommandContext& context) {
     const std::string& expression = context.args.operands[1];
     Session session(context.spec.name);
-    if (!OpenOperandProject(context, &session)) return kExitProject;
+    if (int code = OpenOperandProject(context, &session)) return code;
     std::string message;
     if (fw::HRESULT hr = session.engine()->ValidIndexSearch(expression, &message); fw::Failed(hr)) {
         return session.EngineFailure(hr, "cannot search the index");
@@ -336,7 +336,7 @@ int RunIndexSearch(CommandContext& context) {
 
 int RunPack(CommandContext& context) {
     Session session(context.spec.name);
-    if (!OpenOperandProject(context, &session)) return kExitProject;
+    if (int code = OpenOperandProject(context, &session)) return code;
     if (fw::HRESULT hr = session.engine()->Pack(); fw::Failed(hr)) {
         return session.EngineFailure(hr, "cannot pack the project");
     }

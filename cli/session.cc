@@ -43,21 +43,21 @@ bool Session::StartEngine() {
     return true;
 }
 
-bool Session::OpenProject(const std::string& project_path) {
-    if (!StartEngine()) return false;
+int Session::OpenProject(const std::string& project_path) {
+    if (!StartEngine()) return kExitFailure;
     OpenFailure failure;
     if (!corvalin::OpenProject(loader_, engine_.get(), project_path, &project_, &failure)) {
         std::string text = OneLine(failure.message);
         if (!failure.detail.empty()) text += " (" + failure.detail + ")";
         Error(text);
         if (fw::Failed(failure.result)) {
-            error_log_.LogEngineError(failure.result, failure.detail, __FILE__, __LINE__);
+            LogEngineError(failure.result, failure.detail, std::source_location::current());
         }
-        return false;
+        return kExitProject;
     }
     project_file_.emplace(project_.project_path);
     open_ = true;
-    return true;
+    return kExitOk;
 }
 
 void Session::Error(std::string_view text) const {
@@ -70,15 +70,19 @@ void Session::ClearEngineError() const {
     loader_.TakeError(&ignored);
 }
 
+void Session::LogEngineError(fw::HRESULT hr, std::string_view description,
+                             std::source_location where) const {
+    std::string_view file = where.file_name();
+    file.remove_prefix(file.find_last_of('/') + 1);  // npos + 1 == 0
+    error_log_.LogEngineError(hr, description, file, static_cast<int>(where.line()));
+}
+
 int Session::EngineFailure(fw::HRESULT hr, std::string_view what,
                            std::source_location where) const {
     std::string description;
     loader_.TakeError(&description);
-    const std::string text = EngineErrorText(hr, description);
-    Error(std::string(what) + ": " + text);
-    std::string_view file = where.file_name();
-    file.remove_prefix(file.find_last_of('/') + 1);  // npos + 1 == 0
-    error_log_.LogEngineError(hr, description, file, static_cast<int>(where.line()));
+    Error(std::string(what) + ": " + EngineErrorText(hr, description));
+    LogEngineError(hr, description, where);
     return kExitFailure;
 }
 

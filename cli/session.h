@@ -31,9 +31,10 @@ public:
     // why and returns false.
     bool StartEngine();
 
-    // StartEngine when needed, then opens the project file's project. On
-    // failure prints one message and returns false (exit kExitProject).
-    bool OpenProject(const std::string& project_path);
+    // StartEngine when needed, then opens the project file's project.
+    // Returns kExitOk, or after printing one message kExitProject (the
+    // project cannot be opened) or kExitFailure (no engine to open it with).
+    int OpenProject(const std::string& project_path);
 
     fw::IDizoziz* engine() const { return engine_.get(); }
     const OpenedProject& project() const { return project_; }
@@ -65,6 +66,8 @@ public:
 private:
     // Drops the message of an engine failure that is handled here.
     void ClearEngineError() const;
+    void LogEngineError(fw::HRESULT hr, std::string_view description,
+                        std::source_location where) const;
 
     std::string command_;
     EngineLoader loader_;
