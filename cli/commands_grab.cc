@@ -194,13 +194,7 @@ int RunMirror(CommandContext& context) {
     Session session(context.spec.name);
     const std::string project =
         operands.size() > 1 ? ProjectFileArgument(operands[1]) : DefaultProjectFor(*url);
-    if (!platform::FileExists(project)) {
-        std::string message;
-        if (!CreateProject(project, &message)) {
-            session.Error(message + " (for the project " + project + ")");
-            return kExitProject;
-        }
-    }
+    if (!platform::FileExists(project) && !session.CreateProject(project)) return kExitProject;
     if (int code = session.OpenProject(project)) return code;
 
     auto roots = session.StartUrls();

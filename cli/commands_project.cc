@@ -1,7 +1,6 @@
 // The subcommands that read or change a project without grabbing.
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <unordered_set>
 
 #include "app/core/project_layout.h"
@@ -15,19 +14,6 @@
 
 namespace corvalin::cli {
 namespace {
-
-// Why a project could not be created, when the file system can tell.
-std::string CreationDetail(const std::string& project_path) {
-    const std::string data_dir = DataDirectoryFor(project_path);
-    if (data_dir.empty()) return "the project file name needs an extension, e.g. .cvn";
-    if (platform::DirectoryExists(data_dir) ||
-        platform::FileExists(data_dir.substr(0, data_dir.size() - 1))) {
-        return data_dir + " already exists";
-    }
-    const std::string parent = std::filesystem::path(project_path).parent_path().string();
-    if (!platform::DirectoryExists(parent)) return "the directory " + parent + " does not exist";
-    return std::string();
-}
 
 std::string StateWord(const UrlFacts& facts) {
     if (facts.error != 0) return "error " + std::to_string(facts.error);
@@ -98,12 +84,7 @@ int RunCreate(CommandContext& context) {
         session.Error("File already exists! (" + project + ")");
         return kExitProject;
     }
-    std::string message;
-    if (!CreateProject(project, &message)) {
-        const std::string detail = CreationDetail(project);
-        session.Error(message + (detail.empty() ? "" : " (" + detail + ")"));
-        return kExitProject;
-    }
+    if (!session.CreateProject(project)) return kExitProject;
     // Opening once makes the engine create the tables, so the new project is
     // complete on disk and its first use finds nothing to set up.
     return session.OpenProject(project);

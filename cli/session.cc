@@ -2,10 +2,12 @@
 
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/core/project_layout.h"
 #include "app/core/start_url.h"
 #include "cli/exit_codes.h"
+#include "platform/file_ops.h"
 
 namespace corvalin::cli {
 namespace {
@@ -16,6 +18,19 @@ std::string OneLine(std::string text) {
         if (c == '\n') c = ' ';
     }
     return text;
+}
+
+// Why a project could not be created, when the file system can tell.
+std::string CreationDetail(const std::string& project_path) {
+    const std::string data_dir = DataDirectoryFor(project_path);
+    if (data_dir.empty()) return "the project file name needs an extension, e.g. .cvn";
+    if (platform::DirectoryExists(data_dir) ||
+        platform::FileExists(data_dir.substr(0, data_dir.size() - 1))) {
+        return data_dir + " already exists";
+    }
+    const std::string parent = std::filesystem::path(project_path).parent_path().string();
+    if (!platform::DirectoryExists(parent)) return "the directory " + parent + " does not exist";
+    return std::string();
 }
 
 }  // namespace
@@ -58,6 +73,14 @@ int Session::OpenProject(const std::string& project_path) {
     project_file_.emplace(project_.project_path);
     open_ = true;
     return kExitOk;
+}
+
+bool Session::CreateProject(const std::string& project_path) const {
+    std::string message;
+    if (corvalin::CreateProject(project_path, &message)) return true;
+    const std::string detail = CreationDetail(project_path);
+    Error(message + (detail.empty() ? "" : " (" + detail + ")"));
+    return false;
 }
 
 void Session::Error(std::string_view text) const {

@@ -31,6 +31,10 @@ public:
     // why and returns false.
     bool StartEngine();
 
+    // Creates a project (app/core CreateProject); on failure prints the
+    // message with what the file system tells of the cause.
+    bool CreateProject(const std::string& project_path) const;
+
     // StartEngine when needed, then opens the project file's project.
     // Returns kExitOk, or after printing one message kExitProject (the
     // project cannot be opened) or kExitFailure (no engine to open it with).

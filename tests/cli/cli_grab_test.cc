@@ -88,6 +88,15 @@ TEST_F(CliGrabTest, MirrorCopiesTheSiteAndPrintsWhereTheCopyStarts) {
         << r.err;
 }
 
+TEST_F(CliGrabTest, MirrorWithoutAProjectNamesItAfterTheHost) {
+    const CliResult r = Run({"mirror", base_, "-q"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::string name = "127.0.0.1_" + std::to_string(server_->port());
+    EXPECT_EQ(r.out, Work(name + "/src/") + local_ + "index.html\n");
+    EXPECT_TRUE(fs::exists(Work(name + ".cvn")));
+    EXPECT_EQ(r.err, "");  // quiet
+}
+
 TEST_F(CliGrabTest, ListShowsTheTreeWithStatusErrorAndFile) {
     ASSERT_EQ(Mirror().exit_code, 0);
     const auto rows = Rows("p.cvn");

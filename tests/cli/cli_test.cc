@@ -72,6 +72,10 @@ TEST_F(CliTest, CreateRefusesWhatExistsOrCannotBeMade) {
         EXPECT_EQ(r.exit_code, kProject) << c.project;
         EXPECT_EQ(r.err, "fetchwell create: " + c.message + "\n");
     }
+    // mirror creates a missing project the same way, before any network.
+    const CliResult r = Run({"mirror", "http://127.0.0.1:9/", "no/such/dir.cvn"});
+    EXPECT_EQ(r.exit_code, kProject);
+    EXPECT_EQ(r.err, "fetchwell mirror: " + cases[3].message + "\n");
     EXPECT_EQ(ReadFile(Work("taken.cvn")), "[CVN]\nRunAfter=0\n");
     EXPECT_FALSE(fs::exists(Work("busy.cvn")));
 }
