@@ -269,7 +269,8 @@ int RunExport(CommandContext& context) {
             return kExitFailure;
         }
     }
-    const std::string target = AbsolutePath(operands[1]) + "/";
+    std::string target = AbsolutePath(operands[1]);
+    if (target.back() != '/') target += '/';
     if (!platform::CreateDirectories(target)) {
         session.Error("cannot create the directory " + target);
         return kExitFailure;

@@ -213,7 +213,7 @@ TEST_F(CliGrabTest, ExportCopiesTheTreeOrOnePage) {
             << file;
     }
 
-    r = Run({"export", "p.cvn", "one", base_ + "a.html", "--page"});
+    r = Run({"export", "p.cvn", "one/", base_ + "a.html", "--page"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out, Work("one/") + local_ + "a.html\n");
     EXPECT_TRUE(fs::exists(Work("one/") + local_ + "logo.png"));  // what the page shows

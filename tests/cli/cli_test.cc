@@ -213,8 +213,14 @@ TEST_F(CliTest, ImportAddsTheListedAddresses) {
     r = Run({"import", "p.cvn", "empty.txt"});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.out, "");
+    WriteFile(Work("bookmarks.html"),
+              "<html><body><dl><dt><a href=\"http://c.example/\">C</a>\n"
+              "<dt><a href=\"relative.html\">not absolute</a></dl></body></html>\n");
+    r = Run({"import", "p.cvn", "bookmarks.html"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "3 http://c.example/\n");
     r = Run({"list", "p.cvn", "--tsv"});
-    EXPECT_EQ(Lines(r.out).size(), 2u);
+    EXPECT_EQ(Lines(r.out).size(), 3u);
 
     const auto before = Snapshot(work_.path());
     r = Run({"import", "p.cvn", "nothere.txt"});
