@@ -163,6 +163,18 @@ TEST_F(CliGrabTest, MirrorAgainReusesTheStartUrlAndRefreshFetchesWhatChanged) {
     EXPECT_EQ(r.out, Work("p/src/") + local_ + "index.html\n");
 }
 
+TEST_F(CliGrabTest, PreviewTakesPagesOnly) {
+    ASSERT_EQ(Run({"create", "p.cvn"}).exit_code, 0);
+    ASSERT_EQ(Run({"add", "p.cvn", base_}).exit_code, 0);
+    const CliResult r = Run({"preview", "p.cvn", "1"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, Work("p/src/") + local_ + "index.html\n");
+    const auto rows = Rows("p.cvn");
+    EXPECT_EQ(rows.at(base_ + "a.html"), "71 0 " + local_ + "a.html");
+    EXPECT_FALSE(fs::exists(Work("p/src/") + local_ + "logo.png"));
+    EXPECT_FALSE(fs::exists(Work("p/src/") + local_ + "style.css"));
+}
+
 TEST_F(CliGrabTest, CheckPrintsBrokenLinksWithTheirPages) {
     // A new address becomes a link-check URL and is checked.
     ASSERT_EQ(Run({"create", "check.cvn"}).exit_code, 0);
