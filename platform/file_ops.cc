@@ -153,14 +153,14 @@ bool ReadFilePrefix(const std::string& path, size_t max_bytes, std::string* out)
     return true;
 }
 
-bool ReplaceFileContents(const std::string& path, std::string_view content) {
+bool ReplaceFileContents(const std::string& path, std::string_view content, unsigned mode) {
     std::string dir = ParentOf(path);
     if (!dir.empty() && !CreateDirectories(dir)) return false;
     std::string temp = path + ".tmpXXXXXX";
     int raw = ::mkstemp(temp.data());
     if (raw < 0) return false;
     Fd fd(raw);
-    ::fchmod(fd.get(), 0644);
+    ::fchmod(fd.get(), static_cast<mode_t>(mode & 07777));
     bool ok = WriteAll(fd.get(), content.data(), content.size()) && fd.Close();
     if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
     ::unlink(temp.c_str());

@@ -39,8 +39,10 @@ long long FileSize(const std::string& path);
 bool ReadFilePrefix(const std::string& path, size_t max_bytes, std::string* out);
 
 // Writes `content` to a temporary file beside `path` and renames it over
-// `path`, so readers see either the old or the new file, never a mix.
-bool ReplaceFileContents(const std::string& path, std::string_view content);
+// `path`, so readers see either the old or the new file, never a mix. The
+// file gets permission bits `mode` (0600 keeps secrets from other users; the
+// bits are set before any byte is written).
+bool ReplaceFileContents(const std::string& path, std::string_view content, unsigned mode = 0644);
 
 // Writes all of `data` to the descriptor, retrying short writes and EINTR.
 bool WriteAll(int fd, const void* data, size_t size);

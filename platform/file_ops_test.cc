@@ -1,6 +1,7 @@
 #include "platform/file_ops.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -62,6 +63,16 @@ TEST(FileOpsTest, ReplaceFileContentsLeavesNoTemporaryBehind) {
         ++entries;
     }
     EXPECT_EQ(entries, 1);
+}
+
+TEST(FileOpsTest, ReplaceFileContentsSetsTheModeAskedFor) {
+    TempDir dir;
+    for (unsigned mode : {0600u, 0644u}) {
+        ASSERT_TRUE(ReplaceFileContents(dir / "f.txt", "secret", mode));
+        struct stat st {};
+        ASSERT_EQ(::stat((dir / "f.txt").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, mode);
+    }
 }
 
 TEST(FileOpsTest, ReadFilePrefixStopsAtLimit) {

@@ -25,8 +25,7 @@ constexpr size_t kMaxLine = 16 * 1024 * 1024;
 
 // Calls `line` for every line of the file, without its line feed, and says
 // whether one ended it. False when the file cannot be opened or read.
-bool ForEachLine(const std::string& path,
-                 const std::function<void(std::string_view, bool)>& line) {
+bool ForEachLine(const std::string& path, const std::function<void(std::string_view, bool)>& line) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     std::string pending;
@@ -84,7 +83,9 @@ bool NextReference(std::string_view line, size_t from, Reference* ref) {
 
 // Whether a reference names something to resolve: not empty, not a
 // fragment of the style sheet itself.
-bool IsLinkValue(std::string_view value) { return !value.empty() && !value.starts_with('#'); }
+bool IsLinkValue(std::string_view value) {
+    return !value.empty() && !value.starts_with('#');
+}
 
 std::string CommentSafe(std::string url) {
     for (size_t pos; (pos = url.find("*/")) != std::string::npos;) url.replace(pos, 1, "%2A");

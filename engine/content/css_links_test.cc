@@ -12,10 +12,10 @@
 namespace fw {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::UnorderedElementsAre;
 using fwtest::Row;
 using fwtest::TestProject;
+using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
 
 constexpr char kCssUrl[] = "http://h/css/site.css";
 
@@ -56,15 +56,15 @@ class CssTest : public ::testing::Test {
 };
 
 TEST_F(CssTest, TakesEveryReferenceAsAResourceOfTheStyleSheet) {
-    const auto pending =
-        Extract("body { background: URL( \"../img/bg.gif\" ) }\n"
-                "a { b: url(a.png) } p { c: url('q.png') } i { d: url(a.png) }\n"
-                "@import \"other.css\";\n@import url(print.css);\n"
-                "x { e: url(data:image/png;base64,AAAA) f: url(#filter) g: url() h: url( ) }\n"
-                "y { i: url(unclosed.png }\n");
-    EXPECT_THAT(Children(), UnorderedElementsAre("http://h/img/bg.gif L1/1", "http://h/css/a.png L1/1",
-                                                 "http://h/css/q.png L1/1",
-                                                 "http://h/css/print.css L1/1"));
+    const auto pending = Extract(
+        "body { background: URL( \"../img/bg.gif\" ) }\n"
+        "a { b: url(a.png) } p { c: url('q.png') } i { d: url(a.png) }\n"
+        "@import \"other.css\";\n@import url(print.css);\n"
+        "x { e: url(data:image/png;base64,AAAA) f: url(#filter) g: url() h: url( ) }\n"
+        "y { i: url(unclosed.png }\n");
+    EXPECT_THAT(Children(),
+                UnorderedElementsAre("http://h/img/bg.gif L1/1", "http://h/css/a.png L1/1",
+                                     "http://h/css/q.png L1/1", "http://h/css/print.css L1/1"));
     EXPECT_EQ(pending.size(), 4u);
     for (const PendingChild& child : pending) EXPECT_FALSE(child.page);
 }
@@ -89,7 +89,8 @@ TEST_F(CssTest, FixRewritesReferencesToStoredFilesAndEmptiesTheRest) {
     project_.Add(Row("http://h/img/bg.gif").MinLevel(1).File("h/img/bg.gif").Kind(3));
     project_.Add(Row("http://h/css/a.png").MinLevel(1).File("h/css/a png.png").Kind(3));
     project_.Add(Row("http://h/css/err.png").MinLevel(1).Error(404).File("h/css/err.png").Kind(3));
-    const int32_t moved = project_.Add(Row("http://h/css/moved.png").Level(0).Error(302).File("h/css/moved.png"));
+    const int32_t moved =
+        project_.Add(Row("http://h/css/moved.png").Level(0).Error(302).File("h/css/moved.png"));
     project_.Add(Row("http://h/img/new.png").MinLevel(1).File("h/img/new.png").Kind(3), moved);
 
     EXPECT_EQ(Fix("body { background: URL( \"../img/bg.gif\" ) }\r\n"

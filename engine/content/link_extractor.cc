@@ -59,8 +59,8 @@ void ForEachQuoted(std::string_view text, Visit piece) {
 
 class LinkExtractor : public HtmlScanner {
   public:
-    LinkExtractor(LinkRecorder& recorder, std::string_view page_url, int32_t levels)
-        : recorder_(recorder), levels_(levels), scripts_(ScriptLinks()) {
+    LinkExtractor(LinkRecorder& recorder, std::string_view page_url)
+        : recorder_(recorder), scripts_(ScriptLinks()) {
         base_.Parse(page_url);
     }
 
@@ -92,7 +92,6 @@ class LinkExtractor : public HtmlScanner {
     void StartAnchor();
 
     LinkRecorder& recorder_;
-    const int32_t levels_;
     const ScriptLinkTest& scripts_;
     ParsedUrl base_;
     ParsedUrl link_;  // the link being handled; kept to spare its set-up per link
@@ -100,7 +99,7 @@ class LinkExtractor : public HtmlScanner {
     bool collecting_ = false;
     std::string anchor_text_;
     std::string alt_text_;
-    std::string last_link_;
+    int32_t last_link_ = 0;  // the row of the anchor's target, for its title
     bool applet_ = false;
     std::string codebase_;
     std::string code_;
@@ -112,7 +111,7 @@ void LinkExtractor::StartAnchor() {
     collecting_ = false;
     anchor_text_.clear();
     alt_text_.clear();
-    last_link_.clear();
+    last_link_ = 0;
 }
 
 void LinkExtractor::OnHref(std::string_view value) {
@@ -130,7 +129,7 @@ void LinkExtractor::OnHref(std::string_view value) {
     }
     if (!Resolve(target)) return;
     recorder_.PageLink(link_, PageKind::kLink);
-    last_link_ = link_.Text();
+    last_link_ = recorder_.last_page_link();
 }
 
 void LinkExtractor::OnEventAttribute(std::string_view value) {
@@ -199,7 +198,7 @@ void LinkExtractor::OnAnchorClose() {
         CollapseWhitespace(DecodeEntities(WithoutTags(platform::TrimView(anchor_text_))));
     std::string_view title = platform::TrimView(text);
     if (title.empty()) title = alt_text_;
-    if (title.empty() || last_link_.empty()) return;
+    if (title.empty() || last_link_ == 0) return;
     recorder_.SetTitleIfNone(last_link_, platform::CutUtf8(title, kMaxTitleBytes));
 }
 
@@ -252,7 +251,7 @@ std::vector<PendingChild> ExtractLinks(const std::string& file, int32_t page_id,
     LogMessage(id + " - parsing");
     LinkRecorder recorder(store, page_id, levels, filter_id, auth_id, options);
     if (recorder.page_found()) {
-        LinkExtractor extractor(recorder, page_url, levels);
+        LinkExtractor extractor(recorder, page_url);
         extractor.ScanFile(file);
     }
     LogMessage(id + " - done parsing");

@@ -15,30 +15,27 @@
 namespace fw {
 namespace {
 
+using fwtest::Row;
+using fwtest::TestProject;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 using ::testing::UnorderedElementsAreArray;
-using fwtest::Row;
-using fwtest::TestProject;
 
 constexpr char kPageUrl[] = "http://h/d/p.htm";
 constexpr char kPrefix[] = "http://h/d/";
 
 class ExtractTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        page_ = project_.Add(Row(kPageUrl).Level(1).File("h/d/p.htm"));
-    }
+    void SetUp() override { page_ = project_.Add(Row(kPageUrl).Level(1).File("h/d/p.htm")); }
 
     std::vector<PendingChild> Extract(const std::string& html, int32_t levels = 3,
-                                      const ExtractOptions& options = {},
-                                      int32_t filter_id = 0) {
+                                      const ExtractOptions& options = {}, int32_t filter_id = 0) {
         project_.Write("h/d/p.htm", html);
         auto guard = project_.store.Lock();
-        return ExtractLinks(project_.PathOf("h/d/p.htm"), page_, levels, project_.store,
-                            kPageUrl, filter_id, kAuthId, options);
+        return ExtractLinks(project_.PathOf("h/d/p.htm"), page_, levels, project_.store, kPageUrl,
+                            filter_id, kAuthId, options);
     }
 
     // Every waiting queue entry by URL id.
@@ -64,8 +61,8 @@ class ExtractTest : public ::testing::Test {
             project_.store.Load(id, &row);
             std::string url = row.url;
             if (url.starts_with(kPrefix)) url = url.substr(sizeof kPrefix - 1);
-            std::string line = url + " L" + std::to_string(row.level) + "/" +
-                               std::to_string(row.min_level);
+            std::string line =
+                url + " L" + std::to_string(row.level) + "/" + std::to_string(row.min_level);
             auto queued = queue.find(id);
             line += queued == queue.end() ? " q-" : " q" + std::to_string(queued->second.levels);
             std::string wait = " -";
@@ -146,9 +143,9 @@ TEST_F(ExtractTest, BaseTagChangesTheBaseForLaterLinksOnly) {
     const auto pending = Extract(
         "<a href=\"before.htm\">B</a><base href=\"http://o/base/\" target=_top>"
         "<a href=\"after.htm\">A</a><img src=\"../i.gif\">");
-    EXPECT_THAT(Children(pending),
-                UnorderedElementsAre("before.htm L2/0 q2 page", "http://o/base/after.htm L2/0 q2 page",
-                                     "http://o/i.gif L1/1 q1 resource"));
+    EXPECT_THAT(Children(pending), UnorderedElementsAre("before.htm L2/0 q2 page",
+                                                        "http://o/base/after.htm L2/0 q2 page",
+                                                        "http://o/i.gif L1/1 q1 resource"));
 }
 
 TEST_F(ExtractTest, LastLevelMarksPageLinksInsteadOfQueueingThem) {
@@ -158,10 +155,10 @@ TEST_F(ExtractTest, LastLevelMarksPageLinksInsteadOfQueueingThem) {
         "<a href=\"x.htm\">X</a><a href=\"own.htm\">O</a><frame src=\"f.htm\">"
         "<meta http-equiv=\"refresh\" content=\"5;URL=r.htm\"><img src=\"i.gif\">",
         /*levels=*/1);
-    EXPECT_THAT(Children(pending),
-                UnorderedElementsAre("x.htm L2/0 q- page", "own.htm L2/0 q4 page",
-                                     "f.htm L2/0 q1 page", "r.htm L2/0 q- page",
-                                     "i.gif L1/1 q1 resource"));
+    EXPECT_THAT(
+        Children(pending),
+        UnorderedElementsAre("x.htm L2/0 q- page", "own.htm L2/0 q4 page", "f.htm L2/0 q1 page",
+                             "r.htm L2/0 q- page", "i.gif L1/1 q1 resource"));
 }
 
 TEST_F(ExtractTest, ChildSettingsAndFiltersDecideWhatIsQueued) {
@@ -177,9 +174,10 @@ TEST_F(ExtractTest, ChildSettingsAndFiltersDecideWhatIsQueued) {
     const int32_t filtered = project_.Add(Row("http://h/d/own.htm").Level(2).Status(0));
     project_.store.SetFilterId(filtered, 77);
 
-    Extract("<a href=\"private/a.htm\">P</a><a href=\"never.htm\">N</a><a href=\"own.htm\">O</a>"
-            "<img src=\"ok.gif\"><img src=\"no.png\"><img src=\"private/x.gif\">",
-            3, {}, set.id);
+    Extract(
+        "<a href=\"private/a.htm\">P</a><a href=\"never.htm\">N</a><a href=\"own.htm\">O</a>"
+        "<img src=\"ok.gif\"><img src=\"no.png\"><img src=\"private/x.gif\">",
+        3, {}, set.id);
     std::map<int32_t, QueueEntry> queue = Queue();
     std::map<std::string, int32_t> queued_filter;
     for (const auto& [id, entry] : queue) {
@@ -189,8 +187,7 @@ TEST_F(ExtractTest, ChildSettingsAndFiltersDecideWhatIsQueued) {
         EXPECT_EQ(entry.parent_id, page_);
         EXPECT_EQ(entry.auth_id, kAuthId);
     }
-    EXPECT_EQ(queued_filter,
-              (std::map<std::string, int32_t>{{"own.htm", 77}, {"ok.gif", set.id}}));
+    EXPECT_EQ(queued_filter, (std::map<std::string, int32_t>{{"own.htm", 77}, {"ok.gif", set.id}}));
     // Filtered links are still recorded as the page's children.
     EXPECT_EQ(project_.store.PlainChildren(page_, false).size(), 6u);
 }
@@ -265,20 +262,23 @@ TEST_F(ExtractTest, PageOrderQueuesResourcesBeforePagesOfTheirDepth) {
         project_.store.Load(id, &row);
         min_level[row.url] = entry.min_level;
     }
-    EXPECT_EQ(min_level, (std::map<std::string, int32_t>{{"http://h/d/x.htm", 1},
-                                                         {"http://h/d/i.gif", 0}}));
+    EXPECT_EQ(min_level,
+              (std::map<std::string, int32_t>{{"http://h/d/x.htm", 1}, {"http://h/d/i.gif", 0}}));
 }
 
 TEST_F(ExtractTest, AnchorTextBecomesTheTitleOfPagesWithoutOne) {
     const int32_t titled = project_.Add(Row("http://h/d/titled.htm").Level(2).Status(0));
     project_.store.SetTitle(titled, "Kept");
     const std::string long_text(100, 'w');
-    Extract("<a href=\"a.htm\">  Some <b>bold</b>\n\t text &amp; more </a>"
-            "<a href=\"img.htm\"><img src=\"i.gif\" alt=\"Home\"></a>"
-            "<a href=\"titled.htm\">New</a>"
-            "<a href=\"long.htm\">" + long_text + "</a>"
-            "<a href=\"#top\">Top</a>"
-            "<a href=\"empty.htm\"></a>");
+    Extract(
+        "<a href=\"a.htm\">  Some <b>bold</b>\n\t text &amp; more </a>"
+        "<a href=\"img.htm\"><img src=\"i.gif\" alt=\"Home\"></a>"
+        "<a href=\"titled.htm\">New</a>"
+        "<a href=\"long.htm\">" +
+        long_text +
+        "</a>"
+        "<a href=\"#top\">Top</a>"
+        "<a href=\"empty.htm\"></a>");
     const auto title = [&](const char* name) {
         return project_.store.Title(project_.store.FindByUrl(std::string(kPrefix) + name));
     };
@@ -309,13 +309,13 @@ TEST_F(ExtractTest, HostileInputRecordsWhatItCanAndStaysBounded) {
 
 TEST_F(ExtractTest, MissingFileOrPageGivesNoChildren) {
     auto guard = project_.store.Lock();
-    EXPECT_THAT(ExtractLinks(project_.PathOf("nothing.htm"), page_, 3, project_.store, kPageUrl,
-                             0, 0, {}),
-                IsEmpty());
+    EXPECT_THAT(
+        ExtractLinks(project_.PathOf("nothing.htm"), page_, 3, project_.store, kPageUrl, 0, 0, {}),
+        IsEmpty());
     project_.Write("other.htm", "<a href=\"x.htm\">X</a>");
-    EXPECT_THAT(ExtractLinks(project_.PathOf("other.htm"), 999, 3, project_.store, kPageUrl, 0, 0,
-                             {}),
-                IsEmpty());
+    EXPECT_THAT(
+        ExtractLinks(project_.PathOf("other.htm"), 999, 3, project_.store, kPageUrl, 0, 0, {}),
+        IsEmpty());
     EXPECT_EQ(project_.store.FindByUrl("http://h/d/x.htm"), 0);
 }
 

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 
 #include "engine/content/html_text.h"
 #include "engine/content/link_values.h"
@@ -60,7 +61,16 @@ class LinkFixer : public PageRewriter {
     void Finish() override { ReleaseApplet(); }
 
   private:
+    using Lookup = std::optional<std::string> (*)(ProjectStore&, std::string_view,
+                                                  std::string_view);
+    using LookupCache = std::unordered_map<std::string, std::optional<std::string>>;
+
     bool Resolve(std::string_view value) { return ResolveLink(base_, value, &link_); }
+    // The stored file for link_, remembered for the page: pages link to the
+    // same few files (menus, icons) many times.
+    std::optional<std::string> Cached(LookupCache& cache, Lookup lookup);
+    std::optional<std::string> PageFile() { return Cached(page_files_, &PageFileFor); }
+    std::optional<std::string> ResourceFile() { return Cached(resource_files_, &ResourceFileFor); }
     void PageLinkValue(std::string_view value);
     // The text a link to the page link_ is written as.
     std::string PageTarget();
@@ -76,6 +86,8 @@ class LinkFixer : public PageRewriter {
     std::string edge_prefix_;  // empty: no edge links
     ParsedUrl base_;
     ParsedUrl link_;
+    LookupCache page_files_;
+    LookupCache resource_files_;
 
     bool applet_ = false;
     std::string held_;  // the applet tag so far, without its codebase and code values
@@ -85,9 +97,18 @@ class LinkFixer : public PageRewriter {
     size_t code_at_ = std::string::npos;
 };
 
+std::optional<std::string> LinkFixer::Cached(LookupCache& cache, Lookup lookup) {
+    const std::string url = link_.Text();
+    auto found = cache.find(url);
+    if (found == cache.end()) {
+        found = cache.emplace(url, lookup(store_, url, current_file_)).first;
+    }
+    return found->second;
+}
+
 std::string LinkFixer::PageTarget() {
     const char* text = link_.Text();
-    if (auto file = PageFileFor(store_, text, current_file_)) {
+    if (auto file = PageFile()) {
         return EscapeLocalPath(*file) + EscapeUrlForPage(FragmentOf(link_));
     }
     if (!edge_prefix_.empty()) return edge_prefix_ + "?U=" + EscapeUrlForPage(text);
@@ -141,7 +162,7 @@ std::string LinkFixer::ScriptPiece(std::string_view piece, bool page) {
         return std::string(piece);
     }
     if (page || scripts_.IsLink(name, true)) return PageTarget();
-    if (auto file = ResourceFileFor(store_, link_.Text(), current_file_)) {
+    if (auto file = ResourceFile()) {
         return EscapeLocalPath(*file);
     }
     return std::string(piece);
@@ -157,7 +178,7 @@ void LinkFixer::OnMeta(std::string_view tag) {
     if (Resolve(platform::TrimView(refresh->url)) && IsWebScheme(link_.scheme())) {
         // Written absolute when not stored: relative to the stored page it
         // would name a file that is not there.
-        if (auto file = PageFileFor(store_, link_.Text(), current_file_)) {
+        if (auto file = PageFile()) {
             Put(EscapeLocalPath(*file));
         } else {
             Put(EscapeUrlForPage(link_.Text()));
@@ -183,7 +204,7 @@ void LinkFixer::OnSource(std::string_view value) {
         std::optional<std::string> file;
         if (!inner.empty() && !HasWhitespace(inner) && scripts_.IsLink(inner, false) &&
             Resolve(inner)) {
-            file = ResourceFileFor(store_, link_.Text(), current_file_);
+            file = ResourceFile();
         }
         if (!file) {
             Put(value);
@@ -199,7 +220,7 @@ void LinkFixer::OnSource(std::string_view value) {
         Put(value);
         return;
     }
-    if (auto file = ResourceFileFor(store_, link_.Text(), current_file_)) {
+    if (auto file = ResourceFile()) {
         Put(EscapeLocalPath(*file));
     } else {
         Put(EscapeUrlForPage(link_.Text()));
@@ -214,7 +235,7 @@ void LinkFixer::OnBackground(std::string_view value) {
     }
     // A background that is not stored is dropped rather than fetched from
     // the web by the offline copy.
-    if (auto file = PageFileFor(store_, link_.Text(), current_file_)) {
+    if (auto file = PageFile()) {
         Put(EscapeLocalPath(*file));
     }
 }
@@ -227,7 +248,7 @@ void LinkFixer::OnLinkTag(std::string_view tag) {
     }
     const size_t start = static_cast<size_t>(href.data() - tag.data());
     Put(tag.substr(0, start));
-    if (auto file = ResourceFileFor(store_, link_.Text(), current_file_)) {
+    if (auto file = ResourceFile()) {
         Put(EscapeLocalPath(*file));
     } else {
         Put(EscapeUrlForPage(link_.Text()));
@@ -266,7 +287,7 @@ void LinkFixer::OnCodebase(std::string_view value) {
     if (!applet_) {
         if (!Resolve(value)) {
             Put(value);
-        } else if (auto file = PageFileFor(store_, link_.Text(), current_file_)) {
+        } else if (auto file = PageFile()) {
             Put(EscapeLocalPath(*file));
         }
         return;
@@ -308,7 +329,7 @@ void LinkFixer::OnObjectEnd() {
         return;
     }
     std::string target;
-    if (auto file = PageFileFor(store_, text, current_file_)) {
+    if (auto file = PageFile()) {
         target = EscapeLocalPath(*file);
     } else {
         target = EscapeUrlForPage(text);

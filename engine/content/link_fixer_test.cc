@@ -29,16 +29,21 @@ class FixTest : public ::testing::Test {
         project_.Add(Row("http://h/d/gone.htm").Level(2).Status(0));
         project_.Add(Row("http://h/d/err.htm").Level(2).Error(404).File("h/d/err.htm"));
         project_.Add(Row("http://h/d/err.gif").MinLevel(1).Error(404).File("h/d/err.gif").Kind(3));
-        const int32_t r302 = project_.Add(Row("http://h/d/r302.htm").Level(2).Error(302).File("h/d/r302.htm"));
+        const int32_t r302 =
+            project_.Add(Row("http://h/d/r302.htm").Level(2).Error(302).File("h/d/r302.htm"));
         project_.Add(Row("http://h/t/target.htm").Level(3).File("h/t/target.htm"), r302);
-        const int32_t r301 = project_.Add(Row("http://h/d/r301.htm").Level(2).Error(301).File("h/d/r301.htm"));
+        const int32_t r301 =
+            project_.Add(Row("http://h/d/r301.htm").Level(2).Error(301).File("h/d/r301.htm"));
         project_.Add(Row("http://h/t/moved.htm").Level(3).File("h/t/moved.htm"), r301);
         project_.Add(Row("http://h/d/my%20page.htm").Level(2).File("h/d/my page.htm"));
         project_.Add(Row("http://h/d/i.gif").MinLevel(1).File("h/d/i.gif").Kind(3));
         project_.Add(Row("http://h/d/missing.gif").MinLevel(1).Status(0));
         project_.Add(Row("http://h/d/bg.gif").MinLevel(1).File("h/d/bg.gif").Kind(3));
         project_.Add(Row("http://h/d/site.css").MinLevel(1).File("h/d/site.css").Kind(7));
-        project_.Add(Row("http://h/d/classes/Main.class").MinLevel(1).File("h/d/classes/Main.class").Kind(4));
+        project_.Add(Row("http://h/d/classes/Main.class")
+                         .MinLevel(1)
+                         .File("h/d/classes/Main.class")
+                         .Kind(4));
         project_.Add(Row("http://h/d/Tool.class").MinLevel(1).File("h/lib/Tool.class").Kind(4));
     }
 
@@ -133,7 +138,9 @@ TEST_F(FixTest, RelativePathsDependOnThePagesOwnDirectory) {
     const struct {
         const char* current;
         const char* link;
-    } cases[] = {{"h/d/a.htm", "b/c.htm"}, {"h/d/x/y.htm", "../b/c.htm"}, {"h/d/b/c.htm", "c.htm"},
+    } cases[] = {{"h/d/a.htm", "b/c.htm"},
+                 {"h/d/x/y.htm", "../b/c.htm"},
+                 {"h/d/b/c.htm", "c.htm"},
                  {"top.htm", "h/d/b/c.htm"}};
     for (const auto& c : cases) {
         ASSERT_TRUE(FixPageFile(project_.PathOf("in.htm"), project_.PathOf("out.htm"),
@@ -146,15 +153,17 @@ TEST_F(FixTest, RelativePathsDependOnThePagesOwnDirectory) {
 }
 
 TEST_F(FixTest, EdgeLinksCarryTheWebAddressWithoutTheFragment) {
-    EXPECT_EQ(FixBody("<a href=\"gone.htm#s\">g</a><a href=\"b/c.htm#t\">c</a><img src=\"missing.gif\">",
-                      "edge/edge.htm"),
-              "<a href=\"../../edge/edge.htm?U=http://h/d/gone.htm\">g</a>"
-              "<a href=\"b/c.htm#t\">c</a><img src=\"http://h/d/missing.gif\">");
+    EXPECT_EQ(
+        FixBody("<a href=\"gone.htm#s\">g</a><a href=\"b/c.htm#t\">c</a><img src=\"missing.gif\">",
+                "edge/edge.htm"),
+        "<a href=\"../../edge/edge.htm?U=http://h/d/gone.htm\">g</a>"
+        "<a href=\"b/c.htm#t\">c</a><img src=\"http://h/d/missing.gif\">");
 }
 
 TEST_F(FixTest, RedirectsAreFollowedAFewStepsOnly) {
     // r302 -> a -> b -> ... each a 302 on a lower level; the last one stored.
-    int32_t parent = project_.Add(Row("http://h/d/chain.htm").Level(2).Error(302).File("h/d/chain.htm"));
+    int32_t parent =
+        project_.Add(Row("http://h/d/chain.htm").Level(2).Error(302).File("h/d/chain.htm"));
     for (int i = 1; i <= 5; ++i) {
         const bool last = i == 5;
         parent = project_.Add(Row("http://h/d/hop" + std::to_string(i) + ".htm")
@@ -166,7 +175,8 @@ TEST_F(FixTest, RedirectsAreFollowedAFewStepsOnly) {
     EXPECT_EQ(FixBody("<a href=\"chain.htm\">"), "<a href=\"hop5.htm\">");
     // A resource gives up after two steps, and so does a start URL's redirect.
     EXPECT_EQ(FixBody("<img src=\"chain.htm\">"), "<img src=\"http://h/d/chain.htm\">");
-    const int32_t start = project_.Add(Row("http://h/start.htm").Level(0).Error(302).File("h/start.htm"));
+    const int32_t start =
+        project_.Add(Row("http://h/start.htm").Level(0).Error(302).File("h/start.htm"));
     project_.Add(Row("http://h/d/landing.htm").Level(1).File("h/d/landing.htm"), start);
     EXPECT_EQ(FixBody("<a href=\"../start.htm\">"), "<a href=\"../start.htm\">");
 }

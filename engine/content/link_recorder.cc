@@ -1,8 +1,8 @@
 #include "engine/content/link_recorder.h"
 
+#include "engine/content/link_values.h"
 #include "engine/store/filter_sets.h"
 #include "engine/store/project_store.h"
-#include "engine/content/link_values.h"
 
 namespace fw {
 
@@ -12,8 +12,8 @@ constexpr int32_t kNeverFetch = -2;
 
 }  // namespace
 
-LinkRecorder::LinkRecorder(ProjectStore& store, int32_t page_id, int32_t levels,
-                           int32_t filter_id, int32_t auth_id, const ExtractOptions& options)
+LinkRecorder::LinkRecorder(ProjectStore& store, int32_t page_id, int32_t levels, int32_t filter_id,
+                           int32_t auth_id, const ExtractOptions& options)
     : store_(store),
       page_id_(page_id),
       levels_(levels),
@@ -31,9 +31,8 @@ LinkRecorder::LinkRecorder(ProjectStore& store, int32_t page_id, int32_t levels,
     }
 }
 
-void LinkRecorder::SetTitleIfNone(std::string_view url, std::string_view title) {
+void LinkRecorder::SetTitleIfNone(int32_t id, std::string_view title) {
     auto guard = store_.Lock();
-    const int32_t id = store_.FindByUrl(url);
     if (id > 0 && store_.Title(id).empty()) store_.SetTitle(id, title);
 }
 
@@ -41,16 +40,14 @@ bool LinkRecorder::Record(const char* text, int32_t level, int32_t min_level, Ch
     const ProjectStore::Added added = store_.AddUrl(page_id_, level, min_level, text);
     if (added.id <= 0) return false;
     child->id = added.id;
+    child->created = added.created;
     if (added.created) {
         // A new row has no settings and sits where it was found.
         child->level = level;
         child->min_level = min_level;
         return true;
     }
-    UrlRecord row;
-    if (!store_.Load(added.id, &row)) return false;
-    child->level = row.level;
-    child->min_level = row.min_level;
+    // Its own place in the tree is read only when it has to be queued.
     const UrlProps props = store_.LoadProps(added.id);
     child->own_levels = props.levels;
     child->own_filter_id = props.filter_id;
@@ -62,13 +59,21 @@ void LinkRecorder::PageLink(const ParsedUrl& url, PageKind kind) {
     if (!text) return;
     auto guard = store_.Lock();
     Child child;
+    last_page_link_ = 0;
     if (!Record(text, page_level_ + 1, 0, &child)) return;
+    last_page_link_ = child.id;
     if (!IsWebScheme(url.scheme())) return;
     bool beyond = false;
     switch (kind) {
-        case PageKind::kLink: beyond = levels_ <= 1 && child.own_levels < 1; break;
-        case PageKind::kRefresh: beyond = levels_ < 2; break;
-        case PageKind::kFrame: beyond = false; break;
+        case PageKind::kLink:
+            beyond = levels_ <= 1 && child.own_levels < 1;
+            break;
+        case PageKind::kRefresh:
+            beyond = levels_ < 2;
+            break;
+        case PageKind::kFrame:
+            beyond = false;
+            break;
     }
     if (beyond) {
         MarkBeyondLimit(child);
@@ -103,7 +108,20 @@ void LinkRecorder::Enqueue(const Child& child, int32_t levels, int32_t filter_id
     QueueEntry entry;
     entry.url_id = child.id;
     entry.level = child.level;
-    entry.min_level = options_.page_order ? 1 - child.min_level : child.min_level;
+    entry.min_level = child.min_level;
+    if (!child.created) {
+        // A known URL is often queued already (by another page); then its
+        // row need not be read.
+        if (store_.IsQueued(child.id)) {
+            WaitIfUnfinished(child.id, store_.QueueAppendUnlessQueued(entry).row, page);
+            return;
+        }
+        UrlRecord row;
+        if (!store_.Load(child.id, &row)) return;
+        entry.level = row.level;
+        entry.min_level = row.min_level;
+    }
+    if (options_.page_order) entry.min_level = 1 - entry.min_level;
     entry.levels = levels;
     entry.filter_id = filter_id;
     entry.parent_id = page_id_;
@@ -111,13 +129,8 @@ void LinkRecorder::Enqueue(const Child& child, int32_t levels, int32_t filter_id
     const ProjectStore::Queued queued = store_.QueueAppendUnlessQueued(entry);
     if (queued.added) {
         AddPending(child.id, page);
-        return;
-    }
-    // Queued earlier: wait for it too unless it is done already.
-    QueueEntry existing;
-    if (queued.row != 0 && store_.QueueEntryAt(queued.row, &existing) &&
-        (existing.status == '0' || existing.status == '1')) {
-        AddPending(child.id, page);
+    } else {
+        WaitIfUnfinished(child.id, queued.row, page);
     }
 }
 
@@ -128,14 +141,18 @@ void LinkRecorder::MarkBeyondLimit(const Child& child) {
         // The append is refused and only finds the entry's row.
         QueueEntry probe;
         probe.url_id = child.id;
-        const ProjectStore::Queued queued = store_.QueueAppendUnlessQueued(probe);
-        QueueEntry existing;
-        if (queued.row != 0 && store_.QueueEntryAt(queued.row, &existing) &&
-            existing.status == '2') {
-            return;
-        }
+        WaitIfUnfinished(child.id, store_.QueueAppendUnlessQueued(probe).row, true);
+        return;
     }
     AddPending(child.id, true);
+}
+
+void LinkRecorder::WaitIfUnfinished(int32_t id, uint32_t row, bool page) {
+    QueueEntry existing;
+    if (row != 0 && store_.QueueEntryAt(row, &existing) &&
+        (existing.status == '0' || existing.status == '1')) {
+        AddPending(id, page);
+    }
 }
 
 void LinkRecorder::AddPending(int32_t id, bool page) {

@@ -44,8 +44,12 @@ class LinkRecorder {
     // URLs that the URL and extension filters accept are queued with one level.
     void Resource(const ParsedUrl& url);
 
-    // Gives the project's URL `url` the title `title` when it has none yet.
-    void SetTitleIfNone(std::string_view url, std::string_view title);
+    // Gives the child `id` the title `title` when it has none yet.
+    void SetTitleIfNone(int32_t id, std::string_view title);
+
+    // The row id of the child the last PageLink recorded (0 when it recorded
+    // none).
+    int32_t last_page_link() const { return last_page_link_; }
 
     int32_t page_id() const { return page_id_; }
     bool page_found() const { return page_found_; }
@@ -57,9 +61,10 @@ class LinkRecorder {
   private:
     struct Child {
         int32_t id = 0;
+        bool created = false;  // a new row: level and min level are known
         int32_t level = 0;
         int32_t min_level = 0;
-        int32_t own_levels = 0;     // from its settings; -2 never fetch
+        int32_t own_levels = 0;  // from its settings; -2 never fetch
         int32_t own_filter_id = 0;
     };
 
@@ -67,6 +72,8 @@ class LinkRecorder {
     bool Record(const char* text, int32_t level, int32_t min_level, Child* child);
     void Enqueue(const Child& child, int32_t levels, int32_t filter_id, bool page);
     void MarkBeyondLimit(const Child& child);
+    // For a child queued earlier: wait for it unless its entry is done.
+    void WaitIfUnfinished(int32_t id, uint32_t row, bool page);
     void AddPending(int32_t id, bool page);
 
     ProjectStore& store_;
@@ -77,6 +84,7 @@ class LinkRecorder {
     const ExtractOptions options_;
     int32_t page_level_ = 0;
     bool page_found_ = false;
+    int32_t last_page_link_ = 0;
     FilterSet filters_;
     std::vector<PendingChild> pending_;
     std::unordered_map<int32_t, size_t> pending_index_;  // child id -> position in pending_

@@ -199,20 +199,22 @@ std::optional<std::string> LinkRestorer::Replacement(Context context, bool quote
     }
     if (found) return WebAddress(row.url) + EscapeUrlForPage(FragmentOf(link_));
     switch (context) {
-        case Context::kLink: break;
+        case Context::kLink:
+            break;
         case Context::kSource:
             if (quoted) return std::nullopt;
             break;
-        case Context::kBackground: return std::string();
+        case Context::kBackground:
+            return std::string();
     }
     return EscapeUrlForPage(link_.Text()) + EscapeUrlForPage(FragmentOf(link_));
 }
 
 std::string LinkRestorer::WebAddress(const std::string& url) {
     row_url_.Parse(url);
-    const bool same_site =
-        row_url_.scheme() == page_.scheme() && row_url_.port() == page_.port() &&
-        row_url_.host() && page_.host() && platform::EqualsIgnoreCase(row_url_.host(), page_.host());
+    const bool same_site = row_url_.scheme() == page_.scheme() && row_url_.port() == page_.port() &&
+                           row_url_.host() && page_.host() &&
+                           platform::EqualsIgnoreCase(row_url_.host(), page_.host());
     if (same_site) {
         std::string path(WithoutLeadingSlash(row_url_.path()));
         const std::string_view from = WithoutLeadingSlash(page_.path());

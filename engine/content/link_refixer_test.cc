@@ -36,7 +36,8 @@ class RefixTest : public ::testing::Test {
     }
 
     std::string Refix() {
-        EXPECT_TRUE(RefixPageFile(project_.PathOf("h/d/p.htm"), project_.store, project_.data_dir()));
+        EXPECT_TRUE(
+            RefixPageFile(project_.PathOf("h/d/p.htm"), project_.store, project_.data_dir()));
         return project_.Read("h/d/p.htm");
     }
 
@@ -105,8 +106,12 @@ TEST_F(RefixTest, RestoredCopyLinksToTheWebRelativeOnTheSameSite) {
                              "<img src=\"../i.gif\">"
                              "<a onclick=\"go('sub/s.htm?id=3')\">e</a>"
                              "<meta http-equiv=\"refresh\" content=\"1; url=http://o/x.htm\">"
-                             "<a href=\"file:" + project_.data_dir() + "h/stray.htm\">f</a>"
-                             "<img src=\"file:" + project_.data_dir() + "h/stray.htm\">"
+                             "<a href=\"file:" +
+                             project_.data_dir() +
+                             "h/stray.htm\">f</a>"
+                             "<img src=\"file:" +
+                             project_.data_dir() +
+                             "h/stray.htm\">"
                              "<script>x = \"../stray.htm\";</script>"
                              "<body background=\"\">");
     // The stored page and the statuses are left as they were.

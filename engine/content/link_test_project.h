@@ -33,12 +33,30 @@ constexpr int32_t kGrabbed = 71;  // 'G'
 // A URL row to store; by default a grabbed page on level 1 without a file.
 struct Row {
     explicit Row(std::string u) : url(std::move(u)) {}
-    Row& Level(int32_t v) { level = v; return *this; }
-    Row& MinLevel(int32_t v) { min_level = v; return *this; }
-    Row& Status(int32_t v) { status = v; return *this; }
-    Row& File(std::string v) { file = std::move(v); return *this; }
-    Row& Error(int32_t v) { error = v; return *this; }
-    Row& Kind(int32_t v) { kind = v; return *this; }
+    Row& Level(int32_t v) {
+        level = v;
+        return *this;
+    }
+    Row& MinLevel(int32_t v) {
+        min_level = v;
+        return *this;
+    }
+    Row& Status(int32_t v) {
+        status = v;
+        return *this;
+    }
+    Row& File(std::string v) {
+        file = std::move(v);
+        return *this;
+    }
+    Row& Error(int32_t v) {
+        error = v;
+        return *this;
+    }
+    Row& Kind(int32_t v) {
+        kind = v;
+        return *this;
+    }
 
     std::string url;
     int32_t level = 1;

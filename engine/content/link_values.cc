@@ -26,7 +26,9 @@ std::string_view SchemeWord(std::string_view value) {
     return {};
 }
 
-char HexDigit(unsigned v) { return "0123456789ABCDEF"[v & 0xF]; }
+char HexDigit(unsigned v) {
+    return "0123456789ABCDEF"[v & 0xF];
+}
 
 void AppendEscaped(std::string* out, unsigned char c) {
     out->push_back('%');
@@ -41,7 +43,9 @@ int HexValue(char c) {
     return -1;
 }
 
-bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+bool IsControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
 
 }  // namespace
 
@@ -50,13 +54,15 @@ bool ResolveLink(const ParsedUrl& base, std::string_view value, ParsedUrl* out) 
     std::string lowered;
     if (!scheme.empty()) {
         bool known = false;
-        for (std::string_view word : kKnownSchemes) known |= platform::EqualsIgnoreCase(word, scheme);
+        for (std::string_view word : kKnownSchemes)
+            known |= platform::EqualsIgnoreCase(word, scheme);
         if (!known) return false;
         // The URL model knows scheme words in lower case only ("HTTPS://h/"
         // would become a path on the base's scheme).
         const size_t at = static_cast<size_t>(scheme.data() - value.data());
         lowered.assign(value);
-        for (size_t i = at; i < at + scheme.size(); ++i) lowered[i] = platform::ToLowerAscii(lowered[i]);
+        for (size_t i = at; i < at + scheme.size(); ++i)
+            lowered[i] = platform::ToLowerAscii(lowered[i]);
         value = lowered;
     }
     out->CopyFrom(base);
@@ -79,8 +85,17 @@ std::string EscapeLocalPath(std::string_view path) {
     for (char ch : path) {
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
-            case ' ': case '"': case '\'': case '<': case '>': case '%': case '#': case '?':
-            case '(': case ')': case '\\':
+            case ' ':
+            case '"':
+            case '\'':
+            case '<':
+            case '>':
+            case '%':
+            case '#':
+            case '?':
+            case '(':
+            case ')':
+            case '\\':
                 AppendEscaped(&out, c);
                 break;
             default:

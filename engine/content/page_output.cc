@@ -34,16 +34,14 @@ mode_t NewFileMode() {
 
 PageOutput::PageOutput(std::string target) : target_(std::move(target)) {
     const size_t slash = target_.find_last_of('/');
-    std::string name =
-        (slash == std::string::npos ? std::string() : target_.substr(0, slash + 1)) +
-        ".fwpage-XXXXXX";
+    std::string name = (slash == std::string::npos ? std::string() : target_.substr(0, slash + 1)) +
+                       ".fwpage-XXXXXX";
     const int fd = ::mkstemp(name.data());
     if (fd < 0) return;
     // mkstemp makes the file private; the page replaces one that was not
     // (or a new one), so it gets the target's mode or a new file's.
     struct stat st;
-    const mode_t mode =
-        ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
+    const mode_t mode = ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
     ::fchmod(fd, mode);
     ::close(fd);
     temp_ = std::move(name);

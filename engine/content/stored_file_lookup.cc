@@ -28,7 +28,9 @@ constexpr int32_t kStatusGrabbed = 71;  // 'G'
 bool Fetched(const UrlRecord& row) {
     return row.status == kStatusFetched || row.status == kStatusGrabbed;
 }
-bool IsRedirect(const UrlRecord& row) { return row.error == 302 || row.error == 303; }
+bool IsRedirect(const UrlRecord& row) {
+    return row.error == 302 || row.error == 303;
+}
 
 bool Usable(const UrlRecord& row, const LookupRule& rule) {
     return Fetched(row) && row.error <= rule.worst_error && !row.file.empty();

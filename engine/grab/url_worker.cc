@@ -11,11 +11,15 @@
 #include "engine/content/title_scanner.h"
 #include "engine/grab/body_sink.h"
 #include "engine/grab/child_wait_map.h"
+#include "engine/net/ftp_fetch.h"
+#include "engine/net/ftp_listing.h"
 #include "engine/net/http_fetch.h"
+#include "engine/net/secure_http_fetch.h"
 #include "engine/store/filter_sets.h"
 #include "engine/store/project_store.h"
 #include "engine/support/crash_report.h"
 #include "engine/support/log.h"
+#include "platform/base64.h"
 #include "platform/file_ops.h"
 
 namespace fw {
@@ -74,6 +78,7 @@ struct UrlWorker::Prepared {
 
 struct UrlWorker::Fetched {
     std::unique_ptr<HttpFetchBase> http;
+    std::unique_ptr<FtpFetch> ftp;
     bool body_written = false;
 };
 
@@ -140,6 +145,8 @@ void UrlWorker::RunSteps() {
         Aborted(p, &f);
     } else if (f.http) {
         HttpOutcome(p, &f);
+    } else if (f.ftp) {
+        FtpOutcome(p, &f);
     }
     if (p.fetch_path != p.path) platform::RemoveFile(p.fetch_path);
     store_->QueueMarkDone(queue_row_);
@@ -199,63 +206,169 @@ bool UrlWorker::Prepare(Prepared* p) {
 
 void UrlWorker::Fetch(const Prepared& p, Fetched* f) {
     BodySink sink(p.fetch_path);
-    std::unique_ptr<HttpFetchBase> http;
+    std::unique_ptr<UrlFetch> fetch;
     const UrlScheme scheme = p.parsed.scheme();
-    if (scheme == UrlScheme::Http) {
-        auto plain = std::make_unique<HttpFetch>(&sink);
-        plain->set_stop_event(&cancel_);
-        http = std::move(plain);
-    } else {
-        // Secure and FTP fetches are not part of this build: the URL is left
-        // as it is.
-        SetState(kFetchPending);
-        return;
-    }
+    const std::string host = p.parsed.host() ? p.parsed.host() : "";
     std::string request_path = p.parsed.path();
-    if (const char* query = p.parsed.query()) request_path += query;
-    http->SetTarget(p.parsed.host() ? p.parsed.host() : "",
-                    p.parsed.port() >= 0 ? p.parsed.port() : 80, request_path);
-    if (!p.credentials.empty()) http->set_credentials(p.credentials);
-    if (options_->refresh && p.conditional != 0) http->set_if_modified_since(p.conditional);
-    if (!options_->user_agent.empty()) http->set_user_agent(options_->user_agent);
-    if (options_->proxy) http->set_proxy(options_->proxy);
+    if (scheme == UrlScheme::Ftp) {
+        auto ftp = std::make_unique<FtpFetch>(&sink);
+        ftp->SetTarget(host, p.parsed.port(), request_path);
+        ftp->set_check_only(options_->link_check);
+        ftp->set_stop_event(&cancel_);
+        if (!p.credentials.empty()) {
+            std::string user, password;
+            platform::DecodeCredentials(p.credentials, &user, &password);
+            ftp->SetCredentials(user, password);
+        }
+        f->ftp.reset(ftp.release());
+    } else {
+        std::unique_ptr<HttpFetchBase> http;
+        int port = p.parsed.port();
+        if (scheme == UrlScheme::Https) {
+            auto secure = std::make_unique<SecureHttpFetch>(&sink);
+            secure->set_stop_event(&cancel_);
+            http = std::move(secure);
+            if (port < 0) port = SecureHttpFetch::kDefaultPort;
+        } else {
+            auto plain = std::make_unique<HttpFetch>(&sink);
+            plain->set_stop_event(&cancel_);
+            http = std::move(plain);
+            if (port < 0) port = 80;
+        }
+        if (const char* query = p.parsed.query()) request_path += query;
+        http->SetTarget(host, port, request_path);
+        if (!p.credentials.empty()) http->set_credentials(p.credentials);
+        if (options_->refresh && p.conditional != 0) http->set_if_modified_since(p.conditional);
+        if (!options_->user_agent.empty()) http->set_user_agent(options_->user_agent);
+        if (options_->proxy) http->set_proxy(options_->proxy);
 
-    const bool html_only = options_->preview || traverse_only_;
-    if (!filters_.filters.empty()) {
-        http->SetLengthCallback(
-            [this](int64_t length) { return !AcceptsLength(filters_, length); });
+        const bool html_only = options_->preview || traverse_only_;
+        if (!filters_.filters.empty()) {
+            http->SetLengthCallback(
+                [this](int64_t length) { return !AcceptsLength(filters_, length); });
+        }
+        if (!filters_.filters.empty() || options_->preview) {
+            http->SetTypeCallback([this, html_only](const std::string& type) {
+                if (html_only && type != "text/html") return true;
+                return !Accepts(filters_, FilterType::ContentType, type);
+            });
+        }
+        f->http = std::move(http);
     }
-    if (!filters_.filters.empty() || options_->preview) {
-        http->SetTypeCallback([this, html_only](const std::string& type) {
-            if (html_only && type != "text/html") return true;
-            return !Accepts(filters_, FilterType::ContentType, type);
-        });
-    }
+    UrlFetch* running = f->http ? static_cast<UrlFetch*>(f->http.get()) : f->ftp.get();
 
     LogMessage(std::to_string(url_id_) + " - " + p.url);
     {
         std::lock_guard<std::mutex> guard(fetch_mutex_);
-        fetch_ = http.get();
+        fetch_ = running;
     }
     const bool started = !cancel_.IsSet();
-    if (started) http->Run();
+    if (started) running->Run();
     {
         std::lock_guard<std::mutex> guard(fetch_mutex_);
         fetch_ = nullptr;
     }
-    if (!started) return;  // stopped before it began: the row stays as it was
-    if (http->state() == kFetchError) {
-        const FetchState at = http->failed_at();
+    if (!started) {  // stopped before it began: the row stays as it was
+        f->http.reset();
+        f->ftp.reset();
+        return;
+    }
+    if (running->state() == kFetchError) {
+        const FetchState at = running->failed_at();
         if (at == kFetchLookup || at == kFetchConnect) host_unreachable_ = true;
         if (at == kFetchReceive) broken_transfer_ = true;
     }
     sink.Flush();
     f->body_written = sink.wrote() && sink.ok();
-    LogMessage(std::to_string(url_id_) + " - Finished - " + std::to_string(http->status_code()));
-    SetState(http->state());
-    received_ = http->bytes_received();
-    sent_ = http->bytes_sent();
-    f->http = std::move(http);
+    if (f->http) {
+        LogMessage(std::to_string(url_id_) + " - Finished - " +
+                   std::to_string(f->http->status_code()));
+    } else {
+        LogMessage(std::to_string(url_id_) + " - Finished");
+    }
+    SetState(running->state());
+    received_ = running->bytes_received();
+    sent_ = running->bytes_sent();
+}
+
+void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
+    const FtpFetch& fetch = *f->ftp;
+    const bool keeps = !options_->link_check;
+    std::string path = prepared.path;
+    const bool scratch = prepared.fetch_path != prepared.path;
+    bool arrived_in_place = !scratch;
+    if (keeps && scratch && f->body_written && fetch.state() == kFetchDone) {
+        arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
+    }
+    if (keeps && fetch.listing() && arrived_in_place &&
+        (path.size() < 4 || path.compare(path.size() - 4, 4, ".txt") != 0)) {
+        FileNameLock naming;
+        std::string target;
+        if (MakeLocalPath(naming, prepared.url + ".txt", data_dir_, options_->file_flags, &target) &&
+            !target.empty() && platform::MoveReplacing(path, target)) {
+            path = target;
+        }
+    }
+    const std::string content_path = arrived_in_place ? path : prepared.fetch_path;
+    int32_t level = 0, levels = 0, filter_id = 0, parent_id = 0, auth_id = 0;
+    {
+        auto guard = store_->Lock();
+        UrlRecord row;
+        if (!store_->Load(url_id_, &row)) return;
+        if (keeps && path.compare(0, data_dir_.size(), data_dir_) == 0) {
+            row.file = path.substr(data_dir_.size());
+        }
+        row.kind = kKindHtml;  // FTP downloads are recorded as pages
+        row.status = kStatusGrabbed;
+        row.modified = static_cast<int64_t>(std::time(nullptr));
+        row.error = 0;
+        if (fetch.state() == kFetchError) {
+            const int32_t code = fetch.last_reply_code();
+            row.error = (code == 450 || code == 550) ? 404 : code + 1000;
+        }
+        store_->Write(&row);
+        QueueEntry entry;
+        if (store_->QueueEntryAt(queue_row_, &entry)) {
+            levels = entry.levels;
+            filter_id = entry.filter_id;
+            parent_id = entry.parent_id;
+            auth_id = entry.auth_id;
+        }
+        level = row.level;
+    }
+    if (!keeps) return;
+    if (parent_id != 0) NotifyParents();
+    if (!fetch.listing()) return;
+    // A listing's names are children one level down. They resolve against
+    // the listing's URL taken as a directory, so "ftp://h/dir" lists into
+    // "ftp://h/dir/", not "ftp://h/".
+    std::string directory = prepared.url;
+    if (directory.empty() || directory.back() != '/') directory += '/';
+    ParsedUrl base;
+    base.Parse(directory);
+    auto guard = store_->Lock();
+    store_->RemoveLinksFrom(url_id_);
+    for (const std::string& name : ReadListingNames(content_path)) {
+        ParsedUrl child;
+        child.CopyFrom(base);
+        child.ParseRelative(name);
+        const char* text = child.Text();
+        if (text == nullptr) continue;
+        const int32_t id = store_->AddUrl(url_id_, level + 1, 0, text).id;
+        if (id == 0 || levels <= 1 || !Accepts(filters_, FilterType::Url, text)) continue;
+        const UrlProps own = store_->LoadProps(id);
+        UrlRecord row;
+        store_->Load(id, &row);
+        QueueEntry entry;
+        entry.url_id = id;
+        entry.level = row.level;
+        entry.min_level = row.min_level;
+        entry.levels = own.levels >= 1 ? own.levels : levels - 1;
+        entry.filter_id = own.filter_id >= 1 ? own.filter_id : filter_id;
+        entry.parent_id = url_id_;
+        entry.auth_id = auth_id;
+        store_->QueueAppend(entry);
+    }
 }
 
 void UrlWorker::Aborted(const Prepared& p, Fetched*) {

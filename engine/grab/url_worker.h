@@ -69,6 +69,7 @@ private:
     void Fetch(const Prepared& p, Fetched* f);
     void HttpOutcome(const Prepared& p, Fetched* f);
     void Aborted(const Prepared& p, Fetched* f);
+    void FtpOutcome(const Prepared& p, Fetched* f);
     void Redirect(const Prepared& p, const HttpFetchBase& fetch, int32_t level, int32_t levels,
                   int32_t filter_id, int32_t parent_id, int32_t auth_id, const std::string& page_url);
     void RequeueChildren(int32_t level, int32_t levels, int32_t filter_id, int32_t auth_id);

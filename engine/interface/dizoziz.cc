@@ -4,6 +4,8 @@
 
 #include "engine/interface/error_info.h"
 #include "engine/interface/prefs_object.h"
+#include "engine/net/cookie_store.h"
+#include "engine/search/search_index.h"
 #include "engine/support/log.h"
 
 namespace fw {
@@ -17,7 +19,17 @@ std::string WithSlash(std::string dir) {
 
 }  // namespace
 
-Dizoziz::Dizoziz() = default;
+Dizoziz::Dizoziz() {
+    // Cookies are kept for the program, shared by every fetch, plain or secure.
+    InstallProgramCookieStore();
+    DialUpHooks hooks;
+    hooks.dial_if_needed = [this] { return dial_up_.DialIfNeeded(prefs_); };
+    hooks.connection_alive = [this] { return dial_up_.ConnectionAlive(); };
+    hooks.hang_up_if_dialled = [this] { dial_up_.HangUpIfDialled(); };
+    grab_.set_dial_up(std::move(hooks));
+    // A new job starts from a fresh index: the old one no longer matches.
+    grab_.set_before_start([this] { DiscardSearchIndex(data_dir_); });
+}
 
 Dizoziz::~Dizoziz() {
     grab_.GrabEnd();

@@ -9,6 +9,7 @@
 
 #include "engine/grab/grab_control.h"
 #include "engine/interface/event_source.h"
+#include "engine/net/dial_up_state.h"
 #include "engine/interface/ref_counted.h"
 #include "engine/store/project_store.h"
 #include "engine/support/engine_preferences.h"
@@ -106,6 +107,7 @@ private:
     std::atomic<bool> exclusive_mode_{false};
     bool open_ = false;
     int32_t open_count_ = 0;
+    DialUpState dial_up_;
     GrabControl grab_{this};  // last: ends a running grab before the rest goes
 
     // GrabHost

@@ -18,7 +18,7 @@ using fwtest::WriteFile;
 using Events = std::vector<std::pair<int32_t, int32_t>>;
 
 class EventLog : public RefCounted<IDizozizEvents> {
-public:
+  public:
     void Invoke(int32_t event_id, int32_t url_id) override {
         std::lock_guard<std::mutex> guard(mutex_);
         events_.emplace_back(event_id, url_id);
@@ -28,13 +28,13 @@ public:
         return std::exchange(events_, {});
     }
 
-private:
+  private:
     std::mutex mutex_;
     Events events_;
 };
 
 class DizozizLinksTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         engine_ = MakeObject<Dizoziz>();
         events_ = MakeObject<EventLog>();
@@ -73,7 +73,8 @@ TEST_F(DizozizLinksTest, ImportOfABookmarkFileTakesItsAbsoluteWebLinks) {
               "<DT><A HREF=\"https://a.example/\">again</A>\n");
     ASSERT_EQ(engine_->Import(dir_ / "bookmarks.html"), S_OK);
     std::vector<int32_t> ids;
-    for (const char* url : {"https://a.example/", "http://b.example/x?p=1&q=2", "ftp://c.example/pub/"}) {
+    for (const char* url :
+         {"https://a.example/", "http://b.example/x?p=1&q=2", "ftp://c.example/pub/"}) {
         const int32_t id = store().FindByUrl(url);
         ASSERT_GT(id, 0) << url;
         EXPECT_EQ(store().LoadProps(id).levels, 1) << url;

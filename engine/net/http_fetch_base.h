@@ -102,6 +102,8 @@ protected:
 
     void set_redirect_limit(int32_t limit) { redirect_limit_ = limit; }
     void set_redirects_followed(int32_t count) { redirects_followed_ = count; }
+    // For a transport that followed redirects itself: where it ended up.
+    void set_location(std::string location) { location_ = std::move(location); }
 
 private:
     void HeadersEnded();

@@ -268,6 +268,24 @@ bool BSocket::Accept(int* handle) {
     return true;
 }
 
+bool BSocket::AcceptWithin(int* handle, const platform::StopEvent* stop) {
+    if (!valid_ || handle == nullptr) return false;
+    switch (WaitForSocket(fd_, POLLIN, stop, DeadlineFromNow())) {
+        case Wait::Ready:
+            return Accept(handle);
+        case Wait::Stopped:
+            return false;
+        case Wait::TimedOut:
+            SetLastSocketError(kWsaEtimedout);
+            LogSocketError("BSocket::Accept ERROR: ");
+            return false;
+        case Wait::Failed:
+            LogSocketError("BSocket::Accept ERROR: ");
+            return false;
+    }
+    return false;
+}
+
 bool BSocket::GetName(BSockAddr* address) const {
     if (address == nullptr) return false;
     sockaddr_in local{};

@@ -93,6 +93,9 @@ public:
     // Accepts one connection; the caller wraps *handle in a BSocket. Logs
     // "BSocket::Accept ERROR: ".
     bool Accept(int* handle);
+    // Waiting accept: ends when the stop event is set (`stop` may be null)
+    // and after the silence limit, like the waiting receive.
+    bool AcceptWithin(int* handle, const platform::StopEvent* stop);
     // The local address. Logs "BSocket::GetName ERROR: ".
     bool GetName(BSockAddr* address) const;
 

@@ -245,6 +245,32 @@ TEST(SocketTest, ListenAcceptAndAdopt) {
     EXPECT_EQ(std::string(buffer, count), "ping");
 }
 
+TEST(SocketTest, WaitingAcceptTakesAConnectionOrGivesUpAfterTheSilenceLimit) {
+    ScopedSocketSilenceLimit limit(300ms);
+    BSocket listener;
+    ASSERT_TRUE(listener.Listen());
+    BSockAddr local;
+    ASSERT_TRUE(listener.GetName(&local));
+    LogCapture log;
+    int handle = -1;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(listener.AcceptWithin(&handle, nullptr));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
+    EXPECT_EQ(log.Lines(), std::vector<std::string>{"BSocket::Accept ERROR: WSAETIMEDOUT"});
+
+    platform::StopEvent stop;
+    stop.Set();
+    EXPECT_FALSE(listener.AcceptWithin(&handle, &stop));
+    EXPECT_EQ(log.Lines().size(), 1u);  // a stop is no error
+
+    BSocket client;
+    ASSERT_TRUE(client.Connect(BSockAddr("127.0.0.1", local.port())));
+    stop.Reset();
+    ASSERT_TRUE(listener.AcceptWithin(&handle, &stop));
+    BSocket accepted(handle);
+    EXPECT_TRUE(accepted.valid());
+}
+
 TEST(SocketTest, WinSockStartsOnceAndIgnoresBrokenPipes) {
     BWinSock& first = BWinSock::Instance();
     EXPECT_TRUE(first.started());

@@ -73,6 +73,17 @@ void ChildProcess::Stop() {
     pid_ = -1;
 }
 
+int ChildProcess::Wait() {
+    if (pid_ <= 0) return -1;
+    int status = 0;
+    pid_t done;
+    do {
+        done = ::waitpid(pid_, &status, 0);
+    } while (done < 0 && errno == EINTR);
+    pid_ = -1;
+    return done > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 std::string FindProgram(const std::string& name) {
     if (name.find('/') != std::string::npos) return ::access(name.c_str(), X_OK) == 0 ? name : "";
     std::string dirs = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";

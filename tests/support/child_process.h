@@ -25,6 +25,9 @@ public:
     bool Start(const std::vector<std::string>& argv, const std::string& log_path = "");
     // SIGTERM to the group, then SIGKILL after a grace period; reaps it.
     void Stop();
+    // Waits for the child to end by itself and reaps it: its exit status, or
+    // -1 when it was killed by a signal or is not running.
+    int Wait();
     bool running() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
 

@@ -19,7 +19,24 @@ constexpr uint32_t kSlots = 16;
 constexpr int kMaxDepth = 24;  // far above any real tree; bounds damaged ones
 constexpr uint32_t kBuildFill = kPageSize * 7 / 8;
 
-// Accessors for one tree page image.
+int Sign(int c) { return c < 0 ? -1 : c > 0 ? 1 : 0; }
+
+// Compares the first n bytes of x and y, each blank-padded.
+int ComparePadded(std::string_view x, std::string_view y, size_t n) {
+    const size_t common = std::min({x.size(), y.size(), n});
+    const int c = common > 0 ? std::memcmp(x.data(), y.data(), common) : 0;
+    if (c != 0) return Sign(c);
+    for (size_t i = common; i < n; ++i) {
+        const auto a = static_cast<unsigned char>(i < x.size() ? x[i] : ' ');
+        const auto b = static_cast<unsigned char>(i < y.size() ? y[i] : ' ');
+        if (a != b) return a < b ? -1 : 1;
+    }
+    return 0;
+}
+
+// Accessors for one tree page image. Leaves store the bytes every key of
+// the page starts with once, at the end of the page, and each entry only
+// the rest of its key (its suffix).
 struct Page {
     uint8_t* p;
 
@@ -29,6 +46,7 @@ struct Page {
     uint32_t next() const { return LoadLE32(p + 8); }
     uint32_t body() const { return LoadLE16(p + 12); }
     int level() const { return p[14]; }
+    uint32_t prefix_length() const { return p[15]; }
     bool leaf() const { return kind() == kLeaf; }
     uint32_t header() const { return leaf() ? 5 : 9; }  // entry bytes before the key
 
@@ -36,12 +54,20 @@ struct Page {
     void set_next(uint32_t n) { StoreLE32(p + 8, n); }
     void set_body(uint32_t n) { StoreLE16(p + 12, static_cast<uint16_t>(n)); }
 
+    std::string_view prefix() const {
+        return {reinterpret_cast<const char*>(p + kPageSize - prefix_length()), prefix_length()};
+    }
     uint32_t offset(uint32_t i) const { return LoadLE16(p + kSlots + 2 * i); }
     uint32_t row(uint32_t i) const { return LoadLE32(p + offset(i) + (leaf() ? 0 : 4)); }
     uint32_t child(uint32_t i) const { return LoadLE32(p + offset(i)); }
-    std::string_view key(uint32_t i) const {
+    std::string_view suffix(uint32_t i) const {
         const uint8_t* e = p + offset(i) + header() - 1;
         return {reinterpret_cast<const char*>(e + 1), e[0]};
+    }
+    std::string key(uint32_t i) const {
+        std::string k(prefix());
+        k += suffix(i);
+        return k;
     }
     uint32_t free_space() const { return body() - (kSlots + 2 * count()); }
 };
@@ -54,6 +80,33 @@ void InitPage(uint8_t* p, uint8_t kind, uint8_t tag, int level) {
     StoreLE16(p + 12, static_cast<uint16_t>(kPageSize));
 }
 
+// A search target as the entries of one page see it: the part past the
+// page's prefix, or the verdict that it sorts before (-1) or after (1)
+// every key of the page.
+struct Target {
+    int outside = 0;
+    std::string_view rest;
+};
+
+// For comparisons with whole (blank-padded) keys.
+Target AgainstPage(const Page& page, std::string_view key) {
+    const std::string_view prefix = page.prefix();
+    Target t;
+    t.outside = -ComparePadded(prefix, key, prefix.size());
+    if (t.outside == 0 && key.size() > prefix.size()) t.rest = key.substr(prefix.size());
+    return t;
+}
+
+// For comparisons of the first key.size() bytes only.
+Target AgainstPagePrefix(const Page& page, std::string_view key) {
+    const std::string_view prefix = page.prefix();
+    Target t;
+    const size_t n = std::min(prefix.size(), key.size());
+    t.outside = -ComparePadded(prefix, key, n);
+    if (t.outside == 0 && key.size() > prefix.size()) t.rest = key.substr(prefix.size());
+    return t;
+}
+
 int CompareEntry(std::string_view a, uint32_t a_row, std::string_view b, uint32_t b_row) {
     int c = CompareKeys(a, b);
     if (c != 0) return c;
@@ -62,14 +115,36 @@ int CompareEntry(std::string_view a, uint32_t a_row, std::string_view b, uint32_
 
 // Compares the first prefix.size() bytes of the blank-padded stored key.
 int ComparePrefix(std::string_view stored, std::string_view prefix) {
-    const size_t common = std::min(stored.size(), prefix.size());
-    int c = std::memcmp(stored.data(), prefix.data(), common);
-    if (c != 0) return c < 0 ? -1 : 1;
-    for (size_t i = common; i < prefix.size(); ++i) {
-        const auto b = static_cast<unsigned char>(prefix[i]);
-        if (b != ' ') return ' ' < b ? -1 : 1;
+    return ComparePadded(stored, prefix, prefix.size());
+}
+
+// Entry i of `page` against (target key, row); REQUIRES t.outside == 0.
+int CompareAt(const Page& page, uint32_t i, const Target& t, uint32_t row) {
+    return CompareEntry(page.suffix(i), page.row(i), t.rest, row);
+}
+
+// The first slot whose entry is >= (key, row) (or > with `after`).
+uint32_t LeafSearch(const Page& page, std::string_view key, uint32_t row, bool after) {
+    const Target t = AgainstPage(page, key);
+    if (t.outside != 0) return t.outside < 0 ? 0 : page.count();
+    uint32_t lo = 0, hi = page.count();
+    while (lo < hi) {
+        const uint32_t mid = (lo + hi) / 2;
+        const int c = CompareAt(page, mid, t, row);
+        if (c < 0 || (after && c == 0)) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
     }
-    return 0;
+    return lo;
+}
+
+uint32_t LongestCommonPrefix(std::string_view a, std::string_view b) {
+    uint32_t n = 0;
+    const size_t limit = std::min(a.size(), b.size());
+    while (n < limit && a[n] == b[n]) ++n;
+    return n;
 }
 
 }  // namespace
@@ -81,22 +156,124 @@ std::string_view TrimKey(std::string_view key) {
 }
 
 int CompareKeys(std::string_view a, std::string_view b) {
-    const size_t common = std::min(a.size(), b.size());
-    int c = std::memcmp(a.data(), b.data(), common);
-    if (c != 0) return c < 0 ? -1 : 1;
-    if (a.size() == b.size()) return 0;
-    const bool a_longer = a.size() > b.size();
-    std::string_view tail = a_longer ? a.substr(common) : b.substr(common);
-    for (char ch : tail) {
-        const auto u = static_cast<unsigned char>(ch);
-        if (u != ' ') return (u < ' ') == a_longer ? -1 : 1;
-    }
-    return 0;
+    return ComparePadded(a, b, std::max(a.size(), b.size()));
 }
 
 namespace {
 
-uint32_t ItemBytes(bool leaf, const std::string& key) { return (leaf ? 5 : 9) + static_cast<uint32_t>(key.size()) + 2; }
+uint32_t ItemBytes(bool leaf, size_t key_size) { return (leaf ? 5 : 9) + static_cast<uint32_t>(key_size) + 2; }
+
+// Bytes a page of items[from, to) needs, with a leaf's shared prefix.
+uint32_t PageBytes(bool leaf, const std::vector<BTree::Item>& items, size_t from, size_t to, uint32_t* prefix) {
+    *prefix = leaf && to > from ? LongestCommonPrefix(items[from].key, items[to - 1].key) : 0;
+    uint32_t bytes = kSlots + *prefix;
+    for (size_t i = from; i < to; ++i) bytes += ItemBytes(leaf, items[i].key.size() - *prefix);
+    return bytes;
+}
+
+// Writes items[from, to) into page image `p` from scratch.
+void FillPage(uint8_t* p, const std::vector<BTree::Item>& items, size_t from, size_t to) {
+    Page page{p};
+    const bool leaf = page.leaf();
+    uint32_t prefix = 0;
+    PageBytes(leaf, items, from, to, &prefix);
+    p[15] = static_cast<uint8_t>(prefix);
+    uint32_t body = kPageSize - prefix;
+    if (prefix > 0) std::memcpy(p + body, items[from].key.data(), prefix);
+    for (size_t i = from; i < to; ++i) {
+        const auto& item = items[i];
+        const uint32_t length = static_cast<uint32_t>(item.key.size()) - prefix;
+        body -= page.header() + length;
+        uint8_t* e = p + body;
+        if (leaf) {
+            StoreLE32(e, item.row);
+        } else {
+            StoreLE32(e, item.child);
+            StoreLE32(e + 4, item.row);
+        }
+        e[page.header() - 1] = static_cast<uint8_t>(length);
+        std::memcpy(e + page.header(), item.key.data() + prefix, length);
+        StoreLE16(p + kSlots + 2 * (i - from), static_cast<uint16_t>(body));
+    }
+    page.set_count(static_cast<uint32_t>(to - from));
+    page.set_body(body);
+}
+
+std::vector<BTree::Item> ReadItems(const Page& page) {
+    std::vector<BTree::Item> items;
+    items.reserve(page.count() + 1);
+    for (uint32_t i = 0; i < page.count(); ++i) {
+        items.push_back({page.leaf() ? 0 : page.child(i), page.row(i), page.key(i)});
+    }
+    return items;
+}
+
+// Inserts an entry whose key starts with the page's prefix into a page with
+// room for it.
+void PutEntry(Page page, uint32_t slot, uint32_t child, uint32_t row, std::string_view suffix) {
+    const uint32_t size = page.header() + static_cast<uint32_t>(suffix.size());
+    const uint32_t body = page.body() - size;
+    uint8_t* e = page.p + body;
+    if (page.leaf()) {
+        StoreLE32(e, row);
+    } else {
+        StoreLE32(e, child);
+        StoreLE32(e + 4, row);
+    }
+    e[page.header() - 1] = static_cast<uint8_t>(suffix.size());
+    if (!suffix.empty()) std::memcpy(e + page.header(), suffix.data(), suffix.size());
+    uint8_t* slots = page.p + kSlots;
+    const uint32_t count = page.count();
+    std::memmove(slots + 2 * (slot + 1), slots + 2 * slot, 2 * (count - slot));
+    StoreLE16(slots + 2 * slot, static_cast<uint16_t>(body));
+    page.set_body(body);
+    page.set_count(count + 1);
+}
+
+void RemoveEntry(Page page, uint32_t slot) {
+    const uint32_t off = page.offset(slot);
+    const uint32_t size = page.header() + page.p[off + page.header() - 1];
+    const uint32_t body = page.body();
+    std::memmove(page.p + body + size, page.p + body, off - body);
+    const uint32_t count = page.count();
+    uint8_t* slots = page.p + kSlots;
+    std::memmove(slots + 2 * slot, slots + 2 * (slot + 1), 2 * (count - slot - 1));
+    for (uint32_t i = 0; i + 1 < count; ++i) {
+        const uint32_t o = LoadLE16(slots + 2 * i);
+        if (o < off) StoreLE16(slots + 2 * i, static_cast<uint16_t>(o + size));
+    }
+    page.set_body(body + size);
+    page.set_count(count - 1);
+}
+
+// Where to split items that do not fit one page: about half the bytes each
+// side, or (appending at the right end) everything but the new last item.
+size_t SplitPoint(bool leaf, const std::vector<BTree::Item>& items, bool rightmost) {
+    uint32_t unused;
+    auto fits = [&](size_t split) {
+        return PageBytes(leaf, items, 0, split, &unused) <= kPageSize &&
+               PageBytes(leaf, items, split, items.size(), &unused) <= kPageSize;
+    };
+    if (rightmost && fits(items.size() - 1)) return items.size() - 1;
+    uint32_t total = 0, half = 0;
+    for (const auto& i : items) total += ItemBytes(leaf, i.key.size());
+    size_t split = 0;
+    while (split + 1 < items.size() && half + ItemBytes(leaf, items[split].key.size()) <= total / 2) {
+        half += ItemBytes(leaf, items[split++].key.size());
+    }
+    split = std::max<size_t>(split, 1);
+    if (fits(split)) return split;
+    // A new key outside a long shared prefix sorts to one end; halves by
+    // raw size may then not fit once that side loses the prefix. Take the
+    // most even split that fits (the new key alone always does).
+    size_t best = 0;
+    for (size_t s = 1; s < items.size(); ++s) {
+        if (fits(s) && (best == 0 || (s > split ? s - split : split - s) < (best > split ? best - split : split - best))) {
+            best = s;
+        }
+    }
+    return best == 0 ? split : best;
+}
 
 }  // namespace
 
@@ -107,13 +284,18 @@ bool BTree::ValidPage(const uint8_t* image) {
     if (page.leaf() != (page.level() == 0)) return false;
     const uint32_t count = page.count();
     const uint32_t body = page.body();
-    if (kSlots + 2 * count > body || body > kPageSize) return false;
+    const uint32_t prefix = page.prefix_length();
+    if ((!page.leaf() && prefix != 0) || prefix > static_cast<uint32_t>(kMaxKeyLength)) return false;
+    const uint32_t end = kPageSize - prefix;
+    if (kSlots + 2 * count > body || body > end) return false;
     if (!page.leaf() && count == 0) return false;
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t off = page.offset(i);
-        if (off < body || off + page.header() > kPageSize) return false;
+        if (off < body || off + page.header() > end) return false;
         const uint32_t length = image[off + page.header() - 1];
-        if (length > static_cast<uint32_t>(kMaxKeyLength) || off + page.header() + length > kPageSize) return false;
+        if (prefix + length > static_cast<uint32_t>(kMaxKeyLength) || off + page.header() + length > end) {
+            return false;
+        }
     }
     return true;
 }
@@ -139,76 +321,6 @@ Result BTree::Load(uint32_t number, int level, PageFile::Ref* out) {
     return Result::kSuccess;
 }
 
-// Writes `items` into page image `p` from scratch.
-static void FillPage(uint8_t* p, const std::vector<BTree::Item>& items, size_t from, size_t to) {
-    Page page{p};
-    const bool leaf = page.leaf();
-    uint32_t body = kPageSize;
-    for (size_t i = from; i < to; ++i) {
-        const auto& item = items[i];
-        const uint32_t size = (leaf ? 5 : 9) + static_cast<uint32_t>(item.key.size());
-        body -= size;
-        uint8_t* e = p + body;
-        if (leaf) {
-            StoreLE32(e, item.row);
-        } else {
-            StoreLE32(e, item.child);
-            StoreLE32(e + 4, item.row);
-        }
-        e[page.header() - 1] = static_cast<uint8_t>(item.key.size());
-        std::memcpy(e + page.header(), item.key.data(), item.key.size());
-        StoreLE16(p + kSlots + 2 * (i - from), static_cast<uint16_t>(body));
-    }
-    page.set_count(static_cast<uint32_t>(to - from));
-    page.set_body(body);
-}
-
-static std::vector<BTree::Item> ReadItems(Page page) {
-    std::vector<BTree::Item> items;
-    items.reserve(page.count() + 1);
-    for (uint32_t i = 0; i < page.count(); ++i) {
-        items.push_back({page.leaf() ? 0 : page.child(i), page.row(i), std::string(page.key(i))});
-    }
-    return items;
-}
-
-// Inserts an entry into a page with room for it.
-static void PutEntry(Page page, uint32_t slot, const BTree::Item& item) {
-    const uint32_t size = page.header() + static_cast<uint32_t>(item.key.size());
-    const uint32_t body = page.body() - size;
-    uint8_t* e = page.p + body;
-    if (page.leaf()) {
-        StoreLE32(e, item.row);
-    } else {
-        StoreLE32(e, item.child);
-        StoreLE32(e + 4, item.row);
-    }
-    e[page.header() - 1] = static_cast<uint8_t>(item.key.size());
-    std::memcpy(e + page.header(), item.key.data(), item.key.size());
-    uint8_t* slots = page.p + kSlots;
-    const uint32_t count = page.count();
-    std::memmove(slots + 2 * (slot + 1), slots + 2 * slot, 2 * (count - slot));
-    StoreLE16(slots + 2 * slot, static_cast<uint16_t>(body));
-    page.set_body(body);
-    page.set_count(count + 1);
-}
-
-static void RemoveEntry(Page page, uint32_t slot) {
-    const uint32_t off = page.offset(slot);
-    const uint32_t size = page.header() + page.p[off + page.header() - 1];
-    const uint32_t body = page.body();
-    std::memmove(page.p + body + size, page.p + body, off - body);
-    const uint32_t count = page.count();
-    uint8_t* slots = page.p + kSlots;
-    std::memmove(slots + 2 * slot, slots + 2 * (slot + 1), 2 * (count - slot - 1));
-    for (uint32_t i = 0; i + 1 < count; ++i) {
-        const uint32_t o = LoadLE16(slots + 2 * i);
-        if (o < off) StoreLE16(slots + 2 * i, static_cast<uint16_t>(o + size));
-    }
-    page.set_body(body + size);
-    page.set_count(count - 1);
-}
-
 Result BTree::Descend(std::string_view key, uint32_t row, PathStep* path, int* depth, PageFile::Ref* leaf) {
     PageFile::Ref ref;
     Result r = Load(root_, -1, &ref);
@@ -221,7 +333,7 @@ Result BTree::Descend(std::string_view key, uint32_t row, PathStep* path, int* d
         uint32_t lo = 1, hi = page.count();
         while (lo < hi) {
             uint32_t mid = (lo + hi) / 2;
-            if (CompareEntry(page.key(mid), page.row(mid), key, row) <= 0) {
+            if (CompareEntry(page.suffix(mid), page.row(mid), key, row) <= 0) {
                 lo = mid + 1;
             } else {
                 hi = mid;
@@ -246,45 +358,38 @@ Result BTree::Insert(std::string_view full_key, uint32_t row) {
     Result r = Descend(key, row, path, &depth, &leaf);
     if (r != Result::kSuccess) return r;
     Page page{leaf.data()};
-    uint32_t lo = 0, hi = page.count();
-    while (lo < hi) {
-        uint32_t mid = (lo + hi) / 2;
-        if (CompareEntry(page.key(mid), page.row(mid), key, row) < 0) {
-            lo = mid + 1;
-        } else {
-            hi = mid;
-        }
-    }
-    if (lo < page.count() && CompareEntry(page.key(lo), page.row(lo), key, row) == 0) return Result::kSuccess;
+    const uint32_t slot = LeafSearch(page, key, row, false);
+    if (slot < page.count() && CompareEntry(page.key(slot), page.row(slot), key, row) == 0) return Result::kSuccess;
     ++version_;
-    Item item{0, row, std::string(key)};
     leaf.MarkDirty();
-    if (ItemBytes(true, item.key) <= page.free_space()) {
-        PutEntry(page, lo, item);
+    const std::string_view prefix = page.prefix();
+    const bool shares_prefix = key.substr(0, prefix.size()) == prefix;
+    if (shares_prefix && ItemBytes(true, key.size() - prefix.size()) <= page.free_space()) {
+        PutEntry(page, slot, 0, row, key.substr(prefix.size()));
+        return Result::kSuccess;
+    }
+    std::vector<Item> items = ReadItems(page);
+    items.insert(items.begin() + slot, Item{0, row, std::string(key)});
+    uint32_t unused;
+    if (PageBytes(true, items, 0, items.size(), &unused) <= kPageSize) {
+        // A key outside the shared prefix: the page is written again with a
+        // shorter one.
+        const uint32_t next = page.next();
+        InitPage(leaf.data(), kLeaf, tag_, 0);
+        FillPage(leaf.data(), items, 0, items.size());
+        page.set_next(next);
         return Result::kSuccess;
     }
     // Split. Appending at the right end of the tree leaves the full page
     // full, so tags fed in key order (row numbers, ids) pack their pages.
-    const bool rightmost = page.next() == 0 && lo == page.count();
-    std::vector<Item> items = ReadItems(page);
-    items.insert(items.begin() + lo, std::move(item));
-    size_t split = items.size() - 1;
-    if (!rightmost) {
-        uint32_t total = 0, half = 0;
-        for (const auto& i : items) total += ItemBytes(true, i.key);
-        split = 0;
-        while (split + 1 < items.size() && half + ItemBytes(true, items[split].key) <= total / 2) {
-            half += ItemBytes(true, items[split++].key);
-        }
-        if (split == 0) split = 1;
-    }
+    const bool rightmost = page.next() == 0 && slot == page.count();
+    const size_t split = SplitPoint(true, items, rightmost);
     PageFile::Ref right;
     r = pages_->Allocate(&right);
     if (r != Result::kSuccess) return r;
     InitPage(right.data(), kLeaf, tag_, 0);
-    Page right_page{right.data()};
-    right_page.set_next(page.next());
     FillPage(right.data(), items, split, items.size());
+    Page{right.data()}.set_next(page.next());
     InitPage(leaf.data(), kLeaf, tag_, 0);
     FillPage(leaf.data(), items, 0, split);
     page.set_next(right.number());
@@ -314,22 +419,13 @@ Result BTree::InsertUp(PathStep* path, int depth, Item item, bool rightmost) {
     if (r != Result::kSuccess) return r;
     parent.MarkDirty();
     Page page{parent.data()};
-    if (ItemBytes(false, item.key) <= page.free_space()) {
-        PutEntry(page, step.slot + 1, item);
+    if (ItemBytes(false, item.key.size()) <= page.free_space()) {
+        PutEntry(page, step.slot + 1, item.child, item.row, item.key);
         return Result::kSuccess;
     }
     std::vector<Item> items = ReadItems(page);
     items.insert(items.begin() + step.slot + 1, std::move(item));
-    size_t split = items.size() - 1;
-    if (!rightmost) {
-        uint32_t total = 0, half = 0;
-        for (const auto& i : items) total += ItemBytes(false, i.key);
-        split = 0;
-        while (split + 1 < items.size() && half + ItemBytes(false, items[split].key) <= total / 2) {
-            half += ItemBytes(false, items[split++].key);
-        }
-        if (split == 0) split = 1;
-    }
+    const size_t split = SplitPoint(false, items, rightmost);
     const int level = page.level();
     PageFile::Ref right;
     r = pages_->Allocate(&right);
@@ -349,19 +445,11 @@ Result BTree::Erase(std::string_view full_key, uint32_t row) {
     Result r = Descend(key, row, path, &depth, &leaf);
     if (r != Result::kSuccess) return r;
     Page page{leaf.data()};
-    uint32_t lo = 0, hi = page.count();
-    while (lo < hi) {
-        uint32_t mid = (lo + hi) / 2;
-        if (CompareEntry(page.key(mid), page.row(mid), key, row) < 0) {
-            lo = mid + 1;
-        } else {
-            hi = mid;
-        }
-    }
-    if (lo >= page.count() || CompareEntry(page.key(lo), page.row(lo), key, row) != 0) return Result::kEof;
+    const uint32_t slot = LeafSearch(page, key, row, false);
+    if (slot >= page.count() || CompareEntry(page.key(slot), page.row(slot), key, row) != 0) return Result::kEof;
     ++version_;
     leaf.MarkDirty();
-    RemoveEntry(page, lo);
+    RemoveEntry(page, slot);
     if (page.count() > 0 || depth == 0) return Result::kSuccess;
     const uint32_t next = page.next();
     leaf.Reset();
@@ -436,7 +524,7 @@ Result BTree::Settle(PageFile::Ref leaf, uint32_t slot, TreePosition* pos) {
             return Result::kEof;
         }
         const bool had_last = page.count() > 0;
-        const std::string last_key = had_last ? std::string(page.key(page.count() - 1)) : std::string();
+        const std::string last_key = had_last ? page.key(page.count() - 1) : std::string();
         const uint32_t last_row = had_last ? page.row(page.count() - 1) : 0;
         PageFile::Ref next_leaf;
         Result r = Load(next, 0, &next_leaf);
@@ -456,7 +544,8 @@ Result BTree::Settle(PageFile::Ref leaf, uint32_t slot, TreePosition* pos) {
     pos->page = leaf.number();
     pos->slot = slot;
     pos->version = version_;
-    pos->key.assign(page.key(slot));
+    pos->key.assign(page.prefix());
+    pos->key.append(page.suffix(slot));
     pos->key.resize(static_cast<size_t>(key_length_), ' ');
     pos->row = page.row(slot);
     return Result::kSuccess;
@@ -504,7 +593,7 @@ Result BTree::LowerBound(std::string_view prefix, TreePosition* pos) {
         uint32_t lo = 1, hi = page.count();
         while (lo < hi) {
             uint32_t mid = (lo + hi) / 2;
-            if (ComparePrefix(page.key(mid), prefix) < 0) {
+            if (ComparePrefix(page.suffix(mid), prefix) < 0) {
                 lo = mid + 1;
             } else {
                 hi = mid;
@@ -515,13 +604,18 @@ Result BTree::LowerBound(std::string_view prefix, TreePosition* pos) {
     }
     if (r != Result::kSuccess) return r;
     Page page{ref.data()};
+    const Target t = AgainstPagePrefix(page, prefix);
     uint32_t lo = 0, hi = page.count();
-    while (lo < hi) {
-        uint32_t mid = (lo + hi) / 2;
-        if (ComparePrefix(page.key(mid), prefix) < 0) {
-            lo = mid + 1;
-        } else {
-            hi = mid;
+    if (t.outside != 0) {
+        lo = t.outside < 0 ? 0 : page.count();
+    } else {
+        while (lo < hi) {
+            uint32_t mid = (lo + hi) / 2;
+            if (ComparePrefix(page.suffix(mid), t.rest) < 0) {
+                lo = mid + 1;
+            } else {
+                hi = mid;
+            }
         }
     }
     return Settle(std::move(ref), lo, pos);
@@ -534,17 +628,8 @@ Result BTree::After(std::string_view full_key, uint32_t row, TreePosition* pos) 
     PageFile::Ref leaf;
     Result r = Descend(key, row, path, &depth, &leaf);
     if (r != Result::kSuccess) return r;
-    Page page{leaf.data()};
-    uint32_t lo = 0, hi = page.count();
-    while (lo < hi) {
-        uint32_t mid = (lo + hi) / 2;
-        if (CompareEntry(page.key(mid), page.row(mid), key, row) <= 0) {
-            lo = mid + 1;
-        } else {
-            hi = mid;
-        }
-    }
-    return Settle(std::move(leaf), lo, pos);
+    const uint32_t slot = LeafSearch(Page{leaf.data()}, key, row, true);
+    return Settle(std::move(leaf), slot, pos);
 }
 
 Result BTree::Next(TreePosition* pos) {
@@ -574,11 +659,9 @@ Result BTree::Find(std::string_view key, bool* found, uint32_t* row) {
 
 struct TreeBuilder::Level {
     uint32_t page = 0;
-    std::unique_ptr<uint8_t[]> image = std::make_unique<uint8_t[]>(kPageSize);
-    uint32_t used = kSlots;
-    std::string first_key;
-    uint32_t first_row = 0;
-    uint32_t closed = 0;  // pages of this level already written
+    std::vector<BTree::Item> items;
+    uint64_t key_bytes = 0;  // sum of the items' key lengths
+    uint32_t closed = 0;     // pages of this level already written
 };
 
 TreeBuilder::TreeBuilder(int fd, uint8_t tag_number, uint32_t* next_page)
@@ -591,55 +674,60 @@ Result TreeBuilder::Add(std::string_view key, uint32_t row) { return AddTo(0, 0,
 Result TreeBuilder::AddTo(size_t level, uint32_t child, std::string_view key, uint32_t row) {
     if (levels_.size() <= level) {
         levels_.push_back(std::make_unique<Level>());
-        Level& fresh = *levels_.back();
-        fresh.page = (*next_page_)++;
-        InitPage(fresh.image.get(), level == 0 ? kLeaf : kBranch, tag_, static_cast<int>(level));
+        levels_.back()->page = (*next_page_)++;
     }
     Level* l = levels_[level].get();
-    const uint32_t size = (level == 0 ? 5 : 9) + static_cast<uint32_t>(key.size()) + 2;
-    Page page{l->image.get()};
-    if (page.count() > 0 && l->used + size > kBuildFill) {
-        const uint32_t next = (*next_page_)++;
-        Result r = Close(level, next);
-        if (r != Result::kSuccess) return r;
-        l = levels_[level].get();  // Close may have grown levels_
-        l->page = next;
-        l->used = kSlots;
-        ++l->closed;
-        InitPage(l->image.get(), level == 0 ? kLeaf : kBranch, tag_, static_cast<int>(level));
-        page = Page{l->image.get()};
+    if (!l->items.empty()) {
+        // The page with this item added, its prefix shrunk to what it and
+        // the page's first key share.
+        const bool leaf = level == 0;
+        const uint64_t n = l->items.size() + 1;
+        const uint64_t prefix = leaf ? LongestCommonPrefix(l->items.front().key, key) : 0;
+        const uint64_t bytes = kSlots + prefix + n * ((leaf ? 5 : 9) + 2) + l->key_bytes + key.size() - n * prefix;
+        if (bytes > kBuildFill) {
+            const uint32_t next = (*next_page_)++;
+            Result r = Close(level, next);
+            if (r != Result::kSuccess) return r;
+            l = levels_[level].get();
+            l->page = next;
+            l->items.clear();
+            l->key_bytes = 0;
+            ++l->closed;
+        }
     }
-    if (page.count() == 0) {
-        l->first_key.assign(key);
-        l->first_row = row;
-    }
-    PutEntry(page, page.count(), {child, row, std::string(key)});
-    l->used += size;
+    l->items.push_back({child, row, std::string(key)});
+    l->key_bytes += key.size();
     return Result::kSuccess;
 }
 
 Result TreeBuilder::Close(size_t level, uint32_t next) {
     Level& l = *levels_[level];
-    if (level == 0) Page{l.image.get()}.set_next(next);
-    PageFile::Seal(l.image.get());
-    if (!PWriteAll(fd_, l.image.get(), kPageSize, uint64_t{l.page} * kPageSize)) return Result::kErrorWrite;
-    const std::string key = l.first_key;
-    return AddTo(level + 1, l.page, key, l.first_row);
+    uint8_t image[kPageSize];
+    InitPage(image, level == 0 ? kLeaf : kBranch, tag_, static_cast<int>(level));
+    FillPage(image, l.items, 0, l.items.size());
+    if (level == 0) Page{image}.set_next(next);
+    PageFile::Seal(image);
+    if (!PWriteAll(fd_, image, kPageSize, uint64_t{l.page} * kPageSize)) return Result::kErrorWrite;
+    if (l.items.empty()) return Result::kSuccess;  // the root of an empty tree
+    const BTree::Item first = l.items.front();
+    return AddTo(level + 1, l.page, first.key, first.row);
 }
 
 Result TreeBuilder::Finish(uint32_t* root) {
     if (levels_.empty()) {
         levels_.push_back(std::make_unique<Level>());
         levels_[0]->page = (*next_page_)++;
-        InitPage(levels_[0]->image.get(), kLeaf, tag_, 0);
     }
     for (size_t level = 0; level < levels_.size(); ++level) {
         Level& l = *levels_[level];
         if (level + 1 == levels_.size() && l.closed == 0) {
-            PageFile::Seal(l.image.get());
-            if (!PWriteAll(fd_, l.image.get(), kPageSize, uint64_t{l.page} * kPageSize)) {
-                return Result::kErrorWrite;
-            }
+            // The top level has a single page: the root. Written without
+            // handing a separator further up.
+            uint8_t image[kPageSize];
+            InitPage(image, level == 0 ? kLeaf : kBranch, tag_, static_cast<int>(level));
+            FillPage(image, l.items, 0, l.items.size());
+            PageFile::Seal(image);
+            if (!PWriteAll(fd_, image, kPageSize, uint64_t{l.page} * kPageSize)) return Result::kErrorWrite;
             *root = l.page;
             return Result::kSuccess;
         }

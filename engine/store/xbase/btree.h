@@ -4,14 +4,17 @@
 //
 // Keys have the tag's fixed length; pages store them without trailing blanks
 // and every comparison treats missing bytes as blanks, so a short URL costs
-// a few dozen bytes, not 240. Page layout (after PageFile's checksum):
+// a few dozen bytes, not 240. A leaf stores the bytes all its keys start with
+// once (URLs of one site share a long beginning). Page layout (after
+// PageFile's checksum):
 //
 //   4  u8 kind (1 leaf, 2 branch)    5  u8 tag number    6 u16 entry count
 //   8  u32 next leaf (leaves; 0 at the right end)
-//   12 u16 start of the entry bodies 14 u8 level (0 for leaves)   15 unused
+//   12 u16 start of the entry bodies 14 u8 level (0 for leaves)
+//   15 u8 length of the leaf's shared prefix (0 in branches)
 //   16 u16 body offset of each entry, in key order
-//   bodies, packed at the end of the page:
-//     leaf:   u32 row, u8 key length, key bytes
+//   the shared prefix, in the last bytes of the page; below it the bodies:
+//     leaf:   u32 row, u8 length, the key bytes after the prefix
 //     branch: u32 child page, u32 row, u8 key length, key bytes
 //
 // A branch entry holds the smallest (key, row) its child may contain; the

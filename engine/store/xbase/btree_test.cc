@@ -119,6 +119,29 @@ TEST_F(BTreeTest, MatchesAnOrderedSet) {
     EXPECT_EQ(Entries().size(), model.size());
 }
 
+// Keys that share most of their bytes are stored once per page; a key that
+// shares none of them must still find room, at either end.
+TEST_F(BTreeTest, SharedPrefixesAndKeysOutsideThem) {
+    std::set<std::pair<std::string, uint32_t>> model;
+    auto add = [&](const std::string& text, uint32_t row) {
+        ASSERT_EQ(tree_->Insert(Key(text), row), Result::kSuccess);
+        model.insert({Key(text), row});
+    };
+    const std::string common(33, 'x');
+    for (uint32_t i = 0; i < 2000; ++i) add(common + std::to_string(1000 + i), i);
+    add("a", 1);
+    add(std::string(39, 'z'), 2);
+    add(common, 3);  // the shared part alone
+    add(common.substr(0, 20) + " y", 4);
+    for (uint32_t i = 0; i < 300; ++i) add("b" + std::to_string(i), 10 + i);
+    ASSERT_EQ(Entries(), EntryList(model.begin(), model.end()));
+    TreePosition pos;
+    ASSERT_EQ(tree_->LowerBound(common + "15", &pos), Result::kSuccess);
+    EXPECT_EQ(pos.key, Key(common + "1500"));
+    ASSERT_EQ(tree_->LowerBound(common.substr(0, 21), &pos), Result::kSuccess);
+    EXPECT_EQ(pos.row, 3u);  // "x..x" (33) sorts before "x..x1000"
+}
+
 TEST_F(BTreeTest, WalksSurviveChangesBetweenSteps) {
     for (uint32_t i = 0; i < 2000; ++i) ASSERT_EQ(tree_->Insert(Key("k" + std::to_string(10000 + i)), i), Result::kSuccess);
     TreePosition pos;

@@ -20,7 +20,7 @@ constexpr char kHeaderMagic[8] = {'F', 'W', 'C', 'D', 'X', '0', '0', '1'};
 constexpr char kDefinitionMagic[8] = {'F', 'W', 'C', 'D', 'X', 'D', 'E', 'F'};
 constexpr uint32_t kStateClean = 0;
 constexpr uint32_t kStateChanging = 1;
-constexpr size_t kBuildBudget = 32u << 20;  // bytes of keys sorted in memory, all tags together
+constexpr size_t kBuildBudget = 24u << 20;  // bytes of keys sorted in memory, all tags together
 constexpr size_t kScanBatch = 1u << 20;     // bytes of rows read at once while building
 
 // Header field offsets (page 0).
@@ -399,10 +399,11 @@ Result IndexFile::Refresh(const DbfFile& table, bool* changed, bool* stale) {
         ::close(fd_);
         fd_ = fd;
         *changed = true;
-        Result r = ReadDefinitions(fd_, table.columns(), &tags_);
-        if (r != Result::kSuccess) return r;
-        r = LoadHeader(table, false);
-        if (r != Result::kSuccess) *stale = true;
+        // Unreadable parts leave the old tag list, to rebuild from.
+        if (ReadDefinitions(fd_, table.columns(), &tags_) != Result::kSuccess ||
+            LoadHeader(table, false) != Result::kSuccess) {
+            *stale = true;
+        }
         return Result::kSuccess;
     }
     uint8_t head[kRootsAt];

@@ -85,7 +85,7 @@ Result KeySorter::Add(std::string_view full_key, uint32_t row) {
     arena_.resize(at + need);
     StoreLE32(&arena_[at], row);
     arena_[at + 4] = static_cast<uint8_t>(key.size());
-    std::memcpy(&arena_[at + 5], key.data(), key.size());
+    if (!key.empty()) std::memcpy(&arena_[at + 5], key.data(), key.size());
     entries_.push_back(static_cast<uint32_t>(at));
     return Result::kSuccess;
 }

@@ -1,5 +1,7 @@
 #include "engine/store/xbase/page_file.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -12,8 +14,39 @@ namespace {
 
 constexpr size_t kMinFrames = 64;  // enough for every page one operation pins
 constexpr uint8_t kFreeKind = 3;   // byte 4 of a freed page; bytes 8-11 link the list
+#if defined(FW_SANITIZED)
+constexpr size_t kChunkFrames = 1;  // every page an allocation of its own, so overruns are caught
+#else
+constexpr size_t kChunkFrames = 256;  // 1 MiB of pages per mapping
+#endif
 
 }  // namespace
+
+PageFile::Chunk::Chunk(size_t bytes) : data_(nullptr), bytes_(bytes) {
+#if defined(FW_SANITIZED)
+    heap_ = std::make_unique<uint8_t[]>(bytes);
+    data_ = heap_.get();
+#else
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p != MAP_FAILED) data_ = static_cast<uint8_t*>(p);
+#endif
+}
+
+PageFile::Chunk::~Chunk() {
+    if (data_ && !heap_) ::munmap(data_, bytes_);
+}
+
+bool PageFile::AddFrame() {
+    if (chunks_.empty() || chunk_used_ == kChunkFrames) {
+        auto chunk = std::make_unique<Chunk>(kChunkFrames * kPageSize);
+        if (!chunk->data()) return false;
+        chunks_.push_back(std::move(chunk));
+        chunk_used_ = 0;
+    }
+    frames_.emplace_back();
+    frames_.back().data = chunks_.back()->data() + chunk_used_++ * kPageSize;
+    return true;
+}
 
 PageFile::PageFile(int fd, size_t cache_bytes, Validator validator)
     : fd_(fd), max_frames_(std::max(kMinFrames, cache_bytes / kPageSize)), validator_(validator) {}
@@ -28,8 +61,8 @@ void PageFile::Seal(uint8_t* page) { StoreLE32(page, Checksum(page + 4, kPageSiz
 bool PageFile::SealIntact(const uint8_t* page) { return LoadLE32(page) == Checksum(page + 4, kPageSize - 4); }
 
 Result PageFile::WriteFrame(Frame& frame) {
-    Seal(frame.data.get());
-    if (!PWriteAll(fd_, frame.data.get(), kPageSize, uint64_t{frame.number} * kPageSize)) {
+    Seal(frame.data);
+    if (!PWriteAll(fd_, frame.data, kPageSize, uint64_t{frame.number} * kPageSize)) {
         return Result::kErrorWrite;
     }
     frame.dirty = false;
@@ -37,10 +70,10 @@ Result PageFile::WriteFrame(Frame& frame) {
 }
 
 Result PageFile::FrameFor(uint32_t number, uint32_t* index) {
-    if (frames_.size() < max_frames_) {
-        frames_.emplace_back();
-        frames_.back().data = std::make_unique_for_overwrite<uint8_t[]>(kPageSize);
+    if (frames_.size() < max_frames_ && AddFrame()) {
         *index = static_cast<uint32_t>(frames_.size() - 1);
+    } else if (frames_.empty()) {
+        return Result::kErrorRead;  // no memory for even one page
     } else {
         // Two sweeps clear every reference bit; a third finding nothing means
         // everything is pinned, and the cache grows past its bound for now.
@@ -59,14 +92,13 @@ Result PageFile::FrameFor(uint32_t number, uint32_t* index) {
                 Result r = WriteFrame(f);
                 if (r != Result::kSuccess) return r;
             }
-            if (f.used) map_.erase(f.number);
+            if (f.used) map_[f.number] = 0;
             f.used = false;
             *index = static_cast<uint32_t>(here);
             break;
         }
         if (steps == limit) {
-            frames_.emplace_back();
-            frames_.back().data = std::make_unique_for_overwrite<uint8_t[]>(kPageSize);
+            if (!AddFrame()) return Result::kErrorRead;
             *index = static_cast<uint32_t>(frames_.size() - 1);
         }
     }
@@ -76,18 +108,19 @@ Result PageFile::FrameFor(uint32_t number, uint32_t* index) {
     f.dirty = false;
     f.referenced = true;
     f.used = true;
-    map_[number] = *index;
+    if (map_.size() <= number) map_.resize(std::max<size_t>(number + 1, map_.size() * 2), 0);
+    map_[number] = *index + 1;
     return Result::kSuccess;
 }
 
 Result PageFile::Get(uint32_t number, Ref* out) {
     out->Reset();
-    auto it = map_.find(number);
-    if (it != map_.end()) {
-        Frame& f = frames_[it->second];
+    if (number < map_.size() && map_[number] != 0) {
+        const uint32_t index = map_[number] - 1;
+        Frame& f = frames_[index];
         f.referenced = true;
         ++f.pins;
-        *out = Ref(this, it->second);
+        *out = Ref(this, index);
         return Result::kSuccess;
     }
     if (number < kFirstDataPage || number >= page_count_) return Result::kErrorData;
@@ -95,13 +128,13 @@ Result PageFile::Get(uint32_t number, Ref* out) {
     Result r = FrameFor(number, &index);
     if (r != Result::kSuccess) return r;
     Frame& f = frames_[index];
-    if (!PReadAll(fd_, f.data.get(), kPageSize, uint64_t{number} * kPageSize)) {
-        map_.erase(number);
+    if (!PReadAll(fd_, f.data, kPageSize, uint64_t{number} * kPageSize)) {
+        map_[number] = 0;
         f.used = false;
         return Result::kErrorRead;
     }
-    if (!SealIntact(f.data.get()) || !validator_(f.data.get())) {
-        map_.erase(number);
+    if (!SealIntact(f.data) || !validator_(f.data)) {
+        map_[number] = 0;
         f.used = false;
         return Result::kErrorData;
     }
@@ -136,7 +169,7 @@ Result PageFile::Allocate(Ref* out) {
         return r;
     }
     Frame& f = frames_[index];
-    std::memset(f.data.get(), 0, kPageSize);
+    std::memset(f.data, 0, kPageSize);
     f.dirty = true;
     ++f.pins;
     *out = Ref(this, index);
@@ -171,6 +204,7 @@ Result PageFile::WriteDirty() {
 
 void PageFile::Drop() {
     map_.clear();
+    map_.shrink_to_fit();
     for (Frame& f : frames_) {
         f.used = false;
         f.dirty = false;

@@ -14,7 +14,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/store/xbase/definitions.h"
@@ -63,8 +62,25 @@ public:
     static bool SealIntact(const uint8_t* page);
 
 private:
+    // Frames come from mappings of their own, so the memory of a closed
+    // index goes back to the system at once (a rebuild that follows needs
+    // its own).
+    class Chunk {
+    public:
+        explicit Chunk(size_t bytes);
+        ~Chunk();
+        Chunk(const Chunk&) = delete;
+        Chunk& operator=(const Chunk&) = delete;
+        uint8_t* data() const { return data_; }
+
+    private:
+        uint8_t* data_;
+        size_t bytes_;
+        std::unique_ptr<uint8_t[]> heap_;  // sanitizer builds: one page each, with red zones
+    };
+
     struct Frame {
-        std::unique_ptr<uint8_t[]> data;
+        uint8_t* data = nullptr;
         uint32_t number = 0;
         uint32_t pins = 0;
         bool dirty = false;
@@ -73,14 +89,19 @@ private:
     };
 
     Result FrameFor(uint32_t number, uint32_t* frame);  // a free or evicted frame
+    bool AddFrame();
     Result WriteFrame(Frame& frame);
     void Unpin(uint32_t frame) { --frames_[frame].pins; }
 
     int fd_;
     size_t max_frames_;
     Validator validator_;
+    std::vector<std::unique_ptr<Chunk>> chunks_;
+    size_t chunk_used_ = 0;  // frames taken from the last chunk
     std::vector<Frame> frames_;
-    std::unordered_map<uint32_t, uint32_t> map_;  // page number -> frame
+    // Page number -> frame + 1 (0: not cached). A flat table costs 4 bytes
+    // per page of the file and finds a page with one memory access.
+    std::vector<uint32_t> map_;
     size_t hand_ = 0;
     uint32_t page_count_ = kFirstDataPage;
     uint32_t free_head_ = 0;
@@ -103,7 +124,7 @@ public:
     ~Ref() { Reset(); }
 
     explicit operator bool() const { return file_ != nullptr; }
-    uint8_t* data() const { return file_->frames_[frame_].data.get(); }
+    uint8_t* data() const { return file_->frames_[frame_].data; }
     uint32_t number() const { return file_->frames_[frame_].number; }
     void MarkDirty() const { file_->frames_[frame_].dirty = true; }
     void Reset() {

@@ -320,7 +320,8 @@ Result TableImpl::Flush() {
     Operation op(this, true);
     Result r = op.result();
     if (r != Result::kSuccess) return r;
-    r = SettleRow();
+    // A row begun with AppendStart stays open: it is not a change yet.
+    if (!appending_) r = SettleRow();
     if (r != Result::kSuccess) return r;
     r = FlushFiles();
     Result finish = op.Finish();
@@ -734,7 +735,7 @@ void TableImpl::SetField(const ColumnLayout& c, std::string_view text, bool righ
     uint8_t* field = &row_[c.offset];
     std::memset(field, ' ', c.width);
     const size_t at = right_aligned ? c.width - text.size() : 0;
-    std::memcpy(field + at, text.data(), text.size());
+    if (!text.empty()) std::memcpy(field + at, text.data(), text.size());
     changed_ = true;
 }
 

@@ -515,11 +515,18 @@ TEST_F(TableTest, AppendStartIsAbandonedByAMove) {
     ASSERT_EQ(t->Top(), Result::kSuccess);
     EXPECT_EQ(t->RecordCount(), 1u);
     EXPECT_EQ(t->Append(), Result::kErrorRecord);
+    // Flush leaves a new row open.
+    ASSERT_EQ(t->AppendStart(), Result::kSuccess);
+    ASSERT_EQ(t->WriteNumber(0, 5), Result::kSuccess);
+    ASSERT_EQ(t->Flush(), Result::kSuccess);
+    ASSERT_EQ(t->Append(), Result::kSuccess);
+    EXPECT_EQ(t->RecordCount(), 2u);
+    ASSERT_EQ(t->Go(1), Result::kSuccess);
     // Update on a new row appends it.
     ASSERT_EQ(t->AppendStart(), Result::kSuccess);
     ASSERT_EQ(t->WriteNumber(0, 3), Result::kSuccess);
     ASSERT_EQ(t->Update(), Result::kSuccess);
-    EXPECT_EQ(t->RecNo(), 2u);
+    EXPECT_EQ(t->RecNo(), 3u);
 }
 
 TEST_F(TableTest, MemoColumnsKeepTextOfAnyLength) {

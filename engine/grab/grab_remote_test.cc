@@ -1,0 +1,116 @@
+// Whole grabs over the secure path and FTP, and cookies across requests.
+#include <gtest/gtest.h>
+
+#include "engine/grab/grab_harness.h"
+#include "engine/net/secure_http_fetch.h"
+#include "tests/support/ftp_server.h"
+#include "tests/support/test_certificates.h"
+#include "tests/support/tls_front.h"
+
+namespace fw {
+namespace {
+
+using fwtest::Response;
+
+class SecureGrabTest : public fwtest::GrabHarness {
+protected:
+    void SetUp() override {
+        GrabHarness::SetUp();
+        ASSERT_TRUE(authority_.ok());
+        const fwtest::CertificateFiles files = authority_.Issue("server");
+        front_ = std::make_unique<fwtest::TlsFront>(server_->port(), files.cert, files.key);
+        ASSERT_TRUE(front_->Start());
+        SetSecureCaFile(authority_.ca_file());
+    }
+    void TearDown() override {
+        SetSecureCaFile("");
+        front_.reset();
+        GrabHarness::TearDown();
+    }
+    std::string Secure(const std::string& path) const { return front_->BaseUrl() + path; }
+
+    fwtest::TestAuthority authority_{dir_ / "tls-"};
+    std::unique_ptr<fwtest::TlsFront> front_;
+};
+
+TEST_F(SecureGrabTest, SecureSiteIsGrabbedOnItsOwnPortAndBrowsesOffline) {
+    AddStart(Secure("/index.html"), 3);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    for (const char* page : {"/index.html", "/a.html", "/dir/c.html"}) {
+        const UrlRecord row = Row(Secure(page));
+        EXPECT_EQ(row.status, kStatusGrabbed) << page;
+        EXPECT_EQ(row.error, 0) << page;
+    }
+    EXPECT_EQ(Row(Secure("/img1.gif")).kind, kKindImage);
+    EXPECT_EQ(Row(Secure("/missing.html")).error, 404);
+    ExpectOfflineCopyBrowses();
+
+    // A refresh asks for unchanged files conditionally and gets 304.
+    const UrlRecord image = Row(Secure("/img1.gif"));
+    server_->ClearRequests();
+    ASSERT_EQ(engine_->Grab(0, 1), S_OK);
+    bool conditional = false;
+    for (const auto& request : server_->Requests()) {
+        if (request.path == "/img1.gif") request.Header("If-Modified-Since", &conditional);
+    }
+    EXPECT_TRUE(conditional);
+    EXPECT_EQ(Row(Secure("/img1.gif")).is_new, 0);
+    EXPECT_EQ(Row(Secure("/img1.gif")).file, image.file);
+}
+
+TEST_F(SecureGrabTest, CookiesComeBackOnLaterRequestsPlainAndSecure) {
+    Response set = Response::Html("<a href=\"next.html\">next</a>");
+    set.headers.emplace_back("Set-Cookie", "session=abc123; Path=/");
+    server_->Script("/login.html", set);
+    server_->Script("/next.html", Response::Html("<p>in</p>"));
+    AddStart(Url("/login.html"), 2);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    std::string cookie;
+    for (const auto& request : server_->Requests()) {
+        if (request.path == "/next.html") cookie = request.Header("Cookie");
+    }
+    EXPECT_EQ(cookie, "session=abc123");
+
+    Response secure_set = Response::Html("<a href=\"secure-next.html\">next</a>");
+    secure_set.headers.emplace_back("Set-Cookie", "token=s3cure; Path=/; Secure");
+    server_->Script("/secure-login.html", secure_set);
+    server_->Script("/secure-next.html", Response::Html("<p>in</p>"));
+    AddStart(Secure("/secure-login.html"), 2);
+    server_->ClearRequests();
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    for (const auto& request : server_->Requests()) {
+        if (request.path == "/secure-next.html") cookie = request.Header("Cookie");
+    }
+    EXPECT_NE(cookie.find("token=s3cure"), std::string::npos) << cookie;
+}
+
+class FtpGrabTest : public fwtest::GrabHarness {};
+
+TEST_F(FtpGrabTest, DirectoryIsStoredAsAListingWhoseNamesBecomeChildren) {
+    if (!fwtest::FtpServer::Available()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+    const std::string root = dir_ / "ftp-root/";
+    fwtest::WriteFile(root + "readme.txt", "hello over ftp");
+    fwtest::WriteFile(root + "data.bin", std::string(3000, 'd'));
+    fwtest::FtpServer ftp(root, dir_ / "ftp.log");
+    ASSERT_TRUE(ftp.Start());
+    const std::string base = "ftp://127.0.0.1:" + std::to_string(ftp.port()) + "/";
+    AddStart(base, 2);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+
+    const UrlRecord listing = Row(base);
+    EXPECT_EQ(listing.status, kStatusGrabbed);
+    EXPECT_EQ(listing.file.substr(listing.file.size() - 4), ".txt") << listing.file;
+    const UrlRecord readme = Row(base + "readme.txt");
+    EXPECT_EQ(readme.level, 1);
+    EXPECT_EQ(readme.status, kStatusGrabbed);
+    EXPECT_EQ(Stored(readme), "hello over ftp");
+    EXPECT_EQ(Stored(Row(base + "data.bin")).size(), 3000u);
+
+    // A missing file is a bad link.
+    AddStart(base + "nothing-here.zip", 1);
+    ASSERT_EQ(engine_->Grab(IdOf(base + "nothing-here.zip"), 0), S_OK);
+    EXPECT_EQ(Row(base + "nothing-here.zip").error, 404);
+}
+
+}  // namespace
+}  // namespace fw

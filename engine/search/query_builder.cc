@@ -1,0 +1,139 @@
+#include "engine/search/query_builder.h"
+
+#include <string>
+#include <vector>
+
+namespace fw {
+
+namespace {
+
+using Terms = std::vector<std::string>;
+
+Terms WildcardTerms(const std::string& pattern, const Xapian::Database& db) {
+    const std::string prefix = pattern.substr(0, pattern.find('*'));
+    Terms terms;
+    for (auto it = db.allterms_begin(prefix); it != db.allterms_end(prefix); ++it) {
+        const std::string term = *it;
+        if (MatchesWildcard(pattern, term)) terms.push_back(term);
+    }
+    return terms;
+}
+
+Terms RangeTerms(const QueryNode& range, const Xapian::Database& db) {
+    Terms terms;
+    auto it = db.allterms_begin();
+    const auto end = db.allterms_end();
+    if (range.numeric) {
+        // Numbers sort among the terms that start with a digit, but in text
+        // order: every one of those has to be looked at.
+        for (it.skip_to("0"); it != end; ++it) {
+            const std::string term = *it;
+            if (term[0] > '9') break;
+            if (IsNumber(term) && CompareNumbers(term, range.text) >= 0 &&
+                CompareNumbers(term, range.high) <= 0) {
+                terms.push_back(term);
+            }
+        }
+        return terms;
+    }
+    for (it.skip_to(range.text); it != end; ++it) {
+        const std::string term = *it;
+        if (term > range.high) break;
+        terms.push_back(term);
+    }
+    return terms;
+}
+
+// One item of a phrase or proximity group: a word, or the alternative of
+// the words a wildcard covers. Empty when it covers none.
+Xapian::Query GroupItem(const QueryNode& item, const Xapian::Database& db) {
+    if (item.kind == QueryNode::Kind::Term) return Xapian::Query(item.text);
+    const Terms terms = WildcardTerms(item.text, db);
+    return Xapian::Query(Xapian::Query::OP_OR, terms.begin(), terms.end());
+}
+
+Xapian::Query PositionalQuery(Xapian::Query::op op, const std::vector<Xapian::Query>& items,
+                              uint32_t window) {
+    for (const Xapian::Query& item : items) {
+        if (item.empty()) return Xapian::Query::MatchNothing;
+    }
+    if (items.size() == 1) return items.front();
+    return Xapian::Query(op, items.begin(), items.end(), window);
+}
+
+Xapian::Query Group(const QueryNode& node, const Xapian::Database& db) {
+    const auto op = node.kind == QueryNode::Kind::Phrase ? Xapian::Query::OP_PHRASE
+                                                         : Xapian::Query::OP_NEAR;
+    std::vector<Xapian::Query> items;
+    for (const QueryNode& child : node.children) items.push_back(GroupItem(child, db));
+    if (node.expendable == 0) return PositionalQuery(op, items, node.window);
+    // Every choice of the words to keep, in their order.
+    const size_t n = items.size();
+    const size_t keep = n - node.expendable;
+    std::vector<size_t> chosen(keep);
+    for (size_t i = 0; i < keep; ++i) chosen[i] = i;
+    std::vector<Xapian::Query> alternatives;
+    for (;;) {
+        std::vector<Xapian::Query> subset;
+        for (size_t index : chosen) subset.push_back(items[index]);
+        Xapian::Query alternative = PositionalQuery(op, subset, node.window);
+        if (!alternative.empty()) alternatives.push_back(std::move(alternative));
+        // The next combination in lexicographic order.
+        size_t i = keep;
+        while (i > 0 && chosen[i - 1] == n - keep + i - 1) --i;
+        if (i == 0) break;
+        ++chosen[i - 1];
+        for (size_t j = i; j < keep; ++j) chosen[j] = chosen[j - 1] + 1;
+    }
+    return Xapian::Query(Xapian::Query::OP_OR, alternatives.begin(), alternatives.end());
+}
+
+Xapian::Query Synonyms(const Terms& terms) {
+    return Xapian::Query(Xapian::Query::OP_SYNONYM, terms.begin(), terms.end());
+}
+
+}  // namespace
+
+bool MatchesWildcard(std::string_view pattern, std::string_view word) {
+    // Greedy matching with one point to return to: the last "*" seen.
+    size_t p = 0, w = 0;
+    size_t star = std::string_view::npos, resume = 0;
+    while (w < word.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = w;
+        } else if (p < pattern.size() && pattern[p] == word[w]) {
+            ++p, ++w;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            w = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+Xapian::Query BuildXapianQuery(const QueryNode& node, const Xapian::Database& db) {
+    switch (node.kind) {
+        case QueryNode::Kind::Term: return Xapian::Query(node.text);
+        case QueryNode::Kind::Wildcard: return Synonyms(WildcardTerms(node.text, db));
+        case QueryNode::Kind::Range: return Synonyms(RangeTerms(node, db));
+        case QueryNode::Kind::Phrase:
+        case QueryNode::Kind::Near: return Group(node, db);
+        case QueryNode::Kind::And:
+        case QueryNode::Kind::Or: {
+            std::vector<Xapian::Query> operands;
+            for (const QueryNode& child : node.children) {
+                operands.push_back(BuildXapianQuery(child, db));
+            }
+            const auto op = node.kind == QueryNode::Kind::And ? Xapian::Query::OP_AND
+                                                              : Xapian::Query::OP_OR;
+            return Xapian::Query(op, operands.begin(), operands.end());
+        }
+    }
+    return Xapian::Query::MatchNothing;
+}
+
+}  // namespace fw
