@@ -22,15 +22,18 @@ constexpr int kMaxRedirectHops = 5;
 // (printed; *exit_code set).
 bool ReadGrabOptions(CommandContext& context, GrabRequest* request, int* exit_code) {
     std::string error;
-    for (const char* option : {"threads", "per-server"}) {
+    const std::pair<const char*, std::optional<int32_t>*> limits[] = {
+        {"threads", &request->threads},
+        {"per-server", &request->per_server},
+    };
+    for (const auto& [option, limit] : limits) {
         auto text = context.args.Value(option);
         if (!text) continue;
-        auto count = ParseThreadCount(option, *text, &error);
-        if (!count) {
+        *limit = ParseThreadCount(option, *text, &error);
+        if (!*limit) {
             *exit_code = UsageError(context.spec, error);
             return false;
         }
-        (option[0] == 't' ? request->threads : request->per_server) = *count;
     }
     request->quiet = context.args.Has("quiet");
     return true;
@@ -51,6 +54,7 @@ std::string DefaultProjectFor(const std::string& url) {
     return AbsolutePath(host + ".cvn");
 }
 
+// The UrlKind of a URL; 0 when it cannot be read.
 int32_t KindOf(Session& session, int32_t id) {
     fw::ComPtr<fw::IDizozizUrl> url;
     int32_t kind = 0;
