@@ -15,6 +15,7 @@
 namespace corvalin::cli {
 namespace {
 
+// The state column of list: new, fetched, grabbed, or the error code.
 std::string StateWord(const UrlFacts& facts) {
     if (facts.error != 0) return "error " + std::to_string(facts.error);
     switch (facts.status) {
