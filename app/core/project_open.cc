@@ -62,7 +62,8 @@ bool OpenProject(const EngineLoader& loader, fw::IDizoziz* engine, const std::st
         failure->result = hr;
         return false;
     };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a FIFO given by mistake cannot hang the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return fail(kCouldNotOpen + path, std::strerror(errno));
     ::close(fd);
     if (platform::DirectoryExists(path)) return fail(kCouldNotOpen + path, "it is a directory");
