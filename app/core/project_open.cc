@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,11 +63,14 @@ bool OpenProject(const EngineLoader& loader, fw::IDizoziz* engine, const std::st
         failure->result = hr;
         return false;
     };
-    // Non-blocking, so a FIFO given by mistake cannot hang the open.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Only a regular file: reading a FIFO or a device could hang or never end.
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) return fail(kCouldNotOpen + path, std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) return fail(kCouldNotOpen + path, "it is a directory");
+    if (!S_ISREG(info.st_mode)) return fail(kCouldNotOpen + path, "it is not a regular file");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return fail(kCouldNotOpen + path, std::strerror(errno));
     ::close(fd);
-    if (platform::DirectoryExists(path)) return fail(kCouldNotOpen + path, "it is a directory");
 
     const ProjectFile project(path);
     const std::string data_dir = WithSlash(project.DataDirectory());

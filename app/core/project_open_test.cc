@@ -1,12 +1,12 @@
 #include "app/core/project_open.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
 #include "app/core/engine_fixture.h"
 #include "app/core/project_layout.h"
-#include "platform/program_home.h"
 
 namespace corvalin {
 namespace {
@@ -49,6 +49,7 @@ TEST_F(ProjectOpenTest, OpensTheDirectoriesTheFileNames) {
 
 TEST_F(ProjectOpenTest, UnusableProjectFilesChangeNothing) {
     fs::create_directories(dir_ / "adir.cvn");
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.cvn").c_str(), 0600), 0);
     const std::string no_data = "[CVN]\nRunAfter=1\n";
     const std::string gone_data = "[DALK]\nDataDirectory=" + dir_ / "gone/" + "\n";
     WriteFile(dir_ / "nodata.cvn", no_data);
@@ -59,6 +60,7 @@ TEST_F(ProjectOpenTest, UnusableProjectFilesChangeNothing) {
     } cases[] = {
         {dir_ / "missing.cvn", "No such file or directory"},
         {dir_ / "adir.cvn", "it is a directory"},
+        {dir_ / "pipe.cvn", "it is not a regular file"},
         {dir_ / "nodata.cvn", "it names no data directory"},
         {dir_ / "gonedata.cvn", "its data directory " + dir_ / "gone/" + " is missing"},
     };
