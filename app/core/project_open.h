@@ -30,7 +30,7 @@ struct OpenFailure {
 };
 
 // Opens the project whose project file is `project_path`:
-//   1. the file must exist and be readable, and name a DataDirectory that
+//   1. the file must be a readable regular file naming a DataDirectory that
 //      exists (checked before anything is written, so a failed open changes
 //      nothing: the engine would otherwise create tables wherever the file
 //      points);
