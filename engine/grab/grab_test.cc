@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "engine/grab/grab_engine.h"
@@ -277,6 +278,23 @@ TEST_F(GrabTest, LinkCheckKeepsNoFilesAndListsBadLinks) {
     item->get_url(&url);
     EXPECT_EQ(url, Url("/missing.html"));
     EXPECT_FALSE(platform::FileExists(engine_->data_dir() + "127.0.0.1/b.html"));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(engine_->data_dir())) {
+        EXPECT_EQ(entry.path().filename().string().find(".fw-"), std::string::npos)
+            << "left behind: " << entry.path();
+    }
+    // The list is there as soon as the completion is announced.
+    events_->Clear();
+    int32_t count_at_complete = -1;
+    events_->probe = [&](int32_t event, int32_t) {
+        if (event != kOnGrabComplete) return;
+        ComPtr<IDizozizEnumUrl> list;
+        engine_->EnumBadLinks(id, list.Receive());
+        list->get_Count(&count_at_complete);
+    };
+    ASSERT_EQ(engine_->LinkCheckBegin(id), S_OK);
+    WaitForComplete();
+    events_->probe = nullptr;
+    EXPECT_EQ(count_at_complete, 1);
 }
 
 TEST_F(GrabTest, StopLeavesTheQueueForResume) {
