@@ -92,9 +92,9 @@ INSTANTIATE_TEST_SUITE_P(Links, FixLinkTest, ::testing::Values(
     // not stored: absolute
     LinkCase{"<a href=\"../d/gone.htm?q=1#s\">", "<a href=\"http://h/d/gone.htm?q=1#s\">"},
     LinkCase{"<a href=\"other.htm\">", "<a href=\"http://h/d/other.htm\">"},
-    // a redirect on a lower level stands for its target, a 301 for itself
+    // a redirect on a lower level, permanent or not, stands for its target
     LinkCase{"<a href=\"r302.htm\">", "<a href=\"../t/target.htm\">"},
-    LinkCase{"<a href=\"r301.htm\">", "<a href=\"r301.htm\">"},
+    LinkCase{"<a href=\"r301.htm\">", "<a href=\"../t/moved.htm\">"},
     // written as decoded, trimmed and escaped when not a web link
     LinkCase{"<a href=\" mailto:me@h?a=1&amp;b=2 \">", "<a href=\"mailto:me@h?a=1&b=2\">"},
     LinkCase{"<a href=\"tel:+1 23\">", "<a href=\"tel:+1%2023\">"},

@@ -156,6 +156,22 @@ TEST_F(GrabTest, RedirectTargetKeepsTheLevelsAndParentsWaitForIt) {
     EXPECT_TRUE(target_in_when_page_done);
 }
 
+TEST_F(GrabTest, PermanentRedirectsLeadTheOfflineCopyToTheirTargets) {
+    server_->Script("/home.html", Response::Html("<a href=\"old.html\">old</a> <a href=\"gone\">g</a>"));
+    server_->Script("/old.html", Response::Redirect(308, "/new.html"));
+    server_->Script("/gone", Response::Redirect(301, "/final.html"));
+    server_->Script("/new.html", Response::Html("<p>new</p>"));
+    server_->Script("/final.html", Response::Html("<p>final</p>"));
+    AddStart(Url("/home.html"), 3);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    EXPECT_EQ(Row(Url("/new.html")).status, kStatusGrabbed);
+    EXPECT_EQ(Row(Url("/final.html")).status, kStatusGrabbed);
+    const std::string home = Stored(Row(Url("/home.html")));
+    EXPECT_NE(home.find("href=\"new.html\""), std::string::npos) << home;
+    EXPECT_NE(home.find("href=\"final.html\""), std::string::npos) << home;
+    ExpectOfflineCopyBrowses();
+}
+
 TEST_F(GrabTest, PdfIsStoredUnderAPdfName) {
     server_->Script("/docs.html", Response::Html("<a href=\"report\">report</a>"));
     server_->Script("/report", Response::Text("application/pdf", "%PDF-1.4 fake"));

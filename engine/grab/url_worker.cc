@@ -476,7 +476,7 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
         kind = row.kind;
     }
 
-    if (code == 301 || code == 302) {
+    if (IsRedirectStatus(code)) {
         Redirect(prepared, fetch, level, levels, filter_id, parent_id, auth_id, page_url);
         // A redirect page that waits for nothing is rewritten now, like any
         // page without children, instead of waiting for the end of the grab.
