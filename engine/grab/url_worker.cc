@@ -647,18 +647,13 @@ void UrlWorker::FixNow(int32_t page, bool announce) {
     }
     if (!relative.empty() && platform::FileExists(file)) {
         if (options_->help_mode) platform::CopyReplacing(file, data_dir_ + std::to_string(page));
-        const std::string aside = file + ".fw-fixing";
-        if (platform::MoveReplacing(file, aside)) {
-            const bool fixed =
-                kind == kKindCss
-                    ? FixCssFile(aside, file, *store_, data_dir_, relative, url)
-                    : FixPageFile(aside, file, *store_, data_dir_, relative, url, options_->edge_file);
-            // A page that could not be rewritten keeps its content as fetched.
-            if (fixed) {
-                platform::RemoveFile(aside);
-            } else {
-                platform::MoveReplacing(aside, file);
-            }
+        // Rewritten in place: the row says "F" until this is done, so a page
+        // cut short by a killed process is fetched and fixed again. A page
+        // that cannot be rewritten keeps its content as fetched.
+        if (kind == kKindCss) {
+            FixCssFile(file, file, *store_, data_dir_, relative, url);
+        } else {
+            FixPageFile(file, file, *store_, data_dir_, relative, url, options_->edge_file);
         }
     }
     {
