@@ -172,6 +172,16 @@ TEST_F(GrabTest, PermanentRedirectsLeadTheOfflineCopyToTheirTargets) {
     ExpectOfflineCopyBrowses();
 }
 
+TEST_F(GrabTest, HelpModeKeepsEachPageAsFetchedBesideThePages) {
+    engine_->HelpMode(1);
+    const int32_t start = AddStart(Url("/a.html"), 2);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    const std::string original =
+        fwtest::ReadFile(std::string(FW_SOURCE_DIR) + "/tests/fixtures/site/a.html");
+    EXPECT_EQ(fwtest::ReadFile(engine_->data_dir() + std::to_string(start)), original);
+    EXPECT_NE(Stored(Row(Url("/a.html"))), original);  // the page itself is fixed
+}
+
 TEST_F(GrabTest, PdfIsStoredUnderAPdfName) {
     server_->Script("/docs.html", Response::Html("<a href=\"report\">report</a>"));
     server_->Script("/report", Response::Text("application/pdf", "%PDF-1.4 fake"));
