@@ -1,6 +1,10 @@
 // HtmlScanner throughput with no-op actions over about 200 MB of generated,
-// realistic pages (head with meta, link and script, tables, anchors with
-// attributes and events, images, forms, comments, paragraphs of text).
+// realistic pages, of two kinds: pages built with tables (head with meta,
+// link and script, tables, anchors with attributes and events, images,
+// forms, comments, paragraphs of text), and pages as they are built today
+// (style sheets linked without a type, a minified style block, style
+// attributes, classes on every element, responsive pictures with srcset and
+// sizes, lazy-loaded images, video with poster and sources).
 // Prints MB/s for each run, the median and the best (the machine may be
 // shared, so the best run is the least disturbed one).
 #include <algorithm>
@@ -68,16 +72,59 @@ std::string Page(std::mt19937& rng, int number) {
     return p;
 }
 
-}  // namespace
+std::string TodaysPage(std::mt19937& rng, int number) {
+    std::string n = std::to_string(number);
+    std::string p;
+    p += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
+    p += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+    p += "<title>" + Words(rng, 5) + "</title>\n";
+    p += "<link rel=\"stylesheet\" href=\"/assets/app." + n + ".css\">\n";
+    p += "<link rel=\"icon\" href=\"/favicon.ico\">\n<link rel=\"preload\" "
+         "href=\"/fonts/inter.woff2\" as=\"font\" crossorigin>\n";
+    p += "<style>:root{--accent:#336}.hero{background:url(/img/hero." + n +
+         ".jpg) center/cover no-repeat}.card{border-radius:4px;box-shadow:0 1px 2px "
+         "rgba(0,0,0,.2)}@media (max-width:600px){.nav{display:none}}</style>\n";
+    p += "<script type=\"module\" src=\"/assets/app.js\"></script>\n</head>\n";
+    p += "<body class=\"page\">\n<header class=\"site-header\" style=\"background-image: "
+         "url('/img/band.png')\">\n<nav class=\"nav\"><ul class=\"nav-list\">\n";
+    for (int i = 0; i < 10; ++i) {
+        p += "<li class=\"nav-item\"><a class=\"nav-link\" href=\"/section" + std::to_string(i) +
+             "/\">" + Words(rng, 2) + "</a></li>\n";
+    }
+    p += "</ul></nav>\n</header>\n<main class=\"content\">\n";
+    for (int c = 0; c < 12; ++c) {
+        const std::string k = std::to_string(c);
+        p += "<article class=\"card\" data-id=\"" + k + "\">\n<picture>\n";
+        p += "<source type=\"image/webp\" srcset=\"/img/c" + k + "-480.webp 480w, /img/c" + k +
+             "-960.webp 960w\" sizes=\"(max-width: 600px) 100vw, 50vw\">\n";
+        p += "<img class=\"card-img\" src=\"/img/c" + k + "-480.jpg\" srcset=\"/img/c" + k +
+             "-480.jpg 480w, /img/c" + k + "-960.jpg 960w\" loading=\"lazy\" alt=\"" +
+             Words(rng, 2) + "\">\n</picture>\n";
+        p += "<h2 class=\"card-title\"><a href=\"/post/" + n + "-" + k + "\">" + Words(rng, 4) +
+             "</a></h2>\n<p class=\"card-text\">" + Words(rng, 30) + "</p>\n</article>\n";
+    }
+    p += "<img class=\"lazy\" src=\"/img/blank.gif\" data-src=\"/img/late.jpg\" "
+         "data-srcset=\"/img/late-2x.jpg 2x\" alt=\"\">\n";
+    p += "<video class=\"clip\" poster=\"/media/poster.jpg\" controls preload=\"none\">"
+         "<source src=\"/media/clip.webm\" type=\"video/webm\"><source src=\"/media/clip.mp4\" "
+         "type=\"video/mp4\"></video>\n";
+    for (int i = 0; i < 6; ++i) {
+        p += "<p>" + Words(rng, 45) + " <span class=\"tag\">" + Words(rng, 1) + "</span> " +
+             Words(rng, 20) + ".</p>\n";
+    }
+    p += "</main>\n<footer class=\"site-footer\"><p>&copy; 2024 " + Words(rng, 4) +
+         "</p></footer>\n</body>\n</html>\n";
+    return p;
+}
 
-int main() {
+void Measure(const char* kind, std::string (*page)(std::mt19937&, int)) {
     const size_t kTarget = 200u << 20;
     std::mt19937 rng(42);
     std::string corpus;
     corpus.reserve(kTarget + (1 << 20));
-    for (int i = 0; corpus.size() < kTarget; ++i) corpus += Page(rng, i);
-    std::printf("HtmlScanner, no-op actions: %.1f MB of pages, about %zu bytes each\n",
-                corpus.size() / 1e6, Page(rng, 0).size());
+    for (int i = 0; corpus.size() < kTarget; ++i) corpus += page(rng, i);
+    std::printf("HtmlScanner, no-op actions, %s: %.1f MB of pages, about %zu bytes each\n", kind,
+                corpus.size() / 1e6, page(rng, 0).size());
 
     fw::HtmlScanner scanner;
     std::vector<double> rates;
@@ -92,5 +139,12 @@ int main() {
     std::sort(rates.begin(), rates.end());
     std::printf("  median: %.0f MB/s, best: %.0f MB/s (goal >= 200)\n", rates[rates.size() / 2],
                 rates.back());
+}
+
+}  // namespace
+
+int main() {
+    Measure("pages built with tables", &Page);
+    Measure("pages of today", &TodaysPage);
     return 0;
 }

@@ -7,12 +7,12 @@
 #include <functional>
 #include <string_view>
 
+#include "engine/content/css_references.h"
 #include "engine/content/link_recorder.h"
 #include "engine/content/link_values.h"
 #include "engine/content/page_output.h"
 #include "engine/content/stored_file_lookup.h"
 #include "engine/support/log.h"
-#include "platform/text.h"
 
 namespace fw {
 
@@ -61,32 +61,6 @@ bool ForEachLine(const std::string& path, const std::function<void(std::string_v
     return ok;
 }
 
-struct Reference {
-    size_t begin;  // the text between "url(" and ")"
-    size_t end;
-    std::string_view value;  // trimmed, without its quotes
-};
-
-// The next reference in `line` from `from`; false when there is none.
-bool NextReference(std::string_view line, size_t from, Reference* ref) {
-    const size_t open = platform::FindIgnoreCase(line, "url(", from);
-    if (open == std::string_view::npos) return false;
-    ref->begin = open + 4;
-    ref->end = line.find(')', ref->begin);
-    if (ref->end == std::string_view::npos) return false;
-    std::string_view value = platform::TrimView(line.substr(ref->begin, ref->end - ref->begin));
-    if (value.starts_with('"') || value.starts_with('\'')) value.remove_prefix(1);
-    if (value.ends_with('"') || value.ends_with('\'')) value.remove_suffix(1);
-    ref->value = value;
-    return true;
-}
-
-// Whether a reference names something to resolve: not empty, not a
-// fragment of the style sheet itself.
-bool IsLinkValue(std::string_view value) {
-    return !value.empty() && !value.starts_with('#');
-}
-
 std::string CommentSafe(std::string url) {
     for (size_t pos; (pos = url.find("*/")) != std::string::npos;) url.replace(pos, 1, "%2A");
     return url;
@@ -106,9 +80,9 @@ std::vector<PendingChild> ExtractCssLinks(const std::string& file, int32_t css_i
         base.Parse(css_url);
         ParsedUrl link;
         ForEachLine(file, [&](std::string_view line, bool) {
-            Reference ref;
-            for (size_t from = 0; NextReference(line, from, &ref); from = ref.end + 1) {
-                if (IsLinkValue(ref.value) && ResolveLink(base, ref.value, &link)) {
+            CssReference ref;
+            for (CssReferences refs(line); refs.Next(&ref);) {
+                if (IsCssLinkValue(ref.value) && ResolveLink(base, ref.value, &link)) {
                     recorder.Resource(link);
                 }
             }
@@ -121,7 +95,7 @@ std::vector<PendingChild> ExtractCssLinks(const std::string& file, int32_t css_i
 bool FixCssFile(const std::string& source, const std::string& target, ProjectStore& store,
                 const std::string& /*data_dir*/, const std::string& current_file,
                 const std::string& css_url) {
-    PageOutput output(target);
+    PageOutput output(target, source);
     if (!output.ok()) return false;
     std::ostream& out = output.stream();
     out << "/* " << CommentSafe(css_url) << " */\n";
@@ -129,16 +103,16 @@ bool FixCssFile(const std::string& source, const std::string& target, ProjectSto
     base.Parse(css_url);
     ParsedUrl link;
     const bool read = ForEachLine(source, [&](std::string_view line, bool ended) {
-        Reference ref;
+        CssReference ref;
         size_t written = 0;
-        for (size_t from = 0; NextReference(line, from, &ref); from = ref.end + 1) {
-            if (!IsLinkValue(ref.value) || !ResolveLink(base, ref.value, &link)) continue;
+        for (CssReferences refs(line); refs.Next(&ref);) {
+            if (!IsCssLinkValue(ref.value) || !ResolveLink(base, ref.value, &link)) continue;
             out << line.substr(written, ref.begin - written);
             // A reference that is not stored is emptied rather than left to
             // reach the web (or nothing) from the offline copy.
             if (auto file = StyleSheetFileFor(store, link.Text(), current_file)) {
                 out << EscapeLocalPath(*file);
-                if (const char* fragment = link.fragment()) out << EscapeUrlForPage(fragment);
+                if (const char* fragment = link.fragment()) out << EscapeUrlForStyle(fragment);
             }
             written = ref.end;
         }

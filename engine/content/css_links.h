@@ -1,14 +1,14 @@
 // Style sheet links: a fetched style sheet is handled line by line, without
-// a scanner. Its parse step takes the url(...) references as embedded
+// a scanner. Its parse step takes the references to other files as embedded
 // resources of the style sheet; its Fix step rewrites them to relative paths
 // of the stored files.
 //
-// A reference is "url(" in any letter case up to the next ")"; its value is
-// trimmed and loses a quote (double or single) at its start and at its end.
-// Every reference on a line counts, and lines of any length are taken whole
-// (minified style sheets are one long line). Values that are not links
-// (data: and other schemes the URL model does not know, "#name") are left
-// alone. An @import of a quoted name without url(...) is not followed.
+// The references are every url(...) and every @import of a quoted name (see
+// css_references.h). Every reference on a line counts, and lines of any
+// length are taken whole (minified style sheets are one long line). Values
+// that are not links (data: and other schemes the URL model does not know,
+// "#name") are left alone. An imported style sheet is a resource like any
+// other; its content type makes the grab read it as a style sheet in turn.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +33,8 @@ std::vector<PendingChild> ExtractCssLinks(const std::string& file, int32_t css_i
 
 // The Fix step of a style sheet (same contract as FixPageFile): writes
 // "/* css_url */" and a line feed, then every line of `source` with each
-// reference replaced by the relative path of its stored file, or by nothing
+// reference (the text between "url(" and ")", or between an @import's
+// quotes) replaced by the relative path of its stored file, or by nothing
 // when the reference is not stored. Every line ends with a line feed.
 bool FixCssFile(const std::string& source, const std::string& target, ProjectStore& store,
                 const std::string& data_dir, const std::string& current_file,

@@ -64,8 +64,9 @@ TEST_F(CssTest, TakesEveryReferenceAsAResourceOfTheStyleSheet) {
         "y { i: url(unclosed.png }\n");
     EXPECT_THAT(Children(),
                 UnorderedElementsAre("http://h/img/bg.gif L1/1", "http://h/css/a.png L1/1",
-                                     "http://h/css/q.png L1/1", "http://h/css/print.css L1/1"));
-    EXPECT_EQ(pending.size(), 4u);
+                                     "http://h/css/q.png L1/1", "http://h/css/other.css L1/1",
+                                     "http://h/css/print.css L1/1"));
+    EXPECT_EQ(pending.size(), 5u);
     for (const PendingChild& child : pending) EXPECT_FALSE(child.page);
 }
 
@@ -104,7 +105,7 @@ TEST_F(CssTest, FixRewritesReferencesToStoredFilesAndEmptiesTheRest) {
               "a { b: url(a%20png.png) } p { c: url() } i { d: url(a%20png.png#x) }\n"
               "\n"
               "e { f: url() g: url(../img/new.png) h: url(data:image/png;base64,AA==) }\n"
-              "@import \"other.css\";\n"
+              "@import \"\";\n"
               "last { line: url(../img/bg.gif) }\n");
 }
 

@@ -66,7 +66,22 @@ const char* const kPieces[] = {"<a href=\"",
                                "mailto:",
                                "tel:",
                                "ftp://f/",
-                               "s.htm"};
+                               "s.htm",
+                               "<img srcset=\"",
+                               " data-srcset='",
+                               " 2x, ",
+                               ",",
+                               "<video poster=\"",
+                               "<source src=\"",
+                               "<object data=\"",
+                               "<div style=\"",
+                               " style='",
+                               "<p ",
+                               "</style>",
+                               "@import \"",
+                               "url('",
+                               "&quot;",
+                               "<link rel=stylesheet href=\""};
 
 std::string RandomPage(std::mt19937& rng) {
     std::string page;

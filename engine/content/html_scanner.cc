@@ -31,5 +31,7 @@ void HtmlScanner::OnCodebase(std::string_view) {}
 void HtmlScanner::OnCode(std::string_view) {}
 void HtmlScanner::OnFormAction(std::string_view) {}
 void HtmlScanner::OnLinkTag(std::string_view) {}
+void HtmlScanner::OnSourceSet(std::string_view) {}
+void HtmlScanner::OnStyleText(std::string_view) {}
 
 }  // namespace fw

@@ -10,8 +10,12 @@
 //
 // Matching is longest-match and ignores case in tag and attribute words; an
 // attribute is found anywhere inside its tag, also as the end of a longer word
-// (xsrc counts as src). Text-taking actions receive the matched text itself,
-// valid only during the call: nothing beyond the current token is copied.
+// (xsrc counts as src, data-src as src). A style attribute is found in any
+// tag but meta, link, base, param, script and style, except where it stands
+// before the link attribute of a frame, iframe, body, table, td, tr or form
+// tag (the rule for that attribute spans it). Text-taking actions receive
+// the matched text itself, valid only during the call: nothing beyond the
+// current token is copied.
 //
 // Input is untrusted. NUL bytes and invalid UTF-8 are scanned as ordinary
 // bytes. Tags, values and strings of any length are safe: a construct longer
@@ -81,8 +85,10 @@ class HtmlScanner : public HtmlFlexLexer {
     virtual void OnMeta(std::string_view tag);
     // The src value of a frame or iframe (a blank before it reaches no action).
     virtual void OnFrameSource(std::string_view value);
-    // The src, lowsrc or dynsrc value of an image, embed, bgsound or input
-    // tag; or a quoted string (quotes included) in a script, style or param.
+    // The src, lowsrc, dynsrc or poster value of an image, embed, video,
+    // audio, source, track, bgsound or input tag (also data-src and the
+    // like, as the end of a longer word); the data value of an object tag;
+    // or a quoted string (quotes included) in a script or param.
     virtual void OnSource(std::string_view value);
     virtual void OnAltText(std::string_view value);
     // The background value of a body, table, td or tr tag.
@@ -96,8 +102,9 @@ class HtmlScanner : public HtmlFlexLexer {
     virtual void OnBaseEnd(std::string_view text);
     virtual void OnAnchorEnd();    // after the anchor tag's ">"
     virtual void OnAnchorClose();  // before "</a>"
-    virtual void OnImageStart();   // before "<img" or "<embed"
-    virtual void OnImageEnd();     // after the image tag's ">"
+    // Before "<img", "<embed", "<video", "<audio", "<source" or "<track".
+    virtual void OnImageStart();
+    virtual void OnImageEnd();  // after that tag's ">"
     // Before "<object" (false) or "<applet" (true).
     virtual void OnObjectStart(bool applet);
     virtual void OnObjectEnd();    // after the object or applet tag's ">"
@@ -110,6 +117,14 @@ class HtmlScanner : public HtmlFlexLexer {
     virtual void OnFormAction(std::string_view value);
     // A whole link tag, "<" to ">".
     virtual void OnLinkTag(std::string_view tag);
+    // The srcset (or data-srcset) value of an image, source or other tag
+    // that OnImageStart announces: candidate URLs with their descriptors and
+    // commas, as written (see source_set.h).
+    virtual void OnSourceSet(std::string_view value);
+    // Style sheet text: the value of a style attribute, or a run of the text
+    // of a style block (between the start tag's ">" and "</style>"). Runs
+    // end at "<" or ">", so a block may come in several calls.
+    virtual void OnStyleText(std::string_view text);
 
   private:
     // Generated from html_scanner.l.
@@ -121,10 +136,14 @@ class HtmlScanner : public HtmlFlexLexer {
 
     bool Run();
     void ResetScanState();
+    // Starts reading a style attribute's value in `condition`, returning to
+    // the current condition after it.
+    void StyleValue(int condition);
     std::string_view Token() const { return {yytext, static_cast<size_t>(yyleng)}; }
 
     ScannerInput input_;
     std::ostream* output_ = nullptr;
+    int style_return_ = 0;  // the condition a style attribute's tag is scanned in
 };
 
 }  // namespace fw

@@ -14,8 +14,10 @@
 #include <string>
 #include <string_view>
 
+#include "engine/content/css_references.h"
 #include "engine/content/html_scanner.h"
 #include "engine/content/html_text.h"
+#include "engine/content/source_set.h"
 #include "engine/content/title_scanner.h"
 #include "platform/text.h"
 
@@ -47,6 +49,22 @@ class PassThrough : public fw::HtmlScanner {
     void OnLinkTag(std::string_view v) override {
         Emit(v);
         if (fw::TagValue(v, "href=").size() > v.size()) std::abort();
+    }
+    void OnSourceSet(std::string_view v) override {
+        Emit(v);
+        for (std::string_view url : fw::SourceSetUrls(v)) {
+            if (url.empty() || url.data() < v.data() ||
+                url.data() + url.size() > v.data() + v.size())
+                std::abort();
+        }
+    }
+    void OnStyleText(std::string_view v) override {
+        Emit(v);
+        fw::CssReference ref;
+        size_t from = 0;
+        for (fw::CssReferences refs(v); refs.Next(&ref); from = ref.end + 1) {
+            if (ref.begin < from || ref.end < ref.begin || ref.end >= v.size()) std::abort();
+        }
     }
 };
 

@@ -1,13 +1,16 @@
 #include "engine/content/link_extractor.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
+#include "engine/content/css_references.h"
 #include "engine/content/html_scanner.h"
 #include "engine/content/html_text.h"
 #include "engine/content/link_recorder.h"
 #include "engine/content/link_values.h"
 #include "engine/content/script_links.h"
+#include "engine/content/source_set.h"
 #include "engine/store/project_store.h"
 #include "engine/support/log.h"
 #include "platform/text.h"
@@ -25,6 +28,26 @@ constexpr size_t kMaxTitleBytes = 64;
 constexpr size_t kMaxAppletValue = ParsedUrl::kTextCapacity;
 
 using PageKind = LinkRecorder::PageKind;
+
+// The rel words that make a link tag's href a file the page needs, whatever
+// its type says.
+constexpr std::string_view kResourceRels[] = {"stylesheet",       "icon",
+                                              "apple-touch-icon", "apple-touch-icon-precomposed",
+                                              "preload",          "modulepreload"};
+
+// Whether any blank-separated word of `rel` (lower-cased) is one of them.
+bool IsResourceRel(std::string_view rel) {
+    size_t pos = 0;
+    while (pos < rel.size()) {
+        const size_t end = std::min(rel.find_first_of(" \t\r\n", pos), rel.size());
+        const std::string_view word = rel.substr(pos, end - pos);
+        for (std::string_view listed : kResourceRels) {
+            if (word == listed) return true;
+        }
+        pos = end + 1;
+    }
+    return false;
+}
 
 // Drops every "<" through the next ">" (to the end when there is none).
 std::string WithoutTags(std::string_view text) {
@@ -85,6 +108,8 @@ class LinkExtractor : public HtmlScanner {
     void OnCodebase(std::string_view value) override;
     void OnCode(std::string_view value) override;
     void OnLinkTag(std::string_view tag) override;
+    void OnSourceSet(std::string_view value) override;
+    void OnStyleText(std::string_view text) override;
 
   private:
     bool Resolve(std::string_view value) { return ResolveLink(base_, value, &link_); }
@@ -234,11 +259,29 @@ void LinkExtractor::OnObjectEnd() {
 
 void LinkExtractor::OnLinkTag(std::string_view tag) {
     if (recorder_.options().pages_only) return;
-    const std::string type = TagValue(tag, "type=");
     const std::string_view href = TagValueAsWritten(tag, "href=");
-    if (type.empty() || href.empty()) return;
-    if (type != "text/css" && !type.starts_with("image")) return;
+    if (href.empty()) return;
+    // Pages of today leave the type out of style sheet and icon links.
+    const std::string type = TagValue(tag, "type=");
+    if (type != "text/css" && !type.starts_with("image") && !IsResourceRel(TagValue(tag, "rel="))) {
+        return;
+    }
     if (Resolve(platform::TrimView(href))) recorder_.Resource(link_);
+}
+
+void LinkExtractor::OnSourceSet(std::string_view value) {
+    if (recorder_.options().pages_only) return;
+    for (std::string_view url : SourceSetUrls(value)) {
+        if (Resolve(url)) recorder_.Resource(link_);
+    }
+}
+
+void LinkExtractor::OnStyleText(std::string_view text) {
+    if (recorder_.options().pages_only) return;
+    CssReference ref;
+    for (CssReferences refs(text); refs.Next(&ref);) {
+        if (IsCssLinkValue(ref.value) && Resolve(ref.value)) recorder_.Resource(link_);
+    }
 }
 
 }  // namespace

@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(Constructs, ExtractConstructTest, ::testing::Values(
                   {"bg.gif L1/1 q1 resource", "t.gif L1/1 q1 resource"}},
     ConstructCase{"<link rel=stylesheet type=\"text/css\" href=\"Css/Site.css\">"
                   "<link rel=icon type=\"image/x-icon\" href=\"fav.ico\">"
-                  "<link rel=stylesheet href=\"untyped.css\"><link rel=next type=\"text/html\" href=\"n.htm\">",
+                  "<link rel=next type=\"text/html\" href=\"n.htm\"><link href=\"untyped.htm\">",
                   {"Css/Site.css L1/1 q1 resource", "fav.ico L1/1 q1 resource"}},
     ConstructCase{"<meta http-equiv=\"refresh\" content=\"0; url=r.htm\">"
                   "<meta http-equiv='refresh' content=\"0; url=single.htm\">",
@@ -136,7 +136,37 @@ INSTANTIATE_TEST_SUITE_P(Constructs, ExtractConstructTest, ::testing::Values(
     ConstructCase{"<object codebase=\"ob/x.cab\" classid=\"c\"></object>", {"ob/x.cab L1/1 q1 resource"}},
     ConstructCase{"<form action=\"post.cgi\"><input name=q></form>", {}},
     ConstructCase{"<a href=\"http://other/o.htm\">O</a><a href=\"ftp://f/file.zip\">F</a>",
-                  {"http://other/o.htm L2/0 q2 page", "ftp://f/file.zip L2/0 q2 page"}}));
+                  {"http://other/o.htm L2/0 q2 page", "ftp://f/file.zip L2/0 q2 page"}},
+    // Pages of today: every candidate of a source set, media and their
+    // posters, object data, lazy-loading attributes.
+    ConstructCase{"<img srcset=\"s1.jpg 1x, img/s2.jpg 2x\" src=\"s.jpg\">"
+                  "<picture><source srcset=\"p.webp 480w,\n p2.webp 800w\"></picture>",
+                  {"s1.jpg L1/1 q1 resource", "img/s2.jpg L1/1 q1 resource", "s.jpg L1/1 q1 resource",
+                   "p.webp L1/1 q1 resource", "p2.webp L1/1 q1 resource"}},
+    ConstructCase{"<img src=\"ph.gif\" data-src=\"lazy.jpg\""
+                  " data-srcset=\"lazy2.jpg 2x, data:image/png;base64,AA== 1x\">",
+                  {"ph.gif L1/1 q1 resource", "lazy.jpg L1/1 q1 resource", "lazy2.jpg L1/1 q1 resource"}},
+    ConstructCase{"<video poster=\"v.jpg\" src=\"v.mp4\"><source src=\"v.webm\"><track src=\"v.vtt\"></video>"
+                  "<audio src=\"a.mp3\"></audio><object data=\"o.pdf\" type=\"application/pdf\"></object>",
+                  {"v.jpg L1/1 q1 resource", "v.mp4 L1/1 q1 resource", "v.webm L1/1 q1 resource",
+                   "v.vtt L1/1 q1 resource", "a.mp3 L1/1 q1 resource", "o.pdf L1/1 q1 resource"}},
+    // Link tags whose rel names a file the page needs, whatever their type.
+    ConstructCase{"<link rel=\"stylesheet\" href=\"s.css\"><link rel=\"Shortcut Icon\" href=\"F.ico\">"
+                  "<link rel=apple-touch-icon href=t.png><link rel=\"preload\" as=font href=\"f.woff2\">"
+                  "<link rel=modulepreload href=m.js><link rel=\"alternate stylesheet\" href=alt.css>"
+                  "<link rel=canonical href=c.htm><link rel=\"stylesheets\" href=\"no.css\">",
+                  {"s.css L1/1 q1 resource", "F.ico L1/1 q1 resource", "t.png L1/1 q1 resource",
+                   "f.woff2 L1/1 q1 resource", "m.js L1/1 q1 resource", "alt.css L1/1 q1 resource"}},
+    // Style sheet text in a page: every url() and imported name.
+    ConstructCase{"<style>@import \"i.css\"; @import url(u.css);\n.a{background:url(a.png)}"
+                  " .b{background:url('b.png'),url(\"c.png\")} .d{x:url(data:image/gif;base64,R0=)}"
+                  " .e{filter:url(#f)}</style>",
+                  {"i.css L1/1 q1 resource", "u.css L1/1 q1 resource", "a.png L1/1 q1 resource",
+                   "b.png L1/1 q1 resource", "c.png L1/1 q1 resource"}},
+    ConstructCase{"<div style=\"background:url(d.png)\"></div><p style='x:url(\"e.png\")'>"
+                  "<a href=\"x.htm\" style=\"background:url(f.png)\">X</a>",
+                  {"d.png L1/1 q1 resource", "e.png L1/1 q1 resource", "x.htm L2/0 q2 page",
+                   "f.png L1/1 q1 resource"}}));
 // clang-format on
 
 TEST_F(ExtractTest, BaseTagChangesTheBaseForLaterLinksOnly) {
@@ -238,7 +268,9 @@ TEST_F(ExtractTest, OptionsNarrowWhatIsTaken) {
     EXPECT_THAT(Children(Extract("<a href=\"x.htm\" onclick=\"go('y.gif')\">X</a>"
                                  "<a href=\"ftp://f/a.htm\">F</a><img src=\"i.gif\">"
                                  "<body background=\"b.gif\"><script>s = 'img/s.gif';</script>"
-                                 "<link rel=s type=text/css href=s.css>",
+                                 "<link rel=s type=text/css href=s.css>"
+                                 "<link rel=stylesheet href=r.css><img srcset=\"s.jpg\">"
+                                 "<div style=\"background:url(d.png)\"><video poster=p.jpg>",
                                  3, preview)),
                 UnorderedElementsAre("x.htm L2/0 q2 page", "ftp://f/a.htm L2/0 q- -"));
 }

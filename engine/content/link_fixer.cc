@@ -4,11 +4,13 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "engine/content/css_references.h"
 #include "engine/content/html_text.h"
 #include "engine/content/link_values.h"
 #include "engine/content/local_path.h"
 #include "engine/content/page_rewriter.h"
 #include "engine/content/script_links.h"
+#include "engine/content/source_set.h"
 #include "engine/content/stored_file_lookup.h"
 #include "platform/text.h"
 
@@ -50,6 +52,8 @@ class LinkFixer : public PageRewriter {
     void OnBackground(std::string_view value) override;
     void OnLinkTag(std::string_view tag) override;
     void OnFormAction(std::string_view value) override;
+    void OnSourceSet(std::string_view value) override;
+    void OnStyleText(std::string_view text) override;
     void OnBaseTag(std::string_view) override {}
     void OnBaseHref(std::string_view value) override { base_.ParseRelative(value); }
     void OnBaseEnd(std::string_view) override {}
@@ -74,6 +78,10 @@ class LinkFixer : public PageRewriter {
     void PageLinkValue(std::string_view value);
     // The text a link to the page link_ is written as.
     std::string PageTarget();
+    // The text the embedded file `value` (unquoted) is written as: its
+    // stored file, else its absolute URL; the value itself when it is not a
+    // link.
+    std::string ResourceTarget(std::string_view value);
     void ScriptStrings(std::string_view value, bool page);
     std::string ScriptPiece(std::string_view piece, bool page);
     // Writes the held-back applet tag with its own codebase and code.
@@ -113,6 +121,14 @@ std::string LinkFixer::PageTarget() {
     }
     if (!edge_prefix_.empty()) return edge_prefix_ + "?U=" + EscapeUrlForPage(text);
     return EscapeUrlForPage(text) + EscapeUrlForPage(FragmentOf(link_));
+}
+
+std::string LinkFixer::ResourceTarget(std::string_view value) {
+    if (!Resolve(platform::TrimView(value))) return std::string(value);
+    if (auto file = ResourceFile()) {
+        return EscapeLocalPath(*file) + EscapeUrlForPage(FragmentOf(link_));
+    }
+    return EscapeUrlForPage(link_.Text()) + EscapeUrlForPage(FragmentOf(link_));
 }
 
 void LinkFixer::PageLinkValue(std::string_view value) {
@@ -216,16 +232,37 @@ void LinkFixer::OnSource(std::string_view value) {
         Put(value.substr(value.size() - 1));
         return;
     }
-    if (!Resolve(platform::TrimView(value))) {
-        Put(value);
-        return;
+    Put(ResourceTarget(value));
+}
+
+void LinkFixer::OnSourceSet(std::string_view value) {
+    size_t written = 0;
+    for (std::string_view url : SourceSetUrls(value)) {
+        const size_t begin = static_cast<size_t>(url.data() - value.data());
+        Put(value.substr(written, begin - written));
+        Put(SourceSetSafe(ResourceTarget(url)));
+        written = begin + url.size();
     }
-    if (auto file = ResourceFile()) {
-        Put(EscapeLocalPath(*file));
-    } else {
-        Put(EscapeUrlForPage(link_.Text()));
+    Put(value.substr(written));
+}
+
+// Style text in a page is one of the page's resources: a reference that is
+// not stored is written as its web address, as an image's would be.
+void LinkFixer::OnStyleText(std::string_view text) {
+    size_t written = 0;
+    CssReference ref;
+    for (CssReferences refs(text); refs.Next(&ref);) {
+        if (!IsCssLinkValue(ref.value) || !Resolve(ref.value)) continue;
+        Put(text.substr(written, ref.begin - written));
+        if (auto file = ResourceFile()) {
+            Put(EscapeLocalPath(*file));
+        } else {
+            Put(EscapeUrlForStyle(link_.Text()));
+        }
+        Put(EscapeUrlForStyle(FragmentOf(link_)));
+        written = ref.end;
     }
-    Put(EscapeUrlForPage(FragmentOf(link_)));
+    Put(text.substr(written));
 }
 
 void LinkFixer::OnBackground(std::string_view value) {

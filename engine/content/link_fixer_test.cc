@@ -45,6 +45,8 @@ class FixTest : public ::testing::Test {
                          .File("h/d/classes/Main.class")
                          .Kind(4));
         project_.Add(Row("http://h/d/Tool.class").MinLevel(1).File("h/lib/Tool.class").Kind(4));
+        project_.Add(Row("http://h/d/img/photo.jpg").MinLevel(1).File("h/pics/photo.jpg").Kind(3));
+        project_.Add(Row("http://h/d/%2Cc.jpg").MinLevel(1).File("h/d/,c.jpg").Kind(3));
     }
 
     // Fixes `html` as the page h/d/p.htm and returns the page written.
@@ -90,9 +92,9 @@ INSTANTIATE_TEST_SUITE_P(Links, FixLinkTest, ::testing::Values(
     // not stored: absolute
     LinkCase{"<a href=\"../d/gone.htm?q=1#s\">", "<a href=\"http://h/d/gone.htm?q=1#s\">"},
     LinkCase{"<a href=\"other.htm\">", "<a href=\"http://h/d/other.htm\">"},
-    // a redirect on a lower level stands for its target, a 301 for itself
+    // a redirect on a lower level, permanent or not, stands for its target
     LinkCase{"<a href=\"r302.htm\">", "<a href=\"../t/target.htm\">"},
-    LinkCase{"<a href=\"r301.htm\">", "<a href=\"r301.htm\">"},
+    LinkCase{"<a href=\"r301.htm\">", "<a href=\"../t/moved.htm\">"},
     // written as decoded, trimmed and escaped when not a web link
     LinkCase{"<a href=\" mailto:me@h?a=1&amp;b=2 \">", "<a href=\"mailto:me@h?a=1&b=2\">"},
     LinkCase{"<a href=\"tel:+1 23\">", "<a href=\"tel:+1%2023\">"},
@@ -130,7 +132,22 @@ INSTANTIATE_TEST_SUITE_P(Links, FixLinkTest, ::testing::Values(
     LinkCase{"<applet code=Tool.class>", "<applet code=../lib/Tool.class>"},
     LinkCase{"<applet code=\"Gone\" codebase=\"http://o/j/\">",
              "<applet code=\"Gone.class\" codebase=\"http://o/j/\">"},
-    LinkCase{"<object codebase=\"gone.cab\" data=\"x\"></object>", "<object codebase=\"\" data=\"x\"></object>"}));
+    LinkCase{"<object codebase=\"gone.cab\" classid=\"x\"></object>", "<object codebase=\"\" classid=\"x\"></object>"},
+    // source sets: each candidate like an image, the rest as written
+    LinkCase{"<img srcset=\"img/photo.jpg 1x,\n  missing.gif 2x, data:image/png;base64,AA== 3x\" src=i.gif>",
+             "<img srcset=\"../pics/photo.jpg 1x,\n  http://h/d/missing.gif 2x, data:image/png;base64,AA== 3x\" src=i.gif>"},
+    LinkCase{"<source srcset='%2Cc.jpg 2x,img/photo.jpg'>", "<source srcset='%2Cc.jpg 2x,../pics/photo.jpg'>"},
+    LinkCase{"<img data-src=\"img/photo.jpg\" data-srcset=\"missing.gif\">",
+             "<img data-src=\"../pics/photo.jpg\" data-srcset=\"http://h/d/missing.gif\">"},
+    // media, posters and object data like images
+    LinkCase{"<video poster=\"img/photo.jpg\" src=\"missing.gif\"><track src=\"img/photo.jpg\">",
+             "<video poster=\"../pics/photo.jpg\" src=\"http://h/d/missing.gif\"><track src=\"../pics/photo.jpg\">"},
+    LinkCase{"<object data=\"img/photo.jpg\" type=\"image/jpeg\">", "<object data=\"../pics/photo.jpg\" type=\"image/jpeg\">"},
+    // style text: every reference, as one url() value even when absolute
+    LinkCase{"<div style=\"background:url('img/photo.jpg') , url( missing.gif ), url(data:image/gif;base64,R0=)\">",
+             "<div style=\"background:url(../pics/photo.jpg) , url(http://h/d/missing.gif), url(data:image/gif;base64,R0=)\">"},
+    LinkCase{"<style>@import \"site.css\";@import url(gone.css);a{b:url(img/photo.jpg#x)} c{d:url(\"http://o/a b(1)'.png\")}</style>",
+             "<style>@import \"site.css\";@import url(http://h/d/gone.css);a{b:url(../pics/photo.jpg#x)} c{d:url(http://o/a%20b%281%29%27.png)}</style>"}));
 // clang-format on
 
 TEST_F(FixTest, RelativePathsDependOnThePagesOwnDirectory) {

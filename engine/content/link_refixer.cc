@@ -3,11 +3,13 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/content/css_references.h"
 #include "engine/content/html_text.h"
 #include "engine/content/link_values.h"
 #include "engine/content/local_path.h"
 #include "engine/content/page_rewriter.h"
 #include "engine/content/script_links.h"
+#include "engine/content/source_set.h"
 #include "engine/content/stored_file_lookup.h"
 #include "engine/store/project_store.h"
 #include "platform/text.h"
@@ -54,6 +56,8 @@ class StoredPagePass : public PageRewriter {
     void OnBackground(std::string_view value) override { Value(value, Context::kBackground); }
     void OnMeta(std::string_view tag) override;
     void OnLinkTag(std::string_view tag) override;
+    void OnSourceSet(std::string_view value) override;
+    void OnStyleText(std::string_view text) override;
 
     // The row of the stored file link_ names, or 0.
     int32_t RowOfLink() { return FindStoredFile(store_, link_, data_dir_); }
@@ -65,6 +69,9 @@ class StoredPagePass : public PageRewriter {
     void LinkValue(std::string_view value, Context context);
     void Value(std::string_view value, Context context);
     void ScriptStrings(std::string_view value);
+    // What the unquoted, trimmed link `value` in a source set or style text
+    // becomes; nothing to keep it.
+    std::optional<std::string> EmbeddedReplacement(std::string_view value);
 
     const std::string data_dir_;
     const ScriptLinkTest& scripts_;
@@ -128,6 +135,38 @@ void StoredPagePass::ScriptStrings(std::string_view value) {
         pos = close + 1;
     }
     Put(value.substr(pos));
+}
+
+std::optional<std::string> StoredPagePass::EmbeddedReplacement(std::string_view value) {
+    if (value.starts_with('#') || !ResolveLink(base_, value, &link_)) return std::nullopt;
+    return Replacement(Context::kSource, false);
+}
+
+void StoredPagePass::OnSourceSet(std::string_view value) {
+    size_t written = 0;
+    for (std::string_view url : SourceSetUrls(value)) {
+        auto replacement = EmbeddedReplacement(url);
+        if (!replacement) continue;
+        const size_t begin = static_cast<size_t>(url.data() - value.data());
+        Put(value.substr(written, begin - written));
+        Put(SourceSetSafe(std::move(*replacement)));
+        written = begin + url.size();
+    }
+    Put(value.substr(written));
+}
+
+void StoredPagePass::OnStyleText(std::string_view text) {
+    size_t written = 0;
+    CssReference ref;
+    for (CssReferences refs(text); refs.Next(&ref);) {
+        if (!IsCssLinkValue(ref.value)) continue;
+        auto replacement = EmbeddedReplacement(ref.value);
+        if (!replacement) continue;
+        Put(text.substr(written, ref.begin - written));
+        Put(EscapeUrlForStyle(*replacement));
+        written = ref.end;
+    }
+    Put(text.substr(written));
 }
 
 void StoredPagePass::OnMeta(std::string_view tag) {

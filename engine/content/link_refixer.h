@@ -7,9 +7,9 @@
 //    page's own web address when on the same site.
 // Both resolve the page's links against the stored file itself (as a file:
 // URL) and find the target by its FILE; neither changes a status. Anchors,
-// frames, meta refresh, image and script sources, backgrounds, link tags and
-// script strings are rewritten; all other text is written unchanged, and no
-// header is added.
+// frames, meta refresh, image, media and script sources, source sets,
+// backgrounds, link tags, script strings and the references of style text
+// are rewritten; all other text is written unchanged, and no header is added.
 #pragma once
 
 #include <string>

@@ -121,6 +121,21 @@ TEST_F(RefixTest, RestoredCopyLinksToTheWebRelativeOnTheSameSite) {
     EXPECT_EQ(row.status, fwtest::kGrabbed);
 }
 
+TEST_F(RefixTest, SourceSetsAndStyleTextGoBackToTheWebToo) {
+    const std::string fixed = FixThen(
+        "<img srcset=\"/i.gif 1x, http://w/web.gif 2x\">"
+        "<div style=\"background:url('/i.gif'),url(http://w/web.gif)\">");
+    ASSERT_EQ(fixed, FixedPageHeader("http://h/d/p.htm") +
+                         "<img srcset=\"../i.gif 1x, http://w/web.gif 2x\">"
+                         "<div style=\"background:url(../i.gif),url(http://w/web.gif)\">");
+    EXPECT_EQ(Restore(), fixed);
+
+    project_.store.SetStatus(image_, 0);
+    EXPECT_EQ(Refix(), FixedPageHeader("http://h/d/p.htm") +
+                           "<img srcset=\"http://h/i.gif 1x, http://w/web.gif 2x\">"
+                           "<div style=\"background:url(http://h/i.gif),url(http://w/web.gif)\">");
+}
+
 TEST_F(RefixTest, UnreadablePagesFailAndLeaveTheTargetAlone) {
     project_.Write("copy.htm", "old");
     EXPECT_FALSE(RefixPageFile(project_.PathOf("none.htm"), project_.store, project_.data_dir()));

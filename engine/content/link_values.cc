@@ -138,4 +138,31 @@ std::string EscapeUrlForPage(std::string_view url) {
     return out;
 }
 
+std::string EscapeUrlForStyle(std::string_view url) {
+    std::string out;
+    out.reserve(url.size());
+    for (char ch : url) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case ' ':
+            case '"':
+            case '\'':
+            case '<':
+            case '>':
+            case '(':
+            case ')':
+            case '\\':
+                AppendEscaped(&out, c);
+                break;
+            default:
+                if (IsControl(c)) {
+                    AppendEscaped(&out, c);
+                } else {
+                    out.push_back(ch);
+                }
+        }
+    }
+    return out;
+}
+
 }  // namespace fw

@@ -38,4 +38,10 @@ std::string UnescapeLocalPath(std::string_view path);
 // URL means the same.
 std::string EscapeUrlForPage(std::string_view url);
 
+// A URL or stored path as a style sheet reference: as EscapeUrlForPage, and
+// also parentheses, quotes and backslashes are percent-escaped, so it stays
+// one url(...) value or quoted name, also inside an attribute's quotes.
+// Text escaped once is left as it is by a second pass.
+std::string EscapeUrlForStyle(std::string_view url);
+
 }  // namespace fw

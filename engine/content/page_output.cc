@@ -1,5 +1,6 @@
 #include "engine/content/page_output.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,7 +53,23 @@ PageOutput::FileBuffer::int_type PageOutput::FileBuffer::overflow(int_type c) {
 
 int PageOutput::FileBuffer::sync() { return FlushBlock() ? 0 : -1; }
 
-PageOutput::PageOutput(std::string target) : target_(std::move(target)) {
+namespace {
+
+// Pages up to this size are rewritten in memory and in place.
+constexpr long long kInPlaceLimit = 16 * 1024 * 1024;
+
+}  // namespace
+
+PageOutput::PageOutput(std::string target, const std::string& source)
+    : target_(std::move(target)) {
+    if (!source.empty() && source == target_) {
+        const long long size = platform::FileSize(target_);
+        if (size >= 0 && size <= kInPlaceLimit) {
+            in_place_ = true;
+            out_.rdbuf(&memory_);
+            return;
+        }
+    }
     const size_t slash = target_.find_last_of('/');
     std::string name = (slash == std::string::npos ? std::string() : target_.substr(0, slash + 1)) +
                        ".fwpage-XXXXXX";
@@ -76,8 +93,25 @@ PageOutput::~PageOutput() {
     platform::RemoveFile(temp_);
 }
 
+bool PageOutput::CommitInPlace() {
+    out_.flush();
+    if (!out_.good()) return false;
+    const std::string page = memory_.str();
+    const int fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    // Write, then cut to length: never truncating to zero first keeps the
+    // file system from forcing the data out at close.
+    bool ok = platform::WriteAll(fd, page.data(), page.size()) &&
+              ::ftruncate(fd, static_cast<off_t>(page.size())) == 0;
+    ok = ::close(fd) == 0 && ok;
+    committed_ = ok;
+    return ok;
+}
+
 bool PageOutput::Commit() {
-    if (temp_.empty() || committed_ || fd_ < 0) return false;
+    if (committed_) return false;
+    if (in_place_) return CommitInPlace();
+    if (temp_.empty() || fd_ < 0) return false;
     out_.flush();
     const bool written = out_.good() && !buffer_.failed();
     const bool closed = ::close(fd_) == 0;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <ostream>
+#include <sstream>
 #include <streambuf>
 #include <string>
 
@@ -13,13 +14,20 @@ namespace fw {
 class PageOutput {
   public:
     // Creates the new file in the target's directory. Check ok().
-    explicit PageOutput(std::string target);
+    //
+    // When `source` names the target itself and the file is not large, the
+    // page is built in memory instead and written over the file at Commit,
+    // keeping its inode: no new file, no rename, no freed file, which is by
+    // far the cheaper path on journaling file systems. A process killed while
+    // writing leaves that file partly rewritten; callers use this only for
+    // files whose row still says they wait for rewriting until it is done.
+    explicit PageOutput(std::string target, const std::string& source = std::string());
     // Removes the new file unless Commit succeeded.
     ~PageOutput();
     PageOutput(const PageOutput&) = delete;
     PageOutput& operator=(const PageOutput&) = delete;
 
-    bool ok() const { return fd_ >= 0 && out_.good(); }
+    bool ok() const { return (fd_ >= 0 || in_place_) && out_.good(); }
     std::ostream& stream() { return out_; }
 
     // Closes the new file and moves it onto the target. False when a write
@@ -45,10 +53,14 @@ class PageOutput {
         char block_[64 * 1024];
     };
 
+    bool CommitInPlace();
+
     std::string target_;
     std::string temp_;  // empty when it could not be created
     int fd_ = -1;
+    bool in_place_ = false;
     FileBuffer buffer_;
+    std::stringbuf memory_;  // the page, when written in place
     std::ostream out_{&buffer_};
     bool committed_ = false;
 };

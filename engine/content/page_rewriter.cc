@@ -6,7 +6,7 @@ namespace fw {
 
 bool PageRewriter::Rewrite(const std::string& source, const std::string& target,
                            std::string_view header) {
-    PageOutput output(target);
+    PageOutput output(target, source);
     if (!output.ok()) return false;
     output.stream().write(header.data(), static_cast<std::streamsize>(header.size()));
     set_output(&output.stream());

@@ -48,6 +48,8 @@ class PageRewriter : public HtmlScanner {
     void OnCode(std::string_view v) override { Put(v); }
     void OnFormAction(std::string_view v) override { Put(v); }
     void OnLinkTag(std::string_view v) override { Put(v); }
+    void OnSourceSet(std::string_view v) override { Put(v); }
+    void OnStyleText(std::string_view v) override { Put(v); }
 
     std::string* hold_ = nullptr;  // where Put writes instead of the output
 };

@@ -1,5 +1,7 @@
 #include "engine/content/stored_file_lookup.h"
 
+#include "engine/net/http_headers.h"
+
 #include "engine/content/link_values.h"
 #include "engine/content/local_path.h"
 #include "engine/content/parsed_url.h"
@@ -28,9 +30,9 @@ constexpr int32_t kStatusGrabbed = 71;  // 'G'
 bool Fetched(const UrlRecord& row) {
     return row.status == kStatusFetched || row.status == kStatusGrabbed;
 }
-bool IsRedirect(const UrlRecord& row) {
-    return row.error == 302 || row.error == 303;
-}
+// A permanent redirect's own file is the server's "moved" note, not the
+// content: every redirect is followed to its target.
+bool IsRedirect(const UrlRecord& row) { return IsRedirectStatus(row.error); }
 
 bool Usable(const UrlRecord& row, const LookupRule& rule) {
     return Fetched(row) && row.error <= rule.worst_error && !row.file.empty();

@@ -141,9 +141,11 @@ void GrabControl::RunOneGrab(const Flags& flags) {
 }
 
 void GrabControl::Finish() {
-    host_->FireEvent(kOnGrabComplete, 0);
+    // Not running any more by the time sinks hear of it: a sink may ask for
+    // what only an idle engine answers (the bad-links list).
     running_ = false;
     dial_up_.hang_up_if_dialled();
+    host_->FireEvent(kOnGrabComplete, 0);
 }
 
 void GrabControl::GrabEnd() {

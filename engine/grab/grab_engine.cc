@@ -239,17 +239,14 @@ void GrabEngine::FixPage(int32_t id) {
         url = row.url;
         kind = row.kind;
     }
-    const std::string aside = data_dir_ + std::to_string(id);
-    if (!relative.empty() && platform::MoveReplacing(file, aside)) {
-        const bool fixed = kind == kKindCss
-                               ? FixCssFile(aside, file, *store_, data_dir_, relative, url)
-                               : FixPageFile(aside, file, *store_, data_dir_, relative, url,
-                                             options_.edge_file);
-        if (!fixed) {
-            platform::MoveReplacing(aside, file);  // keep the page as fetched
-        } else if (!options_.help_mode) {
-            platform::RemoveFile(aside);
-        }  // in help mode the page as fetched stays beside the pages
+    if (!relative.empty() && platform::FileExists(file)) {
+        // A copy of the page as fetched, kept beside the pages in help mode.
+        if (options_.help_mode) platform::CopyReplacing(file, data_dir_ + std::to_string(id));
+        if (kind == kKindCss) {
+            FixCssFile(file, file, *store_, data_dir_, relative, url);
+        } else {
+            FixPageFile(file, file, *store_, data_dir_, relative, url, options_.edge_file);
+        }
     }
     store_->SetStatus(id, kStatusGrabbed);
     if (url_callback_) url_callback_(id, false);

@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
+#include "engine/grab/grab_engine.h"
 #include "engine/grab/grab_harness.h"
 #include "engine/support/log.h"
 
@@ -154,6 +156,32 @@ TEST_F(GrabTest, RedirectTargetKeepsTheLevelsAndParentsWaitForIt) {
     EXPECT_TRUE(target_in_when_page_done);
 }
 
+TEST_F(GrabTest, PermanentRedirectsLeadTheOfflineCopyToTheirTargets) {
+    server_->Script("/home.html", Response::Html("<a href=\"old.html\">old</a> <a href=\"gone\">g</a>"));
+    server_->Script("/old.html", Response::Redirect(308, "/new.html"));
+    server_->Script("/gone", Response::Redirect(301, "/final.html"));
+    server_->Script("/new.html", Response::Html("<p>new</p>"));
+    server_->Script("/final.html", Response::Html("<p>final</p>"));
+    AddStart(Url("/home.html"), 3);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    EXPECT_EQ(Row(Url("/new.html")).status, kStatusGrabbed);
+    EXPECT_EQ(Row(Url("/final.html")).status, kStatusGrabbed);
+    const std::string home = Stored(Row(Url("/home.html")));
+    EXPECT_NE(home.find("href=\"new.html\""), std::string::npos) << home;
+    EXPECT_NE(home.find("href=\"final.html\""), std::string::npos) << home;
+    ExpectOfflineCopyBrowses();
+}
+
+TEST_F(GrabTest, HelpModeKeepsEachPageAsFetchedBesideThePages) {
+    engine_->HelpMode(1);
+    const int32_t start = AddStart(Url("/a.html"), 2);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    const std::string original =
+        fwtest::ReadFile(std::string(FW_SOURCE_DIR) + "/tests/fixtures/site/a.html");
+    EXPECT_EQ(fwtest::ReadFile(engine_->data_dir() + std::to_string(start)), original);
+    EXPECT_NE(Stored(Row(Url("/a.html"))), original);  // the page itself is fixed
+}
+
 TEST_F(GrabTest, PdfIsStoredUnderAPdfName) {
     server_->Script("/docs.html", Response::Html("<a href=\"report\">report</a>"));
     server_->Script("/report", Response::Text("application/pdf", "%PDF-1.4 fake"));
@@ -276,6 +304,23 @@ TEST_F(GrabTest, LinkCheckKeepsNoFilesAndListsBadLinks) {
     item->get_url(&url);
     EXPECT_EQ(url, Url("/missing.html"));
     EXPECT_FALSE(platform::FileExists(engine_->data_dir() + "127.0.0.1/b.html"));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(engine_->data_dir())) {
+        EXPECT_EQ(entry.path().filename().string().find(".fw-"), std::string::npos)
+            << "left behind: " << entry.path();
+    }
+    // The list is there as soon as the completion is announced.
+    events_->Clear();
+    int32_t count_at_complete = -1;
+    events_->probe = [&](int32_t event, int32_t) {
+        if (event != kOnGrabComplete) return;
+        ComPtr<IDizozizEnumUrl> list;
+        engine_->EnumBadLinks(id, list.Receive());
+        list->get_Count(&count_at_complete);
+    };
+    ASSERT_EQ(engine_->LinkCheckBegin(id), S_OK);
+    WaitForComplete();
+    events_->probe = nullptr;
+    EXPECT_EQ(count_at_complete, 1);
 }
 
 TEST_F(GrabTest, StopLeavesTheQueueForResume) {
@@ -345,6 +390,32 @@ TEST_F(GrabTest, ByteLimitStopsNewStarts) {
     ASSERT_EQ(engine_->Grab(0, 0), S_OK);
     EXPECT_NE(Log().find("Reached max bytes limit"), std::string::npos);
     EXPECT_EQ(Row(Url("/dir/d.html")).grabbed, 0);
+}
+
+TEST_F(GrabTest, TimeLimitStopsNewStartsAndRunningWorkersFinish) {
+    std::string links;
+    for (int i = 0; i < 6; ++i) {
+        links += "<a href=\"t" + std::to_string(i) + ".html\">x</a>";
+        Response slow = Response::Html("<p>slow</p>");
+        slow.delay = 700ms;
+        server_->Script("/t" + std::to_string(i) + ".html", slow);
+    }
+    server_->Script("/timed.html", Response::Html(links));
+    const int32_t start = AddStart(Url("/timed.html"), 2);
+    ASSERT_TRUE(engine_->store().StartQueue(start, true));
+    GrabOptions options;
+    options.thread_count = 1;
+    options.per_host_limit = 1;
+    options.time_limit = 1;  // seconds
+    platform::StopEvent stop;
+    GrabEngine grab(&engine_->store(), engine_->data_dir(), &stop, options);
+    grab.Grab();
+    EXPECT_TRUE(grab.stopped_by_limit());
+    EXPECT_NE(Log().find("Reached max time limit"), std::string::npos);
+    int fetched = 0;
+    for (int i = 0; i < 6; ++i) fetched += Row(Url("/t" + std::to_string(i) + ".html")).grabbed != 0;
+    EXPECT_GE(fetched, 1);  // the one running when the limit came finished
+    EXPECT_LT(fetched, 6);
 }
 
 TEST_F(GrabTest, NothingToDoStillBeginsAndCompletes) {

@@ -71,8 +71,9 @@ struct UrlWorker::Prepared {
     int64_t conditional = 0;   // If-Modified-Since to send
     std::string credentials;
     ParsedUrl parsed;
-    std::string path;          // where the content ends up
+    std::string path;          // where the content ends up; empty: nowhere
     std::string fetch_path;    // where the body is received (path, or a scratch file)
+    bool scratch = false;      // fetch_path is a scratch file, deleted at the end
     bool reserved = false;     // `path` was created for this fetch
 };
 
@@ -138,7 +139,7 @@ void UrlWorker::RunSteps() {
     if (skipped_) {
         // Abandoned: no row or queue update. A name reserved for this fetch
         // goes again.
-        if (p.fetch_path != p.path || p.reserved) platform::RemoveFile(p.fetch_path);
+        if (p.scratch || p.reserved) platform::RemoveFile(p.fetch_path);
         return;
     }
     if (f.http && f.http->aborted()) {
@@ -148,7 +149,7 @@ void UrlWorker::RunSteps() {
     } else if (f.ftp) {
         FtpOutcome(p, &f);
     }
-    if (p.fetch_path != p.path) platform::RemoveFile(p.fetch_path);
+    if (p.scratch) platform::RemoveFile(p.fetch_path);
     store_->QueueMarkDone(queue_row_);
 }
 
@@ -197,7 +198,7 @@ bool UrlWorker::Prepare(Prepared* p) {
     }
     if (p->path.empty() || keeps_nothing || !p->saved_file.empty()) {
         p->fetch_path = data_dir_ + ".fw-receiving-" + std::to_string(url_id_);
-        if (p->path.empty()) p->path = p->fetch_path;
+        p->scratch = true;
     } else {
         p->fetch_path = p->path;
     }
@@ -295,9 +296,9 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
     const FtpFetch& fetch = *f->ftp;
     const bool keeps = !options_->link_check;
     std::string path = prepared.path;
-    const bool scratch = prepared.fetch_path != prepared.path;
-    bool arrived_in_place = !scratch;
-    if (keeps && scratch && f->body_written && fetch.state() == kFetchDone) {
+    bool arrived_in_place = !prepared.scratch;
+    if (keeps && prepared.scratch && !path.empty() && f->body_written &&
+        fetch.state() == kFetchDone) {
         arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
     }
     if (keeps && fetch.listing() && arrived_in_place &&
@@ -315,7 +316,7 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
         auto guard = store_->Lock();
         UrlRecord row;
         if (!store_->Load(url_id_, &row)) return;
-        if (keeps && path.compare(0, data_dir_.size(), data_dir_) == 0) {
+        if (keeps && !path.empty() && path.compare(0, data_dir_.size(), data_dir_) == 0) {
             row.file = path.substr(data_dir_.size());
         }
         row.kind = kKindHtml;  // FTP downloads are recorded as pages
@@ -392,9 +393,9 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
 
     // A complete new copy replaces the saved file (refetches arrive in a
     // scratch file); anything less leaves the saved file as it was.
-    const bool scratch = prepared.fetch_path != prepared.path;
-    bool arrived_in_place = !scratch;
-    if (keeps && scratch && code != 304 && f->body_written && fetch.state() == kFetchDone) {
+    bool arrived_in_place = !prepared.scratch;
+    if (keeps && prepared.scratch && !path.empty() && code != 304 && f->body_written &&
+        fetch.state() == kFetchDone) {
         arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
     }
     if (keeps && prepared.reserved) {
@@ -413,8 +414,9 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
     // What the parser reads: the content as it arrived (never a saved page,
     // whose links are already rewritten).
     const std::string content_path = arrived_in_place ? path : prepared.fetch_path;
-    const std::string file_text =
-        path.compare(0, data_dir_.size(), data_dir_) == 0 ? path.substr(data_dir_.size()) : path;
+    const std::string file_text = !path.empty() && path.compare(0, data_dir_.size(), data_dir_) == 0
+                                      ? path.substr(data_dir_.size())
+                                      : std::string();
     const bool html = fetch.content_kind() == ContentKind::kHtml;
     const std::string title = html ? TitleOf(content_path) : std::string();
 
@@ -474,7 +476,7 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
         kind = row.kind;
     }
 
-    if (code == 301 || code == 302) {
+    if (IsRedirectStatus(code)) {
         Redirect(prepared, fetch, level, levels, filter_id, parent_id, auth_id, page_url);
         // A redirect page that waits for nothing is rewritten now, like any
         // page without children, instead of waiting for the end of the grab.
@@ -645,18 +647,13 @@ void UrlWorker::FixNow(int32_t page, bool announce) {
     }
     if (!relative.empty() && platform::FileExists(file)) {
         if (options_->help_mode) platform::CopyReplacing(file, data_dir_ + std::to_string(page));
-        const std::string aside = file + ".fw-fixing";
-        if (platform::MoveReplacing(file, aside)) {
-            const bool fixed =
-                kind == kKindCss
-                    ? FixCssFile(aside, file, *store_, data_dir_, relative, url)
-                    : FixPageFile(aside, file, *store_, data_dir_, relative, url, options_->edge_file);
-            // A page that could not be rewritten keeps its content as fetched.
-            if (fixed) {
-                platform::RemoveFile(aside);
-            } else {
-                platform::MoveReplacing(aside, file);
-            }
+        // Rewritten in place: the row says "F" until this is done, so a page
+        // cut short by a killed process is fetched and fixed again. A page
+        // that cannot be rewritten keeps its content as fetched.
+        if (kind == kKindCss) {
+            FixCssFile(file, file, *store_, data_dir_, relative, url);
+        } else {
+            FixPageFile(file, file, *store_, data_dir_, relative, url, options_->edge_file);
         }
     }
     {

@@ -406,3 +406,33 @@ TEST_F(DizozizTest, ExportCopiesStoredFilesKeepingTheirPaths) {
 
 }  // namespace
 }  // namespace fw
+
+namespace fw {
+namespace {
+
+TEST(DizozizPreferencesTest, PreferencesObjectReadsAndWritesTheEngineSettings) {
+    TempDir home;
+    const char* before = std::getenv("CORVALIN_HOME");
+    const std::string saved = before ? before : "";
+    setenv("CORVALIN_HOME", home.path().c_str(), 1);
+    ComPtr<Dizoziz> engine = MakeObject<Dizoziz>();
+    {
+        ComPtr<IDizozizPrefs> prefs;
+        ASSERT_EQ(engine->Preferences(prefs.Receive()), S_OK);
+        int32_t threads = 0;
+        prefs->get_MaxThreads(&threads);
+        EXPECT_EQ(threads, 8);
+        prefs->put_MaxThreads(3);
+        prefs->put_ProxyServer("proxy.example");
+        engine.Reset();  // the prefs object keeps what it needs alive
+        prefs->get_MaxThreads(&threads);
+        EXPECT_EQ(threads, 3);
+    }
+    const std::string ini = fwtest::ReadFile(home / "corvalin.ini");
+    EXPECT_NE(ini.find("MaxThreads=3"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Server=proxy.example"), std::string::npos) << ini;
+    if (before) setenv("CORVALIN_HOME", saved.c_str(), 1); else unsetenv("CORVALIN_HOME");
+}
+
+}  // namespace
+}  // namespace fw

@@ -72,7 +72,7 @@ void HttpFetchBase::Body(const char* data, size_t length) {
     if (length == 0) return;
     // Only the secure path follows redirects itself (its limit stays above
     // 0); the body of a redirect it followed is not the page.
-    if ((status_code_ == 301 || status_code_ == 302) && redirects_followed_ < redirect_limit_) {
+    if (IsRedirectStatus(status_code_) && redirects_followed_ < redirect_limit_) {
         return;
     }
     WriteBody(data, length);

@@ -75,8 +75,8 @@ public:
     // line feed follows a line feed (carriage returns in between do not
     // count), i.e. "\n\n" or "\r\n\r\n"; then the headers are parsed, the
     // first Set-Cookie is given to the cookie jar, the callbacks are
-    // consulted, and the rest is body: written to the sink, except for a 301
-    // or 302 while redirects followed is below the redirect limit. Once
+    // consulted, and the rest is body: written to the sink, except for a redirect
+    // (IsRedirectStatus) while redirects followed is below the redirect limit. Once
     // aborted or over kMaxHeaderBytes (logged once), nothing more is taken.
     // Returns false in those two cases.
     bool Consume(const char* data, size_t length);

@@ -63,7 +63,7 @@ ResponseHead ParseResponseHead(std::string_view raw) {
     std::string length = HeaderValue(raw, lower, "content-length:");
     if (!length.empty()) head.content_length = platform::LeadingInteger(length);
 
-    if (head.status_code == 301 || head.status_code == 302) {
+    if (IsRedirectStatus(head.status_code)) {
         head.location = HeaderValue(raw, lower, "location:");
     }
 

@@ -23,6 +23,13 @@ enum class ContentKind : int32_t {
 // "text/" Text, "image/" Image, anything else Other; an empty type is None.
 ContentKind ClassifyContentType(std::string_view content_type);
 
+// The statuses whose Location names where the content moved: 301 and 302,
+// and 303, 307 and 308, which today's servers send just as often (a site
+// answering with 308 would otherwise end at the redirect).
+inline bool IsRedirectStatus(int32_t status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
 // The value of a header: the first line of `lower` that starts with
 // `lower_name` (lower case, colon included, e.g. "content-type:"), spaces after it
 // skipped, up to the next line feed, carriage return or the end; cut from
@@ -36,7 +43,7 @@ struct ResponseHead {
     std::string content_type;       // as sent
     ContentKind content_kind = ContentKind::kNone;
     int64_t content_length = 0;     // 0 when absent
-    std::string location;           // only for 301 and 302
+    std::string location;           // only for redirects (IsRedirectStatus)
     int64_t last_modified = 0;      // 0 when absent, unparsable or before 1970
     std::string set_cookie;         // the first Set-Cookie value
 };

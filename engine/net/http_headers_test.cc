@@ -45,9 +45,11 @@ TEST(HttpHeadersTest, ParsesATableOfResponses) {
          404, "text/plain", ContentKind::kText, 0, "", 0, ""},
         {"http/1.0    302\r\nLOCATION:   /Next.html  \r\ncontent-type: image/PNG\r\n\r\n",
          302, "image/PNG", ContentKind::kImage, 0, "/Next.html  ", 0, ""},
-        // Location counts on 301 and 302 only.
+        // Location counts on redirects only (301, 302, 303, 307, 308).
         {"HTTP/1.0 200 OK\r\nLocation: /elsewhere\r\n\r\n", 200, "", ContentKind::kNone, 0, "", 0, ""},
-        {"HTTP/1.0 303 See Other\r\nLocation: /x\r\n\r\n", 303, "", ContentKind::kNone, 0, "", 0, ""},
+        {"HTTP/1.0 303 See Other\r\nLocation: /x\r\n\r\n", 303, "", ContentKind::kNone, 0, "/x", 0, ""},
+        {"HTTP/1.0 308 Permanent Redirect\r\nLocation: /p\r\n\r\n", 308, "", ContentKind::kNone, 0, "/p", 0, ""},
+        {"HTTP/1.0 304 Not Modified\r\nLocation: /no\r\n\r\n", 304, "", ContentKind::kNone, 0, "", 0, ""},
         // A name inside another header's name is not that header.
         {"HTTP/1.0 301 Moved\r\nContent-Location: /wrong\r\nLocation: /right\r\n\r\n",
          301, "", ContentKind::kNone, 0, "/right", 0, ""},

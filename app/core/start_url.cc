@@ -1,0 +1,139 @@
+#include "app/core/start_url.h"
+
+#include "platform/text.h"
+
+namespace corvalin {
+namespace {
+
+bool IsDigits(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+fw::HRESULT AddFilter(fw::IDizozizUrl* url, int32_t type, int32_t match, int32_t includes,
+                      const std::string& data) {
+    fw::ComPtr<fw::IDizozizFilter> filter;
+    fw::HRESULT hr = url->NewFilter(filter.Receive());
+    if (fw::Succeeded(hr)) hr = filter->put_Type(type);
+    if (fw::Succeeded(hr)) hr = filter->put_Match(match);
+    if (fw::Succeeded(hr)) hr = filter->put_Includes(includes);
+    if (fw::Succeeded(hr)) hr = filter->put_CaseSensitive(0);
+    if (fw::Succeeded(hr)) hr = filter->put_Data(data);
+    if (fw::Succeeded(hr)) hr = filter->Update();
+    return hr;
+}
+
+// A stay-on-site or stay-in-directory entry; the engine fills in its data
+// from the URL when the set is stored.
+fw::HRESULT AddStayFilter(fw::IDizozizUrl* url, bool in_dir) {
+    fw::ComPtr<fw::IDizozizFilter> filter;
+    fw::HRESULT hr = url->NewFilter(filter.Receive());
+    if (fw::Succeeded(hr)) hr = in_dir ? filter->put_StayInDir(1) : filter->put_StayOnSite(1);
+    if (fw::Succeeded(hr)) hr = filter->Update();
+    return hr;
+}
+
+// The filters the options ask for: the excluded media classes or the type
+// list, and the stay flags.
+fw::HRESULT AddFilters(fw::IDizozizUrl* url, const StartUrlOptions& options) {
+    fw::HRESULT hr = fw::S_OK;
+    if (!options.only_types.empty()) {
+        hr = AddFilter(url, fw::kFilterExtensions, fw::kMatchContains, 0, options.only_types);
+    } else {
+        for (const std::string& media : options.excluded_classes) {
+            if (fw::Succeeded(hr)) {
+                hr = AddFilter(url, fw::kFilterContentType, fw::kMatchBeginsWith, 0, media);
+            }
+        }
+    }
+    if (fw::Succeeded(hr) && options.stay_on_site) hr = AddStayFilter(url, false);
+    if (fw::Succeeded(hr) && options.stay_in_dir) hr = AddStayFilter(url, true);
+    return hr;
+}
+
+}  // namespace
+
+std::optional<std::string> CheckStartUrl(std::string_view text, std::string* why) {
+    auto refuse = [why](const char* reason) -> std::optional<std::string> {
+        if (why) *why = reason;
+        return std::nullopt;
+    };
+    for (unsigned char c : text) {
+        if (c <= ' ' || c == 0x7F) return refuse("it holds blanks or control characters");
+    }
+    const size_t colon = text.find("://");
+    if (colon == std::string_view::npos) {
+        return refuse("it is not absolute (it must start with http://, https:// or ftp://)");
+    }
+    const std::string scheme = platform::ToLowerAscii(text.substr(0, colon));
+    if (scheme != "http" && scheme != "https" && scheme != "ftp") {
+        return refuse("only http, https and ftp addresses can be grabbed");
+    }
+    const size_t authority_start = colon + 3;
+    size_t authority_end = text.find_first_of("/?#", authority_start);
+    if (authority_end == std::string_view::npos) authority_end = text.size();
+    std::string_view host = text.substr(authority_start, authority_end - authority_start);
+    if (size_t at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
+    // A port follows the last ":" unless that ":" is inside an IPv6 literal.
+    const size_t port_colon = host.rfind(':');
+    if (port_colon != std::string_view::npos &&
+        host.find(']', port_colon) == std::string_view::npos) {
+        const std::string_view port = host.substr(port_colon + 1);
+        if (!port.empty() &&
+            (!IsDigits(port) || port.size() > 5 || std::stol(std::string(port)) > 65535)) {
+            return refuse("its port is not a number from 0 to 65535");
+        }
+        host = host.substr(0, port_colon);
+    }
+    if (host.empty()) return refuse("it names no host");
+
+    std::string url(text);
+    if (authority_end == text.size() || text[authority_end] != '/') url.insert(authority_end, "/");
+    return url;
+}
+
+std::string NormaliseTypeList(std::string_view text) {
+    std::string list;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t comma = text.find(',', start);
+        if (comma == std::string_view::npos) comma = text.size();
+        const std::string_view piece = platform::TrimView(text.substr(start, comma - start));
+        if (!piece.empty()) {
+            if (!list.empty()) list += ',';
+            list.append(piece);
+        }
+        start = comma + 1;
+    }
+    return list;
+}
+
+bool IsMediaClass(std::string_view word) {
+    for (const char* media : kMediaClasses) {
+        if (word == media) return true;
+    }
+    return false;
+}
+
+fw::HRESULT AddStartUrl(fw::IDizoziz* engine, const StartUrlOptions& options, int32_t* id) {
+    if (!engine || !id) return fw::E_POINTER;
+    fw::ComPtr<fw::IDizozizUrl> url;
+    fw::HRESULT hr = engine->NewUrl(url.Receive());
+    if (fw::Succeeded(hr) && options.link_check) hr = url->put_Html(fw::kKindLinkCheck);
+    if (fw::Succeeded(hr)) hr = url->put_url(options.url);
+    if (fw::Succeeded(hr)) hr = url->put_GrabLevels(options.levels);
+    if (fw::Succeeded(hr) && !options.notes.empty()) hr = url->put_Notes(options.notes);
+    // A link check's filters are the engine's own.
+    if (fw::Succeeded(hr) && !options.link_check) hr = AddFilters(url.get(), options);
+    if (fw::Succeeded(hr) && !options.user.empty()) hr = url->put_Username(options.user);
+    if (fw::Succeeded(hr) && !options.password.empty()) hr = url->put_Password(options.password);
+    if (fw::Succeeded(hr)) hr = url->Update();
+    if (fw::Succeeded(hr)) hr = url->get_id(id);
+    if (fw::Succeeded(hr) && *id <= 0) hr = fw::E_FAIL;
+    return hr;
+}
+
+}  // namespace corvalin

@@ -1,0 +1,59 @@
+// Adding a start URL to the open project: the URL, its levels, its filters
+// and its credentials, stored with one Update.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/interface/fetchwell.h"
+
+namespace corvalin {
+
+// The four media classes a start URL can exclude (filters of type 77 that
+// discard content types beginning with the class word).
+inline constexpr const char* kMediaClasses[] = {"application", "audio", "video", "image"};
+
+struct StartUrlOptions {
+    std::string url;     // as CheckStartUrl returned it
+    int32_t levels = 2;  // 1 or more; -1 for all levels
+    bool stay_on_site = true;
+    bool stay_in_dir = false;
+    std::vector<std::string> excluded_classes = {"audio", "video"};  // words of kMediaClasses
+    // A normalised list of file types ("zip,pdf"); when not empty only these
+    // are downloaded and no media class is excluded.
+    std::string only_types;
+    std::string user;
+    std::string password;
+    std::string notes;
+    // A link-check URL: its links are checked and nothing is kept. The
+    // engine gives it its own filters when it is checked, so the filter
+    // options above are not used.
+    bool link_check = false;
+};
+
+// Checks a start URL as the URL wizard does: scheme http, https or ftp
+// (any letter case), "://" and a host, an optional numeric port, no blanks or
+// control characters. Returns the text to store (an address of scheme and
+// host alone gains its "/", put before any "?" or "#"), or nullopt with
+// *why naming the problem.
+std::optional<std::string> CheckStartUrl(std::string_view text, std::string* why);
+
+// A list of file types split at commas, each piece trimmed of blanks, tabs
+// and line ends, empty pieces dropped, joined with "," ("zip, ,pdf " ->
+// "zip,pdf").
+std::string NormaliseTypeList(std::string_view text);
+
+// True for a word of kMediaClasses.
+bool IsMediaClass(std::string_view word);
+
+// Creates the start URL in the open project: NewUrl; Html (6, for a
+// link-check URL only); url; GrabLevels; Notes (when any); one NewFilter per
+// excluded class (or one type list); stay-on-site and stay-in-directory
+// filters; credentials; Update; id.
+// Returns the first failing result; the URL exists only once Update ran.
+fw::HRESULT AddStartUrl(fw::IDizoziz* engine, const StartUrlOptions& options, int32_t* id);
+
+}  // namespace corvalin

@@ -1,0 +1,338 @@
+#include "cli/grab_run.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <unordered_set>
+
+#include "app/core/url_path.h"
+#include "cli/exit_codes.h"
+#include "engine/interface/ref_counted.h"
+
+namespace corvalin::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// The event sink. Engine threads call Invoke; it only records and wakes the
+// calling thread, never waits for it (GrabEnd blocks that thread while
+// events still arrive).
+class GrabMonitor : public fw::RefCounted<fw::IDizozizEvents> {
+public:
+    GrabMonitor() = default;
+
+    void Invoke(int32_t event_id, int32_t url_id) override {
+        std::lock_guard<std::mutex> guard(mutex_);
+        switch (event_id) {
+            case fw::kOnGrabUrlNew:
+                ++started_;
+                break;
+            case fw::kOnGrabUrlDone:
+                done_.push_back(url_id);
+                break;
+            case fw::kOnGrabComplete:
+                complete_ = true;
+                break;
+            default:
+                return;
+        }
+        wake_.notify_all();
+    }
+
+    void RequestStop(int signal_number) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        stop_requested_ = true;
+        stop_signal_ = signal_number;
+        wake_.notify_all();
+    }
+
+    // Returns when the grab completed, a stop was asked for or URLs finished,
+    // or after `timeout`.
+    void WaitFor(milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait_for(lock, timeout, [this] {
+            return complete_ || (stop_requested_ && !stop_seen_) || !done_.empty();
+        });
+        if (stop_requested_) stop_seen_ = true;
+    }
+
+    std::deque<int32_t> TakeDone() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return std::exchange(done_, {});
+    }
+    bool complete() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return complete_;
+    }
+    bool stop_requested() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return stop_requested_;
+    }
+    int stop_signal() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return stop_signal_;
+    }
+    int64_t started() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return started_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    int64_t started_ = 0;
+    std::deque<int32_t> done_;
+    bool complete_ = false;
+    bool stop_requested_ = false;
+    bool stop_seen_ = false;
+    int stop_signal_ = 0;
+};
+
+// Sets the thread limits for one grab and puts the old values back after
+// it, also when a second Ctrl-C aborts the process.
+class RunLimits {
+public:
+    RunLimits(fw::IDizoziz* engine, std::optional<int32_t> threads,
+              std::optional<int32_t> per_server)
+        : threads_(threads), per_server_(per_server) {
+        if (!threads && !per_server) return;
+        if (fw::Failed(engine->Preferences(prefs_.Receive()))) return;
+        if (threads && fw::Succeeded(prefs_->get_MaxThreads(&old_threads_))) {
+            prefs_->put_MaxThreads(*threads);
+        }
+        if (per_server && fw::Succeeded(prefs_->get_MaxThreadsPerServer(&old_per_server_))) {
+            prefs_->put_MaxThreadsPerServer(*per_server);
+        }
+    }
+    ~RunLimits() { Restore(); }
+    RunLimits(const RunLimits&) = delete;
+    RunLimits& operator=(const RunLimits&) = delete;
+
+    void Restore() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (!prefs_) return;
+        if (threads_ && old_threads_ > 0) prefs_->put_MaxThreads(old_threads_);
+        if (per_server_ && old_per_server_ > 0) prefs_->put_MaxThreadsPerServer(old_per_server_);
+        prefs_.Reset();
+    }
+
+private:
+    std::mutex mutex_;  // Restore may run on the interrupt watcher's thread
+    std::optional<int32_t> threads_;
+    std::optional<int32_t> per_server_;
+    int32_t old_threads_ = 0;
+    int32_t old_per_server_ = 0;
+    fw::ComPtr<fw::IDizozizPrefs> prefs_;
+};
+
+// Keeps the sink advised for as long as it lives.
+class Advice {
+public:
+    Advice(fw::IDizoziz* engine, fw::IDizozizEvents* sink) : engine_(engine) {
+        result_ = engine->Advise(sink, &cookie_);
+    }
+    ~Advice() {
+        if (fw::Succeeded(result_)) engine_->Unadvise(cookie_);
+    }
+    Advice(const Advice&) = delete;
+    Advice& operator=(const Advice&) = delete;
+    fw::HRESULT result() const { return result_; }
+
+private:
+    fw::IDizoziz* engine_;
+    uint32_t cookie_ = 0;
+    fw::HRESULT result_;
+};
+
+// Bytes per second over the last few seconds.
+class RateMeter {
+public:
+    int64_t Sample(Clock::time_point now, int64_t bytes) {
+        samples_.push_back({now, bytes});
+        while (samples_.size() > 2 && now - samples_.front().first > std::chrono::seconds(3)) {
+            samples_.pop_front();
+        }
+        const auto span = std::chrono::duration<double>(now - samples_.front().first).count();
+        if (span <= 0.0) return 0;
+        return static_cast<int64_t>(static_cast<double>(bytes - samples_.front().second) / span);
+    }
+
+private:
+    std::deque<std::pair<Clock::time_point, int64_t>> samples_;
+};
+
+fw::HRESULT Start(fw::IDizoziz* engine, const GrabRequest& request) {
+    switch (request.kind) {
+        case GrabKind::kGrab:
+            return engine->GrabBegin(request.id, 0);
+        case GrabKind::kRefresh:
+            return engine->GrabBegin(request.id, 1);
+        case GrabKind::kPreview:
+            return engine->PreviewBegin(request.id);
+        case GrabKind::kLinkCheck:
+            return engine->LinkCheckBegin(request.id);
+    }
+    return fw::E_INVALIDARG;
+}
+
+// The engine counts in 32 bits; read as unsigned, the count lasts to 4 GB.
+int64_t BytesReceived(fw::IDizoziz* engine) {
+    int32_t bytes = 0;
+    engine->BytesReceived(&bytes);
+    return static_cast<uint32_t>(bytes);
+}
+
+int64_t Seconds(Clock::time_point since) {
+    return std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - since).count();
+}
+
+// What the calling thread does while the grab runs: it takes the finished
+// URLs from the monitor, counts and shows them, and keeps the status line.
+class GrabWatch {
+public:
+    GrabWatch(fw::IDizoziz* engine, const GrabRequest& request, ProgressDisplay* display,
+              GrabTally* tally)
+        : engine_(engine), request_(request), display_(display), tally_(tally) {}
+
+    void TakeFinished(GrabMonitor* monitor) {
+        for (int32_t id : monitor->TakeDone()) {
+            if (!seen_.insert(id).second) continue;
+            fw::ComPtr<fw::IDizozizUrl> url;
+            UrlFacts facts;
+            if (fw::Failed(engine_->ReadUrl(id, url.Receive())) ||
+                fw::Failed(ReadUrlFacts(url.get(), &facts))) {
+                continue;  // deleted meanwhile
+            }
+            tally_->Add(facts.status, facts.error);
+            // A terminal shows the failures; a log shows every URL.
+            if (request_.quiet) continue;
+            if (display_->live() && Classify(facts.status, facts.error) != Outcome::kFailed) {
+                continue;
+            }
+            std::string line = TimeStamp() + OutcomeWord(facts.status, facts.error);
+            line.resize(std::max<size_t>(line.size(), 14), ' ');
+            line += facts.url;
+            if (std::string reason = ErrorReason(facts.error);
+                !reason.empty() && facts.error >= 400) {
+                line += " (" + reason + ")";
+            }
+            display_->Line(line);
+        }
+    }
+
+    // Redraws the status line, at most a few times a second however fast
+    // URLs finish.
+    void ShowStatus(GrabMonitor* monitor, Clock::time_point started_at) {
+        if (!display_->live()) return;
+        const auto now = Clock::now();
+        if (now - last_status_ < milliseconds(200)) return;
+        last_status_ = now;
+        GrabCounters counters;
+        engine_->WorkingThreads(&counters.threads);
+        counters.done = static_cast<int64_t>(seen_.size());
+        counters.active = std::max<int64_t>(0, monitor->started() - counters.done);
+        counters.bytes = BytesReceived(engine_);
+        counters.rate = rate_.Sample(now, counters.bytes);
+        counters.seconds = Seconds(started_at);
+        display_->Status(StatusText(counters));
+    }
+
+private:
+    fw::IDizoziz* engine_;
+    const GrabRequest& request_;
+    ProgressDisplay* display_;
+    GrabTally* tally_;
+    std::unordered_set<int32_t> seen_;  // finished URLs, each counted once
+    RateMeter rate_;
+    Clock::time_point last_status_;
+};
+
+}  // namespace
+
+int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& request,
+            GrabResult* result) {
+    fw::IDizoziz* engine = session.engine();
+    const ProjectFile& project = session.project_file();
+    const bool is_grab = request.kind == GrabKind::kGrab || request.kind == GrabKind::kRefresh;
+    if (request.id == 0) {
+        auto roots = session.StartUrls();
+        if (!roots) return kExitGrab;
+        if (roots->empty()) {
+            session.Error(
+                "You must first enter the URL of at least one web site that you would like to "
+                "download. (Add one with 'fetchwell add'.)");
+            return kExitGrab;
+        }
+        if (is_grab) {
+            engine->UseEdgeLink(project.UseEdgeFile() ? project.EdgeFile() : std::string());
+        }
+    }
+
+    RunLimits limits(engine, request.threads, request.per_server);
+    auto monitor = fw::MakeObject<GrabMonitor>();
+    Advice advice(engine, monitor.get());
+    if (fw::Failed(advice.result())) {
+        session.EngineFailure(advice.result(), "cannot follow the grab");
+        return kExitGrab;
+    }
+    ProgressDisplay display(stderr, !request.quiet && ::isatty(STDERR_FILENO) == 1);
+    interrupts.Arm([monitor](int signal_number) { monitor->RequestStop(signal_number); },
+                   [&limits, &display] {
+                       display.Clear();
+                       std::fputs("fetchwell: aborted\n", stderr);
+                       limits.Restore();
+                   });
+    struct Disarm {
+        InterruptWatcher& watcher;
+        ~Disarm() { watcher.Disarm(); }
+    } disarm{interrupts};
+
+    const auto started_at = Clock::now();
+    if (fw::HRESULT hr = Start(engine, request); fw::Failed(hr)) {
+        session.EngineFailure(hr, "the grab could not start");
+        return kExitGrab;
+    }
+    if (is_grab) project.SetDirtyFlag(false);
+
+    GrabWatch watch(engine, request, &display, &result->tally);
+    bool stop_sent = false;
+    std::optional<Clock::time_point> ended_at;
+    for (;;) {
+        monitor->WaitFor(milliseconds(250));
+        watch.TakeFinished(monitor.get());
+        if (monitor->complete()) break;
+        if (monitor->stop_requested() && !stop_sent) {
+            stop_sent = true;
+            result->interrupted = true;
+            if (!request.quiet) {
+                display.Line(
+                    "Stopping... (the pages fetched so far are being finished; press Ctrl-C "
+                    "again to abort)");
+            }
+            engine->GrabEnd();  // blocks until the grab thread has ended
+            ended_at = Clock::now();
+            continue;
+        }
+        // The grab thread has ended; its last events are in. Never wait for
+        // a completion that cannot come any more.
+        if (ended_at && Clock::now() - *ended_at > std::chrono::seconds(5)) break;
+        watch.ShowStatus(monitor.get(), started_at);
+    }
+    // OnGrabComplete comes from the grab thread before it ends; GrabEnd waits
+    // for that end, so what follows (bad links, another grab) finds no grab
+    // running.
+    if (!stop_sent) engine->GrabEnd();
+    display.Clear();
+    if (!request.quiet) {
+        const std::string summary = SummaryText(result->tally, BytesReceived(engine),
+                                                Seconds(started_at), result->interrupted);
+        std::fprintf(stderr, "%s\n", summary.c_str());
+    }
+    return result->interrupted ? 128 + monitor->stop_signal() : kExitOk;
+}
+
+}  // namespace corvalin::cli

@@ -1,0 +1,188 @@
+#include "cli/progress.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <ctime>
+
+#include "platform/local_time.h"
+
+namespace corvalin::cli {
+
+std::string FormatBytes(int64_t bytes) {
+    static constexpr const char* kUnits[] = {"KB", "MB", "GB", "TB"};
+    if (bytes < 1024) return std::to_string(bytes < 0 ? 0 : bytes) + " B";
+    double value = static_cast<double>(bytes) / 1024;
+    size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(kUnits)) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+    return text;
+}
+
+std::string FormatDuration(int64_t seconds) {
+    if (seconds < 0) seconds = 0;
+    char text[32];
+    if (seconds >= 3600) {
+        std::snprintf(
+            text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+            static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    } else {
+        std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
+                      static_cast<long long>(seconds % 60));
+    }
+    return text;
+}
+
+std::string StatusText(const GrabCounters& c) {
+    return FormatDuration(c.seconds) + "  " + std::to_string(c.done) + " done, " +
+           std::to_string(c.active) + " in progress, " + std::to_string(c.threads) +
+           (c.threads == 1 ? " thread, " : " threads, ") + FormatBytes(c.bytes) + " at " +
+           FormatBytes(c.rate) + "/s";
+}
+
+Outcome Classify(int32_t status, int32_t error) {
+    if (error >= 400) return Outcome::kFailed;
+    if (error >= 300 && error != 304) return Outcome::kRedirected;
+    if (status == 70 || status == 71) return Outcome::kFetched;
+    return Outcome::kSkipped;
+}
+
+std::string OutcomeWord(int32_t status, int32_t error) {
+    switch (Classify(status, error)) {
+        case Outcome::kFetched:
+            return "ok";
+        case Outcome::kSkipped:
+            return "skip";
+        default:
+            return std::to_string(error);
+    }
+}
+
+std::string ErrorReason(int32_t error) {
+    switch (error) {
+        case 301:
+            return "Moved Permanently";
+        case 302:
+            return "Found";
+        case 303:
+            return "See Other";
+        case 307:
+            return "Temporary Redirect";
+        case 400:
+            return "Bad Request";
+        case 401:
+            return "Unauthorized";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 405:
+            return "Method Not Allowed";
+        case 407:
+            return "Proxy Authentication Required";
+        case 408:
+            return "Request Timeout";
+        case 410:
+            return "Gone";
+        case 429:
+            return "Too Many Requests";
+        case 500:
+            return "Internal Server Error";
+        case 501:
+            return "Not Implemented";
+        case 502:
+            return "Bad Gateway";
+        case 503:
+            return "Service Unavailable";
+        case 504:
+            return "Gateway Timeout";
+        case 1001:
+            return "lookup or connect failed";
+        case 1002:
+            return "transfer broken";
+        default:
+            break;
+    }
+    if (error > 1000) return "FTP reply " + std::to_string(error - 1000);
+    return std::string();
+}
+
+void ProgressDisplay::Line(std::string_view text) {
+    if (live_ && !status_.empty()) std::fputs("\r\x1b[K", out_);
+    std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
+    if (live_ && !status_.empty()) std::fputs(status_.c_str(), out_);
+    std::fflush(out_);
+}
+
+void ProgressDisplay::Status(std::string_view text) {
+    if (!live_) return;
+    size_t width = 80;
+    winsize size{};
+    if (::ioctl(::fileno(out_), TIOCGWINSZ, &size) == 0 && size.ws_col > 1) width = size.ws_col;
+    // One column short of the edge, so the cursor never wraps to a new line.
+    status_ = std::string(text.substr(0, width - 1));
+    std::fprintf(out_, "\r\x1b[K%s", status_.c_str());
+    std::fflush(out_);
+}
+
+void ProgressDisplay::Clear() {
+    if (!live_ || status_.empty()) return;
+    std::fputs("\r\x1b[K", out_);
+    std::fflush(out_);
+    status_.clear();
+}
+
+std::string TimeStamp() {
+    const std::tm now = platform::LocalTime(std::time(nullptr));
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d ", now.tm_hour, now.tm_min, now.tm_sec);
+    return text;
+}
+
+void GrabTally::Add(int32_t status, int32_t error) {
+    switch (Classify(status, error)) {
+        case Outcome::kFetched:
+            ++fetched;
+            break;
+        case Outcome::kRedirected:
+            ++redirected;
+            break;
+        case Outcome::kSkipped:
+            ++skipped;
+            break;
+        case Outcome::kFailed:
+            ++failures[error];
+            break;
+    }
+}
+
+int64_t GrabTally::failed() const {
+    int64_t total = 0;
+    for (const auto& [code, count] : failures) total += count;
+    return total;
+}
+
+std::string SummaryText(const GrabTally& tally, int64_t bytes, int64_t seconds, bool interrupted) {
+    std::string text = interrupted ? "Stopped after " : "Finished in ";
+    text += FormatDuration(seconds) + ": " + std::to_string(tally.fetched) + " fetched";
+    if (tally.redirected) text += ", " + std::to_string(tally.redirected) + " redirected";
+    text += ", " + std::to_string(tally.failed()) + " failed";
+    if (tally.skipped) text += ", " + std::to_string(tally.skipped) + " skipped";
+    text += "; " + FormatBytes(bytes) + " received.";
+    if (tally.failures.empty()) return text;
+    text += "\nFailed:";
+    const char* separator = " ";
+    for (const auto& [code, count] : tally.failures) {
+        text += separator + std::to_string(code);
+        if (std::string reason = ErrorReason(code); !reason.empty()) text += " " + reason;
+        text += " (" + std::to_string(count) + ")";
+        separator = ", ";
+    }
+    return text;
+}
+
+}  // namespace corvalin::cli
