@@ -22,7 +22,7 @@ LinkRecorder::LinkRecorder(ProjectStore& store, int32_t page_id, int32_t levels,
       options_(options) {
     auto guard = store_.Lock();
     UrlRecord page;
-    page_found_ = store_.Load(page_id, &page);
+    page_found_ = store_.LoadRow(page_id, &page);
     page_level_ = page.level;
     // Set 0 is the template new URLs start from, not a filter of its own.
     if (filter_id > 0) {
@@ -117,7 +117,7 @@ void LinkRecorder::Enqueue(const Child& child, int32_t levels, int32_t filter_id
             return;
         }
         UrlRecord row;
-        if (!store_.Load(child.id, &row)) return;
+        if (!store_.LoadRow(child.id, &row)) return;
         entry.level = row.level;
         entry.min_level = row.min_level;
     }

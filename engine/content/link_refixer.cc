@@ -203,7 +203,7 @@ class LinkRefixer : public StoredPagePass {
         if (id <= 0) return std::nullopt;
         {
             auto guard = store_.Lock();
-            if (!store_.Load(id, &row)) return std::nullopt;
+            if (!store_.LoadRow(id, &row)) return std::nullopt;
         }
         if (row.status == kStatusGrabbed) return std::nullopt;
         return EscapeUrlForPage(row.url) + EscapeUrlForPage(FragmentOf(link_));
@@ -234,7 +234,7 @@ std::optional<std::string> LinkRestorer::Replacement(Context context, bool quote
     bool found = false;
     if (id > 0) {
         auto guard = store_.Lock();
-        found = store_.Load(id, &row);
+        found = store_.LoadRow(id, &row);
     }
     if (found) return WebAddress(row.url) + EscapeUrlForPage(FragmentOf(link_));
     switch (context) {

@@ -47,7 +47,7 @@ bool FollowRedirect(ProjectStore& store, const UrlRecord& from, const LookupRule
         const std::vector<int32_t> children = store.PlainChildren(current, false);
         if (children.empty() || children.front() == current) return false;
         UrlRecord child;
-        if (!store.Load(children.front(), &child)) return false;
+        if (!store.LoadRow(children.front(), &child)) return false;
         if (IsRedirect(child)) {
             current = child.id;
             continue;
@@ -64,9 +64,8 @@ std::optional<std::string> FileFor(ProjectStore& store, std::string_view url,
     std::string file;
     {
         auto guard = store.Lock();
-        const int32_t id = store.FindByUrl(url);
         UrlRecord row;
-        if (id <= 0 || !store.Load(id, &row)) return std::nullopt;
+        if (!store.FindUrlRow(url, &row)) return std::nullopt;
         if (IsRedirect(row) && (row.level != 0 || rule.follow_start_urls)) {
             // The redirect itself needs to have been fetched, as any row.
             if (!Fetched(row)) return std::nullopt;

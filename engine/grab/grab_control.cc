@@ -201,14 +201,14 @@ void GrabControl::PrepareLinkCheck(int32_t id) {
     }
     for (int32_t child : store.TreeChildren(0, true)) {
         UrlRecord row;
-        if (store.Load(child, &row) && row.kind == kKindLinkCheck) MarkLinkCheck(child);
+        if (store.LoadRow(child, &row) && row.kind == kKindLinkCheck) MarkLinkCheck(child);
     }
 }
 
 void GrabControl::MarkLinkCheck(int32_t id) {
     ProjectStore& store = host_->grab_store();
     UrlRecord row;
-    if (!store.Load(id, &row)) return;
+    if (!store.LoadRow(id, &row)) return;
     row.kind = kKindLinkCheck;
     row.title.clear();
     store.Write(&row);

@@ -230,7 +230,7 @@ void GrabEngine::FixPage(int32_t id) {
     {
         auto guard = store_->Lock();
         UrlRecord row;
-        if (!store_->Load(id, &row)) {
+        if (!store_->LoadRow(id, &row)) {
             if (url_callback_) url_callback_(id, false);
             return;
         }

@@ -94,7 +94,7 @@ UrlWorker::UrlWorker(ProjectStore* store, std::string data_dir, ChildWaitMap* wa
       options_(options),
       done_(std::move(done)) {
     UrlRecord record;
-    if (store_->Load(url_id_, &record)) {
+    if (store_->LoadRow(url_id_, &record)) {
         ParsedUrl parsed;
         parsed.Parse(record.url);
         host_ = parsed.host() ? parsed.host() : "";
@@ -159,7 +159,7 @@ bool UrlWorker::Prepare(Prepared* p) {
     {
         auto guard = store_->Lock();
         UrlRecord record;
-        if (!store_->Load(url_id_, &record)) return false;
+        if (!store_->LoadRow(url_id_, &record)) return false;
         QueueEntry entry;
         if (!store_->QueueEntryAt(queue_row_, &entry)) return false;
         p->url = record.url;
@@ -315,7 +315,7 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
     {
         auto guard = store_->Lock();
         UrlRecord row;
-        if (!store_->Load(url_id_, &row)) return;
+        if (!store_->LoadRow(url_id_, &row)) return;
         if (keeps && !path.empty() && path.compare(0, data_dir_.size(), data_dir_) == 0) {
             row.file = path.substr(data_dir_.size());
         }
@@ -359,7 +359,7 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
         if (id == 0 || levels <= 1 || !Accepts(filters_, FilterType::Url, text)) continue;
         const UrlProps own = store_->LoadProps(id);
         UrlRecord row;
-        store_->Load(id, &row);
+        store_->LoadRow(id, &row);
         QueueEntry entry;
         entry.url_id = id;
         entry.level = row.level;
@@ -426,7 +426,7 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
     {
         auto guard = store_->Lock();
         UrlRecord row;
-        if (!store_->Load(url_id_, &row)) return;
+        if (!store_->LoadRow(url_id_, &row)) return;
         if (code == 304) {
             row.is_new = 0;
         } else {
@@ -518,7 +518,7 @@ void UrlWorker::Redirect(const Prepared& p, const HttpFetchBase& fetch, int32_t 
                 if (grandparent != 0) store_->AddLink(grandparent, t);
             }
             UrlRecord target_row;
-            store_->Load(t, &target_row);
+            store_->LoadRow(t, &target_row);
             QueueEntry entry;
             entry.url_id = t;
             entry.level = target_row.level;
@@ -548,7 +548,7 @@ void UrlWorker::RequeueChildren(int32_t level, int32_t levels, int32_t filter_id
     for (int32_t child : store_->TreeChildren(url_id_, true)) {
         if (child == url_id_) continue;
         UrlRecord row;
-        if (!store_->Load(child, &row)) continue;
+        if (!store_->LoadRow(child, &row)) continue;
         if (!Accepts(filters_, FilterType::Url, row.url)) continue;
         parsed.Parse(row.url);
         if (!IsFetchedScheme(parsed.scheme())) continue;
@@ -636,7 +636,7 @@ void UrlWorker::FixNow(int32_t page, bool announce) {
     {
         auto guard = store_->Lock();
         UrlRecord row;
-        if (!store_->Load(page, &row)) {
+        if (!store_->LoadRow(page, &row)) {
             if (announce) done_(page, false);
             return;
         }

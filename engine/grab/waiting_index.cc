@@ -23,7 +23,7 @@ void WaitingIndex::Detach() { store_->SetQueueObserver(nullptr); }
 
 std::string WaitingIndex::HostOfUrl(int32_t url_id) {
     UrlRecord record;
-    if (!store_->Load(url_id, &record)) return std::string();
+    if (!store_->LoadRow(url_id, &record)) return std::string();
     thread_local ParsedUrl url;
     url.Parse(record.url);
     const char* host = url.host();
