@@ -16,6 +16,7 @@
 #include "engine/interface/dizoziz.h"
 #include "engine/interface/ref_counted.h"
 #include "engine/net/socket.h"
+#include "engine/support/log.h"
 #include "platform/file_ops.h"
 #include "platform/profile_file.h"
 #include "tests/support/temp_dir.h"
@@ -64,6 +65,8 @@ class GrabHarness : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv("CORVALIN_HOME", (dir_ / "home").c_str(), 1);
+        // Each test's engine log in its own folder, for EngineLog().
+        fw::ResetLogForTesting(dir_ / "fetchwell.log");
         server_ = std::make_unique<TestWebServer>(std::string(FW_SOURCE_DIR) + "/tests/fixtures/site");
         ASSERT_TRUE(server_->Start());
         engine_ = fw::MakeObject<fw::Dizoziz>();
@@ -79,6 +82,7 @@ protected:
         engine_.Reset();
         server_.reset();
         unsetenv("CORVALIN_HOME");
+        fw::ResetLogForTesting("");
     }
 
     // Writes an engine setting before the next grab.
@@ -105,6 +109,7 @@ protected:
         if (id > 0) engine_->store().Load(id, &row);
         return row;
     }
+    std::string EngineLog() const { return ReadFile(dir_ / "fetchwell.log"); }
     int32_t IdOf(const std::string& url) { return engine_->store().FindByUrl(url); }
     std::string Stored(const fw::UrlRecord& row) { return ReadFile(engine_->data_dir() + row.file); }
 
@@ -127,7 +132,9 @@ protected:
     std::unique_ptr<TestWebServer> server_;
     fw::ComPtr<fw::Dizoziz> engine_;
     fw::ComPtr<EventLog> events_;
-    fw::ScopedSocketSilenceLimit silence_{std::chrono::milliseconds(2000)};
+    // Long enough for a loaded machine (sanitizer builds, Python servers);
+    // tests about silence set their own.
+    fw::ScopedSocketSilenceLimit silence_{std::chrono::milliseconds(15000)};
 };
 
 }  // namespace fwtest

@@ -103,8 +103,11 @@ TEST_F(FtpGrabTest, DirectoryIsStoredAsAListingWhoseNamesBecomeChildren) {
     const UrlRecord readme = Row(base + "readme.txt");
     EXPECT_EQ(readme.level, 1);
     EXPECT_EQ(readme.status, kStatusGrabbed);
-    EXPECT_EQ(Stored(readme), "hello over ftp");
-    EXPECT_EQ(Stored(Row(base + "data.bin")).size(), 3000u);
+    EXPECT_EQ(Stored(readme), "hello over ftp") << EngineLog() << ftp.Log();
+    const UrlRecord data = Row(base + "data.bin");
+    EXPECT_EQ(Stored(data).size(), 3000u)
+        << "status " << data.status << " error " << data.error << " file " << data.file << "\n"
+        << ftp.Log() << EngineLog();
 
     // A missing file is a bad link.
     AddStart(base + "nothing-here.zip", 1);

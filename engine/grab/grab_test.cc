@@ -17,15 +17,6 @@ using namespace std::chrono_literals;
 
 class GrabTest : public fwtest::GrabHarness {
 protected:
-    void SetUp() override {
-        GrabHarness::SetUp();
-        ResetLogForTesting(dir_ / "fetchwell.log");
-    }
-    void TearDown() override {
-        GrabHarness::TearDown();
-        ResetLogForTesting("");
-    }
-
     // Waits (at most 30 s) until an asynchronous job has completed.
     void WaitForComplete(int completes = 1) {
         for (int i = 0; i < 3000 && events_->Count(kOnGrabComplete) < completes; ++i) {
@@ -34,7 +25,6 @@ protected:
         ASSERT_GE(events_->Count(kOnGrabComplete), completes);
         engine_->GrabEnd();  // joins the finished grab thread
     }
-    std::string Log() { return fwtest::ReadFile(dir_ / "fetchwell.log"); }
 };
 
 TEST_F(GrabTest, WholeSiteIsGrabbedAndBrowsesOffline) {
@@ -75,10 +65,10 @@ TEST_F(GrabTest, WholeSiteIsGrabbedAndBrowsesOffline) {
         EXPECT_LT(events_->IndexOf(kOnGrabUrlNew, id), events_->IndexOf(kOnGrabUrlDone, id))
             << row.url;
     }
-    EXPECT_NE(Log().find("Beginning Trawl"), std::string::npos);
-    EXPECT_NE(Log().find("Trawl Finished"), std::string::npos);
-    EXPECT_NE(Log().find(std::to_string(start) + " - " + Url("/index.html")), std::string::npos);
-    EXPECT_NE(Log().find(std::to_string(start) + " - Finished - 200"), std::string::npos);
+    EXPECT_NE(EngineLog().find("Beginning Trawl"), std::string::npos);
+    EXPECT_NE(EngineLog().find("Trawl Finished"), std::string::npos);
+    EXPECT_NE(EngineLog().find(std::to_string(start) + " - " + Url("/index.html")), std::string::npos);
+    EXPECT_NE(EngineLog().find(std::to_string(start) + " - Finished - 200"), std::string::npos);
 }
 
 // A page with two images and one link: the link's target answers late.
@@ -257,7 +247,7 @@ TEST_F(GrabTest, ScheduledRefreshGets304ForAnUnchangedPageAndRequeuesItsChildren
     bool child_requested = false;
     for (const auto& request : server_->Requests()) child_requested |= request.path == "/a.html";
     EXPECT_TRUE(child_requested);
-    const std::string log = Log();
+    const std::string log = EngineLog();
     const size_t trawl = log.find("Beginning Trawl");
     const size_t refresh = log.find("Beginning Refresh", trawl == std::string::npos ? 0 : trawl);
     EXPECT_NE(refresh, std::string::npos);
@@ -276,7 +266,7 @@ TEST_F(GrabTest, PreviewAbortsImagesAndKeepsTheirFiles) {
     EXPECT_EQ(after.file, image.file);
     EXPECT_TRUE(platform::FileExists(engine_->data_dir() + image.file));
     EXPECT_EQ(Stored(after).substr(0, 6), "GIF89a");
-    EXPECT_NE(Log().find("Beginning Refresh"), std::string::npos);
+    EXPECT_NE(EngineLog().find("Beginning Refresh"), std::string::npos);
 }
 
 TEST_F(GrabTest, LinkCheckKeepsNoFilesAndListsBadLinks) {
@@ -342,12 +332,12 @@ TEST_F(GrabTest, StopLeavesTheQueueForResume) {
     int32_t fetched = 0;
     for (int i = 0; i < 12; ++i) fetched += Row(Url("/s" + std::to_string(i) + ".html")).grabbed != 0;
     EXPECT_LT(fetched, 12);
-    EXPECT_NE(Log().find("Stopping Trawl"), std::string::npos);
+    EXPECT_NE(EngineLog().find("Stopping Trawl"), std::string::npos);
 
     events_->Clear();
     ASSERT_EQ(engine_->ResumeBegin(0), S_OK);
     WaitForComplete();
-    EXPECT_NE(Log().find("Resuming Trawl"), std::string::npos);
+    EXPECT_NE(EngineLog().find("Resuming Trawl"), std::string::npos);
     int32_t all = 0;
     for (int i = 0; i < 12; ++i) all += Row(Url("/s" + std::to_string(i) + ".html")).grabbed != 0;
     // Entries that were taken when the grab stopped are not fetched again.
@@ -388,7 +378,7 @@ TEST_F(GrabTest, ByteLimitStopsNewStarts) {
     Setting("Network", "PercentMaxThreads", "100");
     AddStart(Url("/index.html"), 3);
     ASSERT_EQ(engine_->Grab(0, 0), S_OK);
-    EXPECT_NE(Log().find("Reached max bytes limit"), std::string::npos);
+    EXPECT_NE(EngineLog().find("Reached max bytes limit"), std::string::npos);
     EXPECT_EQ(Row(Url("/dir/d.html")).grabbed, 0);
 }
 
@@ -411,7 +401,7 @@ TEST_F(GrabTest, TimeLimitStopsNewStartsAndRunningWorkersFinish) {
     GrabEngine grab(&engine_->store(), engine_->data_dir(), &stop, options);
     grab.Grab();
     EXPECT_TRUE(grab.stopped_by_limit());
-    EXPECT_NE(Log().find("Reached max time limit"), std::string::npos);
+    EXPECT_NE(EngineLog().find("Reached max time limit"), std::string::npos);
     int fetched = 0;
     for (int i = 0; i < 6; ++i) fetched += Row(Url("/t" + std::to_string(i) + ".html")).grabbed != 0;
     EXPECT_GE(fetched, 1);  // the one running when the limit came finished
@@ -449,7 +439,7 @@ TEST_F(GrabTest, QueuedJobsRunOnceAndEmptyTheList) {
     WaitForComplete();
     EXPECT_EQ(Row(Url("/a.html")).status, kStatusGrabbed);
     EXPECT_EQ(Row(Url("/dir/d.html")).status, kStatusGrabbed);
-    EXPECT_NE(Log().find("Beginning Refresh"), std::string::npos);
+    EXPECT_NE(EngineLog().find("Beginning Refresh"), std::string::npos);
     events_->Clear();
     ASSERT_EQ(engine_->BeginQueuedJobs(kJobRefresh), S_OK);
     EXPECT_TRUE(events_->All().empty());
