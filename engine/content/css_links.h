@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/content/link_extractor.h"
+#include "engine/content/page_output.h"
 
 namespace fw {
 
@@ -38,6 +39,6 @@ std::vector<PendingChild> ExtractCssLinks(const std::string& file, int32_t css_i
 // when the reference is not stored. Every line ends with a line feed.
 bool FixCssFile(const std::string& source, const std::string& target, ProjectStore& store,
                 const std::string& data_dir, const std::string& current_file,
-                const std::string& css_url);
+                const std::string& css_url, OutputMode mode = OutputMode::kNewFile);
 
 }  // namespace fw

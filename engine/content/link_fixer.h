@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "engine/content/page_output.h"
+
 namespace fw {
 
 class ProjectStore;
@@ -25,7 +27,8 @@ class ProjectStore;
 // was).
 bool FixPageFile(const std::string& source, const std::string& target, ProjectStore& store,
                  const std::string& data_dir, const std::string& current_file,
-                 const std::string& page_url, const std::string& edge_file);
+                 const std::string& page_url, const std::string& edge_file,
+                 OutputMode mode = OutputMode::kNewFile);
 
 // The two header lines a fixed page starts with.
 std::string FixedPageHeader(const std::string& page_url);

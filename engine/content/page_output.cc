@@ -60,9 +60,8 @@ constexpr long long kInPlaceLimit = 16 * 1024 * 1024;
 
 }  // namespace
 
-PageOutput::PageOutput(std::string target, const std::string& source)
-    : target_(std::move(target)) {
-    if (!source.empty() && source == target_) {
+PageOutput::PageOutput(std::string target, OutputMode mode) : target_(std::move(target)) {
+    if (mode == OutputMode::kInPlace) {
         const long long size = platform::FileSize(target_);
         if (size >= 0 && size <= kInPlaceLimit) {
             in_place_ = true;
@@ -78,8 +77,8 @@ PageOutput::PageOutput(std::string target, const std::string& source)
     // mkstemp makes the file private; the page replaces one that was not
     // (or a new one), so it gets the target's mode or a new file's.
     struct stat st;
-    const mode_t mode = ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
-    ::fchmod(fd, mode);
+    const mode_t file_mode = ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
+    ::fchmod(fd, file_mode);
     // Written through the descriptor mkstemp gave: reopening with truncation
     // would make the file system force the data out at close.
     fd_ = fd;

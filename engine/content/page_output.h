@@ -11,17 +11,22 @@
 
 namespace fw {
 
+enum class OutputMode {
+    // A new file replaces the target once complete.
+    kNewFile,
+    // The text is built in memory and written over the target itself at
+    // Commit, keeping its inode: no new file, no rename, no freed file, by
+    // far the cheaper path on journaling file systems. A process killed
+    // while writing leaves the target partly rewritten, so this is only for
+    // files whose row says they still wait for rewriting until it is done.
+    // Targets that are missing or large get a new file all the same.
+    kInPlace,
+};
+
 class PageOutput {
   public:
     // Creates the new file in the target's directory. Check ok().
-    //
-    // When `source` names the target itself and the file is not large, the
-    // page is built in memory instead and written over the file at Commit,
-    // keeping its inode: no new file, no rename, no freed file, which is by
-    // far the cheaper path on journaling file systems. A process killed while
-    // writing leaves that file partly rewritten; callers use this only for
-    // files whose row still says they wait for rewriting until it is done.
-    explicit PageOutput(std::string target, const std::string& source = std::string());
+    explicit PageOutput(std::string target, OutputMode mode = OutputMode::kNewFile);
     // Removes the new file unless Commit succeeded.
     ~PageOutput();
     PageOutput(const PageOutput&) = delete;
@@ -31,7 +36,8 @@ class PageOutput {
     std::ostream& stream() { return out_; }
 
     // Closes the new file and moves it onto the target. False when a write
-    // failed or the move did; the target is then as it was.
+    // failed or the move did; the target is then as it was (in place: the
+    // target may be partly written).
     bool Commit();
 
   private:

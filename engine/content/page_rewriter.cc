@@ -5,8 +5,8 @@
 namespace fw {
 
 bool PageRewriter::Rewrite(const std::string& source, const std::string& target,
-                           std::string_view header) {
-    PageOutput output(target, source);
+                           std::string_view header, OutputMode mode) {
+    PageOutput output(target, mode);
     if (!output.ok()) return false;
     output.stream().write(header.data(), static_cast<std::streamsize>(header.size()));
     set_output(&output.stream());

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/content/html_scanner.h"
+#include "engine/content/page_output.h"
 
 namespace fw {
 
@@ -16,8 +17,9 @@ class PageRewriter : public HtmlScanner {
     // Rewrites the page `source` into `target`: `header` first, then the
     // page. The target is replaced only by a complete page (see PageOutput).
     // False when the source cannot be read or the target written; the
-    // target is then as it was.
-    bool Rewrite(const std::string& source, const std::string& target, std::string_view header);
+    // target is then as it was (see OutputMode for kInPlace).
+    bool Rewrite(const std::string& source, const std::string& target, std::string_view header,
+                 OutputMode mode = OutputMode::kNewFile);
 
   protected:
     // Writes to the output, or to the held-back text while `hold_` is set.

@@ -6,8 +6,7 @@
 
 #include <ctime>
 
-#include "engine/content/link_fixer.h"
-#include "engine/content/css_links.h"
+#include "engine/grab/fix_step.h"
 #include "engine/store/project_store.h"
 #include "engine/support/crash_report.h"
 #include "engine/support/log.h"
@@ -225,29 +224,15 @@ void GrabEngine::FixWaitingPages() {
 }
 
 void GrabEngine::FixPage(int32_t id) {
-    std::string file, relative, url;
-    int32_t kind = 0;
+    UrlRecord row;
     {
         auto guard = store_->Lock();
-        UrlRecord row;
         if (!store_->LoadRow(id, &row)) {
             if (url_callback_) url_callback_(id, false);
             return;
         }
-        relative = row.file;
-        file = data_dir_ + row.file;
-        url = row.url;
-        kind = row.kind;
     }
-    if (!relative.empty() && platform::FileExists(file)) {
-        // A copy of the page as fetched, kept beside the pages in help mode.
-        if (options_.help_mode) platform::CopyReplacing(file, data_dir_ + std::to_string(id));
-        if (kind == kKindCss) {
-            FixCssFile(file, file, *store_, data_dir_, relative, url);
-        } else {
-            FixPageFile(file, file, *store_, data_dir_, relative, url, options_.edge_file);
-        }
-    }
+    RewriteStoredFile(*store_, data_dir_, id, row.kind, row.file, row.url, options_);
     store_->SetStatus(id, kStatusGrabbed);
     if (url_callback_) url_callback_(id, false);
 }

@@ -5,11 +5,11 @@
 
 #include "engine/content/css_links.h"
 #include "engine/content/link_extractor.h"
-#include "engine/content/link_fixer.h"
 #include "engine/content/local_path.h"
 #include "engine/content/parsed_url.h"
 #include "engine/content/title_scanner.h"
 #include "engine/grab/body_sink.h"
+#include "engine/grab/fix_step.h"
 #include "engine/grab/child_wait_map.h"
 #include "engine/net/ftp_fetch.h"
 #include "engine/net/ftp_listing.h"
@@ -630,32 +630,15 @@ void UrlWorker::NotifyParents() {
 
 void UrlWorker::FixNow(int32_t page, bool announce) {
     SetState(kFetchFixing);
-    std::string file, url;
-    int32_t kind = 0;
-    std::string relative;
+    UrlRecord row;
     {
         auto guard = store_->Lock();
-        UrlRecord row;
         if (!store_->LoadRow(page, &row)) {
             if (announce) done_(page, false);
             return;
         }
-        relative = row.file;
-        file = data_dir_ + row.file;
-        url = row.url;
-        kind = row.kind;
     }
-    if (!relative.empty() && platform::FileExists(file)) {
-        if (options_->help_mode) platform::CopyReplacing(file, data_dir_ + std::to_string(page));
-        // Rewritten in place: the row says "F" until this is done, so a page
-        // cut short by a killed process is fetched and fixed again. A page
-        // that cannot be rewritten keeps its content as fetched.
-        if (kind == kKindCss) {
-            FixCssFile(file, file, *store_, data_dir_, relative, url);
-        } else {
-            FixPageFile(file, file, *store_, data_dir_, relative, url, options_->edge_file);
-        }
-    }
+    RewriteStoredFile(*store_, data_dir_, page, row.kind, row.file, row.url, *options_);
     {
         auto guard = store_->Lock();
         store_->SetStatus(page, kStatusGrabbed);

@@ -1,0 +1,70 @@
+#include "engine/content/page_output.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <iterator>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace fw {
+namespace {
+
+ino_t InodeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// Each mode replaces the target only at Commit; the new-file mode swaps in
+// a new file (an interrupted rewrite never touches the stored one), the
+// in-place mode keeps the target's inode, and falls back to a new file for
+// a target that does not exist yet.
+TEST(PageOutputTest, ModesReplaceTheTargetOnlyAtCommit) {
+    struct Case {
+        OutputMode mode;
+        bool target_exists;
+        bool same_inode;
+    };
+    const Case cases[] = {
+        {OutputMode::kNewFile, true, false},
+        {OutputMode::kInPlace, true, true},
+        {OutputMode::kInPlace, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "in place " << (c.mode == OutputMode::kInPlace)
+                                        << ", target exists " << c.target_exists);
+        fwtest::TempDir dir;
+        const std::string target = dir / "page.html";
+        if (c.target_exists) {
+            fwtest::WriteFile(target, std::string(5000, 'o'));
+            ::chmod(target.c_str(), 0640);
+        }
+        const ino_t before = InodeOf(target);
+        {
+            PageOutput abandoned(target, c.mode);
+            ASSERT_TRUE(abandoned.ok());
+            abandoned.stream() << "never committed";
+        }
+        EXPECT_EQ(fwtest::ReadFile(target), c.target_exists ? std::string(5000, 'o') : "");
+
+        PageOutput output(target, c.mode);
+        ASSERT_TRUE(output.ok());
+        output.stream() << "<html>short</html>";
+        ASSERT_TRUE(output.Commit());
+        EXPECT_EQ(fwtest::ReadFile(target), "<html>short</html>");  // cut to its new length
+        if (c.target_exists) {
+            EXPECT_EQ(InodeOf(target) == before, c.same_inode);
+            struct stat st {};
+            ASSERT_EQ(::stat(target.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0640u);
+        }
+        const auto entries = std::filesystem::directory_iterator(dir.path());
+        EXPECT_EQ(std::distance(begin(entries), end(entries)), 1) << "no scratch file is left";
+    }
+}
+
+}  // namespace
+}  // namespace fw
