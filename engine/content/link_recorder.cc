@@ -112,10 +112,7 @@ void LinkRecorder::Enqueue(const Child& child, int32_t levels, int32_t filter_id
     if (!child.created) {
         // A known URL is often queued already (by another page); then its
         // row need not be read.
-        if (store_.IsQueued(child.id)) {
-            WaitIfUnfinished(child.id, store_.QueueAppendUnlessQueued(entry).row, page);
-            return;
-        }
+        if (WaitIfQueued(child.id, page)) return;
         UrlRecord row;
         if (!store_.LoadRow(child.id, &row)) return;
         entry.level = row.level;
@@ -136,15 +133,17 @@ void LinkRecorder::Enqueue(const Child& child, int32_t levels, int32_t filter_id
 
 void LinkRecorder::MarkBeyondLimit(const Child& child) {
     if (child.id == page_id_) return;
-    if (store_.IsQueued(child.id)) {
-        // Queued through another page: the entry tells whether it is done.
-        // The append is refused and only finds the entry's row.
-        QueueEntry probe;
-        probe.url_id = child.id;
-        WaitIfUnfinished(child.id, store_.QueueAppendUnlessQueued(probe).row, true);
-        return;
-    }
+    // Queued through another page: the entry tells whether it is done.
+    if (WaitIfQueued(child.id, true)) return;
     AddPending(child.id, true);
+}
+
+bool LinkRecorder::WaitIfQueued(int32_t id, bool page) {
+    uint32_t row = 0;
+    QueueEntry entry;
+    if (!store_.QueueEntryOf(id, &row, &entry)) return false;
+    if (entry.status == '0' || entry.status == '1') AddPending(id, page);
+    return true;
 }
 
 void LinkRecorder::WaitIfUnfinished(int32_t id, uint32_t row, bool page) {

@@ -74,6 +74,8 @@ class LinkRecorder {
     void MarkBeyondLimit(const Child& child);
     // For a child queued earlier: wait for it unless its entry is done.
     void WaitIfUnfinished(int32_t id, uint32_t row, bool page);
+    // WaitIfUnfinished for `id` when it has a queue entry; false when not.
+    bool WaitIfQueued(int32_t id, bool page);
     void AddPending(int32_t id, bool page);
 
     ProjectStore& store_;
