@@ -7,7 +7,7 @@
 #   *_test.cc                 unit tests  -> binary <name>_tests
 #   *_concurrency_test.cc     threaded tests -> <name>_concurrency_tests,
 #                             labelled "concurrency" (also run under TSan)
-#   *_fuzz.cc                 libFuzzer targets (built by fuzz/, not here)
+#   *_fuzz.cc                 libFuzzer targets (built with -DFW_FUZZ=ON, not here)
 # LIBS are libraries the folder's code needs (they propagate to fw_engine).
 find_package(FLEX REQUIRED)
 
