@@ -141,6 +141,16 @@ bool AcceptsLength(const FilterSet& set, int64_t length) {
     return true;
 }
 
+int64_t LongestAcceptedLength(const FilterSet& set) {
+    int64_t longest = -1;
+    for (const Filter& filter : set.filters) {
+        if (filter.deleted || IsStay(filter) || filter.type != FilterType::Size) continue;
+        const int64_t limit = std::max<int64_t>(0, filter.size_limit);
+        if (longest < 0 || limit < longest) longest = limit;
+    }
+    return longest;
+}
+
 void BindStayFilters(FilterSet* set, std::string_view start_url) {
     std::string site = SiteOf(start_url);
     if (site.empty()) site = start_url;

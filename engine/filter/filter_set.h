@@ -36,6 +36,9 @@ bool Accepts(const FilterSet& set, FilterType type, std::string_view subject);
 
 // False when any S filter's size limit is below `length`.
 bool AcceptsLength(const FilterSet& set, int64_t length);
+// The longest length AcceptsLength lets through (at least 0), or -1 when no
+// S filter limits it.
+int64_t LongestAcceptedLength(const FilterSet& set);
 
 // Points the stay filters at `start_url`: stay-on-site data becomes
 // SiteOf(start_url), stay-in-directory data SiteAndDirectoryOf(start_url),

@@ -109,6 +109,7 @@ TEST(FilterSetTest, DeletedFiltersTakeNoPart) {
     for (Filter& f : set.filters) f.deleted = true;
     EXPECT_TRUE(Accepts(set, FilterType::Url, "http://h/cgi"));
     EXPECT_TRUE(AcceptsLength(set, 11));
+    EXPECT_EQ(LongestAcceptedLength(set), -1);
 }
 
 TEST(FilterSetTest, AcceptsLength) {
@@ -117,6 +118,9 @@ TEST(FilterSetTest, AcceptsLength) {
     EXPECT_FALSE(AcceptsLength(limits, 1001));
     EXPECT_TRUE(AcceptsLength(limits, 0));
     EXPECT_TRUE(AcceptsLength(Stored({{'U', "IIPx"}}), 1LL << 40));
+    // The longest length let through is the tightest limit.
+    EXPECT_EQ(LongestAcceptedLength(limits), 1000);
+    EXPECT_EQ(LongestAcceptedLength(Stored({{'U', "IIPx"}})), -1);
 }
 
 TEST(FilterSetTest, SitesOfUrls) {

@@ -150,10 +150,13 @@ void GrabEngine::WaitForWorkers() {
     std::vector<size_t> finished;
     {
         std::unique_lock<std::mutex> lock(done_mutex_);
-        // Woken by a finished worker or a stop; otherwise once a second so the
-        // limits are checked.
-        done_cv_.wait_for(lock, std::chrono::milliseconds(1000),
-                          [this] { return !done_slots_.empty() || stop_->IsSet(); });
+        // Woken by a finished worker or a new stop; otherwise once a second so
+        // the limits are checked. Once stopped, only finished workers wake
+        // it: the stop stays set while the cancelled workers wind down.
+        const bool stopped = stop_->IsSet();
+        done_cv_.wait_for(lock, std::chrono::milliseconds(1000), [this, stopped] {
+            return !done_slots_.empty() || (!stopped && stop_->IsSet());
+        });
         finished.swap(done_slots_);
     }
     for (size_t slot : finished) Reap(slot);

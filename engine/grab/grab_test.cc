@@ -382,6 +382,53 @@ TEST_F(GrabTest, ByteLimitStopsNewStarts) {
     EXPECT_EQ(Row(Url("/dir/d.html")).grabbed, 0);
 }
 
+// A body that never ends holds no worker for long: a size filter or the byte
+// limit ends it whatever the server announced (here: no length at all), the
+// URL's row stays as it was and the rest of the grab goes on.
+TEST_F(GrabTest, EndlessBodiesAreEndedBySizeFiltersAndTheByteLimit) {
+    struct Case {
+        const char* name;
+        bool size_filter;
+        bool byte_limit;  // set last: the setting stays for later grabs
+    };
+    const Case cases[] = {{"size", true, false}, {"bytes", false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string endless = std::string("/endless-") + c.name + ".bin";
+        const std::string other = std::string("/other-") + c.name + ".html";
+        Response body = Response::Text("application/octet-stream", "");
+        body.content_length = false;
+        body.ending = fwtest::Ending::Endless;
+        server_->Script(endless, body);
+        server_->Script(other, Response::Html("<p>other</p>"));
+        const std::string start = std::string("/start-") + c.name + ".html";
+        server_->Script(start, Response::Html("<a href=\"" + endless.substr(1) + "\">e</a><a href=\"" +
+                                              other.substr(1) + "\">o</a>"));
+        const int32_t id = AddStart(Url(start), 2);
+        if (c.size_filter) {
+            ComPtr<IDizozizUrl> u;
+            ASSERT_EQ(engine_->EditUrl(id, u.Receive()), S_OK);
+            ComPtr<IDizozizFilter> size;
+            ASSERT_EQ(u->NewFilter(size.Receive()), S_OK);
+            size->put_Type(kFilterSize);
+            size->put_Data("100000");
+            size->Update();
+            ASSERT_EQ(u->Update(), S_OK);
+        }
+        if (c.byte_limit) {
+            Setting("Limits", "ByteLimit", "1");
+            Setting("Limits", "Bytes", "300");  // kilobytes
+        }
+        events_->Clear();
+        ASSERT_EQ(engine_->GrabBegin(id, 0), S_OK);
+        WaitForComplete();
+        const UrlRecord row = Row(Url(endless));
+        EXPECT_EQ(row.grabbed, 0);
+        EXPECT_TRUE(row.file.empty() || !platform::FileExists(engine_->data_dir() + row.file));
+        EXPECT_EQ(Row(Url(other)).status, kStatusGrabbed);
+    }
+}
+
 TEST_F(GrabTest, TimeLimitStopsNewStartsAndRunningWorkersFinish) {
     std::string links;
     for (int i = 0; i < 6; ++i) {

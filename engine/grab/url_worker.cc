@@ -142,7 +142,7 @@ void UrlWorker::RunSteps() {
         if (p.scratch || p.reserved) platform::RemoveFile(p.fetch_path);
         return;
     }
-    if (f.http && f.http->aborted()) {
+    if ((f.http && f.http->aborted()) || (f.ftp && f.ftp->body_limit_passed())) {
         Aborted(p, &f);
     } else if (f.http) {
         HttpOutcome(p, &f);
@@ -205,6 +205,18 @@ bool UrlWorker::Prepare(Prepared* p) {
     return true;
 }
 
+// The longest body this fetch may receive, or -1 for any: the size filters'
+// limit, which a server that announces no length (or a false one) must not
+// get around, and the grab's byte limit, which one fetch may not pass on
+// its own however long its body runs.
+int64_t UrlWorker::BodyLimit() const {
+    int64_t limit = LongestAcceptedLength(filters_);
+    if (options_->byte_limit >= 1 && (limit < 0 || options_->byte_limit < limit)) {
+        limit = options_->byte_limit;
+    }
+    return limit;
+}
+
 void UrlWorker::Fetch(const Prepared& p, Fetched* f) {
     BodySink sink(p.fetch_path);
     std::unique_ptr<UrlFetch> fetch;
@@ -257,6 +269,7 @@ void UrlWorker::Fetch(const Prepared& p, Fetched* f) {
         f->http = std::move(http);
     }
     UrlFetch* running = f->http ? static_cast<UrlFetch*>(f->http.get()) : f->ftp.get();
+    if (const int64_t limit = BodyLimit(); limit >= 0) running->set_body_limit(static_cast<uint64_t>(limit));
 
     LogMessage(std::to_string(url_id_) + " - " + p.url);
     {

@@ -66,6 +66,7 @@ private:
 
     void RunSteps();
     bool Prepare(Prepared* p);
+    int64_t BodyLimit() const;
     void Fetch(const Prepared& p, Fetched* f);
     void HttpOutcome(const Prepared& p, Fetched* f);
     void Aborted(const Prepared& p, Fetched* f);

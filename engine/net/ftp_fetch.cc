@@ -195,7 +195,7 @@ void FtpFetch::Transfer(BSocket& control, BSocket& listener) {
         if (!data.ReceiveWithin(buffer.get(), kReadSize + 1, &count, stop_)) return Fail();
         if (count == 0) break;
         CountReceived(count);
-        WriteBody(buffer.get(), count);
+        if (!WriteBody(buffer.get(), count)) return Fail();
     }
     // A data connection closed early looks like a complete one; only the
     // transfer's closing reply tells them apart.

@@ -46,7 +46,7 @@ bool HttpFetchBase::Consume(const char* data, size_t length) {
         if (aborted_) return false;
     }
     Body(data + used, length - used);
-    return true;
+    return !aborted_;
 }
 
 void HttpFetchBase::HeadersEnded() {
@@ -75,7 +75,8 @@ void HttpFetchBase::Body(const char* data, size_t length) {
     if (IsRedirectStatus(status_code_) && redirects_followed_ < redirect_limit_) {
         return;
     }
-    WriteBody(data, length);
+    // A body past the limit is rejected like one announced too long.
+    if (!WriteBody(data, length)) aborted_ = true;
 }
 
 }  // namespace fw

@@ -256,6 +256,31 @@ TEST(HttpResponseTest, CallbacksSeeLengthThenTypeAndCanAbort) {
     }
 }
 
+// The body limit holds whatever the server announced: a body that passes it
+// ends the fetch as a rejected one, keeping only what came before.
+TEST(HttpResponseTest, BodyPastTheBodyLimitAbortsTheFetch) {
+    struct Case {
+        const char* head;
+        uint64_t limit;
+        bool aborted;
+    } cases[] = {
+        {"HTTP/1.0 200 OK\r\n\r\n", 8, false},                      // exactly the limit
+        {"HTTP/1.0 200 OK\r\n\r\n", 7, true},                       // no length announced
+        {"HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\n", 7, true},  // a false length
+    };
+    for (const Case& c : cases) {
+        StringSink sink;
+        HttpFetch fetch(&sink);
+        fetch.set_body_limit(c.limit);
+        const std::string head = c.head + std::string("body");
+        EXPECT_TRUE(fetch.Consume(head.data(), head.size())) << c.head;
+        EXPECT_EQ(fetch.Consume("more", 4), !c.aborted) << c.head << c.limit;
+        EXPECT_EQ(fetch.aborted(), c.aborted);
+        EXPECT_EQ(fetch.body_limit_passed(), c.aborted);
+        EXPECT_EQ(sink.body, c.aborted ? "body" : "bodymore");
+    }
+}
+
 TEST(HttpResponseTest, StoresOnlyTheFirstSetCookieUnderTheRequestUrl) {
     FakeCookieJar jar;
     HttpFetch fetch(nullptr);

@@ -48,6 +48,12 @@ public:
     uint64_t bytes_received() const { return bytes_received_.load(std::memory_order_relaxed); }
     uint64_t body_bytes() const { return body_bytes_.load(std::memory_order_relaxed); }
 
+    // A body longer than `bytes` is not kept: the fetch ends as soon as it
+    // passes the limit, whatever the server announced, so an endless body
+    // cannot hold a worker. No limit unless set; set before Run.
+    void set_body_limit(uint64_t bytes) { body_limit_ = bytes; }
+    bool body_limit_passed() const { return body_limit_passed_; }
+
 protected:
     void SetState(FetchState state) { state_.store(state, std::memory_order_relaxed); }
     // Records the current state as the failed-at state and moves to Error.
@@ -57,11 +63,18 @@ protected:
     }
     void CountSent(uint64_t n) { bytes_sent_.fetch_add(n, std::memory_order_relaxed); }
     void CountReceived(uint64_t n) { bytes_received_.fetch_add(n, std::memory_order_relaxed); }
-    // Hands body bytes to the sink and counts them.
-    void WriteBody(const char* data, size_t length) {
-        if (sink_ == nullptr || length == 0) return;
+    // Hands body bytes to the sink and counts them. False, with nothing
+    // written, once the body passes the body limit: the caller ends the fetch.
+    bool WriteBody(const char* data, size_t length) {
+        body_offered_ += length;
+        if (body_offered_ > body_limit_) {
+            body_limit_passed_ = true;
+            return false;
+        }
+        if (sink_ == nullptr || length == 0) return true;
         sink_->Write(data, length);
         body_bytes_.fetch_add(length, std::memory_order_relaxed);
+        return true;
     }
 
 private:
@@ -71,6 +84,9 @@ private:
     std::atomic<uint64_t> bytes_sent_{0};
     std::atomic<uint64_t> bytes_received_{0};
     std::atomic<uint64_t> body_bytes_{0};
+    uint64_t body_limit_ = UINT64_MAX;
+    uint64_t body_offered_ = 0;  // body bytes seen, kept or not
+    bool body_limit_passed_ = false;
 };
 
 }  // namespace fw

@@ -539,6 +539,12 @@ private:
                 conn.phase = Phase::Silent;
                 Watch(conn.fd, EPOLLIN | EPOLLRDHUP, EPOLL_CTL_MOD);
                 return;
+            case Ending::Endless:
+                // More of the same whenever the socket takes it.
+                conn.out.assign(64 * 1024, 'x');
+                conn.out_sent = 0;
+                conn.budget = std::numeric_limits<size_t>::max();
+                return;
         }
     }
 

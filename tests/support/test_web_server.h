@@ -51,6 +51,7 @@ enum class Ending {
     Close,    // an orderly close (the normal end of an HTTP/1.0 response)
     Silence,  // stay connected and say nothing until the client goes away
     Reset,    // abort the connection (the client sees a reset)
+    Endless,  // go on sending filler bytes until the client goes away
 };
 
 struct Response {
