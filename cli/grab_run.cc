@@ -233,6 +233,9 @@ public:
         last_status_ = now;
         GrabCounters counters;
         engine_->WorkingThreads(&counters.threads);
+        int32_t queued = 0;
+        engine_->WaitingUrls(&queued);
+        counters.queued = queued;
         counters.done = static_cast<int64_t>(seen_.size());
         counters.active = std::max<int64_t>(0, monitor->started() - counters.done);
         counters.bytes = BytesReceived(engine_);

@@ -39,7 +39,8 @@ std::string FormatDuration(int64_t seconds) {
 
 std::string StatusText(const GrabCounters& c) {
     return FormatDuration(c.seconds) + "  " + std::to_string(c.done) + " done, " +
-           std::to_string(c.active) + " in progress, " + std::to_string(c.threads) +
+           std::to_string(c.queued) + " queued, " + std::to_string(c.active) + " in progress, " +
+           std::to_string(c.threads) +
            (c.threads == 1 ? " thread, " : " threads, ") + FormatBytes(c.bytes) + " at " +
            FormatBytes(c.rate) + "/s";
 }

@@ -21,6 +21,7 @@ struct GrabCounters {
     int32_t threads = 0;  // workers fetching right now
     int64_t done = 0;     // URLs finished
     int64_t active = 0;   // URLs handed to workers and not finished
+    int64_t queued = 0;   // URLs waiting for a worker
     int64_t bytes = 0;    // received so far
     int64_t rate = 0;     // bytes per second, recently
     int64_t seconds = 0;  // since the start

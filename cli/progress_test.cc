@@ -64,10 +64,12 @@ TEST(ProgressTest, StatusLine) {
     c.threads = 1;
     c.done = 42;
     c.active = 3;
+    c.queued = 17;
     c.bytes = 2048;
     c.rate = 512;
     c.seconds = 9;
-    EXPECT_EQ(StatusText(c), "0:09  42 done, 3 in progress, 1 thread, 2.0 KB at 512 B/s");
+    EXPECT_EQ(StatusText(c),
+              "0:09  42 done, 17 queued, 3 in progress, 1 thread, 2.0 KB at 512 B/s");
 }
 
 // What the display wrote to its stream.

@@ -168,6 +168,11 @@ int32_t GrabControl::WorkingThreads() const {
     return current_ ? current_->running() : 0;
 }
 
+int32_t GrabControl::WaitingUrls() const {
+    std::lock_guard<std::mutex> guard(engine_mutex_);
+    return current_ ? Clamp32(current_->waiting()) : 0;
+}
+
 int32_t GrabControl::BytesReceived() const {
     std::lock_guard<std::mutex> guard(engine_mutex_);
     return Clamp32(current_ ? current_->bytes_received() : last_received_.load());

@@ -66,6 +66,9 @@ public:
     void SkipUrl(int32_t id);
 
     int32_t WorkingThreads() const;
+    // Queue entries of the running grab still waiting for a worker; 0 when
+    // no grab runs.
+    int32_t WaitingUrls() const;
     int32_t BytesReceived() const;
     int32_t BytesSent() const;
     // The live state of the worker holding `id`; zeros when none does.

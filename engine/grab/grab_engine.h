@@ -55,6 +55,7 @@ public:
     bool Skip(int32_t id);
 
     int32_t running() const { return running_.load(); }
+    size_t waiting() const { return waiting_.size(); }
     uint64_t bytes_received() const { return bytes_received_.load(); }
     uint64_t bytes_sent() const { return bytes_sent_.load(); }
     // The live state of the worker holding `id`; false when none holds it.

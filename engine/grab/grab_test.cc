@@ -371,6 +371,38 @@ TEST_F(GrabTest, SkipEndsOneSilentFetchAndTheGrabGoesOn) {
     EXPECT_EQ(Row(Url("/a.html")).status, kStatusGrabbed);
 }
 
+// What a status display shows as "queued": the running grab's entries still
+// waiting for a worker, none before or after.
+TEST_F(GrabTest, WaitingUrlsCountsTheEntriesOfTheRunningGrab) {
+    Setting("Network", "MaxThreads", "1");
+    Setting("Network", "PercentMaxThreads", "100");
+    std::string links;
+    for (int i = 0; i < 5; ++i) {
+        Response slow = Response::Html("<p>slow</p>");
+        slow.delay = 60ms;
+        server_->Script("/w" + std::to_string(i) + ".html", slow);
+        links += "<a href=\"w" + std::to_string(i) + ".html\">w</a>";
+    }
+    server_->Script("/waiting.html", Response::Html(links));
+    AddStart(Url("/waiting.html"), 2);
+    int32_t waiting = -1;
+    ASSERT_EQ(engine_->WaitingUrls(&waiting), S_OK);
+    EXPECT_EQ(waiting, 0);
+    ASSERT_EQ(engine_->GrabBegin(0, 0), S_OK);
+    int32_t most = 0;
+    for (int i = 0; i < 500 && events_->Count(kOnGrabComplete) == 0; ++i) {
+        engine_->WaitingUrls(&waiting);
+        most = std::max(most, waiting);
+        std::this_thread::sleep_for(5ms);
+    }
+    WaitForComplete();
+    EXPECT_GE(most, 3);  // one worker: the other links wait their turn
+    EXPECT_LE(most, 5);
+    engine_->WaitingUrls(&waiting);
+    EXPECT_EQ(waiting, 0);
+    EXPECT_EQ(engine_->WaitingUrls(nullptr), E_POINTER);
+}
+
 TEST_F(GrabTest, ByteLimitStopsNewStarts) {
     Setting("Limits", "ByteLimit", "1");
     Setting("Limits", "Bytes", "1");

@@ -124,6 +124,11 @@ void WaitingIndex::Finished(const std::string& host) {
     RefreshHeadLocked(id);
 }
 
+size_t WaitingIndex::size() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return entries_.size();
+}
+
 int WaitingIndex::Load(const std::string& host) const {
     std::lock_guard<std::mutex> guard(mutex_);
     auto it = host_ids_.find(host);

@@ -51,6 +51,8 @@ public:
     // A worker on `host` ended.
     void Finished(const std::string& host);
     int Load(const std::string& host) const;
+    // Entries waiting to be taken (some may since have left the queue).
+    size_t size() const;
 
     // QueueObserver (called under the store lock).
     void OnQueued(uint32_t row, const QueueEntry& entry) override;

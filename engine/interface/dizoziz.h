@@ -66,6 +66,7 @@ public:
     HRESULT GrabEnd() override;
     HRESULT SkipUrl(int32_t id) override;
     HRESULT WorkingThreads(int32_t* count) override;
+    HRESULT WaitingUrls(int32_t* count) override;
     HRESULT BytesReceived(int32_t* bytes) override;
     HRESULT BytesSent(int32_t* bytes) override;
     HRESULT UrlStatus(int32_t id, IDizozizUrlStatus** status) override;

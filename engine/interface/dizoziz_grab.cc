@@ -73,6 +73,12 @@ HRESULT Dizoziz::WorkingThreads(int32_t* count) {
     return S_OK;
 }
 
+HRESULT Dizoziz::WaitingUrls(int32_t* count) {
+    if (!count) return E_POINTER;
+    *count = grab_.WaitingUrls();
+    return S_OK;
+}
+
 HRESULT Dizoziz::BytesReceived(int32_t* bytes) {
     if (!bytes) return E_POINTER;
     *bytes = grab_.BytesReceived();

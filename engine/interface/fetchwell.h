@@ -280,6 +280,8 @@ public:
     virtual HRESULT HelpMode(int32_t flag) = 0;                                           // 48
     virtual HRESULT IndexSearch(const std::string& expression, IDizozizEnumUrl** found) = 0;  // 49
     virtual HRESULT ValidIndexSearch(const std::string& expression, std::string* message) = 0;  // 50
+    // URLs of the running grab waiting for a worker (0 when none runs).
+    virtual HRESULT WaitingUrls(int32_t* count) = 0;                                      // 51
 
     // The connection point: every advised sink receives every event.
     virtual HRESULT Advise(IDizozizEvents* sink, uint32_t* cookie) = 0;
