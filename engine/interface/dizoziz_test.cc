@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <sstream>
 
 #include "engine/interface/error_info.h"
 #include "engine/interface/ref_counted.h"
 #include "engine/store/filter_sets.h"
+#include "engine/support/log.h"
 #include "platform/base64.h"
 #include "platform/file_ops.h"
 #include "tests/support/temp_dir.h"
@@ -296,6 +298,207 @@ TEST_F(DizozizTest, TreeEnumerationsFollowLevels) {
     (void)image;
 }
 
+using Events = std::vector<std::pair<int32_t, int32_t>>;
+
+// Notes its own end, to show who holds a reference to it.
+class NotingSink : public RecordingSink {
+public:
+    explicit NotingSink(bool* gone) : gone_(gone) {}
+    ~NotingSink() override { *gone_ = true; }
+
+private:
+    bool* gone_;
+};
+
+TEST_F(DizozizTest, EventsReachEveryAdvisedSinkUntilItUnadvises) {
+    auto second = MakeObject<RecordingSink>();
+    uint32_t second_cookie = 0;
+    ASSERT_EQ(engine_->Advise(second.get(), &second_cookie), S_OK);
+    EXPECT_NE(second_cookie, 0u);
+    EXPECT_NE(second_cookie, cookie_);
+
+    const int32_t a = AddStart("http://h/a");  // drains sink_ only
+    EXPECT_EQ(second->Take(), (Events{{kOnGrabUrlAdd, a}}));
+    ASSERT_EQ(engine_->DeleteUrl(a), S_OK);
+    EXPECT_EQ(sink_->Take(), (Events{{kOnGrabUrlDelete, a}}));
+    EXPECT_EQ(second->Take(), (Events{{kOnGrabUrlDelete, a}}));
+
+    ASSERT_EQ(engine_->Unadvise(second_cookie), S_OK);
+    // Cookies that are not (or no longer) advised are refused and change nothing.
+    for (uint32_t cookie : {second_cookie, 0u, cookie_ + second_cookie + 100}) {
+        EXPECT_EQ(engine_->Unadvise(cookie), E_INVALIDARG) << cookie;
+    }
+    const int32_t b = AddStart("http://h/b");
+    ASSERT_EQ(engine_->DeleteUrl(b), S_OK);
+    EXPECT_EQ(sink_->Take(), (Events{{kOnGrabUrlDelete, b}}));
+    EXPECT_TRUE(second->Take().empty());
+
+    // A refused Advise leaves nothing advised.
+    uint32_t cookie = 77;
+    EXPECT_EQ(engine_->Advise(nullptr, &cookie), E_POINTER);
+    EXPECT_EQ(engine_->Advise(second.get(), nullptr), E_POINTER);
+    const int32_t c = AddStart("http://h/c");
+    ASSERT_EQ(engine_->DeleteUrl(c), S_OK);
+    EXPECT_TRUE(second->Take().empty());
+    EXPECT_EQ(sink_->Take(), (Events{{kOnGrabUrlDelete, c}}));
+}
+
+TEST_F(DizozizTest, AnAdvisedSinkIsHeldUntilUnadvised) {
+    bool gone = false;
+    uint32_t cookie = 0;
+    NotingSink* sink = nullptr;
+    {
+        auto held = MakeObject<NotingSink>(&gone);
+        sink = held.get();
+        ASSERT_EQ(engine_->Advise(held.get(), &cookie), S_OK);
+    }
+    ASSERT_FALSE(gone);
+    const int32_t id = AddStart("http://h/");
+    EXPECT_EQ(sink->Take(), (Events{{kOnGrabUrlAdd, id}}));
+    ASSERT_EQ(engine_->Unadvise(cookie), S_OK);
+    EXPECT_TRUE(gone);
+}
+
+TEST_F(DizozizTest, ASinkMayUnadviseItselfFromInsideAnEvent) {
+    class LeavingSink : public RecordingSink {
+    public:
+        void Invoke(int32_t event_id, int32_t url_id) override {
+            RecordingSink::Invoke(event_id, url_id);
+            unadvised = engine->Unadvise(cookie);
+        }
+        Dizoziz* engine = nullptr;
+        uint32_t cookie = 0;
+        HRESULT unadvised = E_FAIL;
+    };
+    auto leaving = MakeObject<LeavingSink>();
+    leaving->engine = engine_.get();
+    ASSERT_EQ(engine_->Advise(leaving.get(), &leaving->cookie), S_OK);
+    const int32_t id = AddStart("http://h/");
+    EXPECT_EQ(leaving->unadvised, S_OK);
+    EXPECT_EQ(leaving->Take(), (Events{{kOnGrabUrlAdd, id}}));
+    ASSERT_EQ(engine_->DeleteUrl(id), S_OK);
+    EXPECT_TRUE(leaving->Take().empty());
+    EXPECT_EQ(sink_->Take(), (Events{{kOnGrabUrlDelete, id}}));
+}
+
+TEST_F(DizozizTest, NewUrlsAreMadeByTheirKind) {
+    const struct {
+        int32_t kind_put;
+        const char* url;
+        int32_t stored_kind;
+        bool has_settings;
+    } cases[] = {
+        {kKindSearchFolder, "needle text", kKindSearchFolder, false},
+        {kKindLinkCheck, "http://check/", kKindLinkCheck, true},
+        {kKindHtml, "http://page/", kKindUnknown, true},   // a page's kind comes from its fetch
+        {kKindImage, "http://image/", kKindUnknown, true}, // not a kind callers may set
+    };
+    std::vector<int32_t> roots;
+    for (const auto& c : cases) {
+        ComPtr<IDizozizUrl> u;
+        ASSERT_EQ(engine_->NewUrl(u.Receive()), S_OK);
+        u->put_Html(c.kind_put);
+        u->put_url(c.url);
+        ASSERT_EQ(u->Update(), S_OK) << c.url;
+        int32_t id = 0, kind = -1;
+        u->get_id(&id);
+        ASSERT_GT(id, 0) << c.url;
+        roots.push_back(id);
+        u->get_Html(&kind);  // read back from the stored row
+        EXPECT_EQ(kind, c.stored_kind) << c.url;
+        UrlRecord r;
+        ASSERT_TRUE(engine_->store().Load(id, &r));
+        EXPECT_EQ(r.kind, c.stored_kind) << c.url;
+        EXPECT_EQ(r.url, c.url);
+        EXPECT_EQ(r.level, 0) << c.url;
+        EXPECT_EQ(engine_->store().HasProps(id), c.has_settings) << c.url;
+        EXPECT_EQ(sink_->Take(), (Events{{kOnGrabUrlAdd, id}})) << c.url;
+    }
+    EXPECT_EQ(engine_->store().TreeChildren(0, false), roots);
+}
+
+TEST_F(DizozizTest, ChildrenOfASearchFolderAreThePagesHoldingItsText) {
+    ProjectStore& s = engine_->store();
+    auto stored_page = [&](const std::string& name, const std::string& content) {
+        const int32_t id = s.AddUrl(0, 0, 0, "http://h/" + name, kKindHtml).id;
+        UrlRecord r;
+        s.Load(id, &r);
+        r.status = kStatusGrabbed;
+        r.file = "h/" + name;
+        s.Write(&r);
+        WriteFile(dir_ / r.file, content);
+        return id;
+    };
+    const int32_t hit = stored_page("hit.htm", "<p>a needle here</p>");
+    const int32_t miss = stored_page("miss.htm", "<p>nothing</p>");
+    ComPtr<IDizozizUrl> folder;
+    engine_->NewUrl(folder.Receive());
+    folder->put_Html(kKindSearchFolder);
+    folder->put_url("needle");
+    ASSERT_EQ(folder->Update(), S_OK);
+    int32_t folder_id = 0;
+    folder->get_id(&folder_id);
+    s.AddLink(folder_id, miss);  // a plain child, which the search does not list
+
+    for (int32_t safe : {0, 1}) {
+        ComPtr<IDizozizEnumUrl> children;
+        ASSERT_EQ(engine_->NewEnumChildren(folder_id, safe, children.Receive()), S_OK);
+        int32_t count = 0;
+        children->get_Count(&count);
+        ASSERT_EQ(count, 1) << safe;
+        ComPtr<IDizozizUrl> item;
+        ASSERT_EQ(children->get_Item(1, item.Receive()), S_OK);
+        int32_t id = 0;
+        item->get_id(&id);
+        EXPECT_EQ(id, hit) << safe;
+    }
+}
+
+TEST_F(DizozizTest, ChildrenOfALinkCheckUrlAreItsBadLinks) {
+    ProjectStore& s = engine_->store();
+    ComPtr<IDizozizUrl> check;
+    engine_->NewUrl(check.Receive());
+    check->put_Html(kKindLinkCheck);
+    check->put_url("http://h/");
+    ASSERT_EQ(check->Update(), S_OK);
+    int32_t root = 0;
+    check->get_id(&root);
+    auto add = [&](int32_t parent, int32_t level, int32_t min_level, const std::string& url,
+                   int32_t error) {
+        const int32_t id =
+            s.AddUrl(parent, level, min_level, url, min_level ? kKindImage : kKindHtml).id;
+        UrlRecord r;
+        s.Load(id, &r);
+        r.error = error;
+        s.Write(&r);
+        return id;
+    };
+    const int32_t missing = add(root, 1, 0, "http://h/missing.htm", 404);
+    const int32_t fine = add(root, 1, 0, "http://h/fine.htm", 0);
+    const int32_t image = add(root, 1, 1, "http://h/i.gif", 410);
+    const int32_t deep = add(fine, 2, 0, "http://h/deep.htm", 500);
+    add(root, 1, 0, "http://h/moved.htm", 301);  // not a bad link
+
+    ComPtr<IDizozizEnumUrl> list;
+    ASSERT_EQ(engine_->NewEnumChildren(root, 1, list.Receive()), S_OK);
+    std::vector<int32_t> ids;
+    int32_t count = 0;
+    list->get_Count(&count);
+    for (int32_t i = 1; i <= count; ++i) {
+        ComPtr<IDizozizUrl> item;
+        ASSERT_EQ(list->get_Item(i, item.Receive()), S_OK);
+        int32_t id = 0;
+        item->get_id(&id);
+        ids.push_back(id);
+    }
+    // By level, pages before requisites, then as found: the whole tree, not
+    // only the direct links.
+    EXPECT_EQ(ids, (std::vector<int32_t>{missing, image, deep}));
+
+    EXPECT_EQ(engine_->NewEnumChildren(deep + 100, 0, list.Receive()), DISP_E_EXCEPTION);
+    EXPECT_EQ(LastError(), "Invalid URL ID");
+}
+
 TEST_F(DizozizTest, DeletingAUrlWhoseFileIsGoneStillRemovesIt) {
     const int32_t id = AddStart("http://h/");
     UrlRecord r;
@@ -432,6 +635,81 @@ TEST(DizozizPreferencesTest, PreferencesObjectReadsAndWritesTheEngineSettings) {
     EXPECT_NE(ini.find("MaxThreads=3"), std::string::npos) << ini;
     EXPECT_NE(ini.find("Server=proxy.example"), std::string::npos) << ini;
     if (before) setenv("CORVALIN_HOME", saved.c_str(), 1); else unsetenv("CORVALIN_HOME");
+}
+
+}  // namespace
+}  // namespace fw
+
+namespace fw {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class DizozizLogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetLogForTesting(log_dir_ / "fetchwell.log");
+        engine_ = MakeObject<Dizoziz>();
+    }
+    void TearDown() override {
+        engine_.Reset();
+        ResetLogForTesting("");
+    }
+
+    // The records written since the last call, without their time stamps.
+    // Closing and releasing the engine also stop the grab control, which
+    // logs that on its own; those lines are not this test's concern.
+    Lines TakeLog() {
+        std::istringstream in(fwtest::ReadFile(log_dir_ / "fetchwell.log"));
+        platform::RemoveFile(log_dir_ / "fetchwell.log");
+        Lines lines;
+        const size_t stamp = std::string("MM/DD/YY hh:mm:ss ").size();
+        for (std::string line; std::getline(in, line);) {
+            line = line.size() >= stamp ? line.substr(stamp) : line;
+            if (line != "Stopping Trawl") lines.push_back(line);
+        }
+        return lines;
+    }
+
+    TempDir log_dir_;
+    TempDir dir_;
+    ComPtr<Dizoziz> engine_;
+};
+
+TEST_F(DizozizLogTest, OpenAndCloseNameTheTableDirectory) {
+    std::string bare = dir_.path();
+    bare.pop_back();
+    ASSERT_EQ(engine_->Open(bare), S_OK);
+    EXPECT_EQ(TakeLog(), Lines{"Opening " + dir_.path() + " 0"});
+    // Repeated opens and the closes that match them leave no trace.
+    ASSERT_EQ(engine_->Open(dir_.path()), S_OK);
+    ASSERT_EQ(engine_->Close(), S_OK);
+    EXPECT_EQ(TakeLog(), Lines{});
+    ASSERT_EQ(engine_->Close(), S_OK);
+    EXPECT_EQ(TakeLog(), Lines{"Closing " + dir_.path()});
+
+    // Exclusive mode shows in the line; releasing an open engine closes it.
+    engine_->ExclusiveMode(1);
+    ASSERT_EQ(engine_->Open(dir_.path()), S_OK);
+    engine_.Reset();
+    EXPECT_EQ(TakeLog(), (Lines{"Opening " + dir_.path() + " 1", "Closing " + dir_.path()}));
+
+    // Separate directories: the lines name the table directory as given.
+    TempDir data;
+    const std::string db = dir_ / "db/";
+    ASSERT_TRUE(platform::CreateDirectories(db));
+    engine_ = MakeObject<Dizoziz>();
+    ASSERT_EQ(engine_->OpenPlus(db, data.path()), S_OK);
+    ASSERT_EQ(engine_->Close(), S_OK);
+    EXPECT_EQ(TakeLog(), (Lines{"Opening " + db + " 0", "Closing " + db}));
+}
+
+TEST_F(DizozizLogTest, AFailedOpenLogsTheTableErrorAndTheDirectory) {
+    WriteFile(dir_ / "ZQURL.DBF", "garbage");
+    EXPECT_EQ(engine_->Open(dir_.path()), DISP_E_EXCEPTION);
+    engine_.Reset();  // closed: no closing line
+    EXPECT_EQ(TakeLog(), (Lines{"Opening " + dir_.path() + " 0", "ZQCB<ZQURL>::open e4data(-50)",
+                                "Error Opening " + dir_.path()}));
 }
 
 }  // namespace

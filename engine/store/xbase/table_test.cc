@@ -465,6 +465,58 @@ TEST_F(TableTest, KeepRowModeStoresTheRowButNotItsKey) {
     testing::ExpectTagsAgreeWithTable(*t, dir_ / "T", UrlShape().tags);
 }
 
+TEST_F(TableTest, TagsDefinedWithoutAModeRefuseDuplicates) {
+    Result r;
+    auto t = Table::Create(dir_ / "D", {{"K", 'C', 4}, {"N", 'N', 10}}, Access::kExclusive, &r);
+    ASSERT_TRUE(t);
+    // Neither tag names a uniqueness mode.
+    ASSERT_EQ(t->CreateIndex({{"K", "K", ""}, {"N", "N", ""}}), Result::kSuccess);
+    auto add = [&](const char* k, long long n) {
+        EXPECT_EQ(t->AppendStart(), Result::kSuccess);
+        EXPECT_EQ(t->WriteText(0, k), Result::kSuccess);
+        EXPECT_EQ(t->WriteNumber(1, n), Result::kSuccess);
+        return t->Append();
+    };
+    const struct {
+        const char* k;
+        long long n;
+        Result expected;
+        uint32_t rows_after;
+    } appends[] = {
+        {"a", 1, Result::kSuccess, 1},   {"b", 2, Result::kSuccess, 2},
+        {"a", 3, Result::kDuplicate, 2},  // clash in K only
+        {"c", 1, Result::kDuplicate, 2},  // clash in N only
+        {"c", 3, Result::kSuccess, 3},
+    };
+    for (const auto& a : appends) {
+        EXPECT_EQ(add(a.k, a.n), a.expected) << a.k << a.n;
+        EXPECT_EQ(t->RecordCount(), a.rows_after) << a.k << a.n;
+    }
+    for (const char* tag : {"K", "N"}) {
+        ASSERT_EQ(t->SelectTag(tag), Result::kSuccess);
+        EXPECT_EQ(Walk(*t), (std::vector<uint32_t>{1, 2, 3})) << tag;
+    }
+
+    // A write into a taken key: refused, row and tags as they were.
+    ASSERT_EQ(t->Go(2), Result::kSuccess);
+    ASSERT_EQ(t->WriteText(0, "a"), Result::kSuccess);
+    EXPECT_EQ(t->Update(), Result::kDuplicate);
+    EXPECT_EQ(t->ReadText(0), "b");
+    ASSERT_EQ(t->SelectTag("K"), Result::kSuccess);
+    EXPECT_EQ(t->Seek("b"), Result::kSuccess);
+    EXPECT_EQ(t->RecNo(), 2u);
+    EXPECT_EQ(t->Seek("a"), Result::kSuccess);
+    EXPECT_EQ(t->RecNo(), 1u);
+
+    // The index keeps the mode it was created with.
+    ASSERT_EQ(t->Close(), Result::kSuccess);
+    t = Reopen("D");
+    ASSERT_TRUE(t);
+    EXPECT_EQ(add("b", 7), Result::kDuplicate);
+    EXPECT_EQ(t->RecordCount(), 3u);
+    EXPECT_EQ(add("d", 7), Result::kSuccess);
+}
+
 TEST_F(TableTest, FilteredTagsFollowDeleteAndUndelete) {
     auto t = Make(LinksShape());
     for (int to = 1; to <= 4; ++to) ASSERT_EQ(AddLink(*t, 9, to), Result::kSuccess);
