@@ -34,7 +34,11 @@ void BelowNormalPriority() {
 
 GrabControl::GrabControl(GrabHost* host) : host_(host) {}
 
-GrabControl::~GrabControl() { GrabEnd(); }
+GrabControl::~GrabControl() { EndAnyGrab(); }
+
+void GrabControl::EndAnyGrab() {
+    if (running_ || thread_.joinable()) GrabEnd();
+}
 
 void GrabControl::JoinFinishedThread() {
     if (thread_.joinable() && std::this_thread::get_id() != thread_.get_id()) thread_.join();

@@ -63,6 +63,9 @@ public:
     void PreviewBegin(int32_t id);
     void LinkCheckBegin(int32_t id);
     void GrabEnd();
+    // GrabEnd when a grab runs or its thread is still to be joined; otherwise
+    // nothing (no log line): for closing the project and shutting down.
+    void EndAnyGrab();
     void SkipUrl(int32_t id);
 
     int32_t WorkingThreads() const;

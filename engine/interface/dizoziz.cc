@@ -32,7 +32,7 @@ Dizoziz::Dizoziz() {
 }
 
 Dizoziz::~Dizoziz() {
-    grab_.GrabEnd();
+    grab_.EndAnyGrab();
     if (open_) {
         LogMessage("Closing " + db_dir_);
         store_.Close();
@@ -76,7 +76,7 @@ HRESULT Dizoziz::Close() {
         --open_count_;
         return S_OK;
     }
-    grab_.GrabEnd();  // a grab never outlives the tables it works on
+    grab_.EndAnyGrab();  // a grab never outlives the tables it works on
     LogMessage("Closing " + db_dir_);
     store_.Close();
     open_count_ = 0;
