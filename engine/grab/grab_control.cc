@@ -45,7 +45,6 @@ void GrabControl::JoinFinishedThread() {
 }
 
 void GrabControl::GrabBegin(int32_t id, bool refresh) {
-    if (before_start_) before_start_();
     Start(id, refresh, false, true, Flags{});
 }
 
@@ -67,6 +66,8 @@ void GrabControl::LinkCheckBegin(int32_t id) {
 }
 
 void GrabControl::Start(int32_t id, bool refresh, bool resume, bool async, Flags flags) {
+    // Whatever may store files makes the index stale; a link check keeps none.
+    if (!flags.link_check && before_start_) before_start_();
     host_->FireEvent(kOnGrabBegin, 0);
     ProjectStore& store = host_->grab_store();
     bool queued = false;
@@ -284,6 +285,7 @@ void GrabControl::BeginScheduled() {
         host_->FireEvent(kOnGrabComplete, 0);
         return;
     }
+    if (before_start_) before_start_();
     JoinFinishedThread();
     stop_.Reset();
     running_ = true;

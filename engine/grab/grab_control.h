@@ -54,7 +54,8 @@ public:
     GrabControl& operator=(const GrabControl&) = delete;
 
     void set_dial_up(DialUpHooks hooks) { dial_up_ = std::move(hooks); }
-    // Called before every start that begins a new job (not a resume).
+    // Called on the caller's thread as a job that may store files starts
+    // (every kind but a link check).
     void set_before_start(std::function<void()> hook) { before_start_ = std::move(hook); }
 
     void GrabBegin(int32_t id, bool refresh);

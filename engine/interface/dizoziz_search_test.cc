@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "engine/interface/dizoziz.h"
 #include "engine/interface/error_info.h"
@@ -144,6 +145,36 @@ TEST_F(DizozizSearchTest, IndexIsBuiltOnceUntilAGrabStarts) {
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (Ids{page, later}));
     EXPECT_EQ(IndexSearch("first"), Ids{});
+}
+
+// Every job that may store files leaves a stale index behind, so its start
+// discards it; a link check stores nothing and keeps it.
+TEST_F(DizozizSearchTest, JobsThatMayStoreFilesDiscardTheIndex) {
+    const int32_t page = AddPage("page.htm", kKindHtml, "kept words");
+    const struct {
+        const char* job;
+        std::function<void(Dizoziz&)> start;
+        bool discards;
+    } cases[] = {
+        {"GrabBegin", [](Dizoziz& e) { e.GrabBegin(0, 0); }, true},
+        {"Grab", [](Dizoziz& e) { e.Grab(0, 0); }, true},
+        {"ResumeBegin", [](Dizoziz& e) { e.ResumeBegin(0); }, true},
+        {"PreviewBegin", [&](Dizoziz& e) { e.PreviewBegin(page); }, true},
+        {"BeginQueuedJobs", [&](Dizoziz& e) { e.QueueJob(page); e.BeginQueuedJobs(1); }, true},
+        {"LinkCheckBegin", [&](Dizoziz& e) { e.LinkCheckBegin(page); }, false},
+    };
+    UrlRecord grabbed;
+    ASSERT_TRUE(engine_->store().Load(page, &grabbed));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.job);
+        UrlRecord row = grabbed;  // as grabbed again: the jobs cannot reach h
+        ASSERT_TRUE(engine_->store().Write(&row));
+        ASSERT_EQ(IndexSearch("kept"), Ids{page});
+        ASSERT_TRUE(platform::FileExists(dir_ / "search.in1"));
+        c.start(*engine_);
+        engine_->GrabEnd();
+        EXPECT_EQ(platform::FileExists(dir_ / "search.in1"), !c.discards);
+    }
 }
 
 TEST_F(DizozizSearchTest, DocumentsWithoutARowAreSkipped) {
