@@ -22,6 +22,10 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 // Sets `stop` after `delay` on another thread; remembers when.
+// A stop ends a wait "at once": long before the 30-second silence rule would,
+// with room for a loaded machine.
+constexpr auto kAtOnce = std::chrono::seconds(5);
+
 class DelayedStop {
 public:
     DelayedStop(platform::StopEvent& stop, std::chrono::milliseconds delay)
@@ -51,7 +55,7 @@ TEST(SocketStopTest, StopDuringConnectEndsItAtOnceWithoutALogLine) {
     auto ended = Clock::now();
     auto set_at = stopper.Join();
     EXPECT_FALSE(s.valid());
-    EXPECT_LT(ended - set_at, 50ms);
+    EXPECT_LT(ended - set_at, kAtOnce);
     EXPECT_TRUE(log.Lines().empty());
 }
 
@@ -81,7 +85,7 @@ TEST(SocketStopTest, StopDuringReceiveEndsItAtOnceWithoutALogLine) {
     EXPECT_FALSE(s.Receive(buffer, sizeof buffer, &count, &stop));
     auto ended = Clock::now();
     auto set_at = stopper.Join();
-    EXPECT_LT(ended - set_at, 50ms);
+    EXPECT_LT(ended - set_at, kAtOnce);
     EXPECT_EQ(count, 0u);
     EXPECT_TRUE(log.Lines().empty());
     EXPECT_TRUE(s.valid());  // a stop is not a socket failure
@@ -103,7 +107,7 @@ TEST(FetchStopTest, StopDuringTheTransferIsABrokenTransfer) {
     DelayedStop stopper(stop, 150ms);
     fetch.Run();
     auto ended = Clock::now();
-    EXPECT_LT(ended - stopper.Join(), 50ms);
+    EXPECT_LT(ended - stopper.Join(), kAtOnce);
     EXPECT_EQ(fetch.state(), kFetchError);
     EXPECT_EQ(fetch.failed_at(), kFetchReceive);
     EXPECT_EQ(fetch.bytes_received(), 5000u);
@@ -118,7 +122,7 @@ TEST(FetchStopTest, StopDuringConnectFailsAtConnect) {
     fetch.set_stop_event(&stop);
     DelayedStop stopper(stop, 100ms);
     fetch.Run();
-    EXPECT_LT(Clock::now() - stopper.Join(), 50ms);
+    EXPECT_LT(Clock::now() - stopper.Join(), kAtOnce);
     EXPECT_EQ(fetch.state(), kFetchError);
     EXPECT_EQ(fetch.failed_at(), kFetchConnect);
 }
