@@ -16,11 +16,13 @@ HRESULT Dizoziz::Refix() {
     auto guard = store_.Lock();
     for (int32_t id : store_.AllUrls()) {
         UrlRecord row;
-        if (!store_.Load(id, &row) || row.status != kStatusGrabbed || row.kind != kKindHtml ||
-            row.file.empty()) {
+        if (!store_.LoadRow(id, &row) || row.status != kStatusGrabbed || row.kind != kKindHtml) {
             continue;
         }
-        if (RefixPageFile(data_dir_ + row.file, store_, data_dir_)) Fire(kOnGrabUrlDone, id);
+        // Announced either way: a page that cannot be rewritten is left as
+        // it was, which listeners may look at all the same.
+        if (!row.file.empty()) RefixPageFile(data_dir_ + row.file, store_, data_dir_);
+        Fire(kOnGrabUrlDone, id);
     }
     return S_OK;
 }

@@ -93,6 +93,7 @@ TEST_F(DizozizLinksTest, RefixRewritesGrabbedPagesAndAnnouncesEach) {
     const int32_t target = AddRow("http://h/t.htm", kStatusGrabbed, "h/t.htm", kKindHtml);
     AddRow("http://h/f.htm", kStatusFetched, "h/f.htm", kKindHtml);
     AddRow("http://h/i.gif", kStatusGrabbed, "h/i.gif", kKindImage);
+    const int32_t gone = AddRow("http://h/gone.htm", kStatusGrabbed, "h/gone.htm", kKindHtml);
     WriteFile(dir_ / "h/t.htm", "<a href=\"p.htm\">back</a>");
     WriteFile(dir_ / "h/f.htm", "<a href=\"t.htm\">untouched</a>");
     WriteFile(dir_ / "h/i.gif", "<a href=\"t.htm\">not a page</a>");
@@ -106,11 +107,13 @@ TEST_F(DizozizLinksTest, RefixRewritesGrabbedPagesAndAnnouncesEach) {
               FixedPageHeader("http://h/p.htm") + "<a href=\"http://h/t.htm\">t</a>");
     EXPECT_EQ(ReadFile(dir_ / "h/f.htm"), "<a href=\"t.htm\">untouched</a>");
     EXPECT_EQ(ReadFile(dir_ / "h/i.gif"), "<a href=\"t.htm\">not a page</a>");
-    // Statuses stay; only the grabbed page is rewritten and announced.
+    // Statuses stay; only grabbed pages are rewritten and announced, one
+    // whose file is missing too (nothing is made for it).
     UrlRecord row;
     store().Load(target, &row);
     EXPECT_EQ(row.status, 0);
-    EXPECT_EQ(events_->Take(), (Events{{kOnGrabUrlDone, page}}));
+    EXPECT_EQ(events_->Take(), (Events{{kOnGrabUrlDone, page}, {kOnGrabUrlDone, gone}}));
+    EXPECT_FALSE(platform::FileExists(dir_ / "h/gone.htm"));
 }
 
 TEST_F(DizozizLinksTest, GetInternetFileRestoresPagesAndNamesOtherFiles) {
