@@ -1,5 +1,7 @@
 // Dizoziz: Import of URL lists and Copy from another storage.
 #include <deque>
+#include <fstream>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -11,8 +13,9 @@ namespace fw {
 
 namespace {
 
-// A URL list is read whole; anything larger is not a list of addresses.
-constexpr size_t kMaxImportBytes = 64 * 1024 * 1024;
+// A URL list is read in blocks of this size, so a list of any length takes
+// little memory; an address longer than this is not one.
+constexpr size_t kImportBlockBytes = 1 << 20;
 
 std::string WithSlash(std::string dir) {
     if (dir.empty() || dir.back() != '/') dir += '/';
@@ -41,15 +44,32 @@ std::vector<std::string> AddressesIn(std::string_view text) {
 
 HRESULT Dizoziz::Import(const std::string& path) {
     if (!open_) return NotOpen();
-    std::string content;
-    if (!platform::ReadFilePrefix(path, kMaxImportBytes, &content)) return S_OK;
-    const std::string_view head = std::string_view(content).substr(0, 80);
-    if (head.find('<') != std::string_view::npos) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return S_OK;
+    std::string text(kImportBlockBytes, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+    if (std::string_view(text).substr(0, 80).find('<') != std::string_view::npos) {
         return ImportBookmarks(path);
     }
-    for (const std::string& url : AddressesIn(content)) {
-        ProjectStore::Added added = store_.AddUrl(0, 0, 0, url);
-        if (added.id > 0) Fire(kOnGrabUrlAdd, added.id);
+    // Each block is taken up to its last separator; the word cut there
+    // begins the next block.
+    std::string carried;
+    for (;;) {
+        const bool last = !in;
+        const size_t cut = last ? text.size() : text.find_last_of(" \t\r\n");
+        const size_t taken = cut == std::string::npos ? 0 : cut;
+        for (const std::string& url : AddressesIn(std::string_view(text).substr(0, taken))) {
+            ProjectStore::Added added = store_.AddUrl(0, 0, 0, url);
+            if (added.id > 0) Fire(kOnGrabUrlAdd, added.id);
+        }
+        if (last) break;
+        carried = text.substr(taken);
+        if (carried.size() >= kImportBlockBytes) carried.clear();  // no address is that long
+        text.resize(kImportBlockBytes);
+        in.read(text.data(), static_cast<std::streamsize>(text.size()));
+        text.resize(static_cast<size_t>(in.gcount()));
+        text.insert(0, carried);
     }
     return S_OK;
 }

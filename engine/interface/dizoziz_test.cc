@@ -528,6 +528,21 @@ TEST_F(DizozizTest, ImportOfTextTakesEveryAddressOnALine) {
     EXPECT_EQ(engine_->Import(dir_ / "missing.txt"), S_OK);
 }
 
+// A long list is read in pieces: an address across a piece's end is taken
+// whole, and nothing after it is lost.
+TEST_F(DizozizTest, ImportOfALongListTakesAddressesAcrossItsPieces) {
+    const std::string across = "http://across.example/a-page-named-at-length.htm";
+    std::string list(1 << 20, ' ');  // one reading block of blanks...
+    list.replace(list.size() - 10, across.size(), across);  // ...ending inside an address
+    list.resize((1 << 20) - 10 + across.size());
+    list += "\n" + std::string(3 << 20, 'w') + " http://after.example/\n";
+    WriteFile(dir_ / "long.txt", list);
+    ASSERT_EQ(engine_->Import(dir_ / "long.txt"), S_OK);
+    EXPECT_GT(engine_->store().FindByUrl(across), 0);
+    EXPECT_GT(engine_->store().FindByUrl("http://after.example/"), 0);
+    EXPECT_EQ(sink_->Take().size(), 2u);
+}
+
 TEST_F(DizozizTest, CopyOntoItselfMakesATopLevelUrl) {
     const int32_t start = AddStart("http://h/");
     const int32_t deep = engine_->store().AddUrl(start, 2, 0, "http://h/deep.htm").id;
