@@ -3,7 +3,7 @@
 // process with 8 workers. Prints, per site size: wall time, URLs per second,
 // engine CPU per 1,000 URLs and peak memory.
 //
-//   grab_bench [N ...]        (default: 1000 10000)
+//   grab_bench [N ...]        (default: 1000 10000 100000)
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -128,7 +128,7 @@ void Run(int pages, const std::string& scratch) {
 int main(int argc, char** argv) {
     std::vector<int> sizes;
     for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
-    if (sizes.empty()) sizes = {1000, 10000};
+    if (sizes.empty()) sizes = {1000, 10000, 100000};
     const char* tmp = std::getenv("TMPDIR");
     const std::string scratch = std::string(tmp && *tmp ? tmp : "/tmp") + "/fw-grab-bench";
     fs::create_directories(scratch);
