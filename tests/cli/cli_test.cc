@@ -1,6 +1,7 @@
 // fetchwell without grabs: usage, projects, start URLs, import, preferences
 // and the exit status of each failure.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -165,6 +166,10 @@ TEST_F(CliTest, ProjectsThatCannotBeOpened) {
     WriteFile(Work("nodata.cvn"), "[CVN]\nRunAfter=1\n");
     WriteFile(Work("gone.cvn"), "[DALK]\nDataDirectory=" + Work("gone/") + "\n");
     fs::create_directories(Work("folder.cvn"));
+    // Permissions do not hold back root, who cannot be refused a read.
+    const bool can_be_refused = ::geteuid() != 0;
+    WriteFile(Work("locked.cvn"), "[DALK]\nDataDirectory=" + work_.path() + "\n");
+    fs::permissions(Work("locked.cvn"), fs::perms::none);
     const auto before = Snapshot(work_.path());
     struct Case {
         std::vector<std::string> args;
@@ -186,6 +191,12 @@ TEST_F(CliTest, ProjectsThatCannotBeOpened) {
         const CliResult r = Run(c.args);
         EXPECT_EQ(r.exit_code, kProject) << c.error;
         EXPECT_EQ(r.err, "fetchwell " + c.args[0] + ": " + c.error + "\n");
+    }
+    if (can_be_refused) {
+        const CliResult r = Run({"list", "locked.cvn"});
+        EXPECT_EQ(r.exit_code, kProject);
+        EXPECT_EQ(r.err, "fetchwell list: Could not open document: " + Work("locked.cvn") +
+                             " (Permission denied)\n");
     }
     EXPECT_EQ(Snapshot(work_.path()), before);
 }
