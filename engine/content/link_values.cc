@@ -79,34 +79,28 @@ bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
            platform::EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }
 
-std::string EscapeLocalPath(std::string_view path) {
+namespace {
+
+// `text` with every character of `escaped` and every control character
+// written as %XX.
+std::string EscapeCharacters(std::string_view text, std::string_view escaped) {
     std::string out;
-    out.reserve(path.size());
-    for (char ch : path) {
+    out.reserve(text.size());
+    for (char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-            case ' ':
-            case '"':
-            case '\'':
-            case '<':
-            case '>':
-            case '%':
-            case '#':
-            case '?':
-            case '(':
-            case ')':
-            case '\\':
-                AppendEscaped(&out, c);
-                break;
-            default:
-                if (IsControl(c)) {
-                    AppendEscaped(&out, c);
-                } else {
-                    out.push_back(ch);
-                }
+        if (IsControl(c) || escaped.find(ch) != std::string_view::npos) {
+            AppendEscaped(&out, c);
+        } else {
+            out.push_back(ch);
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string EscapeLocalPath(std::string_view path) {
+    return EscapeCharacters(path, " \"'<>%#?()\\");
 }
 
 std::string UnescapeLocalPath(std::string_view path) {
@@ -124,45 +118,8 @@ std::string UnescapeLocalPath(std::string_view path) {
     return out;
 }
 
-std::string EscapeUrlForPage(std::string_view url) {
-    std::string out;
-    out.reserve(url.size());
-    for (char ch : url) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == ' ' || c == '"' || c == '<' || c == '>' || IsControl(c)) {
-            AppendEscaped(&out, c);
-        } else {
-            out.push_back(ch);
-        }
-    }
-    return out;
-}
+std::string EscapeUrlForPage(std::string_view url) { return EscapeCharacters(url, " \"<>"); }
 
-std::string EscapeUrlForStyle(std::string_view url) {
-    std::string out;
-    out.reserve(url.size());
-    for (char ch : url) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-            case ' ':
-            case '"':
-            case '\'':
-            case '<':
-            case '>':
-            case '(':
-            case ')':
-            case '\\':
-                AppendEscaped(&out, c);
-                break;
-            default:
-                if (IsControl(c)) {
-                    AppendEscaped(&out, c);
-                } else {
-                    out.push_back(ch);
-                }
-        }
-    }
-    return out;
-}
+std::string EscapeUrlForStyle(std::string_view url) { return EscapeCharacters(url, " \"'<>()\\"); }
 
 }  // namespace fw
