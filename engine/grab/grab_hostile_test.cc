@@ -123,10 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"HeadersPastTheCap", HugeHeaders(), 1002, "response headers too long", 15000ms}),
     [](const ::testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
 
-// A connection closed in order before the announced Content-Length has
-// arrived is a broken transfer too, not a complete copy.
-// DISABLED: the client takes the close as the end of the response and the
-// row records ERROR 0 for a truncated body.
+// DISABLED: an orderly close short of Content-Length ends as Done, so the truncated copy gets ERROR 0.
 INSTANTIATE_TEST_SUITE_P(
     DISABLED_ShortBody, HostileServerTest,
     ::testing::Values(HostileCase{"ClosedShortOfContentLength", Cut(300, Ending::Close), 1002,
