@@ -122,6 +122,17 @@ std::string DecodedPath(const std::string& path) {
     return out;
 }
 
+// The Host header without its port, for counting requests per host.
+std::string HostOf(const Request& request) {
+    std::string host = request.Header("Host");
+    size_t colon = host.rfind(':');
+    if (colon != std::string::npos && host.find(']', colon) == std::string::npos &&
+        host.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
+        host.resize(colon);
+    }
+    return host;
+}
+
 bool NotModified(const Request& request, const std::string& last_modified) {
     bool has = false;
     std::string since = request.Header("If-Modified-Since", &has);
@@ -300,6 +311,8 @@ private:
         size_t file_left = 0;
         size_t budget = 0;  // bytes still allowed out before the ending applies
         Ending ending = Ending::Close;
+        bool in_flight = false;  // counted by Began until the close
+        std::string host;
     };
 
     struct Timer {
@@ -410,6 +423,9 @@ private:
             response = Response::Text("text/plain", "bad request\n");
             response.status = 400;
         } else {
+            conn.host = HostOf(request);
+            conn.in_flight = true;
+            server_->Began(conn.host);
             response = server_->Answer(request);
         }
         Prepare(conn, request, response);
@@ -555,6 +571,7 @@ private:
         }
         int fd = conn.fd;
         CloseFiles(conn);
+        if (conn.in_flight) server_->Ended(conn.host);
         conns_.erase(fd);
     }
 
@@ -649,6 +666,31 @@ void TestWebServer::ClearRequests() {
 void TestWebServer::set_record_requests(bool record) {
     std::lock_guard<std::mutex> guard(mutex_);
     record_ = record;
+}
+
+size_t TestWebServer::PeakInFlight() const { return PeakInFlight(std::string()); }
+
+size_t TestWebServer::PeakInFlight(const std::string& host) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto it = peak_in_flight_.find(host);
+    return it == peak_in_flight_.end() ? 0 : it->second;
+}
+
+// Every request counts under "" (all hosts) and under its host, unless it
+// named none.
+void TestWebServer::Began(const std::string& host) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    for (const std::string& key : {std::string(), host}) {
+        size_t now = ++in_flight_[key];
+        peak_in_flight_[key] = std::max(peak_in_flight_[key], now);
+        if (host.empty()) break;
+    }
+}
+
+void TestWebServer::Ended(const std::string& host) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    --in_flight_[std::string()];
+    if (!host.empty()) --in_flight_[host];
 }
 
 // A scripted answer, or a Response with status 0 meaning "serve a file".

@@ -9,7 +9,9 @@
 // response for any request target: status, headers, body, redirects,
 // Last-Modified / 304, Set-Cookie, a delay before answering, silence, a
 // connection closed or reset early, raw bytes (a body without a blank line),
-// megabytes of header lines.
+// megabytes of header lines. It also tells how many requests it was
+// answering at once, in all and per host, so tests can check a client's
+// connection limits.
 //
 // One thread runs an epoll loop over every connection, so slow or silent
 // scripted responses never hold up other clients, and files go out with
@@ -111,6 +113,14 @@ public:
     void ClearRequests();
     void set_record_requests(bool record);
 
+    // The most requests that were ever being answered at once: a request
+    // counts from the moment it has been read whole until its connection is
+    // closed, so a client that keeps to a limit can never show more than it.
+    // `host` selects the requests whose Host header (port dropped) is that
+    // text; the overload without it counts every request.
+    size_t PeakInFlight() const;
+    size_t PeakInFlight(const std::string& host) const;
+
 private:
     class Loop;
 
@@ -124,9 +134,14 @@ private:
     std::vector<Request> requests_;
     size_t request_count_ = 0;
     bool record_ = true;
+    // Requests being answered now and the most ever, by host ("" for all).
+    std::map<std::string, size_t> in_flight_;
+    std::map<std::string, size_t> peak_in_flight_;
 
     friend class Loop;
     Response Answer(const Request& request);
+    void Began(const std::string& host);
+    void Ended(const std::string& host);
 };
 
 // The usual reason phrase of an HTTP status ("OK", "Not Found", ...).

@@ -1,13 +1,18 @@
 #include "tests/support/test_web_server.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
@@ -184,6 +189,39 @@ TEST_F(TestWebServerTest, ManyConcurrentClients) {
     }
     for (auto& c : clients) c.join();
     EXPECT_EQ(good.load(), 400);
+}
+
+TEST_F(TestWebServerTest, CountsRequestsInFlightPerHost) {
+    Response held = Response::Html("");
+    held.send_only = 0;
+    held.ending = Ending::Silence;  // answered only when the client goes away
+    server_.Script("/held", held);
+    std::vector<int> open;
+    for (const char* host : {"a", "a", "b:8080"}) {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_GE(fd, 0);
+        open.push_back(fd);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(server_.port());
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        const std::string request = std::string("GET /held HTTP/1.0\r\nHost: ") + host + "\r\n\r\n";
+        ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(request.size()));
+    }
+    for (int i = 0; i < 500 && server_.RequestCount() < 3; ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(server_.PeakInFlight("a"), 2u);
+    EXPECT_EQ(server_.PeakInFlight("b"), 1u);  // the port is not part of the host
+    EXPECT_EQ(server_.PeakInFlight(), 3u);
+    for (int fd : open) ::close(fd);
+
+    // One after the other: each ended before the next began.
+    for (int i = 0; i < 2; ++i) {
+        RawExchange(server_.port(), "GET /index.html HTTP/1.0\r\nHost: c\r\n\r\n");
+    }
+    EXPECT_EQ(server_.PeakInFlight("c"), 1u);
+    EXPECT_EQ(server_.PeakInFlight("elsewhere"), 0u);
 }
 
 TEST(TestServerProgramTest, PrintsItsPortAndServesTheFolder) {
