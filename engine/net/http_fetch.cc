@@ -118,6 +118,11 @@ void HttpFetch::Transfer(BSocket& socket) {
             return;
         }
         if (count == 0) {
+            if (body_cut_short()) {  // a broken transfer, not the end of the page
+                Fail();
+                LogMessage("receive error");
+                return;
+            }
             SetState(kFetchDone);
             return;
         }

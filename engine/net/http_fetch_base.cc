@@ -45,8 +45,15 @@ bool HttpFetchBase::Consume(const char* data, size_t length) {
         // dropped too, so a file saved earlier is never touched by it.
         if (aborted_) return false;
     }
+    body_seen_ += length - used;
     Body(data + used, length - used);
     return !aborted_;
+}
+
+bool HttpFetchBase::body_cut_short() const {
+    if (in_headers_ || content_length_ <= 0 || method_ == HttpMethod::kHead) return false;
+    if (status_code_ < 200 || status_code_ == 204 || status_code_ == 304) return false;
+    return body_seen_ < static_cast<uint64_t>(content_length_);
 }
 
 void HttpFetchBase::HeadersEnded() {

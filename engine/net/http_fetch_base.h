@@ -91,6 +91,10 @@ public:
     const std::string& raw_headers() const { return raw_headers_; }
     bool in_headers() const { return in_headers_; }
     bool aborted() const { return aborted_; }
+    // The response announced a body longer than what arrived (a connection
+    // closed early looks like a complete one otherwise). Responses that carry
+    // no body whatever their Content-Length (HEAD, 1xx, 204, 304) never are.
+    bool body_cut_short() const;
     bool headers_too_long() const { return headers_too_long_; }
     int32_t redirect_limit() const { return redirect_limit_; }
     int32_t redirects_followed() const { return redirects_followed_; }
@@ -134,6 +138,7 @@ private:
     std::string location_;
     std::string content_type_;
     bool in_headers_ = true;
+    uint64_t body_seen_ = 0;  // bytes after the header block
     int newline_run_ = 0;  // line feeds seen with only carriage returns between
     bool aborted_ = false;
     bool headers_too_long_ = false;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <mutex>
 
@@ -281,6 +282,30 @@ TEST(HttpResponseTest, BodyPastTheBodyLimitAbortsTheFetch) {
     }
 }
 
+// Whether a response that ended here was cut short of its announced body.
+TEST(HttpResponseTest, BodiesShortOfTheirAnnouncedLengthAreCutShort) {
+    struct Case {
+        HttpMethod method;
+        const char* raw;
+        bool cut;
+    } cases[] = {
+        {HttpMethod::kGet, "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nbody", true},
+        {HttpMethod::kGet, "HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\nbody", false},
+        {HttpMethod::kGet, "HTTP/1.0 200 OK\r\n\r\nbody", false},  // no length: the close ends it
+        {HttpMethod::kGet, "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n", false},  // still in headers
+        {HttpMethod::kHead, "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\n", false},
+        {HttpMethod::kGet, "HTTP/1.0 304 Not Modified\r\nContent-Length: 5\r\n\r\n", false},
+        {HttpMethod::kGet, "HTTP/1.0 204 No Content\r\nContent-Length: 5\r\n\r\n", false},
+        {HttpMethod::kGet, "HTTP/1.0 404 Not Found\r\nContent-Length: 9\r\n\r\nnot", true},
+    };
+    for (const Case& c : cases) {
+        HttpFetch fetch(nullptr);
+        fetch.set_method(c.method);
+        fetch.Consume(c.raw, std::strlen(c.raw));
+        EXPECT_EQ(fetch.body_cut_short(), c.cut) << c.raw;
+    }
+}
+
 TEST(HttpResponseTest, StoresOnlyTheFirstSetCookieUnderTheRequestUrl) {
     FakeCookieJar jar;
     HttpFetch fetch(nullptr);
@@ -427,7 +452,9 @@ TEST_F(HttpFetchTest, OddResponsesEndAsTheirBytesSay) {
     Case cases[] = {
         {"no blank line: all headers, nothing in the sink", no_blank, kFetchDone, kFetchPending,
          0, "", false},
-        {"closed early: what came is kept", early, kFetchDone, kFetchPending, 200, "", false},
+        // Short of its Content-Length: what came reached the sink, but the
+        // fetch is a broken transfer, never a complete copy.
+        {"closed early: a broken transfer", early, kFetchError, kFetchReceive, 200, "", true},
         {"reset mid-body: a broken transfer", reset, kFetchError, kFetchReceive, 200, "", true},
         {"closed without a byte", empty, kFetchDone, kFetchPending, 0, "", false},
         {"megabytes of headers", huge_headers, kFetchError, kFetchReceive, 0, "", false},
