@@ -77,7 +77,8 @@ PageOutput::PageOutput(std::string target, OutputMode mode) : target_(std::move(
     // mkstemp makes the file private; the page replaces one that was not
     // (or a new one), so it gets the target's mode or a new file's.
     struct stat st;
-    const mode_t file_mode = ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
+    const mode_t file_mode =
+        ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
     ::fchmod(fd, file_mode);
     // Written through the descriptor mkstemp gave: reopening with truncation
     // would make the file system force the data out at close.

@@ -17,7 +17,7 @@ using fwtest::Response;
 using namespace std::chrono_literals;
 
 class GrabHostileTest : public fwtest::GrabHarness {
-protected:
+  protected:
     // Runs the grab on its own thread. A grab that has not completed within
     // `limit` is stopped, so a grab that never ends fails the test instead of
     // hanging it. True when it completed by itself.
@@ -25,7 +25,8 @@ protected:
         events_->Clear();
         if (engine_->GrabBegin(0, 0) != S_OK) return false;
         const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (events_->Count(kOnGrabComplete) == 0 && std::chrono::steady_clock::now() < deadline) {
+        while (events_->Count(kOnGrabComplete) == 0 &&
+               std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(10ms);
         }
         const bool completed = events_->Count(kOnGrabComplete) > 0;
@@ -59,12 +60,14 @@ protected:
 struct HostileCase {
     const char* name;
     Response bad;
-    int32_t error;               // what the bad URL's row records
-    const char* log;             // a line the failure writes, or null
+    int32_t error;    // what the bad URL's row records
+    const char* log;  // a line the failure writes, or null
     std::chrono::milliseconds silence_limit;
 };
 
-void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HostileCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 Response Silent(size_t send_only) {
     Response r = Response::Html("<p>" + std::string(3000, 'b') + "</p>");
@@ -104,7 +107,7 @@ TEST_P(HostileServerTest, BadUrlIsRecordedAndTheRestIsGrabbed) {
 
     const UrlRecord bad = Row(Url("/bad.html"));
     EXPECT_EQ(bad.error, c.error) << EngineLog();
-    EXPECT_NE(bad.grabbed, 0);  // the outcome was written, not left blank
+    EXPECT_NE(bad.grabbed, 0);                // the outcome was written, not left blank
     EXPECT_EQ(RequestsFor("/bad.html"), 1u);  // nothing is retried within a grab
     if (c.log != nullptr) {
         EXPECT_NE(EngineLog().find(c.log), std::string::npos) << EngineLog();
@@ -116,9 +119,11 @@ INSTANTIATE_TEST_SUITE_P(
     Failures, HostileServerTest,
     ::testing::Values(
         // Accepts, reads the request, never answers.
-        HostileCase{"SilentAfterTheRequest", Silent(0), 1002, "BSocket::Receive ERROR: WSAETIMEDOUT", 400ms},
+        HostileCase{"SilentAfterTheRequest", Silent(0), 1002,
+                    "BSocket::Receive ERROR: WSAETIMEDOUT", 400ms},
         // Headers and part of the body, then nothing more.
-        HostileCase{"SilentMidBody", Silent(200), 1002, "BSocket::Receive ERROR: WSAETIMEDOUT", 400ms},
+        HostileCase{"SilentMidBody", Silent(200), 1002, "BSocket::Receive ERROR: WSAETIMEDOUT",
+                    400ms},
         HostileCase{"ResetMidBody", Cut(300, Ending::Reset), 1002, "receive error", 15000ms},
         HostileCase{"HeadersPastTheCap", HugeHeaders(), 1002, "response headers too long", 15000ms},
         // An orderly close before the announced length: a cut copy, not a page.
@@ -173,7 +178,8 @@ TEST_P(PerHostLimitTest, NoHostEverHasMoreRequestsThanItsLimit) {
     std::string links;
     for (int i = 0; i < 3; ++i) {
         const std::string n = std::to_string(i);
-        links += "<a href=\"near" + n + ".html\">n</a><a href=\"" + other + "/far" + n + ".html\">f</a>";
+        links +=
+            "<a href=\"near" + n + ".html\">n</a><a href=\"" + other + "/far" + n + ".html\">f</a>";
         Response slow = Response::Html("<p>slow</p>");
         slow.delay = 150ms;
         server_->Script("/near" + n + ".html", slow);

@@ -9,8 +9,8 @@
 #include "engine/content/parsed_url.h"
 #include "engine/content/title_scanner.h"
 #include "engine/grab/body_sink.h"
-#include "engine/grab/fix_step.h"
 #include "engine/grab/child_wait_map.h"
+#include "engine/grab/fix_step.h"
 #include "engine/net/ftp_fetch.h"
 #include "engine/net/ftp_listing.h"
 #include "engine/net/http_fetch.h"
@@ -269,7 +269,9 @@ void UrlWorker::Fetch(const Prepared& p, Fetched* f) {
         f->http = std::move(http);
     }
     UrlFetch* running = f->http ? static_cast<UrlFetch*>(f->http.get()) : f->ftp.get();
-    if (const int64_t limit = BodyLimit(); limit >= 0) running->set_body_limit(static_cast<uint64_t>(limit));
+    if (const int64_t limit = BodyLimit(); limit >= 0) {
+        running->set_body_limit(static_cast<uint64_t>(limit));
+    }
 
     LogMessage(std::to_string(url_id_) + " - " + p.url);
     {

@@ -16,7 +16,7 @@ namespace {
 using fwtest::TempDir;
 
 class EventCount : public RefCounted<IDizozizEvents> {
-public:
+  public:
     void Invoke(int32_t, int32_t) override {
         std::lock_guard<std::mutex> guard(mutex_);
         ++count_;
@@ -26,7 +26,7 @@ public:
         return std::exchange(count_, 0);
     }
 
-private:
+  private:
     std::mutex mutex_;
     int count_ = 0;
 };
@@ -35,7 +35,7 @@ private:
 using Row = std::pair<char, std::string>;
 
 class UrlObjectTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         engine_ = MakeObject<Dizoziz>();
         events_ = MakeObject<EventCount>();
@@ -59,7 +59,8 @@ protected:
 
     std::vector<Row> Rows(int32_t filter_id) {
         std::vector<Row> rows;
-        for (const StoredFilter& f : store().LoadFilterRows(filter_id)) rows.emplace_back(f.type, f.text);
+        for (const StoredFilter& f : store().LoadFilterRows(filter_id))
+            rows.emplace_back(f.type, f.text);
         return rows;
     }
 
@@ -89,7 +90,9 @@ TEST_F(UrlObjectTest, FilterUpdateWritesItsCopiesIntoTheStoredEntry) {
              f->put_CaseSensitive(0);
              f->put_Data("/Cgi/");
          },
-         true, {'U', "IIF/Cgi/"}, {kFilterUrl, kMatchEquals, 1, 0, "/cgi/", 0, 0}},
+         true,
+         {'U', "IIF/Cgi/"},
+         {kFilterUrl, kMatchEquals, 1, 0, "/cgi/", 0, 0}},
         {"excluded content type, case-sensitive",
          [](IDizozizFilter* f) {
              f->put_Type(kFilterContentType);
@@ -98,32 +101,42 @@ TEST_F(UrlObjectTest, FilterUpdateWritesItsCopiesIntoTheStoredEntry) {
              f->put_CaseSensitive(1);
              f->put_Data("Text/");
          },
-         true, {'M', "ESBText/"}, {kFilterContentType, kMatchBeginsWith, 0, 1, "Text/", 0, 0}},
+         true,
+         {'M', "ESBText/"},
+         {kFilterContentType, kMatchBeginsWith, 0, 1, "Text/", 0, 0}},
         {"file types",
          [](IDizozizFilter* f) {
              f->put_Type(kFilterExtensions);
              f->put_Match(kMatchEndsWith);
              f->put_Data("gif,jpg");
          },
-         true, {'Z', "IIEgif,jpg"}, {kFilterExtensions, kMatchEndsWith, 1, 0, "gif,jpg", 0, 0}},
+         true,
+         {'Z', "IIEgif,jpg"},
+         {kFilterExtensions, kMatchEndsWith, 1, 0, "gif,jpg", 0, 0}},
         {"unknown match stored as contains",
          [](IDizozizFilter* f) {
              f->put_Match(9);
              f->put_Data("x");
          },
-         true, {'U', "IIPx"}, {kFilterUrl, kMatchContains, 1, 0, "x", 0, 0}},
+         true,
+         {'U', "IIPx"},
+         {kFilterUrl, kMatchContains, 1, 0, "x", 0, 0}},
         {"size limit",
          [](IDizozizFilter* f) {
              f->put_Type(kFilterSize);
              f->put_Data("5000");
          },
-         true, {'S', "5000"}, {kFilterSize, kMatchContains, 1, 0, "5000", 0, 0}},
+         true,
+         {'S', "5000"},
+         {kFilterSize, kMatchContains, 1, 0, "5000", 0, 0}},
         {"stay in directory takes the URL's directory",
          [](IDizozizFilter* f) {
              f->put_StayInDir(1);
              f->put_Data("ignored");
          },
-         true, {'U', "Dh/dir"}, {kFilterUrl, kMatchContains, 1, 0, "h/dir", 0, 1}},
+         true,
+         {'U', "Dh/dir"},
+         {kFilterUrl, kMatchContains, 1, 0, "h/dir", 0, 1}},
         {"a type clears stay on site",
          [](IDizozizFilter* f) {
              f->put_StayOnSite(1);
@@ -133,19 +146,25 @@ TEST_F(UrlObjectTest, FilterUpdateWritesItsCopiesIntoTheStoredEntry) {
              f->get_StayOnSite(&stay);
              EXPECT_EQ(stay, 0);
          },
-         true, {'U', "IIPy"}, {kFilterUrl, kMatchContains, 1, 0, "y", 0, 0}},
+         true,
+         {'U', "IIPy"},
+         {kFilterUrl, kMatchContains, 1, 0, "y", 0, 0}},
         {"a type leaves stay in directory",
          [](IDizozizFilter* f) {
              f->put_StayInDir(1);
              f->put_Type(kFilterContentType);
          },
-         true, {'U', "Dh/dir"}, {kFilterUrl, kMatchContains, 1, 0, "h/dir", 0, 1}},
+         true,
+         {'U', "Dh/dir"},
+         {kFilterUrl, kMatchContains, 1, 0, "h/dir", 0, 1}},
         {"changes without the filter's Update",
          [](IDizozizFilter* f) {
              f->put_Type(kFilterContentType);
              f->put_Data("lost");
          },
-         false, {'U', "IIP"}, {kFilterUrl, kMatchContains, 1, 0, "", 0, 0}},
+         false,
+         {'U', "IIP"},
+         {kFilterUrl, kMatchContains, 1, 0, "", 0, 0}},
     };
     int n = 0;
     for (const auto& c : cases) {

@@ -24,7 +24,7 @@ const TableSchema& Schema(TableId id) {
 }
 
 class StoreTableLogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetLogForTesting(log_dir_ / "fetchwell.log"); }
     void TearDown() override { ResetLogForTesting(""); }
 

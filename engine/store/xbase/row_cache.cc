@@ -59,7 +59,8 @@ uint8_t* RowCache::Fill(uint32_t first) {
         const uint32_t index = Victim();
         slot = &slots_[index];
         slot->block = block;
-        if (map_.size() <= block) map_.resize(std::max<size_t>(size_t{block} + 1, map_.size() * 2), 0);
+        if (map_.size() <= block)
+            map_.resize(std::max<size_t>(size_t{block} + 1, map_.size() * 2), 0);
         map_[block] = index + 1;
     }
     slot->rows = 0;
@@ -92,7 +93,8 @@ void RowCache::Clear() {
 }
 
 size_t RowCache::held_blocks() const {
-    return static_cast<size_t>(std::count_if(slots_.begin(), slots_.end(), [](const Slot& s) { return s.rows != 0; }));
+    return static_cast<size_t>(
+        std::count_if(slots_.begin(), slots_.end(), [](const Slot& s) { return s.rows != 0; }));
 }
 
 }  // namespace fw::xbase

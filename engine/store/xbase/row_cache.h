@@ -23,7 +23,7 @@ namespace fw::xbase {
 inline constexpr size_t kRowBlockBytes = 16 * 1024;
 
 class RowCache {
-public:
+  public:
     // REQUIRES: record_length > 0.
     RowCache(uint32_t record_length, size_t cache_bytes);
     RowCache(const RowCache&) = delete;
@@ -48,7 +48,7 @@ public:
 
     size_t held_blocks() const;
 
-private:
+  private:
     struct Slot {
         std::unique_ptr<uint8_t[]> data;
         uint32_t block = 0;  // block number (row - 1) / block_rows

@@ -21,7 +21,8 @@ void Load(RowCache& cache, uint32_t recno, uint32_t rows_in_file) {
     const uint32_t first = cache.BlockStart(recno);
     const uint32_t rows = std::min(cache.block_rows(), rows_in_file - first + 1);
     uint8_t* block = cache.Fill(first);
-    for (uint32_t i = 0; i < rows; ++i) std::memcpy(block + i * kLength, Row(first + i).data(), kLength);
+    for (uint32_t i = 0; i < rows; ++i)
+        std::memcpy(block + i * kLength, Row(first + i).data(), kLength);
     cache.Commit(first, rows);
 }
 
