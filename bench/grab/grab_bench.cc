@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/measure.h"
 #include "engine/interface/dizoziz.h"
 #include "platform/file_ops.h"
 #include "platform/profile_file.h"
@@ -66,13 +67,6 @@ size_t GenerateSite(const std::string& root, int pages) {
     return static_cast<size_t>(pages);
 }
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 long PeakKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -104,11 +98,11 @@ void Run(int pages, const std::string& scratch) {
     start->put_GrabLevels(-1);
     start->Update();
 
-    const double cpu_before = CpuSeconds();
-    const auto wall_before = std::chrono::steady_clock::now();
+    const double cpu_before = fwbench::ProcessCpuSeconds();
+    const auto wall_before = fwbench::Clock::now();
     engine->Grab(0, 0);
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_before).count();
-    const double cpu = CpuSeconds() - cpu_before;
+    const double wall = fwbench::SecondsSince(wall_before);
+    const double cpu = fwbench::ProcessCpuSeconds() - cpu_before;
     size_t urls = 0, grabbed = 0;
     engine->store().ForEachUrl([&](const fw::UrlRecord& row) {
         ++urls;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/measure.h"
 #include "engine/content/html_scanner.h"
 
 namespace {
@@ -129,10 +130,9 @@ void Measure(const char* kind, std::string (*page)(std::mt19937&, int)) {
     fw::HtmlScanner scanner;
     std::vector<double> rates;
     for (int run = 0; run < 5; ++run) {
-        auto start = std::chrono::steady_clock::now();
+        auto start = fwbench::Clock::now();
         scanner.ScanText(corpus);
-        double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds = fwbench::SecondsSince(start);
         rates.push_back(corpus.size() / 1e6 / seconds);
         std::printf("  run %d: %.0f MB/s\n", run + 1, rates.back());
     }

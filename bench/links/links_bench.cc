@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/measure.h"
 #include "engine/content/css_links.h"
 #include "engine/content/link_extractor.h"
 #include "engine/content/link_fixer.h"
@@ -27,19 +28,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-// Processor time of this thread: the machine is shared, so wall time also
-// counts other programs' turns.
-double CpuSeconds() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
+using fwbench::Clock;
+using fwbench::Median;
 
 std::string StoredUrl(int n) {
     return "http://site" + std::to_string(n % 40) + ".example/dir" + std::to_string(n % 97) +
@@ -86,11 +76,6 @@ std::string Page(int page, int urls) {
     return p;
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,7 +105,7 @@ int main(int argc, char** argv) {
             store.AddLink(0, row.id);
         }
     }
-    std::printf("project of %d URLs built in %.1f s\n", urls, Seconds(start));
+    std::printf("project of %d URLs built in %.1f s\n", urls, fwbench::SecondsSince(start));
 
     const std::string page_file = dir + "page.html";
     const std::string fixed_file = dir + "fixed.html";
@@ -141,20 +126,20 @@ int main(int argc, char** argv) {
             }
             std::ofstream(page_file, std::ios::binary | std::ios::trunc) << texts[i];
             auto t = Clock::now();
-            double cpu = CpuSeconds();
+            double cpu = fwbench::ThreadCpuSeconds();
             {
                 auto guard = store.Lock();
                 fw::ExtractLinks(page_file, id, 3, store, url, 0, 0, {});
             }
-            extract += Seconds(t);
-            extract_cpu += CpuSeconds() - cpu;
+            extract += fwbench::SecondsSince(t);
+            extract_cpu += fwbench::ThreadCpuSeconds() - cpu;
             // As in a grab, the page is fixed into a place no file holds.
             std::filesystem::remove(fixed_file);
             t = Clock::now();
-            cpu = CpuSeconds();
+            cpu = fwbench::ThreadCpuSeconds();
             fw::FixPageFile(page_file, fixed_file, store, dir, "bench.example/p.html", url, "");
-            fix += Seconds(t);
-            fix_cpu += CpuSeconds() - cpu;
+            fix += fwbench::SecondsSince(t);
+            fix_cpu += fwbench::ThreadCpuSeconds() - cpu;
         }
         extract_ms.push_back(extract * 1000 / pages);
         fix_ms.push_back(fix * 1000 / pages);

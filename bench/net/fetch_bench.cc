@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "bench/measure.h"
+#include "engine/grab/body_sink.h"
 #include "engine/net/http_fetch.h"
 #include "engine/net/test_sinks.h"
 #include "platform/event.h"
@@ -30,45 +32,7 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-// Writes the body the way the grab's sink does: through a 20480-byte buffer.
-class FileSink : public fw::FetchSink {
-public:
-    explicit FileSink(const std::string& path)
-        : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) {}
-    ~FileSink() override {
-        Flush();
-        if (fd_ >= 0) ::close(fd_);
-    }
-    void Write(const char* data, size_t length) override {
-        if (used_ + length > sizeof buffer_ - 1) {
-            Flush();
-            platform::WriteAll(fd_, data, length);
-            return;
-        }
-        std::memcpy(buffer_ + used_, data, length);
-        used_ += length;
-    }
-    void Flush() {
-        if (used_ > 0) platform::WriteAll(fd_, buffer_, used_);
-        used_ = 0;
-    }
-
-private:
-    int fd_;
-    size_t used_ = 0;
-    char buffer_[20480];
-};
-
-double CpuSeconds(int who) {
-    rusage usage{};
-    ::getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using fwbench::Clock;
 
 bool RunCurl(const std::string& curl, const std::string& url, const std::string& out) {
     std::vector<std::string> args = {curl, "-s", "-o", out, url};
@@ -138,7 +102,7 @@ int main(int argc, char** argv) {
     for (int r = 0; r < rounds; ++r) {
         auto start = Clock::now();
         {
-            FileSink sink(dir / "ours.bin");
+            fw::BodySink sink(dir / "ours.bin");
             fw::HttpFetch body(&sink);
             body.SetTarget("127.0.0.1", port, "/big.bin");
             body.Run();
@@ -148,11 +112,11 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
-        ours.push_back(kBig / 1048576.0 / Seconds(Clock::now() - start));
+        ours.push_back(kBig / 1048576.0 / fwbench::SecondsSince(start));
         if (!curl.empty()) {
             start = Clock::now();
             if (RunCurl(curl, big_url, dir / "curl.bin")) {
-                theirs.push_back(kBig / 1048576.0 / Seconds(Clock::now() - start));
+                theirs.push_back(kBig / 1048576.0 / fwbench::SecondsSince(start));
             }
         }
         std::printf("    round %d: HttpFetch %7.0f MB/s", r + 1, ours.back());
@@ -175,7 +139,7 @@ int main(int argc, char** argv) {
     std::printf("(b) %d fetches of 5 KB pages on %d threads\n", fetches, threads);
     platform::StopEvent stop;
     std::atomic<int> next{0}, good{0};
-    double cpu_before = CpuSeconds(RUSAGE_SELF);
+    double cpu_before = fwbench::ProcessCpuSeconds();
     auto start = Clock::now();
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
@@ -191,8 +155,8 @@ int main(int argc, char** argv) {
         });
     }
     for (auto& w : workers) w.join();
-    double wall = Seconds(Clock::now() - start);
-    double cpu = CpuSeconds(RUSAGE_SELF) - cpu_before;
+    double wall = fwbench::SecondsSince(start);
+    double cpu = fwbench::ProcessCpuSeconds() - cpu_before;
     std::printf("    %d of %d complete, %.2f s: %.0f fetches/s, %.3f ms processor time per fetch\n",
                 good.load(), fetches, wall, fetches / wall, 1000.0 * cpu / fetches);
     server.Stop();

@@ -10,13 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/measure.h"
 #include "engine/store/project_store.h"
 
 namespace {
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
 
 void Run(int n, const std::string& dir) {
     std::filesystem::remove_all(dir);
@@ -27,25 +24,25 @@ void Run(int n, const std::string& dir) {
         return;
     }
     const int32_t start = store.AddUrl(0, 0, 0, "http://bench.example/").id;
-    auto t = std::chrono::steady_clock::now();
+    auto t = fwbench::Clock::now();
     int32_t parent = start;
     for (int i = 0; i < n; ++i) {
         const std::string url = "http://bench.example/section" + std::to_string(i % 97) + "/page" +
                                 std::to_string(i) + ".html?session=" + std::to_string(i * 7919);
         parent = store.AddUrl(i % 10 == 0 ? start : parent, 1 + i % 10, 0, url).id;
     }
-    const double add = Seconds(t);
+    const double add = fwbench::SecondsSince(t);
     // A second tree nobody reaches, so Clean has work to do.
     for (int i = 0; i < n / 10; ++i) {
         store.AddUrl(parent, 50, 0, "http://orphan.example/" + std::to_string(i));
     }
     store.RemoveLinksFrom(parent);
-    t = std::chrono::steady_clock::now();
+    t = fwbench::Clock::now();
     store.Clean();
-    const double clean = Seconds(t);
-    t = std::chrono::steady_clock::now();
+    const double clean = fwbench::SecondsSince(t);
+    t = fwbench::Clock::now();
     store.Compact();
-    const double compact = Seconds(t);
+    const double compact = fwbench::SecondsSince(t);
     const size_t left = store.AllUrls().size();
     std::printf("N=%-7d AddUrl %9.0f URLs/s (%6.2f s)   Clean %6.2f s (%8.0f URLs/s)   "
                 "Compact %6.2f s (%8.0f URLs/s)   %zu URLs left\n",

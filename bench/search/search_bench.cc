@@ -17,6 +17,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "bench/measure.h"
 #include "engine/search/search_index.h"
 #include "platform/file_ops.h"
 
@@ -152,12 +153,12 @@ int main(int argc, char** argv) {
         fw::SearchIndex index;
         if (!index.Open(dir) || !index.created()) return 1;
         if (!index.AddDocuments(corpus.documents)) return 1;
-        const double adding = std::chrono::duration<double>(Clock::now() - start).count();
+        const double adding = fwbench::SecondsSince(start);
         if (!index.Commit()) return 1;
         std::printf("adding documents %.1f s, writing the index %.1f s\n", adding,
-                    std::chrono::duration<double>(Clock::now() - start).count() - adding);
+                    fwbench::SecondsSince(start) - adding);
     }
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double seconds = fwbench::SecondsSince(start);
     const double cpu = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
     // The machine may be shared: processor time says what the work costs.
     std::printf("indexing: %.1f s (%.1f s of processor), %.0f pages/s (%.0f per processor "

@@ -29,6 +29,8 @@
 #include <thread>
 #include <vector>
 
+#include "bench/measure.h"
+#include "engine/grab/body_sink.h"
 #include "engine/net/internet_library.h"
 #include "engine/net/secure_http_fetch.h"
 #include "engine/net/test_sinks.h"
@@ -41,54 +43,12 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using fwbench::Clock;
+using fwbench::Median;
 
 constexpr size_t kBig = 100u << 20;
 constexpr int kPages = 100;
 constexpr size_t kPageSize = 5 * 1024;
-
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-double CpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-// Writes the body the way the grab's sink does: through a 20480-byte buffer.
-class FileSink : public fw::FetchSink {
-public:
-    explicit FileSink(const std::string& path)
-        : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) {}
-    ~FileSink() override {
-        Flush();
-        if (fd_ >= 0) ::close(fd_);
-    }
-    void Write(const char* data, size_t length) override {
-        if (used_ + length > sizeof buffer_ - 1) {
-            Flush();
-            platform::WriteAll(fd_, data, length);
-            return;
-        }
-        std::memcpy(buffer_ + used_, data, length);
-        used_ += length;
-    }
-    void Flush() {
-        if (used_ > 0) platform::WriteAll(fd_, buffer_, used_);
-        used_ = 0;
-    }
-
-private:
-    int fd_;
-    size_t used_ = 0;
-    char buffer_[20480];
-};
 
 bool RunCurl(const std::string& curl, const std::string& ca, const std::string& url, const std::string& out) {
     std::vector<std::string> args = {curl, "-s", "--cacert", ca, "-o", out, url};
@@ -138,7 +98,7 @@ struct SmallRun {
 
 SmallRun RunSmall(int fetches, int threads, const std::function<bool(int)>& fetch) {
     std::atomic<int> next{0}, good{0};
-    double cpu_before = CpuSeconds();
+    double cpu_before = fwbench::ProcessCpuSeconds();
     auto start = Clock::now();
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
@@ -149,7 +109,7 @@ SmallRun RunSmall(int fetches, int threads, const std::function<bool(int)>& fetc
         });
     }
     for (auto& w : workers) w.join();
-    return {good.load(), Seconds(Clock::now() - start), CpuSeconds() - cpu_before};
+    return {good.load(), fwbench::SecondsSince(start), fwbench::ProcessCpuSeconds() - cpu_before};
 }
 
 }  // namespace
@@ -215,7 +175,7 @@ int main(int argc, char** argv) {
     for (int r = 0; r < rounds; ++r) {
         auto start = Clock::now();
         {
-            FileSink sink(dir / "ours.bin");
+            fw::BodySink sink(dir / "ours.bin");
             fw::SecureHttpFetch body(&sink);
             body.set_cookie_jar(nullptr);
             body.set_ca_file(ca);
@@ -227,11 +187,11 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
-        ours.push_back(kBig / 1048576.0 / Seconds(Clock::now() - start));
+        ours.push_back(kBig / 1048576.0 / fwbench::SecondsSince(start));
         if (!curl.empty()) {
             start = Clock::now();
             if (RunCurl(curl, ca, base + "/big.bin", dir / "curl.bin")) {
-                theirs.push_back(kBig / 1048576.0 / Seconds(Clock::now() - start));
+                theirs.push_back(kBig / 1048576.0 / fwbench::SecondsSince(start));
             }
         }
         std::printf("    round %d: SecureHttpFetch %6.0f MB/s", r + 1, ours.back());

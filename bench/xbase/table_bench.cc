@@ -18,18 +18,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/measure.h"
 #include "engine/store/xbase/table.h"
 #include "engine/store/xbase/test_shapes.h"
 
 namespace {
 
 using fw::xbase::Result;
-
-double CpuNow() {
-    struct timespec ts;
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
-}
 
 // Wall and processor time of one phase. The machine is shared, so wall time
 // includes waiting for a processor; processor time does not.
@@ -38,10 +33,10 @@ struct Span {
 };
 
 struct Timer {
-    std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
-    double cpu = CpuNow();
+    fwbench::Clock::time_point wall = fwbench::Clock::now();
+    double cpu = fwbench::ProcessCpuSeconds();
     Span Stop() const {
-        return {std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count(), CpuNow() - cpu};
+        return {fwbench::SecondsSince(wall), fwbench::ProcessCpuSeconds() - cpu};
     }
 };
 
