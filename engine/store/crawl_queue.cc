@@ -66,14 +66,9 @@ ProjectStore::Queued ProjectStore::QueueAppendUnlessQueued(const QueueEntry& ent
 }
 
 bool ProjectStore::IsQueued(int32_t url_id) {
-    Guard guard = Lock();
-    if (!open_) return false;
-    auto& q = T(TableId::kQueue);
-    q.SelectTag("URLID");
-    // Done entries are deleted but keep their key: a URL is queued once per grab.
-    bool queued = q.SeekNumber(url_id) == Result::kSuccess;
-    q.SelectTag("LEVEL");
-    return queued;
+    uint32_t row = 0;
+    QueueEntry entry;
+    return QueueEntryOf(url_id, &row, &entry);
 }
 
 bool ProjectStore::QueueMarkTaken(uint32_t row) {
