@@ -18,16 +18,9 @@ namespace fw {
 
 namespace {
 
-constexpr size_t kRelativeCapacity = 261;
-
 // An applet tag is held back until its ">" so that its codebase and code
 // can be rewritten together; a longer one is written as it came.
 constexpr size_t kMaxHeldApplet = 64 * 1024;
-
-std::string_view FragmentOf(const ParsedUrl& url) {
-    const char* fragment = url.fragment();
-    return fragment ? std::string_view(fragment) : std::string_view();
-}
 
 class LinkFixer : public PageRewriter {
   public:

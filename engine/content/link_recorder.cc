@@ -20,7 +20,6 @@ LinkRecorder::LinkRecorder(ProjectStore& store, int32_t page_id, int32_t levels,
       filter_id_(filter_id),
       auth_id_(auth_id),
       options_(options) {
-    auto guard = store_.Lock();
     UrlRecord page;
     page_found_ = store_.LoadRow(page_id, &page);
     page_level_ = page.level;
@@ -32,7 +31,6 @@ LinkRecorder::LinkRecorder(ProjectStore& store, int32_t page_id, int32_t levels,
 }
 
 void LinkRecorder::SetTitleIfNone(int32_t id, std::string_view title) {
-    auto guard = store_.Lock();
     if (id > 0 && store_.Title(id).empty()) store_.SetTitle(id, title);
 }
 
@@ -57,7 +55,6 @@ bool LinkRecorder::Record(const char* text, int32_t level, int32_t min_level, Ch
 void LinkRecorder::PageLink(const ParsedUrl& url, PageKind kind) {
     const char* text = url.Text();
     if (!text) return;
-    auto guard = store_.Lock();
     Child child;
     last_page_link_ = 0;
     if (!Record(text, page_level_ + 1, 0, &child)) return;
@@ -91,7 +88,6 @@ void LinkRecorder::PageLink(const ParsedUrl& url, PageKind kind) {
 void LinkRecorder::Resource(const ParsedUrl& url) {
     const char* text = url.Text();
     if (!text) return;
-    auto guard = store_.Lock();
     Child child;
     if (!Record(text, page_level_, 1, &child)) return;
     if (!IsWebScheme(url.scheme())) return;

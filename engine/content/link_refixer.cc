@@ -11,6 +11,7 @@
 #include "engine/content/script_links.h"
 #include "engine/content/source_set.h"
 #include "engine/content/stored_file_lookup.h"
+#include "engine/interface/fetchwell.h"
 #include "engine/store/project_store.h"
 #include "platform/text.h"
 
@@ -18,16 +19,10 @@ namespace fw {
 
 namespace {
 
-constexpr int32_t kStatusGrabbed = 71;
 constexpr size_t kRestoredPathCapacity = 1024;
 
 // Where a value stands: what happens to a file: link without a row differs.
 enum class Context { kLink, kSource, kBackground };
-
-std::string_view FragmentOf(const ParsedUrl& url) {
-    const char* fragment = url.fragment();
-    return fragment ? std::string_view(fragment) : std::string_view();
-}
 
 std::string_view WithoutLeadingSlash(std::string_view path) {
     if (path.starts_with('/')) path.remove_prefix(1);

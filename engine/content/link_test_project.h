@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/interface/fetchwell.h"
 #include "engine/store/project_store.h"
 #include "tests/support/temp_dir.h"
 
@@ -27,8 +28,8 @@ class DefaultSettingsHome : public ::testing::Environment {
 inline ::testing::Environment* const kDefaultSettingsHome =
     ::testing::AddGlobalTestEnvironment(new DefaultSettingsHome);
 
-constexpr int32_t kFetched = 70;  // 'F'
-constexpr int32_t kGrabbed = 71;  // 'G'
+constexpr int32_t kFetched = fw::kStatusFetched;
+constexpr int32_t kGrabbed = fw::kStatusGrabbed;
 
 // A URL row to store; by default a grabbed page on level 1 without a file.
 struct Row {

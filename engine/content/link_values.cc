@@ -70,6 +70,11 @@ bool ResolveLink(const ParsedUrl& base, std::string_view value, ParsedUrl* out) 
     return out->Text() != nullptr;
 }
 
+std::string_view FragmentOf(const ParsedUrl& url) {
+    const char* fragment = url.fragment();
+    return fragment ? std::string_view(fragment) : std::string_view();
+}
+
 bool IsWebScheme(UrlScheme scheme) {
     return scheme == UrlScheme::Http || scheme == UrlScheme::Https || scheme == UrlScheme::Ftp;
 }

@@ -18,6 +18,9 @@ namespace fw {
 // lower case.
 bool ResolveLink(const ParsedUrl& base, std::string_view value, ParsedUrl* out);
 
+// The URL's fragment ("#..."), or an empty view.
+std::string_view FragmentOf(const ParsedUrl& url);
+
 // Http, Https or Ftp: the schemes a grab fetches.
 bool IsWebScheme(UrlScheme scheme);
 

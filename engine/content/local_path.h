@@ -24,6 +24,8 @@ inline constexpr unsigned kHostDirectoryAlt = 8;  // same as kHostDirectory
 // Longest path, relative to the data directory, that a URL is stored under
 // (the width of the project table's FILE column, so it is never cut).
 inline constexpr size_t kMaxStoredPath = 240;
+// Longest relative path a rewritten link may take.
+inline constexpr size_t kRelativeCapacity = 261;
 
 // Holds the process-wide lock that serialises choosing and creating local
 // files for as long as the object lives. Functions that choose names take it

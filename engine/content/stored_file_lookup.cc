@@ -1,18 +1,15 @@
 #include "engine/content/stored_file_lookup.h"
 
-#include "engine/net/http_headers.h"
-
 #include "engine/content/link_values.h"
 #include "engine/content/local_path.h"
 #include "engine/content/parsed_url.h"
+#include "engine/interface/fetchwell.h"
+#include "engine/net/http_headers.h"
 #include "engine/store/project_store.h"
 
 namespace fw {
 
 namespace {
-
-// Longest relative path a rewritten link may take.
-constexpr size_t kRelativeCapacity = 261;
 
 struct LookupRule {
     int32_t worst_error;     // rows with a higher ERROR are not used
@@ -23,9 +20,6 @@ struct LookupRule {
 constexpr LookupRule kPageRule{999, 5, false};
 constexpr LookupRule kResourceRule{0, 2, false};
 constexpr LookupRule kStyleSheetRule{0, 2, true};
-
-constexpr int32_t kStatusFetched = 70;  // 'F': stored, links not rewritten yet
-constexpr int32_t kStatusGrabbed = 71;  // 'G'
 
 bool Fetched(const UrlRecord& row) {
     return row.status == kStatusFetched || row.status == kStatusGrabbed;
