@@ -31,7 +31,13 @@ InterruptWatcher::InterruptWatcher() {
     const sigset_t set = StopSignals();
     signal_fd_ = ::signalfd(-1, &set, SFD_CLOEXEC);
     wake_fd_ = ::eventfd(0, EFD_CLOEXEC);
-    if (signal_fd_ >= 0 && wake_fd_ >= 0) thread_ = std::thread([this] { Watch(); });
+    if (signal_fd_ >= 0 && wake_fd_ >= 0) {
+        thread_ = std::thread([this] { Watch(); });
+    } else {
+        // Nobody would read the blocked signals: let them act as usual so
+        // Ctrl-C still ends the program.
+        ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    }
 }
 
 InterruptWatcher::~InterruptWatcher() {

@@ -1,6 +1,7 @@
 #include "platform/profile_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <thread>
 #include <vector>
@@ -68,6 +69,26 @@ TEST(ProfileFileTest, WritesCreateFileAndSectionAndReplaceKeys) {
     EXPECT_EQ(ReadFile(dir / "sub/new.ini"),
               "[Limits]\nHOURS=4\nMinutes=15\n\n[Data]\nFileFlags=6\n");
     EXPECT_EQ(f.ReadInt("Limits", "Hours", 0), 4);
+}
+
+// Settings can hold passwords: a new file is private, and rewriting keeps
+// the mode the file has.
+TEST(ProfileFileTest, NewFilesArePrivateAndRewritesKeepTheMode) {
+    TempDir dir;
+    const auto mode_of = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0u;
+    };
+    ProfileFile fresh(dir / "fresh.ini");
+    ASSERT_TRUE(fresh.WriteString("Proxy", "Password", std::string("secret")));
+    EXPECT_EQ(mode_of(dir / "fresh.ini"), 0600u);
+
+    WriteFile(dir / "shared.ini", "[A]\nk=1\n");
+    ::chmod((dir / "shared.ini").c_str(), 0640);
+    ProfileFile shared(dir / "shared.ini");
+    ASSERT_TRUE(shared.WriteString("A", "k", std::string("2")));
+    EXPECT_EQ(mode_of(dir / "shared.ini"), 0640u);
+    EXPECT_EQ(shared.ReadInt("A", "k", 0), 2);
 }
 
 TEST(ProfileFileTest, NullValueDeletesKeyAndKeepsOtherLines) {

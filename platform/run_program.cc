@@ -123,7 +123,10 @@ ProgramRun RunProgram(const std::vector<std::string>& argv, const RunLimits& lim
         }
         pollfd fds[2] = {{out_open ? out.read : -1, POLLIN, 0}, {err_open ? err.read : -1, POLLIN, 0}};
         int n = ::poll(fds, 2, static_cast<int>(std::min<long long>(left, 1 << 30)));
-        if (n < 0 && errno != EINTR) break;
+        if (n < 0 && errno != EINTR) {
+            ::kill(-pid, SIGKILL);  // the wait below must not outlast the limit
+            break;
+        }
         if (n <= 0) continue;
         if (fds[0].revents != 0) out_open = Drain(out.read, &run.out, limits.max_output);
         if (fds[1].revents != 0) err_open = Drain(err.read, &run.err, limits.max_output);

@@ -42,7 +42,6 @@ void ProxySettings::Load() {
     port_ = ReadInt32(file, "Port", 80);
     user_name_.clear();
     password_.clear();
-    credentials_.clear();
     std::string authentication = ReadText(file, "ProxyAuthentication");
     if (!authentication.empty()) {
         // Base64 never holds ":", so a ":" marks the plain form.
@@ -52,10 +51,8 @@ void ProxySettings::Load() {
         } else {
             platform::DecodeCredentials(authentication, &user_name_, &password_);
         }
-        if (!user_name_.empty() || !password_.empty()) {
-            credentials_ = platform::EncodeCredentials(user_name_, password_);
-        }
     }
+    RebuildCredentials();
     dirty_ = false;
 }
 

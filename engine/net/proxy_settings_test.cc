@@ -60,6 +60,8 @@ TEST_F(ProxySettingsTest, CredentialsInPlainOrBase64Form) {
         {platform::Base64Encode("bob:pw"), "bob", "pw", platform::Base64Encode("bob:pw")},
         {platform::Base64Encode("bob:"), "bob", "", platform::Base64Encode("bob:")},
         {":", "", "", ""},                                   // both empty: no credentials
+        {":pw", "", "pw", ""},  // no user: none sent, as when set through the setters
+        {platform::Base64Encode(":pw"), "", "pw", ""},
         {platform::Base64Encode("no colon"), "", "", ""},    // nothing to split
         {"not base64 at all!", "", "", ""},
         {"", "", "", ""},
