@@ -134,19 +134,15 @@ bool Accepts(const FilterSet& set, FilterType type, std::string_view subject) {
 }
 
 bool AcceptsLength(const FilterSet& set, int64_t length) {
-    for (const Filter& filter : set.filters) {
-        if (filter.deleted || IsStay(filter) || filter.type != FilterType::Size) continue;
-        if (filter.size_limit < length) return false;
-    }
-    return true;
+    const std::optional<int64_t> longest = LongestAcceptedLength(set);
+    return !longest || length <= *longest;
 }
 
-int64_t LongestAcceptedLength(const FilterSet& set) {
-    int64_t longest = -1;
+std::optional<int64_t> LongestAcceptedLength(const FilterSet& set) {
+    std::optional<int64_t> longest;
     for (const Filter& filter : set.filters) {
         if (filter.deleted || IsStay(filter) || filter.type != FilterType::Size) continue;
-        const int64_t limit = std::max<int64_t>(0, filter.size_limit);
-        if (longest < 0 || limit < longest) longest = limit;
+        if (!longest || filter.size_limit < *longest) longest = filter.size_limit;
     }
     return longest;
 }

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -36,9 +37,10 @@ bool Accepts(const FilterSet& set, FilterType type, std::string_view subject);
 
 // False when any S filter's size limit is below `length`.
 bool AcceptsLength(const FilterSet& set, int64_t length);
-// The longest length AcceptsLength lets through (at least 0), or -1 when no
-// S filter limits it.
-int64_t LongestAcceptedLength(const FilterSet& set);
+// The longest length AcceptsLength lets through (the smallest S filter
+// limit, which may be below 0: nothing passes), or none when no S filter
+// limits it.
+std::optional<int64_t> LongestAcceptedLength(const FilterSet& set);
 
 // Points the stay filters at `start_url`: stay-on-site data becomes
 // SiteOf(start_url), stay-in-directory data SiteAndDirectoryOf(start_url),

@@ -109,7 +109,7 @@ TEST(FilterSetTest, DeletedFiltersTakeNoPart) {
     for (Filter& f : set.filters) f.deleted = true;
     EXPECT_TRUE(Accepts(set, FilterType::Url, "http://h/cgi"));
     EXPECT_TRUE(AcceptsLength(set, 11));
-    EXPECT_EQ(LongestAcceptedLength(set), -1);
+    EXPECT_EQ(LongestAcceptedLength(set), std::nullopt);
 }
 
 TEST(FilterSetTest, AcceptsLength) {
@@ -120,7 +120,11 @@ TEST(FilterSetTest, AcceptsLength) {
     EXPECT_TRUE(AcceptsLength(Stored({{'U', "IIPx"}}), 1LL << 40));
     // The longest length let through is the tightest limit.
     EXPECT_EQ(LongestAcceptedLength(limits), 1000);
-    EXPECT_EQ(LongestAcceptedLength(Stored({{'U', "IIPx"}})), -1);
+    EXPECT_EQ(LongestAcceptedLength(Stored({{'U', "IIPx"}})), std::nullopt);
+    // A limit below 0 lets nothing through, not even an empty body.
+    const FilterSet none = Stored({{'S', "-1"}});
+    EXPECT_FALSE(AcceptsLength(none, 0));
+    EXPECT_EQ(LongestAcceptedLength(none), -1);
 }
 
 TEST(FilterSetTest, SitesOfUrls) {

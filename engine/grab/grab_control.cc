@@ -256,7 +256,7 @@ void GrabControl::BeginQueuedJobs(int32_t action) {
         jobs.swap(jobs_);
     }
     if (jobs.empty()) return;
-    if (before_start_) before_start_();
+    if (action != kJobLinkCheck && before_start_) before_start_();
     host_->FireEvent(kOnGrabBegin, 0);
     const bool queued = host_->grab_store().ListQueue(&jobs, action);
     if (!queued || !dial_up_.dial_if_needed()) {
@@ -275,17 +275,17 @@ void GrabControl::BeginScheduled() {
     host_->FireEvent(kOnGrabBegin, 0);
     ProjectStore& store = host_->grab_store();
     bool any = false;
+    bool stores_files = false;  // a scheduled job other than a link check
     for (int32_t id : store.AllUrls()) {
-        if (store.HasProps(id) && store.LoadProps(id).schedule != 0) {
-            any = true;
-            break;
-        }
+        const int32_t kind = store.LoadProps(id).schedule;
+        any = any || kind != 0;
+        stores_files = stores_files || (kind != 0 && kind != kJobLinkCheck);
     }
     if (!any || !dial_up_.dial_if_needed()) {
         host_->FireEvent(kOnGrabComplete, 0);
         return;
     }
-    if (before_start_) before_start_();
+    if (stores_files && before_start_) before_start_();
     JoinFinishedThread();
     stop_.Reset();
     running_ = true;

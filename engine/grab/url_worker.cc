@@ -210,7 +210,10 @@ bool UrlWorker::Prepare(Prepared* p) {
 // get around, and the grab's byte limit, which one fetch may not pass on
 // its own however long its body runs.
 int64_t UrlWorker::BodyLimit() const {
-    int64_t limit = LongestAcceptedLength(filters_);
+    int64_t limit = -1;
+    if (const std::optional<int64_t> longest = LongestAcceptedLength(filters_)) {
+        limit = std::max<int64_t>(0, *longest);
+    }
     if (options_->byte_limit >= 1 && (limit < 0 || options_->byte_limit < limit)) {
         limit = options_->byte_limit;
     }

@@ -160,8 +160,22 @@ TEST_F(DizozizSearchTest, JobsThatMayStoreFilesDiscardTheIndex) {
         {"Grab", [](Dizoziz& e) { e.Grab(0, 0); }, true},
         {"ResumeBegin", [](Dizoziz& e) { e.ResumeBegin(0); }, true},
         {"PreviewBegin", [&](Dizoziz& e) { e.PreviewBegin(page); }, true},
-        {"BeginQueuedJobs", [&](Dizoziz& e) { e.QueueJob(page); e.BeginQueuedJobs(1); }, true},
+        {"BeginQueuedJobs", [&](Dizoziz& e) { e.QueueJob(page); e.BeginQueuedJobs(kJobTrawl); }, true},
         {"LinkCheckBegin", [&](Dizoziz& e) { e.LinkCheckBegin(page); }, false},
+        {"queued link check",
+         [&](Dizoziz& e) { e.QueueJob(page); e.BeginQueuedJobs(kJobLinkCheck); }, false},
+        {"scheduled link check",
+         [&](Dizoziz& e) {
+             e.store().SetSchedule(page, kJobLinkCheck);
+             e.BeginScheduled();
+         },
+         false},
+        {"scheduled refresh",
+         [&](Dizoziz& e) {
+             e.store().SetSchedule(page, kJobRefresh);
+             e.BeginScheduled();
+         },
+         true},
     };
     UrlRecord grabbed;
     ASSERT_TRUE(engine_->store().Load(page, &grabbed));
