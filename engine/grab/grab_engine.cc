@@ -88,10 +88,11 @@ void GrabEngine::Grab() {
     waiting_.Attach();
     for (;;) {
         WaitingIndex::Pick pick;
-        const bool startable = CanStart(&pick);
         const int32_t running = running_.load();
+        // With every slot busy there is nothing to pick (nor a limit to act on).
+        const bool startable = static_cast<size_t>(running) < threads && CanStart(&pick);
         if (running == 0 && !startable) break;
-        if (static_cast<size_t>(running) < threads && startable) {
+        if (startable) {
             StartWorker(pick);
         } else {
             WaitForWorkers();
@@ -223,21 +224,10 @@ void GrabEngine::FixWaitingPages() {
         if (record.status == kStatusFetched) waiting.push_back(record.id);
         return true;
     });
-    for (int32_t id : waiting) FixPage(id);
-}
-
-void GrabEngine::FixPage(int32_t id) {
-    UrlRecord row;
-    {
-        auto guard = store_->Lock();
-        if (!store_->LoadRow(id, &row)) {
-            if (url_callback_) url_callback_(id, false);
-            return;
-        }
+    for (int32_t id : waiting) {
+        FixStoredPage(*store_, data_dir_, id, options_);
+        if (url_callback_) url_callback_(id, false);
     }
-    RewriteStoredFile(*store_, data_dir_, id, row.kind, row.file, row.url, options_);
-    store_->SetStatus(id, kStatusGrabbed);
-    if (url_callback_) url_callback_(id, false);
 }
 
 }  // namespace fw

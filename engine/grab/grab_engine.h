@@ -45,8 +45,6 @@ public:
     void Grab();
     // Rewrites every page left waiting ("F") and marks it grabbed.
     void FixWaitingPages();
-    // The end-of-grab rewrite of one page.
-    void FixPage(int32_t id);
 
     // Signals the stop event, ends running fetches and wakes the loop.
     void Stop();

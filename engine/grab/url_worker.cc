@@ -75,6 +75,7 @@ struct UrlWorker::Prepared {
     std::string fetch_path;    // where the body is received (path, or a scratch file)
     bool scratch = false;      // fetch_path is a scratch file, deleted at the end
     bool reserved = false;     // `path` was created for this fetch
+    QueueEntry entry;          // what the URL was queued with (fixed once queued)
 };
 
 struct UrlWorker::Fetched {
@@ -143,7 +144,7 @@ void UrlWorker::RunSteps() {
         return;
     }
     if ((f.http && f.http->aborted()) || (f.ftp && f.ftp->body_limit_passed())) {
-        Aborted(p, &f);
+        Aborted(p);
     } else if (f.http) {
         HttpOutcome(p, &f);
     } else if (f.ftp) {
@@ -160,8 +161,8 @@ bool UrlWorker::Prepare(Prepared* p) {
         auto guard = store_->Lock();
         UrlRecord record;
         if (!store_->LoadRow(url_id_, &record)) return false;
-        QueueEntry entry;
-        if (!store_->QueueEntryAt(queue_row_, &entry)) return false;
+        if (!store_->QueueEntryAt(queue_row_, &p->entry)) return false;
+        const QueueEntry& entry = p->entry;
         p->url = record.url;
         kind = record.kind;
         status = record.status;
@@ -329,7 +330,10 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
         }
     }
     const std::string content_path = arrived_in_place ? path : prepared.fetch_path;
-    int32_t level = 0, levels = 0, filter_id = 0, parent_id = 0, auth_id = 0;
+    const QueueEntry& entry = prepared.entry;
+    const int32_t levels = entry.levels, filter_id = entry.filter_id, parent_id = entry.parent_id,
+                  auth_id = entry.auth_id;
+    int32_t level = 0;
     {
         auto guard = store_->Lock();
         UrlRecord row;
@@ -346,13 +350,6 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
             row.error = (code == 450 || code == 550) ? 404 : code + 1000;
         }
         store_->Write(&row);
-        QueueEntry entry;
-        if (store_->QueueEntryAt(queue_row_, &entry)) {
-            levels = entry.levels;
-            filter_id = entry.filter_id;
-            parent_id = entry.parent_id;
-            auth_id = entry.auth_id;
-        }
         level = row.level;
     }
     if (!keeps) return;
@@ -390,14 +387,8 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
     }
 }
 
-void UrlWorker::Aborted(const Prepared& p, Fetched*) {
-    int32_t parent = 0;
-    {
-        auto guard = store_->Lock();
-        QueueEntry entry;
-        if (store_->QueueEntryAt(queue_row_, &entry)) parent = entry.parent_id;
-    }
-    if (parent != 0) NotifyParents();
+void UrlWorker::Aborted(const Prepared& p) {
+    if (p.entry.parent_id != 0) NotifyParents();
     // A name reserved for this fetch goes again; a file of an earlier grab
     // was never touched (the fetch went to a scratch file).
     if (p.reserved) platform::RemoveFile(p.path);
@@ -438,7 +429,10 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
     const bool html = fetch.content_kind() == ContentKind::kHtml;
     const std::string title = html ? TitleOf(content_path) : std::string();
 
-    int32_t level = 0, kind = 0, levels = 0, filter_id = 0, parent_id = 0, auth_id = 0;
+    const QueueEntry& entry = prepared.entry;
+    const int32_t levels = entry.levels, filter_id = entry.filter_id, parent_id = entry.parent_id,
+                  auth_id = entry.auth_id;
+    int32_t level = 0, kind = 0;
     bool leaf = false;
     std::string page_url = prepared.url;
     {
@@ -483,19 +477,12 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
             row.grabbed = now;
         }
         store_->Write(&row);
-        QueueEntry entry;
-        if (store_->QueueEntryAt(queue_row_, &entry)) {
-            levels = entry.levels;
-            filter_id = entry.filter_id;
-            parent_id = entry.parent_id;
-            auth_id = entry.auth_id;
-        }
         level = row.level;
         kind = row.kind;
     }
 
     if (IsRedirectStatus(code)) {
-        Redirect(prepared, fetch, level, levels, filter_id, parent_id, auth_id, page_url);
+        Redirect(fetch, level, levels, filter_id, parent_id, auth_id, page_url);
         // A redirect page that waits for nothing is rewritten now, like any
         // page without children, instead of waiting for the end of the grab.
         if (!deferred_ && keeps && html && !leaf) FixNow(url_id_, false);
@@ -512,8 +499,8 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
     }
 }
 
-void UrlWorker::Redirect(const Prepared& p, const HttpFetchBase& fetch, int32_t level,
-                         int32_t levels, int32_t filter_id, int32_t parent_id, int32_t auth_id,
+void UrlWorker::Redirect(const HttpFetchBase& fetch, int32_t level, int32_t levels,
+                         int32_t filter_id, int32_t parent_id, int32_t auth_id,
                          const std::string& page_url) {
     ParsedUrl base;
     base.Parse(page_url);
@@ -521,7 +508,6 @@ void UrlWorker::Redirect(const Prepared& p, const HttpFetchBase& fetch, int32_t 
     target.CopyFrom(base);
     target.ParseRelative(fetch.location());
     const char* text = target.Text();
-    (void)p;
     if (text != nullptr) {
         StoreSection section(store_, &lock_held_);
         int32_t grandparent = 0;
@@ -648,19 +634,7 @@ void UrlWorker::NotifyParents() {
 
 void UrlWorker::FixNow(int32_t page, bool announce) {
     SetState(kFetchFixing);
-    UrlRecord row;
-    {
-        auto guard = store_->Lock();
-        if (!store_->LoadRow(page, &row)) {
-            if (announce) done_(page, false);
-            return;
-        }
-    }
-    RewriteStoredFile(*store_, data_dir_, page, row.kind, row.file, row.url, *options_);
-    {
-        auto guard = store_->Lock();
-        store_->SetStatus(page, kStatusGrabbed);
-    }
+    FixStoredPage(*store_, data_dir_, page, *options_);
     if (announce) done_(page, false);
 }
 

@@ -69,10 +69,10 @@ private:
     int64_t BodyLimit() const;
     void Fetch(const Prepared& p, Fetched* f);
     void HttpOutcome(const Prepared& p, Fetched* f);
-    void Aborted(const Prepared& p, Fetched* f);
+    void Aborted(const Prepared& p);
     void FtpOutcome(const Prepared& p, Fetched* f);
-    void Redirect(const Prepared& p, const HttpFetchBase& fetch, int32_t level, int32_t levels,
-                  int32_t filter_id, int32_t parent_id, int32_t auth_id, const std::string& page_url);
+    void Redirect(const HttpFetchBase& fetch, int32_t level, int32_t levels, int32_t filter_id,
+                  int32_t parent_id, int32_t auth_id, const std::string& page_url);
     void RequeueChildren(int32_t level, int32_t levels, int32_t filter_id, int32_t auth_id);
     void ParsePage(const std::string& path, int32_t levels, const std::string& page_url,
                    int32_t filter_id, int32_t auth_id, bool css, bool page_is_error);

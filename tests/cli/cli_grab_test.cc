@@ -314,16 +314,27 @@ TEST_F(CliStopTest, FirstCtrlCStopsCleanlyAndTheFetchedPagesAreFinished) {
 }
 
 TEST_F(CliStopTest, SecondCtrlCAbortsAndPutsTheLimitsBack) {
-    CliProcess mirror(home_.path(), work_.path());
-    ASSERT_TRUE(mirror.Start({"mirror", base_, "p.cvn", "--threads", "3"}));
-    ASSERT_TRUE(mirror.WaitForError("ok   " + base_ + "dir/", seconds(20)));
-    mirror.Signal(SIGINT);
-    ASSERT_TRUE(mirror.WaitForError("Stopping...", seconds(10)));
-    mirror.Signal(SIGINT);
-    const CliResult r = mirror.Finish(seconds(10));
-    EXPECT_EQ(r.exit_code, kInterrupted) << r.err;
-    EXPECT_NE(r.err.find("fetchwell: aborted\n"), std::string::npos) << r.err;
-    EXPECT_EQ(Run({"prefs", "MaxThreads"}).out, "MaxThreads=8\n");
+    // A stop cancels every fetch at once, so it may finish before a second
+    // Ctrl-C lands; such a round proves nothing about aborting and is tried
+    // again with a fresh project.
+    bool aborted = false;
+    for (int round = 0; round < 10 && !aborted; ++round) {
+        const std::string project = "p" + std::to_string(round) + ".cvn";
+        CliProcess mirror(home_.path(), work_.path());
+        ASSERT_TRUE(mirror.Start({"mirror", base_, project, "--threads", "3"}));
+        ASSERT_TRUE(mirror.WaitForError("ok   " + base_ + "dir/", seconds(20)));
+        mirror.Signal(SIGINT);
+        ASSERT_TRUE(mirror.WaitForError("Stopping...", seconds(10)));
+        mirror.Signal(SIGINT);
+        const CliResult r = mirror.Finish(seconds(10));
+        EXPECT_EQ(r.exit_code, kInterrupted) << r.err;
+        aborted = r.err.find("fetchwell: aborted\n") != std::string::npos;
+        if (!aborted) {
+            EXPECT_NE(r.err.find("Stopped after 0:"), std::string::npos) << r.err;
+        }
+        EXPECT_EQ(Run({"prefs", "MaxThreads"}).out, "MaxThreads=8\n");
+    }
+    EXPECT_TRUE(aborted) << "no second Ctrl-C arrived while the grab was stopping";
 }
 
 TEST_F(CliStopTest, AProjectInUseByAGrabCannotBeOpenedElsewhere) {
