@@ -168,8 +168,7 @@ int RunGrabKind(CommandContext& context, GrabKind kind) {
     auto id = TargetOf(context, session);
     if (!id) return kExitFailure;
     request.id = *id;
-    GrabResult result;
-    exit_code = RunGrab(session, context.interrupts, request, &result);
+    exit_code = RunGrab(session, context.interrupts, request);
     if (exit_code == kExitGrab) return exit_code;
     if (request.id != 0) {
         PrintOfflineStarts(session, {request.id});
@@ -216,8 +215,7 @@ int RunMirror(CommandContext& context) {
         return session.EngineFailure(hr, "cannot add " + *url);
     }
 
-    GrabResult result;
-    exit_code = RunGrab(session, context.interrupts, request, &result);
+    exit_code = RunGrab(session, context.interrupts, request);
     if (exit_code == kExitGrab) return exit_code;
     PrintOfflineStarts(session, {request.id});
     return exit_code;
@@ -291,8 +289,7 @@ int RunCheck(CommandContext& context) {
         });
     }
     if (run) {
-        GrabResult result;
-        exit_code = RunGrab(session, context.interrupts, request, &result);
+        exit_code = RunGrab(session, context.interrupts, request);
         if (exit_code == kExitGrab) return exit_code;
     }
     const int64_t count = PrintBadLinks(session, request.id);

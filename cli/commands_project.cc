@@ -301,18 +301,18 @@ int RunIndexSearch(CommandContext& context) {
     const std::string& expression = context.args.operands[1];
     Session session(context.spec.name);
     if (int code = OpenOperandProject(context, &session)) return code;
-    std::string message;
-    if (fw::HRESULT hr = session.engine()->ValidIndexSearch(expression, &message); fw::Failed(hr)) {
-        return session.EngineFailure(hr, "cannot search the index");
-    }
-    if (!message.empty()) {
-        session.Error(message);
-        return kExitUsage;
-    }
     fw::ComPtr<fw::IDizozizEnumUrl> found;
-    if (fw::HRESULT hr = session.engine()->IndexSearch(expression, found.Receive());
-        fw::Failed(hr)) {
-        return session.EngineFailure(hr, "cannot search the index");
+    fw::HRESULT hr = session.engine()->IndexSearch(expression, found.Receive());
+    if (fw::Failed(hr)) {
+        // Only a failed search runs the query again, to tell a bad expression
+        // (a usage error) from an index that cannot be read.
+        std::string message;
+        hr = session.engine()->ValidIndexSearch(expression, &message);
+        if (fw::Succeeded(hr) && !message.empty()) {
+            session.Error(message);
+            return kExitUsage;
+        }
+        return session.EngineFailure(fw::Failed(hr) ? hr : fw::E_FAIL, "cannot search the index");
     }
     return PrintHits(session, found.get(), context.args.Has("files"));
 }

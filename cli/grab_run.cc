@@ -256,8 +256,7 @@ private:
 
 }  // namespace
 
-int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& request,
-            GrabResult* result) {
+int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& request) {
     fw::IDizoziz* engine = session.engine();
     const ProjectFile& project = session.project_file();
     const bool is_grab = request.kind == GrabKind::kGrab || request.kind == GrabKind::kRefresh;
@@ -301,7 +300,9 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
     }
     if (is_grab) project.SetDirtyFlag(false);
 
-    GrabWatch watch(engine, request, &display, &result->tally);
+    GrabTally tally;
+    bool interrupted = false;
+    GrabWatch watch(engine, request, &display, &tally);
     bool stop_sent = false;
     std::optional<Clock::time_point> ended_at;
     for (;;) {
@@ -310,7 +311,7 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
         if (monitor->complete()) break;
         if (monitor->stop_requested() && !stop_sent) {
             stop_sent = true;
-            result->interrupted = true;
+            interrupted = true;
             if (!request.quiet) {
                 display.Line(
                     "Stopping... (the pages fetched so far are being finished; press Ctrl-C "
@@ -331,11 +332,11 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
     if (!stop_sent) engine->GrabEnd();
     display.Clear();
     if (!request.quiet) {
-        const std::string summary = SummaryText(result->tally, BytesReceived(engine),
-                                                Seconds(started_at), result->interrupted);
+        const std::string summary = SummaryText(tally, BytesReceived(engine),
+                                                Seconds(started_at), interrupted);
         std::fprintf(stderr, "%s\n", summary.c_str());
     }
-    return result->interrupted ? 128 + monitor->stop_signal() : kExitOk;
+    return interrupted ? 128 + monitor->stop_signal() : kExitOk;
 }
 
 }  // namespace corvalin::cli

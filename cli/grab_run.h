@@ -29,17 +29,11 @@ struct GrabRequest {
     bool quiet = false;                 // no progress and no summary
 };
 
-struct GrabResult {
-    bool interrupted = false;
-    GrabTally tally;
-};
-
 // Runs the grab to its end and returns the exit code: kExitOk when it ran
 // (whatever the URLs' outcomes), kExitGrab when it could not start (no start
 // URL to grab, or the engine refused), 128 + the signal's number after a
 // Ctrl-C (kExitInterrupted) or a SIGTERM stopped it.
 // REQUIRES: the session has its project open.
-int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& request,
-            GrabResult* result);
+int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& request);
 
 }  // namespace corvalin::cli

@@ -5,6 +5,7 @@
 
 #include <ctime>
 
+#include "engine/interface/fetchwell.h"
 #include "platform/local_time.h"
 
 namespace corvalin::cli {
@@ -48,7 +49,7 @@ std::string StatusText(const GrabCounters& c) {
 Outcome Classify(int32_t status, int32_t error) {
     if (error >= 400) return Outcome::kFailed;
     if (error >= 300 && error != 304) return Outcome::kRedirected;
-    if (status == 70 || status == 71) return Outcome::kFetched;
+    if (status == fw::kStatusFetched || status == fw::kStatusGrabbed) return Outcome::kFetched;
     return Outcome::kSkipped;
 }
 
