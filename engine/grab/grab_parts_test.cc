@@ -32,6 +32,13 @@ TEST(BodySinkTest, BuffersAndLeavesTheFileAloneWithoutBody) {
         EXPECT_TRUE(sink.ok());
     }
     EXPECT_EQ(ReadFile(dir / "new/file"), "abc" + big + "xyz");
+
+    // The first bytes replace whatever the file held.
+    {
+        BodySink sink(dir / "kept");
+        sink.Write("x", 1);
+    }
+    EXPECT_EQ(ReadFile(dir / "kept"), "x");
 }
 
 TEST(ChildWaitMapTest, PageIsDoneWhenItsListEmpties) {

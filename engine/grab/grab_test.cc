@@ -229,6 +229,31 @@ TEST_F(GrabTest, RefreshFetchesPagesInFullAndOthersConditionally) {
     EXPECT_EQ(Stored(again), fwtest::ReadFile(std::string(FW_SOURCE_DIR) + "/tests/fixtures/site/img1.gif"));
 }
 
+// A refetch whose connection closes short of its Content-Length leaves the
+// copy saved earlier as it was, and no scratch file behind.
+TEST_F(GrabTest, ARefetchCutShortKeepsTheSavedCopy) {
+    server_->Script("/cut-later.html", Response::Html("<p>" + std::string(5000, 'p') + "</p>"));
+    AddStart(Url("/cut-later.html"), 1);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    const UrlRecord saved = Row(Url("/cut-later.html"));
+    const std::string copy = Stored(saved);
+    ASSERT_FALSE(copy.empty());
+
+    Response cut = Response::Html("<p>" + std::string(5000, 'n') + "</p>");
+    cut.send_only = 300;
+    server_->Script("/cut-later.html", cut);
+    ASSERT_EQ(engine_->Grab(0, 1), S_OK);
+    const UrlRecord after = Row(Url("/cut-later.html"));
+    EXPECT_EQ(after.error, 1002);
+    EXPECT_EQ(after.status, kStatusGrabbed);  // its saved page is rewritten already
+    EXPECT_EQ(after.file, saved.file);
+    EXPECT_EQ(Stored(after), copy);
+    for (const auto& entry : std::filesystem::directory_iterator(engine_->data_dir())) {
+        EXPECT_EQ(entry.path().filename().string().rfind(".fw-receiving-", 0), std::string::npos)
+            << entry.path();
+    }
+}
+
 TEST_F(GrabTest, ScheduledRefreshGets304ForAnUnchangedPageAndRequeuesItsChildren) {
     const int32_t start = AddStart(Url("/index.html"), 2);
     ASSERT_EQ(engine_->Grab(0, 0), S_OK);
@@ -244,10 +269,15 @@ TEST_F(GrabTest, ScheduledRefreshGets304ForAnUnchangedPageAndRequeuesItsChildren
     const UrlRecord after = Row(Url("/index.html"));
     EXPECT_EQ(after.is_new, 0);
     EXPECT_EQ(after.file, before.file);
-    bool child_requested = false;
-    for (const auto& request : server_->Requests()) child_requested |= request.path == "/a.html";
+    bool child_requested = false, page_conditional = false;
+    for (const auto& request : server_->Requests()) {
+        child_requested |= request.path == "/a.html";
+        if (request.path == "/index.html") request.Header("If-Modified-Since", &page_conditional);
+    }
+    EXPECT_TRUE(page_conditional);  // a scheduled refresh asks for pages conditionally too
     EXPECT_TRUE(child_requested);
     const std::string log = EngineLog();
+    EXPECT_NE(log.find(std::to_string(start) + " - Finished - 304"), std::string::npos) << log;
     const size_t trawl = log.find("Beginning Trawl");
     const size_t refresh = log.find("Beginning Refresh", trawl == std::string::npos ? 0 : trawl);
     EXPECT_NE(refresh, std::string::npos);

@@ -420,6 +420,11 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
             }
         }
     }
+    // A refetch that did not arrive whole leaves the copy saved earlier, whose
+    // links are rewritten already, as it was: its row keeps that page and
+    // only records the failure.
+    const bool kept_saved =
+        keeps && !prepared.saved_file.empty() && !arrived_in_place && code != 304;
     // What the parser reads: the content as it arrived (never a saved page,
     // whose links are already rewritten).
     const std::string content_path = arrived_in_place ? path : prepared.fetch_path;
@@ -439,8 +444,14 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
         auto guard = store_->Lock();
         UrlRecord row;
         if (!store_->LoadRow(url_id_, &row)) return;
+        const int32_t error = (code > 0 && code != 200) ? code
+                              : host_unreachable_         ? 1001
+                              : broken_transfer_          ? 1002
+                                                          : 0;
         if (code == 304) {
             row.is_new = 0;
+        } else if (kept_saved) {
+            row.error = error;
         } else {
             if (fetch.redirects_followed() > 0 && !fetch.location().empty()) {
                 row.url = fetch.location();
@@ -464,15 +475,7 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
             const int64_t now = static_cast<int64_t>(std::time(nullptr));
             const int64_t modified = fetch.last_modified() != 0 ? fetch.last_modified() : now;
             row.is_new = (row.grabbed != 0 && row.grabbed > modified) ? 0 : 1;
-            if (code > 0 && code != 200) {
-                row.error = code;
-            } else if (host_unreachable_) {
-                row.error = 1001;
-            } else if (broken_transfer_) {
-                row.error = 1002;
-            } else {
-                row.error = 0;
-            }
+            row.error = error;
             row.modified = modified;
             row.grabbed = now;
         }
@@ -481,7 +484,9 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
         kind = row.kind;
     }
 
-    if (IsRedirectStatus(code)) {
+    if (kept_saved) {
+        if (parent_id != 0) NotifyParents();
+    } else if (IsRedirectStatus(code)) {
         Redirect(fetch, level, levels, filter_id, parent_id, auth_id, page_url);
         // A redirect page that waits for nothing is rewritten now, like any
         // page without children, instead of waiting for the end of the grab.

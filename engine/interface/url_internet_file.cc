@@ -13,9 +13,8 @@ HRESULT UrlObject::GetInternetFile(const std::string& url, std::string* file,
     // relative to it would mean nothing to the caller.
     const std::string data_dir = data_dir_.empty() ? engine_->data_dir() : data_dir_;
     auto guard = store().Lock();
-    const int32_t id = store().FindByUrl(url);
     UrlRecord row;
-    if (id <= 0 || !store().Load(id, &row) || row.file.empty()) return S_OK;
+    if (!store().FindUrlRow(url, &row) || row.file.empty()) return S_OK;
     if (row.kind != kKindHtml) {
         *file = data_dir + row.file;
         *delete_file = 0;
