@@ -5,6 +5,7 @@
 
 #include "engine/content/css_links.h"
 #include "engine/content/link_extractor.h"
+#include "engine/content/link_recorder.h"
 #include "engine/content/local_path.h"
 #include "engine/content/parsed_url.h"
 #include "engine/content/title_scanner.h"
@@ -333,7 +334,6 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
     const QueueEntry& entry = prepared.entry;
     const int32_t levels = entry.levels, filter_id = entry.filter_id, parent_id = entry.parent_id,
                   auth_id = entry.auth_id;
-    int32_t level = 0;
     {
         auto guard = store_->Lock();
         UrlRecord row;
@@ -350,7 +350,6 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
             row.error = (code == 450 || code == 550) ? 404 : code + 1000;
         }
         store_->Write(&row);
-        level = row.level;
     }
     if (!keeps) return;
     if (parent_id != 0) NotifyParents();
@@ -362,29 +361,24 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
     if (directory.empty() || directory.back() != '/') directory += '/';
     ParsedUrl base;
     base.Parse(directory);
-    auto guard = store_->Lock();
+    StoreSection section(store_, &lock_held_);
     store_->RemoveLinksFrom(url_id_);
+    // The names are queued as a page's links are, by the same rules.
+    LinkRecorder recorder(*store_, url_id_, levels, filter_id, auth_id, ExtractOptionsNow(false));
     for (const std::string& name : ReadListingNames(content_path)) {
         ParsedUrl child;
         child.CopyFrom(base);
         child.ParseRelative(name);
-        const char* text = child.Text();
-        if (text == nullptr) continue;
-        const int32_t id = store_->AddUrl(url_id_, level + 1, 0, text).id;
-        if (id == 0 || levels <= 1 || !Accepts(filters_, FilterType::Url, text)) continue;
-        const UrlProps own = store_->LoadProps(id);
-        UrlRecord row;
-        store_->LoadRow(id, &row);
-        QueueEntry entry;
-        entry.url_id = id;
-        entry.level = row.level;
-        entry.min_level = row.min_level;
-        entry.levels = own.levels >= 1 ? own.levels : levels - 1;
-        entry.filter_id = own.filter_id >= 1 ? own.filter_id : filter_id;
-        entry.parent_id = url_id_;
-        entry.auth_id = auth_id;
-        store_->QueueAppend(entry);
+        recorder.PageLink(child, LinkRecorder::PageKind::kLink);
     }
+}
+
+ExtractOptions UrlWorker::ExtractOptionsNow(bool page_is_error) const {
+    ExtractOptions extract;
+    extract.pages_only = options_->preview;
+    extract.page_order = options_->page_order;
+    extract.page_is_error = page_is_error;
+    return extract;
 }
 
 void UrlWorker::Aborted(const Prepared& p) {
@@ -587,10 +581,7 @@ void UrlWorker::ParsePage(const std::string& path, int32_t levels, const std::st
                           int32_t filter_id, int32_t auth_id, bool css, bool page_is_error) {
     StoreSection section(store_, &lock_held_);
     store_->RemoveLinksFrom(url_id_);
-    ExtractOptions extract;
-    extract.pages_only = options_->preview;
-    extract.page_order = options_->page_order;
-    extract.page_is_error = page_is_error;
+    const ExtractOptions extract = ExtractOptionsNow(page_is_error);
     std::vector<PendingChild> pending =
         css ? ExtractCssLinks(path, url_id_, levels, *store_, page_url, filter_id, auth_id, extract)
             : ExtractLinks(path, url_id_, levels, *store_, page_url, filter_id, auth_id, extract);

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string>
 
+#include "engine/content/link_extractor.h"
 #include "engine/filter/filter_set.h"
 #include "engine/grab/grab_options.h"
 #include "engine/net/url_fetch.h"
@@ -67,6 +68,7 @@ private:
     void RunSteps();
     bool Prepare(Prepared* p);
     int64_t BodyLimit() const;
+    ExtractOptions ExtractOptionsNow(bool page_is_error) const;
     void Fetch(const Prepared& p, Fetched* f);
     void HttpOutcome(const Prepared& p, Fetched* f);
     void Aborted(const Prepared& p);
