@@ -40,6 +40,15 @@ std::string_view TrimView(std::string_view text) {
 
 std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
 
+std::string WithoutLineBreaks(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c != '\r' && c != '\n') out += c;
+    }
+    return out;
+}
+
 std::string_view TrimRightBlanks(std::string_view text) {
     size_t e = text.size();
     while (e > 0 && text[e - 1] == ' ') --e;

@@ -35,6 +35,10 @@ std::string Trim(std::string_view text);
 // Removes trailing blanks only (the padding of fixed-width columns).
 std::string_view TrimRightBlanks(std::string_view text);
 
+// `text` without its carriage returns and line feeds: what goes into one
+// line of a protocol (a header value, a command) cannot start another.
+std::string WithoutLineBreaks(std::string_view text);
+
 // Value of an optional sign followed by leading decimal digits (after leading
 // blanks); 0 when there are none. Saturates at the limits of long.
 long LeadingInteger(std::string_view text);

@@ -88,13 +88,6 @@ std::vector<std::string_view> SplitTabs(std::string_view line) {
     }
 }
 
-bool HasControl(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char ch) {
-        auto c = static_cast<unsigned char>(ch);
-        return c < 0x20 || c == 0x7f;
-    });
-}
-
 int64_t SystemNow() { return static_cast<int64_t>(std::time(nullptr)); }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "engine/net/socket.h"
 #include "engine/net/win_sock.h"
 #include "engine/support/log.h"
+#include "platform/text.h"
 
 namespace fw {
 namespace {
@@ -20,15 +21,6 @@ constexpr int kMaxForeignConnections = 8;
 // A reply logged longer than this is cut: a peer that is not an FTP server
 // may send anything.
 constexpr size_t kMaxLoggedReply = 4096;
-
-// A line break inside a command would start a command of its own.
-std::string OneLine(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        if (c != '\r' && c != '\n') out += c;
-    }
-    return out;
-}
 
 bool PeerAddress(int fd, in_addr* address) {
     sockaddr_in peer{};
@@ -74,8 +66,8 @@ void FtpFetch::Session(BSocket& control) {
     FtpReply reply;
     if (!ReadReply(control, &reply) || reply.code != 220) return Refused(reply);
     // A server that needs no password says so at once; that is a login too.
-    if (!Step(control, "USER " + OneLine(user_), {331, 230}, &reply)) return Refused(reply);
-    if (reply.code == 331 && !Step(control, "PASS " + OneLine(password_), {230}, &reply)) {
+    if (!Step(control, "USER " + platform::WithoutLineBreaks(user_), {331, 230}, &reply)) return Refused(reply);
+    if (reply.code == 331 && !Step(control, "PASS " + platform::WithoutLineBreaks(password_), {230}, &reply)) {
         return Refused(reply);
     }
 
@@ -169,13 +161,13 @@ bool FtpFetch::RequestTransfer(BSocket& control) {
         return false;
     }
     // 125 (the connection is already open) and 150 both mean "coming".
-    if (Step(control, "RETR " + OneLine(path_), {125, 150}, &reply)) return true;
+    if (Step(control, "RETR " + platform::WithoutLineBreaks(path_), {125, 150}, &reply)) return true;
     if (reply.code != 450 && reply.code != 550) {
         Refused(reply);
         return false;
     }
     const FtpReply retr = reply;
-    if (Step(control, "LIST " + OneLine(path_), {125, 150}, &reply)) {
+    if (Step(control, "LIST " + platform::WithoutLineBreaks(path_), {125, 150}, &reply)) {
         listing_ = true;
         return true;
     }

@@ -21,11 +21,6 @@ constexpr size_t kMaxDigits = 9;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string_view TrimRightSpaces(std::string_view s) {
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
-}
-
 // The value of the digits at the start of `s`; nullopt when there are none or
 // too many.
 std::optional<int> LeadingDigits(std::string_view s) {
@@ -70,11 +65,11 @@ std::optional<int64_t> HttpDate::Parse(std::string_view text) {
     while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
     // Drop the zone word, then the spaces before it.
     if (size_t last = rest.rfind(' '); last != std::string_view::npos) rest = rest.substr(0, last);
-    rest = TrimRightSpaces(rest);
+    rest = platform::TrimRightBlanks(rest);
 
     size_t split = rest.rfind(' ');
     if (split == std::string_view::npos) return std::nullopt;
-    std::string_view date = TrimRightSpaces(rest.substr(0, split));
+    std::string_view date = platform::TrimRightBlanks(rest.substr(0, split));
     std::string_view time = rest.substr(split + 1);
 
     std::optional<int> day = LeadingDigits(date);

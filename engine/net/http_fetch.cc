@@ -10,6 +10,7 @@
 #include "engine/net/socket.h"
 #include "engine/net/win_sock.h"
 #include "engine/support/log.h"
+#include "platform/text.h"
 #include "platform/event.h"
 
 namespace fw {
@@ -18,15 +19,6 @@ namespace {
 // Line breaks inside a value would end the header early and let the rest of
 // the value pose as headers of its own; they are dropped, as browsers drop
 // them from URLs.
-std::string OneLine(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        if (c != '\r' && c != '\n') out += c;
-    }
-    return out;
-}
-
 const char* MethodWord(HttpMethod method) {
     switch (method) {
         case HttpMethod::kHead: return "HEAD ";
@@ -39,25 +31,25 @@ const char* MethodWord(HttpMethod method) {
 }  // namespace
 
 std::string HttpFetch::BuildRequest() const {
-    const std::string host = OneLine(this->host());
+    const std::string host = platform::WithoutLineBreaks(this->host());
     std::string request = MethodWord(method());
     if (proxy() != nullptr && proxy()->protocol() == kProxyHttp) {
         request += "http://" + host;
         if (port() != 80) request += ":" + std::to_string(port());
     }
-    std::string target = OneLine(path());
+    std::string target = platform::WithoutLineBreaks(path());
     request += target.empty() ? "/" : target;
     request += " HTTP/1.0\r\n";
     request += "Accept: */*\r\n";
     request += "User-Agent: ";
-    request += user_agent().empty() ? kDefaultUserAgent : OneLine(user_agent());
+    request += user_agent().empty() ? kDefaultUserAgent : platform::WithoutLineBreaks(user_agent());
     request += "\r\n";
     request += "Host: " + host + "\r\n";
     if (proxy() != nullptr && !proxy()->credentials().empty()) {
-        request += "Proxy-Authorization: Basic " + OneLine(proxy()->credentials()) + "\r\n";
+        request += "Proxy-Authorization: Basic " + platform::WithoutLineBreaks(proxy()->credentials()) + "\r\n";
     }
     if (!credentials().empty()) {
-        request += "Authorization: Basic " + OneLine(credentials()) + "\r\n";
+        request += "Authorization: Basic " + platform::WithoutLineBreaks(credentials()) + "\r\n";
     }
     if (method() == HttpMethod::kPost) {
         request += "Content-Type: application/x-www-form-urlencoded\r\n";
@@ -66,7 +58,7 @@ std::string HttpFetch::BuildRequest() const {
         request += "If-Modified-Since: " + HttpDate::Format(if_modified_since()) + "\r\n";
     }
     if (cookie_jar() != nullptr) {
-        std::string cookies = OneLine(cookie_jar()->CookiesFor(CookieUrl()));
+        std::string cookies = platform::WithoutLineBreaks(cookie_jar()->CookiesFor(CookieUrl()));
         if (!cookies.empty()) request += "Cookie: " + cookies + "\r\n";
     }
     request += "\r\n";

@@ -16,6 +16,7 @@
 #include "engine/net/socket.h"
 #include "engine/net/win_sock.h"
 #include "engine/support/log.h"
+#include "platform/text.h"
 #include "platform/base64.h"
 #include "platform/event.h"
 
@@ -99,17 +100,6 @@ public:
 private:
     CURLM* multi_;
 };
-
-// A header value must stay on its line: a line break would let the rest pose
-// as headers of its own.
-std::string OneLine(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        if (c != '\r' && c != '\n') out += c;
-    }
-    return out;
-}
 
 // curl takes URLs as RFC 3986 text: bytes that cannot stand in one are sent
 // percent-encoded, as browsers send them.
@@ -287,7 +277,7 @@ bool SecureHttpFetch::Transfer::Open() {
     curl_easy_setopt(h, CURLOPT_PROXY, "");  // never a proxy from the environment
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReadSize);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error_text_);
-    const std::string agent = fetch_.user_agent().empty() ? kDefaultUserAgent : OneLine(fetch_.user_agent());
+    const std::string agent = fetch_.user_agent().empty() ? kDefaultUserAgent : platform::WithoutLineBreaks(fetch_.user_agent());
     curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());  // curl copies option strings
     if (!fetch_.ca_file().empty()) curl_easy_setopt(h, CURLOPT_CAINFO, fetch_.ca_file().c_str());
     // curl keeps a parsed authority file for later fetches only when no
@@ -319,7 +309,7 @@ bool SecureHttpFetch::Transfer::Open() {
     // A Cookie header of our own goes to this host only: curl drops it when
     // a redirect leads elsewhere.
     if (fetch_.cookie_jar() != nullptr) {
-        std::string cookies = OneLine(fetch_.cookie_jar()->CookiesFor(fetch_.CookieUrl()));
+        std::string cookies = platform::WithoutLineBreaks(fetch_.cookie_jar()->CookiesFor(fetch_.CookieUrl()));
         if (!cookies.empty()) lines.push_back("Cookie: " + cookies);
     }
     for (const std::string& line : lines) {

@@ -60,14 +60,6 @@ int DaysIn(int month, int year) {
     return month == 1 && IsLeap(year) ? 29 : kDays[month];
 }
 
-bool HasControl(std::string_view text) {
-    for (char ch : text) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7f) return true;
-    }
-    return false;
-}
-
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && platform::IsSpaceOrTab(text.front())) text.remove_prefix(1);
     while (!text.empty() && platform::IsSpaceOrTab(text.back())) text.remove_suffix(1);
@@ -127,6 +119,14 @@ std::optional<int64_t> ParseCookieDate(std::string_view text) {
     tm.tm_min = minute;
     tm.tm_sec = second;
     return static_cast<int64_t>(::timegm(&tm));
+}
+
+bool HasControl(std::string_view text) {
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7f) return true;
+    }
+    return false;
 }
 
 std::optional<SetCookieValue> ParseSetCookie(std::string_view header) {

@@ -39,4 +39,8 @@ std::optional<SetCookieValue> ParseSetCookie(std::string_view header);
 // in that month.
 std::optional<int64_t> ParseCookieDate(std::string_view text);
 
+// Whether `text` holds a control character (below 0x20, or DEL): such a
+// cookie part is refused wherever it comes from.
+bool HasControl(std::string_view text);
+
 }  // namespace fw
