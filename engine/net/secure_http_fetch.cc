@@ -192,12 +192,6 @@ void SetSecureCaFile(std::string path) {
 class SecureHttpFetch::Transfer {
 public:
     explicit Transfer(SecureHttpFetch& fetch) : fetch_(fetch) {}
-    ~Transfer() {
-        if (multi_) {
-            std::lock_guard<std::mutex> guard(fetch_.wake_mutex_);
-            fetch_.wake_ = nullptr;
-        }
-    }
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
 
@@ -212,7 +206,7 @@ private:
     void Finish(Outcome outcome, CURLcode result);
     void FailWith(const std::string& reason);
     bool Interrupted() const {
-        return fetch_.cancelled() || (fetch_.stop_ != nullptr && fetch_.stop_->IsSet());
+        return fetch_.stop_ != nullptr && fetch_.stop_->IsSet();
     }
     void Progress() { last_progress_ = Clock::now(); }
     long RedirectCount() const {
@@ -260,10 +254,6 @@ private:
 bool SecureHttpFetch::Transfer::Open() {
     easy_.reset(curl_easy_init());
     if (!easy_ || !multi_) return false;
-    {
-        std::lock_guard<std::mutex> guard(fetch_.wake_mutex_);
-        fetch_.wake_ = multi_.get();
-    }
     CURL* h = easy_.get();
     url_ = fetch_.Url();
     curl_easy_setopt(h, CURLOPT_URL, url_.c_str());
@@ -603,12 +593,6 @@ std::string SecureHttpFetch::Url() const {
 }
 
 std::string SecureHttpFetch::CookieUrl() const { return response_url_.empty() ? Url() : response_url_; }
-
-void SecureHttpFetch::Cancel() {
-    cancelled_.store(true);
-    std::lock_guard<std::mutex> guard(wake_mutex_);
-    if (wake_ != nullptr) curl_multi_wakeup(static_cast<CURLM*>(wake_));
-}
 
 void SecureHttpFetch::Run() {
     if (!InternetLibrary::Instance().available()) return;

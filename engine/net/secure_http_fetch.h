@@ -26,7 +26,7 @@
 // line is "ERROR: InternetOpen". Without the library (it failed to start)
 // the fetch does nothing and stays Pending.
 //
-// Waiting: the stop event and Cancel() end the fetch at once (Error, no log
+// Waiting: the stop event ends the fetch at once (Error, no log
 // line); SocketSilenceLimit() without any progress (connecting, sending or
 // receiving) ends it with "SecureHttpFetch ERROR: WSAETIMEDOUT".
 //
@@ -38,9 +38,7 @@
 // authority file and the name cache serve later fetches too.
 #pragma once
 
-#include <atomic>
 #include <exception>
-#include <mutex>
 #include <string>
 
 #include "engine/net/http_fetch_base.h"
@@ -73,11 +71,6 @@ public:
     void set_ca_file(std::string path) { ca_file_ = std::move(path); }
     const std::string& ca_file() const { return ca_file_; }
 
-    // Ends the fetch: at once while Run is waiting, at the start when Run has
-    // not begun, never when it is over. Safe from any thread at any time.
-    void Cancel();
-    bool cancelled() const { return cancelled_.load(); }
-
     // Performs the fetch on the calling thread. An exception thrown by the
     // sink or a callback ends the transfer and is rethrown from here.
     void Run() override;
@@ -106,9 +99,6 @@ private:
     const platform::StopEvent* stop_ = nullptr;
     std::string ca_file_;
     std::string response_url_;  // the URL of the response fed to the consumer
-    std::atomic<bool> cancelled_{false};
-    std::mutex wake_mutex_;  // guards wake_
-    void* wake_ = nullptr;   // the running transfer's multi handle, for Cancel
 };
 
 }  // namespace fw
