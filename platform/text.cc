@@ -1,6 +1,8 @@
 #include "platform/text.h"
 
 #include <climits>
+#include <cstdint>
+#include <cstring>
 
 namespace platform {
 
@@ -50,7 +52,15 @@ std::string WithoutLineBreaks(std::string_view text) {
 }
 
 std::string_view TrimRightBlanks(std::string_view text) {
+    // Eight bytes at a time: fixed-width columns and keys are mostly padding.
+    constexpr uint64_t kBlanks = 0x2020202020202020ull;
     size_t e = text.size();
+    while (e >= 8) {
+        uint64_t word;
+        std::memcpy(&word, text.data() + e - 8, 8);
+        if (word != kBlanks) break;
+        e -= 8;
+    }
     while (e > 0 && text[e - 1] == ' ') --e;
     return text.substr(0, e);
 }

@@ -18,6 +18,9 @@ TEST(TextTest, TrimAndCase) {
     EXPECT_EQ(Trim(" \t\r\nab c\n "), "ab c");
     EXPECT_EQ(TrimRightBlanks("ab  "), "ab");
     EXPECT_EQ(TrimRightBlanks("a\tb \t "), "a\tb \t");  // blanks only
+    EXPECT_EQ(TrimRightBlanks("ab" + std::string(19, ' ')), "ab");  // padding by words
+    EXPECT_EQ(TrimRightBlanks("a       b" + std::string(8, ' ')), "a       b");
+    EXPECT_EQ(TrimRightBlanks(std::string(16, ' ')), "");
     EXPECT_EQ(WithoutLineBreaks("a\r\nX-Injected: 1\rb\n"), "aX-Injected: 1b");
     EXPECT_EQ(ToLowerAscii("AbC-\xC3\x84"), "abc-\xC3\x84");
     EXPECT_TRUE(EqualsIgnoreCase("Proxy", "pROXY"));

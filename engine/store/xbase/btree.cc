@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/store/xbase/bytes.h"
+#include "platform/text.h"
 #include "engine/store/xbase/file_io.h"
 #include "engine/store/xbase/key_expression.h"
 
@@ -151,7 +152,7 @@ uint32_t LongestCommonPrefix(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::string_view TrimKey(std::string_view key) { return key.substr(0, TrimmedLength(key.data(), key.size())); }
+std::string_view TrimKey(std::string_view key) { return platform::TrimRightBlanks(key); }
 
 int CompareKeys(std::string_view a, std::string_view b) {
     return ComparePadded(a, b, std::max(a.size(), b.size()));

@@ -46,20 +46,6 @@ inline void StoreBE16(uint8_t* p, uint16_t v) {
     p[1] = static_cast<uint8_t>(v);
 }
 
-// Length of text[0, n) without its trailing blanks, looking at eight bytes
-// at a time: fixed-width columns and keys are mostly padding.
-inline size_t TrimmedLength(const char* text, size_t n) {
-    constexpr uint64_t kBlanks = 0x2020202020202020ull;
-    while (n >= 8) {
-        uint64_t word;
-        std::memcpy(&word, text + n - 8, 8);
-        if (word != kBlanks) break;
-        n -= 8;
-    }
-    while (n > 0 && text[n - 1] == ' ') --n;
-    return n;
-}
-
 // A 32-bit checksum of a byte range (word-wise multiply-mix; detects torn
 // and garbage pages, not an adversary).
 uint32_t Checksum(const uint8_t* data, size_t size);

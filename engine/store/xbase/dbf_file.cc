@@ -11,6 +11,7 @@
 #include "engine/store/xbase/bytes.h"
 #include "engine/store/xbase/file_lock.h"
 #include "engine/store/xbase/file_io.h"
+#include "platform/local_time.h"
 #include "platform/text.h"
 
 namespace fw::xbase {
@@ -44,9 +45,7 @@ bool ValidField(const FieldDef& f) {
 }
 
 void StampDate(uint8_t* header) {
-    std::time_t now = std::time(nullptr);
-    std::tm local = {};
-    ::localtime_r(&now, &local);
+    const std::tm local = platform::LocalTime(std::time(nullptr));
     header[1] = static_cast<uint8_t>(local.tm_year % 256);
     header[2] = static_cast<uint8_t>(local.tm_mon + 1);
     header[3] = static_cast<uint8_t>(local.tm_mday);

@@ -747,7 +747,7 @@ std::string_view TableImpl::ReadTextView(int field) const {
     EnsureLoaded();
     const char* text = reinterpret_cast<const char*>(&row_[c->offset]);
     if (c->type == 'N') return platform::TrimView(std::string_view(text, c->width));
-    return std::string_view(text, TrimmedLength(text, static_cast<size_t>(c->width)));
+    return platform::TrimRightBlanks(std::string_view(text, static_cast<size_t>(c->width)));
 }
 
 long long TableImpl::ReadNumber(int field) const {
