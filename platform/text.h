@@ -35,6 +35,9 @@ std::string Trim(std::string_view text);
 // Removes trailing blanks only (the padding of fixed-width columns).
 std::string_view TrimRightBlanks(std::string_view text);
 
+// The value of a hexadecimal digit (either case), or -1.
+int HexDigitValue(char c);
+
 // `text` without its carriage returns and line feeds: what goes into one
 // line of a protocol (a header value, a command) cannot start another.
 std::string WithoutLineBreaks(std::string_view text);

@@ -21,6 +21,8 @@ TEST(TextTest, TrimAndCase) {
     EXPECT_EQ(TrimRightBlanks("ab" + std::string(19, ' ')), "ab");  // padding by words
     EXPECT_EQ(TrimRightBlanks("a       b" + std::string(8, ' ')), "a       b");
     EXPECT_EQ(TrimRightBlanks(std::string(16, ' ')), "");
+    EXPECT_EQ(HexDigitValue('7') + HexDigitValue('b') + HexDigitValue('F'), 7 + 11 + 15);
+    EXPECT_EQ(HexDigitValue('g'), -1);
     EXPECT_EQ(WithoutLineBreaks("a\r\nX-Injected: 1\rb\n"), "aX-Injected: 1b");
     EXPECT_EQ(ToLowerAscii("AbC-\xC3\x84"), "abc-\xC3\x84");
     EXPECT_TRUE(EqualsIgnoreCase("Proxy", "pROXY"));

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "engine/content/html_text.h"
 #include "platform/text.h"
 
 namespace fw {
@@ -12,23 +13,19 @@ constexpr std::string_view kUrl = "url(";
 constexpr std::string_view kImport = "@import";
 constexpr std::array<std::string_view, 4> kEntityQuotes = {"&quot;", "&#34;", "&#39;", "&apos;"};
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
-
 bool At(std::string_view text, size_t pos, std::string_view word) {
     return text.size() - pos >= word.size() &&
            platform::EqualsIgnoreCase(text.substr(pos, word.size()), word);
 }
 
 size_t SkipBlanks(std::string_view text, size_t pos) {
-    while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    while (pos < text.size() && IsCssBlank(text[pos])) ++pos;
     return pos;
 }
 
 std::string_view Trimmed(std::string_view value) {
-    while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
-    while (!value.empty() && IsBlank(value.back())) value.remove_suffix(1);
+    while (!value.empty() && IsCssBlank(value.front())) value.remove_prefix(1);
+    while (!value.empty() && IsCssBlank(value.back())) value.remove_suffix(1);
     return value;
 }
 

@@ -22,6 +22,12 @@ std::string CollapseWhitespace(std::string_view text);
 
 bool HasWhitespace(std::string_view text);
 
+// Space, tab, carriage return, line feed and form feed: what separates the
+// parts of a srcset or a style sheet.
+inline bool IsCssBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
 // The three pieces of a meta refresh tag, as written (case kept).
 struct MetaRefresh {
     std::string_view head;  // everything through "url="

@@ -36,13 +36,6 @@ void AppendEscaped(std::string* out, unsigned char c) {
     out->push_back(HexDigit(c));
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 bool IsControl(unsigned char c) {
     return c < 0x20 || c == 0x7F;
 }
@@ -112,9 +105,9 @@ std::string UnescapeLocalPath(std::string_view path) {
     std::string out;
     out.reserve(path.size());
     for (size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '%' && i + 2 < path.size() && HexValue(path[i + 1]) >= 0 &&
-            HexValue(path[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(HexValue(path[i + 1]) * 16 + HexValue(path[i + 2])));
+        if (path[i] == '%' && i + 2 < path.size() && platform::HexDigitValue(path[i + 1]) >= 0 &&
+            platform::HexDigitValue(path[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(platform::HexDigitValue(path[i + 1]) * 16 + platform::HexDigitValue(path[i + 2])));
             i += 2;
         } else {
             out.push_back(path[i]);

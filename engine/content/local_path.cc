@@ -47,11 +47,6 @@ bool EndsDirectory(char c) {
     return IsControl(c) || std::string_view(":*?\"<>|=&").find(c) != std::string_view::npos;
 }
 
-bool IsHexDigit(char c) {
-    c = platform::ToLowerAscii(c);
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-}
-
 bool IsDotSegment(std::string_view s) {
     return s == "." || s == "..";
 }
@@ -80,8 +75,8 @@ std::string FileNameOf(std::string_view file, bool ftp) {
     std::string name;
     name.reserve(file.size());
     for (size_t i = 0; i < file.size(); ++i) {
-        if (file[i] == '%' && i + 2 < file.size() && IsHexDigit(file[i + 1]) &&
-            IsHexDigit(file[i + 2])) {
+        if (file[i] == '%' && i + 2 < file.size() && platform::HexDigitValue(file[i + 1]) >= 0 &&
+            platform::HexDigitValue(file[i + 2]) >= 0) {
             name.push_back(file.substr(i + 1, 2) == "20" ? ' ' : '_');
             i += 2;
         } else {

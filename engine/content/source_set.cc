@@ -1,23 +1,17 @@
 #include "engine/content/source_set.h"
 
+#include "engine/content/html_text.h"
+
 namespace fw {
-
-namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
-
-}  // namespace
 
 std::vector<std::string_view> SourceSetUrls(std::string_view value) {
     std::vector<std::string_view> urls;
     size_t pos = 0;
     while (true) {
-        while (pos < value.size() && (IsBlank(value[pos]) || value[pos] == ',')) ++pos;
+        while (pos < value.size() && (IsCssBlank(value[pos]) || value[pos] == ',')) ++pos;
         if (pos >= value.size()) break;
         const size_t start = pos;
-        while (pos < value.size() && !IsBlank(value[pos])) ++pos;
+        while (pos < value.size() && !IsCssBlank(value[pos])) ++pos;
         std::string_view url = value.substr(start, pos - start);
         if (url.ends_with(',')) {
             // No descriptors: the commas end the candidate.
