@@ -1,4 +1,5 @@
 #include "engine/content/html_scanner.h"
+#include "engine/content/page_rewriter.h"
 
 #include <sys/resource.h>
 
@@ -73,26 +74,8 @@ class EventRecorder : public HtmlScanner {
 
 // Writes every piece of text it is handed back out, as a rewriting pass that
 // changes nothing would.
-class PassThrough : public HtmlScanner {
-  protected:
-    void OnHref(std::string_view v) override { Emit(v); }
-    void OnEventAttribute(std::string_view v) override { Emit(v); }
-    void OnMeta(std::string_view v) override { Emit(v); }
-    void OnFrameSource(std::string_view v) override { Emit(v); }
-    void OnSource(std::string_view v) override { Emit(v); }
-    void OnAltText(std::string_view v) override { Emit(v); }
-    void OnBackground(std::string_view v) override { Emit(v); }
-    void OnText(std::string_view v) override { Emit(v); }
-    void OnBaseTag(std::string_view v) override { Emit(v); }
-    void OnBaseHref(std::string_view v) override { Emit(v); }
-    void OnBaseEnd(std::string_view v) override { Emit(v); }
-    void OnCodebase(std::string_view v) override { Emit(v); }
-    void OnCode(std::string_view v) override { Emit(v); }
-    void OnFormAction(std::string_view v) override { Emit(v); }
-    void OnLinkTag(std::string_view v) override { Emit(v); }
-    void OnSourceSet(std::string_view v) override { Emit(v); }
-    void OnStyleText(std::string_view v) override { Emit(v); }
-};
+// The rewriting passes' base writes every construct back as it came.
+class PassThrough : public PageRewriter {};
 
 std::vector<std::string> EventsOf(std::string_view page, size_t window = 0) {
     EventRecorder scanner;
