@@ -170,18 +170,6 @@ bool SearchIndex::AddShards(size_t count) {
     return true;
 }
 
-bool SearchIndex::AddDocument(const IndexDocument& document) {
-    if (!Writable()) return false;
-    if (!handles_->added.insert(document.file).second) return true;
-    try {
-        return IndexFile(handles_->shards.front().get(), data_dir_, document);
-    } catch (const Xapian::Error& e) {
-        return Fail(kIndexUnavailable, "cannot add " + document.file + ": " + e.get_description());
-    } catch (const std::bad_alloc&) {
-        return Fail(kIndexUnavailable, "out of memory adding " + document.file);
-    }
-}
-
 bool SearchIndex::AddDocuments(const std::vector<IndexDocument>& documents) {
     if (!Writable()) return false;
     std::vector<const IndexDocument*> fresh;

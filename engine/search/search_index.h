@@ -65,16 +65,11 @@ public:
     bool is_open() const;
     bool created() const { return created_; }
 
-    // Indexes data_dir + file as one document (the first kMaxIndexedBytes
-    // of it); a file indexed before is not added again. False when the file
-    // cannot be read, or when the index cannot be written, which also sets
-    // last_error(). REQUIRES: created().
-    bool AddDocument(const IndexDocument& document);
-
-    // Indexes each document as AddDocument does, on several threads when
-    // there are many. Files that cannot be read are left out; false, with
-    // last_error() set, when the index cannot be written. REQUIRES:
-    // created().
+    // Indexes data_dir + file of each document as one document (the first
+    // kMaxIndexedBytes of it), on several threads when there are many. A
+    // file indexed before is not added again; files that cannot be read are
+    // left out. False, with last_error() set, when the index cannot be
+    // written. REQUIRES: created().
     bool AddDocuments(const std::vector<IndexDocument>& documents);
 
     // Completes a new base: its documents become searchable and later Opens

@@ -35,7 +35,7 @@ protected:
         SearchIndex index;
         ASSERT_TRUE(index.Open(dir_.path()));
         ASSERT_TRUE(index.created());
-        for (const IndexDocument& document : documents_) index.AddDocument(document);
+        ASSERT_TRUE(index.AddDocuments(documents_));
         ASSERT_TRUE(index.Commit());
     }
 
@@ -166,9 +166,8 @@ TEST_F(SearchIndexTest, AddsEachFileOnceAndSkipsMissingOnes) {
     documents_.push_back({"gone.txt", false});
     SearchIndex index;
     ASSERT_TRUE(index.Open(dir_.path()));
-    EXPECT_TRUE(index.AddDocument(documents_[0]));
-    EXPECT_TRUE(index.AddDocument(documents_[1]));
-    EXPECT_FALSE(index.AddDocument(documents_[2]));
+    ASSERT_TRUE(index.AddDocuments(documents_));  // a.txt twice, and a missing file
+    ASSERT_TRUE(index.AddDocuments({documents_[0]}));  // and once more later
     ASSERT_TRUE(index.Commit());
     std::vector<std::string> files;
     EXPECT_EQ(index.Query("unique", &files), kSearchOk);
@@ -198,7 +197,7 @@ TEST_F(SearchIndexTest, AnUnfinishedBuildLeavesNoIndex) {
     {
         SearchIndex index;
         ASSERT_TRUE(index.Open(dir_.path()));
-        index.AddDocument(documents_[0]);
+        index.AddDocuments(documents_);
     }  // closed without Commit, as when indexing is cut short
     EXPECT_FALSE(SearchIndex::Exists(dir_.path()));
     EXPECT_FALSE(std::filesystem::exists(dir_ / "search.in2"));
