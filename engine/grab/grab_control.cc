@@ -1,9 +1,5 @@
 #include "engine/grab/grab_control.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <climits>
 
 #include "engine/filter/filter_set.h"
@@ -16,6 +12,7 @@
 #include "engine/support/crash_report.h"
 #include "engine/support/engine_preferences.h"
 #include "engine/support/log.h"
+#include "engine/support/thread_priority.h"
 
 namespace fw {
 
@@ -23,11 +20,6 @@ namespace {
 
 int32_t Clamp32(uint64_t value) {
     return value > static_cast<uint64_t>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(value);
-}
-
-// The grab thread of an interactive start runs below normal priority.
-void BelowNormalPriority() {
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 5);
 }
 
 }  // namespace
@@ -97,7 +89,7 @@ void GrabControl::Start(int32_t id, bool refresh, bool resume, bool async, Flags
         return;
     }
     thread_ = std::thread([this, flags] {
-        BelowNormalPriority();
+        SetThreadNice(5);  // an interactive start's grab thread runs below normal
         GrabThread(flags);
     });
 }

@@ -1,15 +1,12 @@
 #include "engine/grab/grab_engine.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <ctime>
 
 #include "engine/grab/fix_step.h"
 #include "engine/store/project_store.h"
 #include "engine/support/crash_report.h"
 #include "engine/support/log.h"
+#include "engine/support/thread_priority.h"
 #include "platform/file_ops.h"
 
 namespace fw {
@@ -17,11 +14,6 @@ namespace fw {
 namespace {
 
 int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
-
-// Workers run at the lowest priority; failing to set it is harmless.
-void LowerThreadPriority() {
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 19);
-}
 
 }  // namespace
 
@@ -48,7 +40,7 @@ void GrabEngine::EndSlotThreads() {
 }
 
 void GrabEngine::SlotThread(size_t index) {
-    LowerThreadPriority();
+    SetThreadNice(19);  // workers run at the lowest priority; failing to set it is harmless
     ThreadGuard guard;  // once for the thread; each worker's own guard nests in it
     Slot& slot = slots_[index];
     for (;;) {
@@ -131,7 +123,7 @@ void GrabEngine::StartWorker(const WaitingIndex::Pick& pick) {
     {
         auto guard = store_->Lock();
         worker = std::make_unique<UrlWorker>(store_, data_dir_, &wait_map_, pick.url_id, pick.row,
-                                             &options_, url_callback_);
+                                             pick.host, &options_, url_callback_);
         store_->QueueMarkTaken(pick.row);
     }
     waiting_.Taken(pick);

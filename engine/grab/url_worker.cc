@@ -86,22 +86,16 @@ struct UrlWorker::Fetched {
 };
 
 UrlWorker::UrlWorker(ProjectStore* store, std::string data_dir, ChildWaitMap* wait_map,
-                     int32_t url_id, uint32_t queue_row, const GrabOptions* options,
-                     DoneCallback done)
+                     int32_t url_id, uint32_t queue_row, std::string host,
+                     const GrabOptions* options, DoneCallback done)
     : store_(store),
       data_dir_(std::move(data_dir)),
       wait_map_(wait_map),
       url_id_(url_id),
       queue_row_(queue_row),
       options_(options),
-      done_(std::move(done)) {
-    UrlRecord record;
-    if (store_->LoadRow(url_id_, &record)) {
-        ParsedUrl parsed;
-        parsed.Parse(record.url);
-        host_ = parsed.host() ? parsed.host() : "";
-    }
-}
+      done_(std::move(done)),
+      host_(std::move(host)) {}
 
 UrlWorker::~UrlWorker() = default;
 

@@ -33,9 +33,9 @@ public:
     // Called as (URL id, started): started false announces the URL as done.
     using DoneCallback = std::function<void(int32_t url_id, bool started)>;
 
-    // Reads the URL's row (under the store lock) and keeps its host.
+    // `host` is the URL's host, as the engine counts workers per host.
     UrlWorker(ProjectStore* store, std::string data_dir, ChildWaitMap* wait_map, int32_t url_id,
-              uint32_t queue_row, const GrabOptions* options, DoneCallback done);
+              uint32_t queue_row, std::string host, const GrabOptions* options, DoneCallback done);
     ~UrlWorker();
     UrlWorker(const UrlWorker&) = delete;
     UrlWorker& operator=(const UrlWorker&) = delete;
@@ -53,7 +53,6 @@ public:
     // the thread ends.
     bool deferred() const { return deferred_; }
     bool host_unreachable() const { return host_unreachable_; }
-    bool skipped() const { return skipped_.load(); }
     // Inside a long store-lock section (page parsing): not skipped then.
     bool holds_store_lock() const { return lock_held_.load(); }
     uint64_t bytes_received() const;
