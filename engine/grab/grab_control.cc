@@ -266,14 +266,14 @@ void GrabControl::BeginQueuedJobs(int32_t action) {
 void GrabControl::BeginScheduled() {
     host_->FireEvent(kOnGrabBegin, 0);
     ProjectStore& store = host_->grab_store();
-    bool any = false;
-    bool stores_files = false;  // a scheduled job other than a link check
+    ScheduledLists lists;  // the start URLs of each job kind, in id order
     for (int32_t id : store.AllUrls()) {
         const int32_t kind = store.LoadProps(id).schedule;
-        any = any || kind != 0;
-        stores_files = stores_files || (kind != 0 && kind != kJobLinkCheck);
+        if (kind >= kJobTrawl && kind <= kJobLinkCheck) lists[kind].push_back(id);
     }
-    if (!any || !dial_up_.dial_if_needed()) {
+    const auto has = [&](int32_t kind) { return !lists[kind].empty(); };
+    const bool stores_files = has(kJobTrawl) || has(kJobRefresh) || has(kJobPreview);
+    if ((!stores_files && !has(kJobLinkCheck)) || !dial_up_.dial_if_needed()) {
         host_->FireEvent(kOnGrabComplete, 0);
         return;
     }
@@ -281,21 +281,17 @@ void GrabControl::BeginScheduled() {
     JoinFinishedThread();
     stop_.Reset();
     running_ = true;
-    thread_ = std::thread([this] { ScheduleThread(); });
+    thread_ = std::thread([this, lists = std::move(lists)]() mutable { ScheduleThread(&lists); });
 }
 
-void GrabControl::ScheduleThread() {
-    running_ = true;
+void GrabControl::ScheduleThread(ScheduledLists* lists) {
     ProjectStore& store = host_->grab_store();
-    for (int32_t kind = 1; kind <= 4 && !stop_.IsSet(); ++kind) {
+    for (int32_t kind = kJobTrawl; kind <= kJobLinkCheck && !stop_.IsSet(); ++kind) {
         Flags flags;
         SetJobFlags(kind, &flags);
         flags.conditional_pages = false;
         flags.scheduled = true;
-        std::vector<int32_t> list;
-        for (int32_t id : store.AllUrls()) {
-            if (store.HasProps(id) && store.LoadProps(id).schedule == kind) list.push_back(id);
-        }
+        std::vector<int32_t>& list = (*lists)[kind];
         if (list.empty()) continue;
         if (!store.ListQueue(&list, kind)) break;  // nothing to do ends the run
         RunGuarded(ThreadRole::MainEngine, [&] { RunOneGrab(flags); });

@@ -4,6 +4,7 @@
 // stop event; the GrabEngine of the running grab is published while it runs.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/interface/fetchwell.h"
 #include "platform/event.h"
 
 namespace fw {
@@ -101,7 +103,9 @@ private:
     // Builds an engine for one grab, runs it and the fixing pass.
     void RunOneGrab(const Flags& flags);
     void GrabThread(Flags flags);
-    void ScheduleThread();
+    // Start URLs by scheduled job kind (index kJobTrawl .. kJobLinkCheck).
+    using ScheduledLists = std::array<std::vector<int32_t>, kJobLinkCheck + 1>;
+    void ScheduleThread(ScheduledLists* lists);
     void Finish();
     static bool SetJobFlags(int32_t kind, Flags* flags);
 

@@ -163,9 +163,7 @@ bool UrlWorker::Prepare(Prepared* p) {
         status = record.status;
         modified = record.modified;
         if (status == kStatusGrabbed) p->saved_file = record.file;
-        if (entry.auth_id != 0 && store_->HasProps(entry.auth_id)) {
-            p->credentials = store_->LoadProps(entry.auth_id).credentials;
-        }
+        if (entry.auth_id != 0) p->credentials = store_->LoadProps(entry.auth_id).credentials;
         if (entry.filter_id != 0) filters_ = LoadFilterSet(*store_, entry.filter_id);
     }
     traverse_only_ = !Accepts(filters_, FilterType::Extensions, p->url);
