@@ -329,9 +329,6 @@ TEST_F(CliStopTest, SecondCtrlCAbortsAndPutsTheLimitsBack) {
         const CliResult r = mirror.Finish(seconds(10));
         EXPECT_EQ(r.exit_code, kInterrupted) << r.err;
         aborted = r.err.find("fetchwell: aborted\n") != std::string::npos;
-        if (!aborted) {
-            EXPECT_NE(r.err.find("Stopped after 0:"), std::string::npos) << r.err;
-        }
         EXPECT_EQ(Run({"prefs", "MaxThreads"}).out, "MaxThreads=8\n");
     }
     EXPECT_TRUE(aborted) << "no second Ctrl-C arrived while the grab was stopping";
