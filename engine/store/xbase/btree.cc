@@ -143,6 +143,13 @@ uint32_t LeafSearch(const Page& page, std::string_view key, uint32_t row, bool a
     return lo;
 }
 
+// Whether slot i of `page` holds (key, row) itself; no key is built.
+bool EntryIs(const Page& page, uint32_t i, std::string_view key, uint32_t row) {
+    if (i >= page.count()) return false;
+    const Target t = AgainstPage(page, key);
+    return t.outside == 0 && CompareAt(page, i, t, row) == 0;
+}
+
 uint32_t LongestCommonPrefix(std::string_view a, std::string_view b) {
     uint32_t n = 0;
     const size_t limit = std::min(a.size(), b.size());
@@ -358,7 +365,7 @@ Result BTree::Insert(std::string_view full_key, uint32_t row) {
     if (r != Result::kSuccess) return r;
     Page page{leaf.data()};
     const uint32_t slot = LeafSearch(page, key, row, false);
-    if (slot < page.count() && CompareEntry(page.key(slot), page.row(slot), key, row) == 0) return Result::kSuccess;
+    if (EntryIs(page, slot, key, row)) return Result::kSuccess;
     ++version_;
     leaf.MarkDirty();
     const std::string_view prefix = page.prefix();
@@ -445,7 +452,7 @@ Result BTree::Erase(std::string_view full_key, uint32_t row) {
     if (r != Result::kSuccess) return r;
     Page page{leaf.data()};
     const uint32_t slot = LeafSearch(page, key, row, false);
-    if (slot >= page.count() || CompareEntry(page.key(slot), page.row(slot), key, row) != 0) return Result::kEof;
+    if (!EntryIs(page, slot, key, row)) return Result::kEof;
     ++version_;
     leaf.MarkDirty();
     RemoveEntry(page, slot);
