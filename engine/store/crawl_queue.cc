@@ -57,11 +57,7 @@ ProjectStore::Queued ProjectStore::QueueAppendUnlessQueued(const QueueEntry& ent
         }
         return queued;
     }
-    if (r == Result::kDuplicate) {
-        q.SelectTag("URLID");
-        if (q.SeekNumber(entry.url_id) == Result::kSuccess) queued.row = q.RecNo();
-        q.SelectTag("LEVEL");
-    }
+    if (r == Result::kDuplicate) queued.row = SeekQueuedLocked(entry.url_id);
     return queued;
 }
 
@@ -110,18 +106,22 @@ bool ProjectStore::QueueEntryAt(uint32_t row, QueueEntry* out) {
     return true;
 }
 
+uint32_t ProjectStore::SeekQueuedLocked(int32_t url_id) {
+    auto& q = T(TableId::kQueue);
+    q.SelectTag("URLID");
+    // Done entries are deleted but keep their key: a URL is queued once per grab.
+    const uint32_t row = q.SeekNumber(url_id) == Result::kSuccess ? q.RecNo() : 0;
+    q.SelectTag("LEVEL");  // selecting a tag leaves the cursor where it is
+    return row;
+}
+
 bool ProjectStore::QueueEntryOf(int32_t url_id, uint32_t* row, QueueEntry* out) {
     Guard guard = Lock();
     if (!open_) return false;
-    auto& q = T(TableId::kQueue);
-    q.SelectTag("URLID");
-    const bool queued = q.SeekNumber(url_id) == Result::kSuccess;
-    if (queued) {
-        *row = q.RecNo();
-        ReadQueueEntry(out);
-    }
-    q.SelectTag("LEVEL");
-    return queued;
+    *row = SeekQueuedLocked(url_id);
+    if (*row == 0) return false;
+    ReadQueueEntry(out);
+    return true;
 }
 
 uint32_t ProjectStore::QueueWalker::First() { return Advance(true); }

@@ -213,6 +213,9 @@ private:
     bool QueueStartUrl(int32_t id, StartTest test);
     bool QueueAllStartUrls(StartTest test);
     void ReadQueueEntry(QueueEntry* out);
+    // The row of `url_id`'s queue entry (a done one included), the cursor on
+    // it; 0 when it has none. REQUIRES: the lock.
+    uint32_t SeekQueuedLocked(int32_t url_id);
     bool ComputeCounters();
     std::vector<int32_t> LinkTargets(int32_t from);
     bool FlushIfShared();
