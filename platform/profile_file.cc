@@ -138,6 +138,19 @@ long ProfileFile::ReadInt(std::string_view section, std::string_view key, long f
     return LeadingInteger(text);
 }
 
+int32_t ProfileFile::ReadInt32(std::string_view section, std::string_view key,
+                               int32_t fallback) const {
+    const long value = ReadInt(section, key, fallback);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+std::string ProfileFile::ReadText(std::string_view section, std::string_view key,
+                                  std::string_view fallback) const {
+    return std::string(CutUtf8(ReadString(section, key, fallback), kMaxSettingText));
+}
+
 bool ProfileFile::WriteString(std::string_view section, std::string_view key,
                               const std::optional<std::string>& value) const {
     std::lock_guard<std::mutex> guard(LockFor(path_));

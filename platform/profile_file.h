@@ -12,6 +12,8 @@
 // makes them safe to use from many threads at once.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +34,14 @@ public:
     // The leading (optionally signed) decimal digits of the value; `fallback`
     // when the key is missing. A value without leading digits reads as 0.
     long ReadInt(std::string_view section, std::string_view key, long fallback) const;
+
+    // The engine's readings of a setting: a value as ReadInt clamped to 32
+    // bits, and text as ReadString cut to kMaxSettingText bytes without
+    // splitting a UTF-8 character.
+    static constexpr size_t kMaxSettingText = 1022;
+    int32_t ReadInt32(std::string_view section, std::string_view key, int32_t fallback) const;
+    std::string ReadText(std::string_view section, std::string_view key,
+                         std::string_view fallback) const;
 
     // Stores `value` under section/key; std::nullopt deletes the key.
     // Returns false when the file could not be written.

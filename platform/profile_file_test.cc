@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <climits>
 #include <thread>
 #include <vector>
 
@@ -89,6 +90,20 @@ TEST(ProfileFileTest, NewFilesArePrivateAndRewritesKeepTheMode) {
     ASSERT_TRUE(shared.WriteString("A", "k", std::string("2")));
     EXPECT_EQ(mode_of(dir / "shared.ini"), 0640u);
     EXPECT_EQ(shared.ReadInt("A", "k", 0), 2);
+}
+
+TEST(ProfileFileTest, EngineReadingsClampNumbersAndCutText) {
+    TempDir dir;
+    const std::string long_text = std::string(1021, 'a') + "\xC3\xA9";  // é across the cut
+    WriteFile(dir / "s.ini", "[S]\nbig=99999999999\nsmall=-99999999999\nn=12x\ntext=" +
+                                 long_text + "\n");
+    ProfileFile f(dir / "s.ini");
+    EXPECT_EQ(f.ReadInt32("S", "big", 0), INT32_MAX);
+    EXPECT_EQ(f.ReadInt32("S", "small", 0), INT32_MIN);
+    EXPECT_EQ(f.ReadInt32("S", "n", 0), 12);
+    EXPECT_EQ(f.ReadInt32("S", "none", 7), 7);
+    EXPECT_EQ(f.ReadText("S", "text", ""), std::string(1021, 'a'));
+    EXPECT_EQ(f.ReadText("S", "none", "fallback"), "fallback");
 }
 
 TEST(ProfileFileTest, NullValueDeletesKeyAndKeepsOtherLines) {

@@ -10,17 +10,12 @@ namespace fw {
 namespace {
 
 constexpr char kSection[] = "Proxy";
-constexpr size_t kMaxText = 1022;
-
 std::string ReadText(const platform::ProfileFile& file, const char* key) {
-    return std::string(platform::CutUtf8(file.ReadString(kSection, key, ""), kMaxText));
+    return file.ReadText(kSection, key, "");
 }
 
 int32_t ReadInt32(const platform::ProfileFile& file, const char* key, int32_t fallback) {
-    long value = file.ReadInt(kSection, key, fallback);
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<int32_t>(value);
+    return file.ReadInt32(kSection, key, fallback);
 }
 
 }  // namespace

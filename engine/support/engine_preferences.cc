@@ -9,7 +9,6 @@
 namespace fw {
 namespace {
 
-constexpr size_t kMaxText = 1022;
 constexpr size_t kMaxListItem = 127;
 
 constexpr char kDialUp[] = "DialUp";
@@ -36,15 +35,11 @@ const std::string& EnginePreferences::settings_path() const {
 
 std::string EnginePreferences::ReadText(const char* section, const char* key,
                                         const char* fallback) const {
-    platform::ProfileFile file(settings_path());
-    return std::string(platform::CutUtf8(file.ReadString(section, key, fallback), kMaxText));
+    return platform::ProfileFile(settings_path()).ReadText(section, key, fallback);
 }
 
 int32_t EnginePreferences::ReadInt(const char* section, const char* key, int32_t fallback) const {
-    long value = platform::ProfileFile(settings_path()).ReadInt(section, key, fallback);
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<int32_t>(value);
+    return platform::ProfileFile(settings_path()).ReadInt32(section, key, fallback);
 }
 
 bool EnginePreferences::ReadBool(const char* section, const char* key) const {
