@@ -84,6 +84,16 @@ TEST_F(FtpServerTest, RetrievesAFileInActiveMode) {
     EXPECT_NE(server_.Log().find("<- USER anonymous"), std::string::npos);
     EXPECT_NE(server_.Log().find("<- PORT 127,0,0,1,"), std::string::npos);
     EXPECT_TRUE(log_.Lines().empty());
+
+    // A file longer than the body limit ends the transfer at the limit.
+    StringSink cut;
+    FtpFetch limited(&cut);
+    limited.set_body_limit(3);
+    Fetch(limited, "/file.txt");
+    EXPECT_EQ(limited.state(), kFetchError);
+    EXPECT_EQ(limited.failed_at(), kFetchReceive);
+    EXPECT_TRUE(limited.body_limit_passed());
+    EXPECT_LE(cut.body.size(), 3u);
 }
 
 TEST_F(FtpServerTest, ADirectoryIsListedAndTheListingReadsBackToItsNames) {
@@ -199,19 +209,34 @@ TEST(FtpScriptedTest, AMultiLineGreetingAndALoginWithoutPassword) {
     EXPECT_EQ(fetch.last_reply(), "221 bye\r\n");
 }
 
-TEST(FtpScriptedTest, LineBreaksInThePathCannotAddCommands) {
-    ScriptedPeer peer;
-    peer.Write("220 ready\r\n").ReadUntil("\r\n").Write("331 pw\r\n").ReadUntil("\r\n")
-        .Write("230 in\r\n").ReadUntil("\r\n").Write("200 ok\r\n").ReadUntil("\r\n")
-        .Write("200 ok\r\n").ReadUntil("\r\n").Write("500 no\r\n").ReadUntil("\r\n");
-    ASSERT_TRUE(peer.Start());
-    LogCapture log;
-    FtpFetch fetch(nullptr);
-    fetch.SetTarget("127.0.0.1", peer.port(), "/x\r\nDELE /y");
-    fetch.Run();
-    EXPECT_EQ(fetch.state(), kFetchError);
-    EXPECT_EQ(fetch.last_reply_code(), 500);
-    EXPECT_NE(peer.Received().find("RETR /xDELE /y\r\n"), std::string::npos);
+// The login sends the credentials it is given (anonymous with "netuser@"
+// by default), and no line break in them or in the path adds a command.
+TEST(FtpScriptedTest, LoginSendsItsCredentialsAndLineBreaksAddNoCommand) {
+    struct Case {
+        std::string user, password;
+        const char* login;
+    } cases[] = {
+        {"", "", "USER anonymous\r\nPASS netuser@\r\n"},
+        {"", "pw", "USER anonymous\r\nPASS pw\r\n"},
+        {"bob\r\nDELE /z", "p\nw", "USER bobDELE /z\r\nPASS pw\r\n"},
+    };
+    for (const Case& c : cases) {
+        ScriptedPeer peer;
+        peer.Write("220 ready\r\n").ReadUntil("\r\n").Write("331 pw\r\n").ReadUntil("\r\n")
+            .Write("230 in\r\n").ReadUntil("\r\n").Write("200 ok\r\n").ReadUntil("\r\n")
+            .Write("200 ok\r\n").ReadUntil("\r\n").Write("500 no\r\n").ReadUntil("\r\n");
+        ASSERT_TRUE(peer.Start());
+        LogCapture log;
+        FtpFetch fetch(nullptr);
+        fetch.SetTarget("127.0.0.1", peer.port(), "/x\r\nDELE /y");
+        fetch.SetCredentials(c.user, c.password);
+        fetch.Run();
+        EXPECT_EQ(fetch.state(), kFetchError);
+        EXPECT_EQ(fetch.last_reply_code(), 500);
+        const std::string received = peer.Received();
+        EXPECT_EQ(received.rfind(c.login, 0), 0u) << received;
+        EXPECT_NE(received.find("RETR /xDELE /y\r\n"), std::string::npos) << received;
+    }
 }
 
 TEST(FtpScriptedTest, SilenceAndStopEndEveryWait) {

@@ -408,6 +408,17 @@ TEST_F(SecureHttpFetchTest, CallbacksRejectAResponseAndKeepNothing) {
         EXPECT_EQ(sink.body.size(), c.aborted ? 0u : size_t{1} << 20) << c.name;
         EXPECT_TRUE(log.Lines().empty()) << c.name;
     }
+    // A body past the body limit is rejected the same way, at the limit.
+    LogCapture log;
+    StringSink sink;
+    SecureHttpFetch fetch(&sink);
+    fetch.set_body_limit(1000);
+    Fetch(fetch, "/big.bin");
+    EXPECT_TRUE(fetch.aborted());
+    EXPECT_TRUE(fetch.body_limit_passed());
+    EXPECT_EQ(fetch.state(), kFetchReceive);
+    EXPECT_LE(sink.body.size(), 1000u);
+    EXPECT_TRUE(log.Lines().empty());
 }
 
 TEST_F(SecureHttpFetchTest, CookiesGoOutAndComeBackUnderTheHttpsUrl) {
