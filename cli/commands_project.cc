@@ -36,20 +36,6 @@ std::string Cell(std::string text) {
     return text;
 }
 
-// The ids of a URL collection, in its order.
-fw::HRESULT IdsOf(fw::IDizozizEnumUrl* urls, std::vector<int32_t>* ids) {
-    int32_t count = 0;
-    fw::HRESULT hr = urls->get_Count(&count);
-    for (int32_t i = 1; fw::Succeeded(hr) && i <= count; ++i) {
-        fw::ComPtr<fw::IDizozizUrl> url;
-        int32_t id = 0;
-        if (fw::Failed(urls->get_Item(i, url.Receive()))) continue;  // deleted meanwhile
-        hr = url->get_id(&id);
-        if (fw::Succeeded(hr)) ids->push_back(id);
-    }
-    return hr;
-}
-
 // Opens the project the first operand names; 0 or the exit code of the failure.
 int OpenOperandProject(CommandContext& context, Session* session) {
     return session->OpenProject(ProjectFileArgument(context.args.operands[0]));

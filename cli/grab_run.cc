@@ -11,6 +11,7 @@
 #include "app/core/url_path.h"
 #include "cli/exit_codes.h"
 #include "engine/interface/ref_counted.h"
+#include "platform/local_time.h"
 
 namespace corvalin::cli {
 namespace {
@@ -213,7 +214,7 @@ public:
             if (display_->live() && Classify(facts.status, facts.error) != Outcome::kFailed) {
                 continue;
             }
-            std::string line = TimeStamp() + OutcomeWord(facts.status, facts.error);
+            std::string line = platform::TimeOfDayStamp() + OutcomeWord(facts.status, facts.error);
             line.resize(std::max<size_t>(line.size(), 14), ' ');
             line += facts.url;
             if (std::string reason = ErrorReason(facts.error);

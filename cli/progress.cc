@@ -138,13 +138,6 @@ void ProgressDisplay::Clear() {
     status_.clear();
 }
 
-std::string TimeStamp() {
-    const std::tm now = platform::LocalTime(std::time(nullptr));
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d ", now.tm_hour, now.tm_min, now.tm_sec);
-    return text;
-}
-
 void GrabTally::Add(int32_t status, int32_t error) {
     switch (Classify(status, error)) {
         case Outcome::kFetched:

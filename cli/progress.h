@@ -81,7 +81,5 @@ private:
     std::string status_;  // shown now; empty when none
 };
 
-// "hh:mm:ss " of the local time, for log lines.
-std::string TimeStamp();
 
 }  // namespace corvalin::cli

@@ -144,21 +144,26 @@ std::optional<int32_t> Session::FindUrl(const std::string& text) const {
 std::optional<std::vector<int32_t>> Session::StartUrls() const {
     fw::ComPtr<fw::IDizozizEnumUrl> roots;
     fw::HRESULT hr = engine_->NewEnumChildren(0, 1, roots.Receive());
-    int32_t count = 0;
-    if (fw::Succeeded(hr)) hr = roots->get_Count(&count);
     std::vector<int32_t> ids;
-    for (int32_t i = 1; fw::Succeeded(hr) && i <= count; ++i) {
-        fw::ComPtr<fw::IDizozizUrl> url;
-        int32_t id = 0;
-        hr = roots->get_Item(i, url.Receive());
-        if (fw::Succeeded(hr)) hr = url->get_id(&id);
-        if (fw::Succeeded(hr)) ids.push_back(id);
-    }
+    if (fw::Succeeded(hr)) hr = IdsOf(roots.get(), &ids);
     if (fw::Failed(hr)) {
         EngineFailure(hr, "cannot read the start URLs");
         return std::nullopt;
     }
     return ids;
+}
+
+fw::HRESULT IdsOf(fw::IDizozizEnumUrl* urls, std::vector<int32_t>* ids) {
+    int32_t count = 0;
+    fw::HRESULT hr = urls->get_Count(&count);
+    for (int32_t i = 1; fw::Succeeded(hr) && i <= count; ++i) {
+        fw::ComPtr<fw::IDizozizUrl> url;
+        int32_t id = 0;
+        if (fw::Failed(urls->get_Item(i, url.Receive()))) continue;  // deleted meanwhile
+        hr = url->get_id(&id);
+        if (fw::Succeeded(hr)) ids->push_back(id);
+    }
+    return hr;
 }
 
 std::string ProjectFileArgument(std::string_view text) {

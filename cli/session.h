@@ -86,6 +86,10 @@ private:
 // gains ".cvn" ("news" -> "news.cvn"); the result is absolute.
 std::string ProjectFileArgument(std::string_view text);
 
+// The ids of a URL collection, in its order; a URL deleted meanwhile is left
+// out.
+fw::HRESULT IdsOf(fw::IDizozizEnumUrl* urls, std::vector<int32_t>* ids);
+
 // Strict decimal integer within [min, max]; nullopt otherwise.
 std::optional<long> ParseInteger(std::string_view text, long min, long max);
 

@@ -1,5 +1,6 @@
 #include "platform/local_time.h"
 
+#include <cstdio>
 #include <mutex>
 
 namespace platform {
@@ -27,6 +28,13 @@ std::optional<std::time_t> MakeLocalTime(std::tm fields) {
     }
     if (t == static_cast<std::time_t>(-1)) return std::nullopt;
     return t;
+}
+
+std::string TimeOfDayStamp() {
+    const std::tm now = LocalTime(std::time(nullptr));
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d ", now.tm_hour, now.tm_min, now.tm_sec);
+    return text;
 }
 
 }  // namespace platform

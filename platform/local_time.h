@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <optional>
+#include <string>
 
 namespace platform {
 
@@ -16,5 +17,9 @@ std::tm LocalTime(std::time_t t);
 // system decide daylight saving). nullopt when the fields name no
 // representable time (mktime's -1).
 std::optional<std::time_t> MakeLocalTime(std::tm fields);
+
+// "hh:mm:ss " of the local time now: the stamp that starts a line of the
+// programs' own logs and progress.
+std::string TimeOfDayStamp();
 
 }  // namespace platform

@@ -15,10 +15,7 @@ namespace corvalin {
 ErrorLog::ErrorLog() : path_(platform::AppErrorLogPath()) {}
 
 void ErrorLog::Log(std::string_view text) const {
-    const std::tm now = platform::LocalTime(std::time(nullptr));
-    char stamp[16];
-    std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d ", now.tm_hour, now.tm_min, now.tm_sec);
-    std::string line = stamp;
+    std::string line = platform::TimeOfDayStamp();
     line.append(text);
     line += '\n';
     // One write to a file opened for appending, so lines of concurrent
