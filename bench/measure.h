@@ -1,10 +1,12 @@
-// Clocks and medians the benchmarks share.
+// Clocks, medians and options the benchmarks share.
 #pragma once
 
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -30,6 +32,14 @@ inline double ThreadCpuSeconds() {
     timespec ts{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// The number after `name` on the command line, or `fallback`.
+inline int ArgValue(int argc, char** argv, const char* name, int fallback) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], name) == 0) return std::atoi(argv[i + 1]);
+    }
+    return fallback;
 }
 
 inline double Median(std::vector<double> v) {

@@ -4,9 +4,7 @@
 //  (b) 20,000 fetches of 5 KB pages on 8 threads: fetches per second and
 //      processor time per fetch (this process only; the server is a child).
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,40 +23,25 @@
 #include "engine/net/test_sinks.h"
 #include "platform/event.h"
 #include "platform/file_ops.h"
+#include "platform/run_program.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
-extern char** environ;
 
 namespace {
 
 using fwbench::Clock;
 
 bool RunCurl(const std::string& curl, const std::string& url, const std::string& out) {
-    std::vector<std::string> args = {curl, "-s", "-o", out, url};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid;
-    if (::posix_spawn(&pid, curl.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return false;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-int ArgValue(int argc, char** argv, const char* name, int fallback) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], name) == 0) return std::atoi(argv[i + 1]);
-    }
-    return fallback;
+    return platform::RunProgram({curl, "-s", "-o", out, url}).exit_code == 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = ArgValue(argc, argv, "--rounds", 3);
-    const int fetches = ArgValue(argc, argv, "--fetches", 20000);
-    const int threads = ArgValue(argc, argv, "--threads", 8);
+    const int rounds = fwbench::ArgValue(argc, argv, "--rounds", 3);
+    const int fetches = fwbench::ArgValue(argc, argv, "--fetches", 20000);
+    const int threads = fwbench::ArgValue(argc, argv, "--threads", 8);
     constexpr size_t kBig = 100u << 20;
     constexpr int kPages = 100;
 
@@ -123,14 +106,10 @@ int main(int argc, char** argv) {
         if (theirs.size() == ours.size()) std::printf("   curl %7.0f MB/s", theirs.back());
         std::printf("\n");
     }
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v.empty() ? 0.0 : v[v.size() / 2];
-    };
-    std::printf("    median: HttpFetch %.0f MB/s", median(ours));
+    std::printf("    median: HttpFetch %.0f MB/s", fwbench::Median(ours));
     if (!theirs.empty()) {
-        std::printf(", curl %.0f MB/s, ratio %.0f%%\n", median(theirs),
-                    100.0 * median(ours) / median(theirs));
+        std::printf(", curl %.0f MB/s, ratio %.0f%%\n", fwbench::Median(theirs),
+                    100.0 * fwbench::Median(ours) / fwbench::Median(theirs));
     } else {
         std::printf(" (curl not installed: no comparison)\n");
     }

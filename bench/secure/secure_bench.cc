@@ -13,9 +13,7 @@
 // file as large as the system's), as real grabs do.
 #include <curl/curl.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,11 +33,11 @@
 #include "engine/net/secure_http_fetch.h"
 #include "engine/net/test_sinks.h"
 #include "platform/file_ops.h"
+#include "platform/run_program.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_certificates.h"
 
-extern char** environ;
 
 namespace {
 
@@ -51,22 +49,7 @@ constexpr int kPages = 100;
 constexpr size_t kPageSize = 5 * 1024;
 
 bool RunCurl(const std::string& curl, const std::string& ca, const std::string& url, const std::string& out) {
-    std::vector<std::string> args = {curl, "-s", "--cacert", ca, "-o", out, url};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid;
-    if (::posix_spawn(&pid, curl.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return false;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-int ArgValue(int argc, char** argv, const char* name, int fallback) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], name) == 0) return std::atoi(argv[i + 1]);
-    }
-    return fallback;
+    return platform::RunProgram({curl, "-s", "--cacert", ca, "-o", out, url}).exit_code == 0;
 }
 
 size_t CountBytes(char*, size_t size, size_t count, void* total) {
@@ -115,10 +98,10 @@ SmallRun RunSmall(int fetches, int threads, const std::function<bool(int)>& fetc
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = ArgValue(argc, argv, "--rounds", 3);
-    const int fetches = ArgValue(argc, argv, "--fetches", 2000);
-    const int threads = ArgValue(argc, argv, "--threads", 8);
-    const bool system_bundle = ArgValue(argc, argv, "--system-bundle", 0) != 0;
+    const int rounds = fwbench::ArgValue(argc, argv, "--rounds", 3);
+    const int fetches = fwbench::ArgValue(argc, argv, "--fetches", 2000);
+    const int threads = fwbench::ArgValue(argc, argv, "--threads", 8);
+    const bool system_bundle = fwbench::ArgValue(argc, argv, "--system-bundle", 0) != 0;
 
     fwtest::TempDir dir;
     fwtest::TestAuthority authority(dir.path());
