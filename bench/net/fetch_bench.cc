@@ -27,7 +27,6 @@
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
-
 namespace {
 
 using fwbench::Clock;

@@ -38,7 +38,6 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_certificates.h"
 
-
 namespace {
 
 using fwbench::Clock;
