@@ -81,17 +81,26 @@ void GrabControl::Start(int32_t id, bool refresh, bool resume, bool async, Flags
     LogMessage(std::string(resume ? "Resuming " : "Beginning ") + (refresh ? "Refresh" : "Trawl"));
     flags.refresh = refresh;
     flags.conditional_pages = refresh;
-    JoinFinishedThread();
-    stop_.Reset();
-    running_ = true;
     if (!async) {
+        PrepareRun();
         GrabThread(flags);
         return;
     }
-    thread_ = std::thread([this, flags] {
+    Launch([this, flags] {
         SetThreadNice(5);  // an interactive start's grab thread runs below normal
         GrabThread(flags);
     });
+}
+
+void GrabControl::PrepareRun() {
+    JoinFinishedThread();
+    stop_.Reset();
+    running_ = true;
+}
+
+void GrabControl::Launch(std::function<void()> body) {
+    PrepareRun();
+    thread_ = std::thread(std::move(body));
 }
 
 void GrabControl::GrabThread(Flags flags) {
@@ -101,7 +110,6 @@ void GrabControl::GrabThread(Flags flags) {
 }
 
 void GrabControl::RunOneGrab(const Flags& flags) {
-    running_ = true;
     EnginePreferences& prefs = host_->grab_prefs();
     GrabOptions options;
     options.ReadPreferences(prefs);
@@ -257,10 +265,7 @@ void GrabControl::BeginQueuedJobs(int32_t action) {
     }
     Flags flags;
     SetJobFlags(action, &flags);
-    JoinFinishedThread();
-    stop_.Reset();
-    running_ = true;
-    thread_ = std::thread([this, flags] { GrabThread(flags); });
+    Launch([this, flags] { GrabThread(flags); });
 }
 
 void GrabControl::BeginScheduled() {
@@ -278,10 +283,7 @@ void GrabControl::BeginScheduled() {
         return;
     }
     if (stores_files && before_start_) before_start_();
-    JoinFinishedThread();
-    stop_.Reset();
-    running_ = true;
-    thread_ = std::thread([this, lists = std::move(lists)]() mutable { ScheduleThread(&lists); });
+    Launch([this, lists = std::move(lists)]() mutable { ScheduleThread(&lists); });
 }
 
 void GrabControl::ScheduleThread(ScheduledLists* lists) {

@@ -106,6 +106,10 @@ private:
     // Start URLs by scheduled job kind (index kJobTrawl .. kJobLinkCheck).
     using ScheduledLists = std::array<std::vector<int32_t>, kJobLinkCheck + 1>;
     void ScheduleThread(ScheduledLists* lists);
+    // Joins a finished grab thread and marks a new run as started.
+    void PrepareRun();
+    // PrepareRun, then `body` on a new grab thread.
+    void Launch(std::function<void()> body);
     void Finish();
     static bool SetJobFlags(int32_t kind, Flags* flags);
 
