@@ -91,26 +91,35 @@ std::string TagValue(std::string_view tag, std::string_view word) {
     return platform::ToLowerAscii(TagValueAsWritten(tag, word));
 }
 
-ScriptLinkTest::ScriptLinkTest(std::string_view extensions, std::string_view page_extensions)
-    : extensions_(Split(extensions)), page_extensions_(Split(page_extensions)) {}
+ScriptLinkTest::ScriptLinkTest(const Items& extensions, const Items& page_extensions)
+    : extensions_(Normalised(extensions)), page_extensions_(Normalised(page_extensions)) {}
 
-std::vector<std::string> ScriptLinkTest::Split(std::string_view list) {
-    std::vector<std::string> items;
+ScriptLinkTest::ScriptLinkTest(std::string_view extensions, std::string_view page_extensions)
+    : ScriptLinkTest(Split(extensions), Split(page_extensions)) {}
+
+ScriptLinkTest::Items ScriptLinkTest::Split(std::string_view list) {
+    Items items;
     while (!list.empty()) {
         size_t comma = list.find(',');
-        std::string_view item = platform::TrimView(list.substr(0, comma));
-        if (!item.empty()) items.push_back(platform::ToLowerAscii(item));
+        items.emplace(list.substr(0, comma));
         if (comma == std::string_view::npos) break;
         list.remove_prefix(comma + 1);
     }
     return items;
 }
 
+ScriptLinkTest::Items ScriptLinkTest::Normalised(const Items& items) {
+    Items out;
+    for (const std::string& item : items) {
+        const std::string_view trimmed = platform::TrimView(item);
+        if (!trimmed.empty()) out.insert(platform::ToLowerAscii(trimmed));
+    }
+    return out;
+}
+
 bool ScriptLinkTest::Listed(std::string_view extension, bool page) const {
-    const auto& set = page ? page_extensions_ : extensions_;
-    return std::any_of(set.begin(), set.end(), [&](const std::string& item) {
-        return platform::EqualsIgnoreCase(item, extension);
-    });
+    const Items& items = page ? page_extensions_ : extensions_;
+    return items.count(platform::ToLowerAscii(extension)) > 0;
 }
 
 bool ScriptLinkTest::IsLink(std::string_view text, bool page) const {

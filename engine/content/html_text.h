@@ -4,9 +4,9 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace fw {
 
@@ -50,12 +50,14 @@ std::string TagValue(std::string_view tag, std::string_view word);
 std::string_view TagValueAsWritten(std::string_view tag, std::string_view word);
 
 // Decides whether a string found in a script or attribute names a file worth
-// following, by its extension, against two comma-separated lists: the
-// extensions of any linked file and those of pages. Lists are split once, at
-// construction; items are trimmed and matched in any case, empty items are
-// ignored. Thread-safe for reading once built.
+// following, by its extension, against two lists: the extensions of any
+// linked file and those of pages. Items are trimmed and matched in any case,
+// empty items are ignored. Thread-safe for reading once built.
 class ScriptLinkTest {
   public:
+    using Items = std::set<std::string>;
+    ScriptLinkTest(const Items& extensions, const Items& page_extensions);
+    // From comma-separated lists.
     ScriptLinkTest(std::string_view extensions, std::string_view page_extensions);
 
     // The text after the last "." names a listed extension (the page list
@@ -64,11 +66,12 @@ class ScriptLinkTest {
     bool IsLink(std::string_view text, bool page) const;
 
   private:
-    static std::vector<std::string> Split(std::string_view list);
+    static Items Split(std::string_view list);
+    static Items Normalised(const Items& items);
     bool Listed(std::string_view extension, bool page) const;
 
-    std::vector<std::string> extensions_;       // lower-case
-    std::vector<std::string> page_extensions_;  // lower-case
+    Items extensions_;       // trimmed, lower-case
+    Items page_extensions_;  // trimmed, lower-case
 };
 
 }  // namespace fw

@@ -7,19 +7,6 @@
 
 namespace fw {
 
-namespace {
-
-std::string Joined(const std::set<std::string>& items) {
-    std::string list;
-    for (const std::string& item : items) {
-        if (!list.empty()) list += ',';
-        list += item;
-    }
-    return list;
-}
-
-}  // namespace
-
 const ScriptLinkTest& ScriptLinks() {
     static const ScriptLinkTest test = [] {
         EnginePreferences prefs;
@@ -27,7 +14,7 @@ const ScriptLinkTest& ScriptLinks() {
         std::set<std::string> page_extensions;
         prefs.ReadScriptExtensions(&extensions);
         prefs.ReadScriptExtensionsHtml(&page_extensions);
-        return ScriptLinkTest(Joined(extensions), Joined(page_extensions));
+        return ScriptLinkTest(extensions, page_extensions);
     }();
     return test;
 }
