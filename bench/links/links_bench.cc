@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
             std::filesystem::remove(fixed_file);
             t = Clock::now();
             cpu = fwbench::ThreadCpuSeconds();
-            fw::FixPageFile(page_file, fixed_file, store, dir, "bench.example/p.html", url, "");
+            fw::FixPageFile(page_file, fixed_file, store, "bench.example/p.html", url, "");
             fix += fwbench::SecondsSince(t);
             fix_cpu += fwbench::ThreadCpuSeconds() - cpu;
         }

@@ -93,8 +93,7 @@ std::vector<PendingChild> ExtractCssLinks(const std::string& file, int32_t css_i
 }
 
 bool FixCssFile(const std::string& source, const std::string& target, ProjectStore& store,
-                const std::string& /*data_dir*/, const std::string& current_file,
-                const std::string& css_url, OutputMode mode) {
+                const std::string& current_file, const std::string& css_url, OutputMode mode) {
     PageOutput output(target, mode);
     if (!output.ok()) return false;
     std::ostream& out = output.stream();

@@ -38,7 +38,7 @@ std::vector<PendingChild> ExtractCssLinks(const std::string& file, int32_t css_i
 // quotes) replaced by the relative path of its stored file, or by nothing
 // when the reference is not stored. Every line ends with a line feed.
 bool FixCssFile(const std::string& source, const std::string& target, ProjectStore& store,
-                const std::string& data_dir, const std::string& current_file,
-                const std::string& css_url, OutputMode mode = OutputMode::kNewFile);
+                const std::string& current_file, const std::string& css_url,
+                OutputMode mode = OutputMode::kNewFile);
 
 }  // namespace fw

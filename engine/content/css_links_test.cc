@@ -47,7 +47,7 @@ class CssTest : public ::testing::Test {
     std::string Fix(const std::string& css) {
         project_.Write("in.css", css);
         EXPECT_TRUE(FixCssFile(project_.PathOf("in.css"), project_.PathOf("h/css/site.css"),
-                               project_.store, project_.data_dir(), "h/css/site.css", kCssUrl));
+                               project_.store, "h/css/site.css", kCssUrl));
         return project_.Read("h/css/site.css");
     }
 
@@ -113,7 +113,7 @@ TEST_F(CssTest, FixOfAnEmptyOrMissingStyleSheet) {
     EXPECT_EQ(Fix(""), "/* http://h/css/site.css */\n");
     project_.Write("h/css/site.css", "kept");
     EXPECT_FALSE(FixCssFile(project_.PathOf("absent.css"), project_.PathOf("h/css/site.css"),
-                            project_.store, project_.data_dir(), "h/css/site.css", kCssUrl));
+                            project_.store, "h/css/site.css", kCssUrl));
     EXPECT_EQ(project_.Read("h/css/site.css"), "kept");
 }
 

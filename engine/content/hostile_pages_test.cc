@@ -114,13 +114,13 @@ TEST(HostilePages, EveryPassSurvivesRandomPages) {
                             0, {});
         }
         ASSERT_TRUE(FixPageFile(project.PathOf("in.htm"), project.PathOf("h/d/p.htm"),
-                                project.store, project.data_dir(), "h/d/p.htm", "http://h/d/p.htm",
+                                project.store, "h/d/p.htm", "http://h/d/p.htm",
                                 round % 2 ? "edge.htm" : ""));
         ASSERT_TRUE(RefixPageFile(project.PathOf("h/d/p.htm"), project.store, project.data_dir()));
         ASSERT_TRUE(RestorePageFile(project.PathOf("h/d/p.htm"), project.PathOf("copy.htm"),
                                     project.store, project.data_dir(), "http://h/d/p.htm"));
         ASSERT_TRUE(FixCssFile(project.PathOf("in.htm"), project.PathOf("out.css"), project.store,
-                               project.data_dir(), "h/d/out.css", "http://h/d/p.htm"));
+                               "h/d/out.css", "http://h/d/p.htm"));
     }
 }
 
@@ -138,8 +138,7 @@ TEST(HostilePages, TextWithoutLinksPassesThroughUnchanged) {
         }
         project.Write("in.htm", text);
         ASSERT_TRUE(FixPageFile(project.PathOf("in.htm"), project.PathOf("h/d/p.htm"),
-                                project.store, project.data_dir(), "h/d/p.htm", "http://h/d/p.htm",
-                                ""));
+                                project.store, "h/d/p.htm", "http://h/d/p.htm", ""));
         ASSERT_EQ(project.Read("h/d/p.htm"), FixedPageHeader("http://h/d/p.htm") + text);
         ASSERT_TRUE(RefixPageFile(project.PathOf("in.htm"), project.store, project.data_dir()));
         ASSERT_EQ(project.Read("in.htm"), text);

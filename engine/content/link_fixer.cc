@@ -415,8 +415,8 @@ std::string FixedPageHeader(const std::string& page_url) {
 }
 
 bool FixPageFile(const std::string& source, const std::string& target, ProjectStore& store,
-                 const std::string& /*data_dir*/, const std::string& current_file,
-                 const std::string& page_url, const std::string& edge_file, OutputMode mode) {
+                 const std::string& current_file, const std::string& page_url,
+                 const std::string& edge_file, OutputMode mode) {
     LinkFixer fixer(store, current_file, page_url, edge_file);
     return fixer.Rewrite(source, target, FixedPageHeader(page_url), mode);
 }

@@ -16,19 +16,18 @@ class ProjectStore;
 // Reads `source` (the page as fetched from `page_url`) and writes the offline
 // page to `target`: the header lines "<html>" and "<!-- page_url -->" first,
 // then the page. Relative paths are computed from `current_file`, the page's
-// FILE (relative to `data_dir`), and written with "/". With `edge_file` (a
-// path relative to `data_dir`) links to pages that are not stored become
-// "<edge path>?U=<absolute URL>". The base tag is left out; links after it
-// are resolved against it. The target is written as a new file and moved
-// into place, so `source` and `target` may be the same file.
+// FILE (relative to the data directory), and written with "/". With
+// `edge_file` (a path relative to the data directory) links to pages that
+// are not stored become "<edge path>?U=<absolute URL>". The base tag is left
+// out; links after it are resolved against it. The target is written as
+// `mode` says (see OutputMode); `source` and `target` may be the same file.
 //
 // Takes the store lock for each lookup, not for the whole scan. False when
 // the source cannot be read or the target written (the target is then as it
 // was).
 bool FixPageFile(const std::string& source, const std::string& target, ProjectStore& store,
-                 const std::string& data_dir, const std::string& current_file,
-                 const std::string& page_url, const std::string& edge_file,
-                 OutputMode mode = OutputMode::kNewFile);
+                 const std::string& current_file, const std::string& page_url,
+                 const std::string& edge_file, OutputMode mode = OutputMode::kNewFile);
 
 // The two header lines a fixed page starts with.
 std::string FixedPageHeader(const std::string& page_url);

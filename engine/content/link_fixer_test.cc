@@ -53,8 +53,7 @@ class FixTest : public ::testing::Test {
     std::string Fix(const std::string& html, const std::string& edge_file = "") {
         project_.Write("in.htm", html);
         EXPECT_TRUE(FixPageFile(project_.PathOf("in.htm"), project_.PathOf("h/d/p.htm"),
-                                project_.store, project_.data_dir(), "h/d/p.htm",
-                                "http://h/d/p.htm", edge_file));
+                                project_.store, "h/d/p.htm", "http://h/d/p.htm", edge_file));
         return project_.Read("h/d/p.htm");
     }
 
@@ -161,8 +160,7 @@ TEST_F(FixTest, RelativePathsDependOnThePagesOwnDirectory) {
                  {"top.htm", "h/d/b/c.htm"}};
     for (const auto& c : cases) {
         ASSERT_TRUE(FixPageFile(project_.PathOf("in.htm"), project_.PathOf("out.htm"),
-                                project_.store, project_.data_dir(), c.current, "http://h/d/p.htm",
-                                ""));
+                                project_.store, c.current, "http://h/d/p.htm", ""));
         EXPECT_EQ(project_.Read("out.htm"),
                   FixedPageHeader("http://h/d/p.htm") + "<a href=\"" + c.link + "\">")
             << c.current;
@@ -220,12 +218,10 @@ TEST_F(FixTest, HeldBackAppletWithoutAnEndIsStillWritten) {
 TEST_F(FixTest, FailsWithoutTouchingTheTargetWhenTheSourceIsMissing) {
     project_.Write("h/d/p.htm", "stored");
     EXPECT_FALSE(FixPageFile(project_.PathOf("absent.htm"), project_.PathOf("h/d/p.htm"),
-                             project_.store, project_.data_dir(), "h/d/p.htm", "http://h/d/p.htm",
-                             ""));
+                             project_.store, "h/d/p.htm", "http://h/d/p.htm", ""));
     EXPECT_EQ(project_.Read("h/d/p.htm"), "stored");
     EXPECT_FALSE(FixPageFile(project_.PathOf("h/d/p.htm"), project_.PathOf("no/such/dir/p.htm"),
-                             project_.store, project_.data_dir(), "h/d/p.htm", "http://h/d/p.htm",
-                             ""));
+                             project_.store, "h/d/p.htm", "http://h/d/p.htm", ""));
 }
 
 }  // namespace

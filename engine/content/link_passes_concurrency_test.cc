@@ -56,7 +56,7 @@ TEST(LinkPasses, PagesOfManyThreadsAreParsedAndFixedAlongsideEachOther) {
                 }
                 if (!FixPageFile(project.PathOf("in/" + name + ".htm"),
                                  project.PathOf("h/" + name + ".htm"), project.store,
-                                 project.data_dir(), "h/" + name + ".htm", url, "")) {
+                                 "h/" + name + ".htm", url, "")) {
                     ++failures[t];
                 }
                 if (project.Read("h/" + name + ".htm") !=

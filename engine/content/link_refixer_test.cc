@@ -30,8 +30,7 @@ class RefixTest : public ::testing::Test {
     std::string FixThen(const std::string& html) {
         project_.Write("in.htm", html);
         EXPECT_TRUE(FixPageFile(project_.PathOf("in.htm"), project_.PathOf("h/d/p.htm"),
-                                project_.store, project_.data_dir(), "h/d/p.htm",
-                                "http://h/d/p.htm", ""));
+                                project_.store, "h/d/p.htm", "http://h/d/p.htm", ""));
         return project_.Read("h/d/p.htm");
     }
 

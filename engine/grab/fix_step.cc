@@ -17,9 +17,9 @@ void FixStoredPage(ProjectStore& store, const std::string& data_dir, int32_t id,
     if (!row.file.empty() && platform::FileExists(path)) {
         if (options.help_mode) platform::CopyReplacing(path, data_dir + std::to_string(id));
         if (row.kind == kKindCss) {
-            FixCssFile(path, path, store, data_dir, row.file, row.url, OutputMode::kInPlace);
+            FixCssFile(path, path, store, row.file, row.url, OutputMode::kInPlace);
         } else {
-            FixPageFile(path, path, store, data_dir, row.file, row.url, options.edge_file,
+            FixPageFile(path, path, store, row.file, row.url, options.edge_file,
                         OutputMode::kInPlace);
         }
     }

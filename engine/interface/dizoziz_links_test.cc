@@ -98,8 +98,8 @@ TEST_F(DizozizLinksTest, RefixRewritesGrabbedPagesAndAnnouncesEach) {
     WriteFile(dir_ / "h/f.htm", "<a href=\"t.htm\">untouched</a>");
     WriteFile(dir_ / "h/i.gif", "<a href=\"t.htm\">not a page</a>");
     WriteFile(dir_ / "in.htm", "<a href=\"t.htm\">t</a>");
-    ASSERT_TRUE(FixPageFile(dir_ / "in.htm", dir_ / "h/p.htm", store(), dir_.path(), "h/p.htm",
-                            "http://h/p.htm", ""));
+    ASSERT_TRUE(
+        FixPageFile(dir_ / "in.htm", dir_ / "h/p.htm", store(), "h/p.htm", "http://h/p.htm", ""));
     store().SetStatus(target, 0);
 
     ASSERT_EQ(engine_->Refix(), S_OK);
@@ -122,8 +122,8 @@ TEST_F(DizozizLinksTest, GetInternetFileRestoresPagesAndNamesOtherFiles) {
     AddRow("http://h/i.gif", kStatusGrabbed, "h/i.gif", kKindImage);
     WriteFile(dir_ / "h/i.gif", "GIF");
     WriteFile(dir_ / "in.htm", "<a href=\"d/t.htm\">t</a><img src=\"i.gif\">");
-    ASSERT_TRUE(FixPageFile(dir_ / "in.htm", dir_ / "h/p.htm", store(), dir_.path(), "h/p.htm",
-                            "http://h/p.htm", ""));
+    ASSERT_TRUE(
+        FixPageFile(dir_ / "in.htm", dir_ / "h/p.htm", store(), "h/p.htm", "http://h/p.htm", ""));
     const std::string stored = ReadFile(dir_ / "h/p.htm");
 
     for (bool from_get_url : {true, false}) {
