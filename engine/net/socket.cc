@@ -45,6 +45,25 @@ Wait WaitForSocket(int fd, short events, const platform::StopEvent* stop, Clock:
 
 Clock::time_point DeadlineFromNow() { return Clock::now() + SocketSilenceLimit(); }
 
+// WaitForSocket, true only when the socket is ready. A time-out or failure
+// is logged after `prefix`; a stop is not a failure and is not logged.
+bool WaitOrLog(int fd, short events, const platform::StopEvent* stop, Clock::time_point deadline,
+               const char* prefix) {
+    switch (WaitForSocket(fd, events, stop, deadline)) {
+        case Wait::Ready:
+            return true;
+        case Wait::Stopped:
+            return false;
+        case Wait::TimedOut:
+            SetLastSocketError(kWsaEtimedout);
+            break;
+        case Wait::Failed:
+            break;
+    }
+    LogSocketError(prefix);
+    return false;
+}
+
 }  // namespace
 
 std::chrono::milliseconds SocketSilenceLimit() {
@@ -147,19 +166,8 @@ bool BSocket::Connect(const BSockAddr& address, const platform::StopEvent* stop)
 }
 
 bool BSocket::WaitForConnect(const platform::StopEvent& stop) {
-    switch (WaitForSocket(fd_, POLLOUT, &stop, DeadlineFromNow())) {
-        case Wait::Stopped:
-            return false;
-        case Wait::TimedOut:
-            SetLastSocketError(kWsaEtimedout);
-            LogSocketError("BSocket::Connect ERROR: ");
-            return false;
-        case Wait::Failed:
-            LogSocketError("BSocket::Connect ERROR: ");
-            return false;
-        case Wait::Ready:
-            break;
-    }
+    if (!WaitOrLog(fd_, POLLOUT, &stop, DeadlineFromNow(), "BSocket::Connect ERROR: "))
+        return false;
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
@@ -227,19 +235,7 @@ bool BSocket::ReceiveWithin(char* buffer, size_t size, size_t* count,
             LogSocketError("BSocket::Receive ERROR: ");
             return false;
         }
-        switch (WaitForSocket(fd_, POLLIN, stop, deadline)) {
-            case Wait::Ready:
-                break;
-            case Wait::Stopped:
-                return false;
-            case Wait::TimedOut:
-                SetLastSocketError(kWsaEtimedout);
-                LogSocketError("BSocket::Receive ERROR: ");
-                return false;
-            case Wait::Failed:
-                LogSocketError("BSocket::Receive ERROR: ");
-                return false;
-        }
+        if (!WaitOrLog(fd_, POLLIN, stop, deadline, "BSocket::Receive ERROR: ")) return false;
     }
 }
 
@@ -270,20 +266,8 @@ bool BSocket::Accept(int* handle) {
 
 bool BSocket::AcceptWithin(int* handle, const platform::StopEvent* stop) {
     if (!valid_ || handle == nullptr) return false;
-    switch (WaitForSocket(fd_, POLLIN, stop, DeadlineFromNow())) {
-        case Wait::Ready:
-            return Accept(handle);
-        case Wait::Stopped:
-            return false;
-        case Wait::TimedOut:
-            SetLastSocketError(kWsaEtimedout);
-            LogSocketError("BSocket::Accept ERROR: ");
-            return false;
-        case Wait::Failed:
-            LogSocketError("BSocket::Accept ERROR: ");
-            return false;
-    }
-    return false;
+    return WaitOrLog(fd_, POLLIN, stop, DeadlineFromNow(), "BSocket::Accept ERROR: ") &&
+           Accept(handle);
 }
 
 bool BSocket::GetName(BSockAddr* address) const {
