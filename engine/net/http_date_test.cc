@@ -6,27 +6,13 @@
 #include <ctime>
 #include <string>
 
+#include "tests/support/zone_scope.h"
+
 namespace fw {
 namespace {
 
 // Runs a test under a time zone given as a POSIX rule (needs no zone files).
-class ZoneScope {
-public:
-    explicit ZoneScope(const char* tz) {
-        if (const char* old = std::getenv("TZ")) saved_ = old, had_ = true;
-        ::setenv("TZ", tz, 1);
-        ::tzset();
-    }
-    ~ZoneScope() {
-        if (had_) ::setenv("TZ", saved_.c_str(), 1);
-        else ::unsetenv("TZ");
-        ::tzset();
-    }
-
-private:
-    std::string saved_;
-    bool had_ = false;
-};
+using fwtest::ZoneScope;
 
 constexpr const char* kZones[] = {"UTC0", "CET-1CEST,M3.5.0,M10.5.0/3", "PST8PDT,M3.2.0,M11.1.0"};
 

@@ -16,6 +16,7 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_web_server.h"
+#include "tests/support/zone_scope.h"
 
 namespace fw {
 namespace {
@@ -46,8 +47,7 @@ public:
 // The request text.
 
 TEST(HttpRequestTest, BuildsTheRequestByteForByte) {
-    ::setenv("TZ", "UTC0", 1);
-    ::tzset();
+    fwtest::ZoneScope zone("UTC0");
     ProxySettings http_proxy;
     http_proxy.set_protocol(kProxyHttp);
     http_proxy.set_server("proxy.test");
@@ -138,8 +138,6 @@ TEST(HttpRequestTest, BuildsTheRequestByteForByte) {
         c.setup(fetch);
         EXPECT_EQ(fetch.BuildRequest(), c.expected) << c.name;
     }
-    ::unsetenv("TZ");
-    ::tzset();
 }
 
 TEST(HttpRequestTest, AsksTheCookieJarForTheRequestUrl) {

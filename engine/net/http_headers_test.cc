@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "tests/support/zone_scope.h"
+
 namespace fw {
 namespace {
 
@@ -27,8 +29,7 @@ TEST(HttpHeadersTest, ClassifiesContentTypeByCaseSensitivePrefix) {
 }
 
 TEST(HttpHeadersTest, ParsesATableOfResponses) {
-    ::setenv("TZ", "UTC0", 1);
-    ::tzset();
+    fwtest::ZoneScope zone("UTC0");
     struct Case {
         const char* raw;
         int32_t status;
@@ -79,8 +80,6 @@ TEST(HttpHeadersTest, ParsesATableOfResponses) {
         EXPECT_EQ(head.last_modified, c.modified) << c.raw;
         EXPECT_EQ(head.set_cookie, c.cookie) << c.raw;
     }
-    ::unsetenv("TZ");
-    ::tzset();
 }
 
 TEST(HttpHeadersTest, HeaderValueKeepsCaseAndStopsAtLineEnd) {

@@ -19,6 +19,7 @@
 #include "tests/support/test_certificates.h"
 #include "tests/support/test_web_server.h"
 #include "tests/support/tls_front.h"
+#include "tests/support/zone_scope.h"
 
 namespace fw {
 namespace {
@@ -113,8 +114,7 @@ TEST_F(SecureHttpFetchTest, FetchesAPageThroughTheSharedConsumer) {
 }
 
 TEST_F(SecureHttpFetchTest, SendsTheRequestFieldsItIsGiven) {
-    ::setenv("TZ", "UTC0", 1);
-    ::tzset();
+    fwtest::ZoneScope zone("UTC0");
     server_.Script("/form", Response::Html("ok"));
     struct Case {
         const char* name;
@@ -162,8 +162,6 @@ TEST_F(SecureHttpFetchTest, SendsTheRequestFieldsItIsGiven) {
         }
         EXPECT_EQ(request.body, c.body) << c.name;
     }
-    ::unsetenv("TZ");
-    ::tzset();
 }
 
 TEST_F(SecureHttpFetchTest, ARefreshOfAnUnchangedPageGets304) {
