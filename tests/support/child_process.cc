@@ -118,8 +118,6 @@ uint16_t FreeLoopbackPort() {
     return port;
 }
 
-namespace {
-
 int ConnectLoopback(uint16_t port) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
@@ -133,8 +131,6 @@ int ConnectLoopback(uint16_t port) {
     }
     return fd;
 }
-
-}  // namespace
 
 bool WaitForLoopbackPort(uint16_t port, std::chrono::milliseconds timeout) {
     auto until = std::chrono::steady_clock::now() + timeout;

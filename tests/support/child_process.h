@@ -42,6 +42,9 @@ std::string FindProgram(const std::string& name);
 // A loopback TCP port that was free a moment ago (bound, then released).
 uint16_t FreeLoopbackPort();
 
+// A blocking socket connected to 127.0.0.1:port, or -1.
+int ConnectLoopback(uint16_t port);
+
 // Waits until something accepts connections on 127.0.0.1:port.
 bool WaitForLoopbackPort(uint16_t port, std::chrono::milliseconds timeout);
 

@@ -198,14 +198,9 @@ TEST_F(TestWebServerTest, CountsRequestsInFlightPerHost) {
     server_.Script("/held", held);
     std::vector<int> open;
     for (const char* host : {"a", "a", "b:8080"}) {
-        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int fd = ConnectLoopback(server_.port());
         ASSERT_GE(fd, 0);
         open.push_back(fd);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(server_.port());
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
         const std::string request = std::string("GET /held HTTP/1.0\r\nHost: ") + host + "\r\n\r\n";
         ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL),
                   static_cast<ssize_t>(request.size()));

@@ -14,6 +14,8 @@
 #include <csignal>
 #include <vector>
 
+#include "tests/support/child_process.h"
+
 namespace fwtest {
 namespace {
 
@@ -69,17 +71,8 @@ bool SendAll(int fd, const char* data, size_t size, int stop_fd) {
 }
 
 int ConnectBackend(uint16_t port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    SetNonBlocking(fd);
+    const int fd = ConnectLoopback(port);
+    if (fd >= 0) SetNonBlocking(fd);
     return fd;
 }
 

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_certificates.h"
 #include "tests/support/test_web_server.h"
@@ -26,15 +27,8 @@ struct Exchange {
 
 Exchange TlsExchange(uint16_t port, const std::string& ca_file, const std::string& request) {
     Exchange out;
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        ::close(fd);
-        return out;
-    }
+    const int fd = fwtest::ConnectLoopback(port);
+    if (fd < 0) return out;
     SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
     SSL_CTX_load_verify_locations(ctx, ca_file.c_str(), nullptr);
     SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
