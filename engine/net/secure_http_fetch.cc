@@ -387,6 +387,9 @@ SecureHttpFetch::Transfer::Outcome SecureHttpFetch::Transfer::Attempt(bool lenie
         CURLMsg* message = curl_multi_info_read(multi_.get(), &queued);
         if (message != nullptr && message->msg == CURLMSG_DONE) {
             *result = message->data.result;
+            // The progress callback ends a transfer only for a stop: one
+            // that came while curl was busy is a stop all the same.
+            if (*result == CURLE_ABORTED_BY_CALLBACK) outcome = Outcome::Stopped;
         } else if (!error_) {
             outcome = Outcome::Broken;
         }

@@ -69,7 +69,7 @@ TEST_F(SecureConcurrencyTest, AStopEndsAWaitingFetchAtOnceWithoutALogLine) {
     EXPECT_LT(ended - asked, 10s);
     EXPECT_EQ(fetch.state(), kFetchError);
     EXPECT_EQ(fetch.failed_at(), kFetchSend);
-    EXPECT_TRUE(log.Lines().empty());
+    EXPECT_TRUE(log.Lines().empty()) << ::testing::PrintToString(log.Lines());
 }
 
 TEST_F(SecureConcurrencyTest, AStopBeforeRunEndsItBeforeAnyConnection) {

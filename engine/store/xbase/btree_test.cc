@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <functional>
 #include <random>
 #include <set>
 
+#include "engine/store/xbase/bytes.h"
 #include "tests/support/temp_dir.h"
 
 namespace fw::xbase {
@@ -123,6 +125,47 @@ TEST_F(BTreeTest, MatchesAnOrderedSet) {
 
 // Keys that share most of their bytes are stored once per page; a key that
 // shares none of them must still find room, at either end.
+// Page images that lie about their layout are refused before any entry of
+// them is read: a branch with a shared prefix, a prefix or a prefix plus key
+// longer than a key can be, an entry inside the prefix.
+TEST_F(BTreeTest, DamagedPageImagesAreRefused) {
+    for (int i = 0; i < 600; ++i) {
+        ASSERT_EQ(tree_->Insert(Key("shared-start-" + std::to_string(i)), i), Result::kSuccess);
+    }
+    // Byte 14 is the level, 15 the prefix length, slots start at 16.
+    PageFile::Ref root;
+    ASSERT_EQ(pages_->Get(tree_->root(), &root), Result::kSuccess);
+    const std::vector<uint8_t> branch(root.data(), root.data() + kPageSize);
+    ASSERT_TRUE(BTree::ValidPage(branch.data()));
+    ASSERT_EQ(branch[14], 1) << "the root should be a branch over leaves by now";
+    const uint32_t first_entry = LoadLE16(branch.data() + 16);
+    PageFile::Ref child;
+    ASSERT_EQ(pages_->Get(LoadLE32(branch.data() + first_entry), &child), Result::kSuccess);
+    const std::vector<uint8_t> leaf(child.data(), child.data() + kPageSize);
+    ASSERT_TRUE(BTree::ValidPage(leaf.data()));
+    const uint32_t prefix = leaf[15];
+    ASSERT_GT(prefix, 0u) << "the leaf's keys share a prefix";
+    const uint32_t entry = LoadLE16(leaf.data() + 16);
+
+    const struct {
+        const char* damage;
+        const std::vector<uint8_t>& image;
+        std::function<void(std::vector<uint8_t>&)> apply;
+    } cases[] = {
+        {"branch with a prefix", branch, [](std::vector<uint8_t>& p) { p[15] = 4; }},
+        {"prefix longer than any key", leaf, [](std::vector<uint8_t>& p) { p[15] = 250; }},
+        {"prefix and key longer than any key", leaf,
+         [&](std::vector<uint8_t>& p) { p[entry + 5 - 1] = static_cast<uint8_t>(241 - prefix); }},
+        {"entry inside the prefix", leaf,
+         [&](std::vector<uint8_t>& p) { StoreLE16(p.data() + 16, kPageSize - prefix); }},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> image = c.image;
+        c.apply(image);
+        EXPECT_FALSE(BTree::ValidPage(image.data())) << c.damage;
+    }
+}
+
 TEST_F(BTreeTest, SharedPrefixesAndKeysOutsideThem) {
     std::set<std::pair<std::string, uint32_t>> model;
     auto add = [&](const std::string& text, uint32_t row) {
