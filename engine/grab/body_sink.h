@@ -29,7 +29,6 @@ public:
     bool wrote() const { return opened_; }
     // False once a write failed (a full disk): the file is then incomplete.
     bool ok() const { return ok_; }
-    const std::string& path() const { return path_; }
 
 private:
     void WriteOut(const char* data, size_t length);

@@ -160,7 +160,12 @@ std::string DeclaredCharset(std::string_view html, size_t limit) {
     return std::string();
 }
 
-std::string DetectCharset(std::string_view bytes, bool html) {
+namespace {
+
+// DetectCharset; *valid_utf8 says the bytes were found to be valid UTF-8 as
+// they are (the fallback's test), so they need no conversion.
+std::string Detect(std::string_view bytes, bool html, bool* valid_utf8) {
+    *valid_utf8 = false;
     if (StartsWith(bytes, "\xEF\xBB\xBF")) return "utf-8";
     if (StartsWith(bytes, "\xFF\xFE")) return "utf-16le";
     if (StartsWith(bytes, "\xFE\xFF")) return "utf-16be";
@@ -168,7 +173,21 @@ std::string DetectCharset(std::string_view bytes, bool html) {
         std::string declared = NormalizedCharset(DeclaredCharset(bytes));
         if (!declared.empty()) return declared;
     }
-    return IsValidUtf8(bytes) ? "utf-8" : "windows-1252";
+    *valid_utf8 = IsValidUtf8(bytes);
+    return *valid_utf8 ? "utf-8" : "windows-1252";
+}
+
+}  // namespace
+
+std::string DetectCharset(std::string_view bytes, bool html) {
+    bool valid_utf8 = false;
+    return Detect(bytes, html, &valid_utf8);
+}
+
+std::string TextAsUtf8(std::string_view bytes, bool html) {
+    bool valid_utf8 = false;
+    const std::string charset = Detect(bytes, html, &valid_utf8);
+    return valid_utf8 ? std::string(bytes) : ConvertToUtf8(bytes, charset);
 }
 
 std::string ConvertToUtf8(std::string_view bytes, std::string_view charset) {

@@ -20,6 +20,10 @@ std::string DetectCharset(std::string_view bytes, bool html);
 // is read as windows-1252.
 std::string ConvertToUtf8(std::string_view bytes, std::string_view charset);
 
+// ConvertToUtf8(bytes, DetectCharset(bytes, html)), with bytes that detection
+// found valid UTF-8 taken as they are instead of checked a second time.
+std::string TextAsUtf8(std::string_view bytes, bool html);
+
 // True when `bytes` is well-formed UTF-8 (no overlong forms, surrogates or
 // code points past U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);

@@ -41,6 +41,24 @@ TEST(CharsetTest, DetectsTheCharsetOfAFile) {
     EXPECT_EQ(DetectCharset(late, true), "utf-8");  // too far in to count
 }
 
+TEST(CharsetTest, TextAsUtf8IsDetectionThenConversion) {
+    const std::string pages[] = {
+        "plain ascii",
+        "caf\xC3\xA9 valid utf-8",
+        "caf\xE9 latin-1",
+        "\xEF\xBB\xBF""bom utf-8",
+        "<meta charset=\"windows-1252\">caf\xC3\xA9",
+        std::string("\xFF\xFEh\0i\0", 6),
+        "broken \xC3 utf-8 \xF0\x9F",
+    };
+    for (const std::string& page : pages) {
+        for (bool html : {false, true}) {
+            EXPECT_EQ(TextAsUtf8(page, html), ConvertToUtf8(page, DetectCharset(page, html)))
+                << page << " html " << html;
+        }
+    }
+}
+
 TEST(CharsetTest, ConvertsToUtf8) {
     const struct {
         std::string bytes;

@@ -149,7 +149,7 @@ private:
 PageText HtmlText(std::string_view html) { return HtmlReader(html).Read(); }
 
 PageText StoredPageText(std::string_view bytes, bool html) {
-    std::string text = ConvertToUtf8(bytes, DetectCharset(bytes, html));
+    std::string text = TextAsUtf8(bytes, html);
     if (html) return HtmlText(text);
     PageText page;
     page.body = std::move(text);
