@@ -1,8 +1,10 @@
 #include "engine/support/log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -16,10 +18,22 @@ namespace {
 
 constexpr long long kRotateAbove = 250000;
 
+// A grab writes several records per URL, so the file stays open between
+// records. A deleted log is noticed at the next record; one that another
+// process renamed (rotated) is let go after this long.
+constexpr std::chrono::seconds kReopenAfter{1};
+
 struct LogState {
     std::mutex mutex;
     std::string path;
     bool first_record_done = false;
+    int fd = -1;  // open on `path`, or -1
+    std::chrono::steady_clock::time_point opened_at;
+
+    void CloseFile() {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
 };
 
 LogState& State() {
@@ -65,17 +79,26 @@ void LogMessage(std::string_view text) {
     if (state.path.empty()) return;
     if (!state.first_record_done) {
         state.first_record_done = true;
+        state.CloseFile();
         RotateIfLarge(state.path);
     }
     std::string record = TimeStamp();
     record.append(text);
     record.push_back('\n');
-    int fd = ::open(state.path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    struct stat st;
+    if (state.fd >= 0 &&
+        (now - state.opened_at >= kReopenAfter || ::fstat(state.fd, &st) != 0 || st.st_nlink == 0)) {
+        state.CloseFile();
+    }
+    if (state.fd < 0) {
+        state.fd = ::open(state.path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (state.fd < 0) return;
+        state.opened_at = now;
+    }
     // One write() per record: with O_APPEND even other processes sharing the
     // file cannot interleave inside it.
-    platform::WriteAll(fd, record.data(), record.size());
-    ::close(fd);
+    platform::WriteAll(state.fd, record.data(), record.size());
 }
 
 std::string LogFilePath() {
@@ -88,6 +111,7 @@ std::string LogFilePath() {
 void ResetLogForTesting(const std::string& path) {
     LogState& state = State();
     std::lock_guard<std::mutex> guard(state.mutex);
+    state.CloseFile();
     state.path = path;
     state.first_record_done = false;
 }

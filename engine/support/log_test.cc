@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -83,6 +85,24 @@ TEST_F(LogTest, CurrentLogSurvivesWhenPreviousGenerationCannotBeWritten) {
     std::string log = ReadFile(dir_ / "fetchwell.log");
     EXPECT_EQ(log.size(), 250001u + 18 + 5);
     EXPECT_EQ(log.substr(250001 + 18), "kept\n");
+}
+
+// The log stays open between records; a file deleted or replaced meanwhile
+// must not swallow the next record.
+TEST_F(LogTest, RecordsFollowTheLogWhenItIsDeletedOrReplaced) {
+    LogMessage("one");
+    platform::RemoveFile(dir_ / "fetchwell.log");
+    LogMessage("two");
+    EXPECT_EQ(ReadFile(dir_ / "fetchwell.log").substr(18), "two\n");
+
+    // Another process rotating the log renames it away: records find the new
+    // file within a second or so.
+    ASSERT_EQ(::rename((dir_ / "fetchwell.log").c_str(), (dir_ / "fetchwell.1.log").c_str()), 0);
+    WriteFile(dir_ / "fetchwell.log", "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    LogMessage("three");
+    EXPECT_EQ(ReadFile(dir_ / "fetchwell.log").substr(18), "three\n");
+    EXPECT_EQ(ReadFile(dir_ / "fetchwell.1.log").substr(18), "two\n");
 }
 
 TEST_F(LogTest, ConcurrentRecordsNeverInterleave) {
