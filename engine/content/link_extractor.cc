@@ -27,7 +27,7 @@ constexpr size_t kMaxTitleBytes = 64;
 // Applet codebase and code values are held until the tag ends.
 constexpr size_t kMaxAppletValue = ParsedUrl::kTextCapacity;
 
-using PageKind = LinkRecorder::PageKind;
+using Role = FoundLink::Role;
 
 // The rel words that make a link tag's href a file the page needs, whatever
 // its type says.
@@ -82,8 +82,8 @@ void ForEachQuoted(std::string_view text, Visit piece) {
 
 class LinkExtractor : public HtmlScanner {
   public:
-    LinkExtractor(LinkRecorder& recorder, std::string_view page_url)
-        : recorder_(recorder), scripts_(ScriptLinks()) {
+    LinkExtractor(FoundLinks& found, std::string_view page_url, const ExtractOptions& options)
+        : found_(found), options_(options), scripts_(ScriptLinks()) {
         base_.Parse(page_url);
     }
 
@@ -113,10 +113,13 @@ class LinkExtractor : public HtmlScanner {
 
   private:
     bool Resolve(std::string_view value) { return ResolveLink(base_, value, &link_); }
+    // Adds the link just resolved; returns its index plus one (0: none).
+    uint32_t Add(Role role);
     void ScriptStrings(std::string_view value, bool page);
     void StartAnchor();
 
-    LinkRecorder& recorder_;
+    FoundLinks& found_;
+    const ExtractOptions& options_;
     const ScriptLinkTest& scripts_;
     ParsedUrl base_;
     ParsedUrl link_;  // the link being handled; kept to spare its set-up per link
@@ -124,11 +127,18 @@ class LinkExtractor : public HtmlScanner {
     bool collecting_ = false;
     std::string anchor_text_;
     std::string alt_text_;
-    int32_t last_link_ = 0;  // the row of the anchor's target, for its title
+    uint32_t last_link_ = 0;  // the anchor's target (its index plus one), for its title
     bool applet_ = false;
     std::string codebase_;
     std::string code_;
 };
+
+uint32_t LinkExtractor::Add(Role role) {
+    const char* text = link_.Text();
+    if (text == nullptr) return 0;
+    found_.push_back({role, link_.scheme(), text, 0});
+    return static_cast<uint32_t>(found_.size());
+}
 
 // Any href ends what the previous anchor collected, so its text never
 // becomes the title of another anchor's target.
@@ -153,12 +163,11 @@ void LinkExtractor::OnHref(std::string_view value) {
         if (target.ends_with('\'')) target.remove_suffix(1);
     }
     if (!Resolve(target)) return;
-    recorder_.PageLink(link_, PageKind::kLink);
-    last_link_ = recorder_.last_page_link();
+    last_link_ = Add(Role::kLink);
 }
 
 void LinkExtractor::OnEventAttribute(std::string_view value) {
-    if (recorder_.options().pages_only) return;
+    if (options_.pages_only) return;
     ScriptStrings(value, false);
 }
 
@@ -167,28 +176,23 @@ void LinkExtractor::ScriptStrings(std::string_view value, bool page) {
         piece = platform::TrimView(piece);
         if (piece.empty() || HasWhitespace(piece) || !scripts_.IsLink(piece, false)) return;
         if (!Resolve(piece)) return;
-        if (page || scripts_.IsLink(piece, true)) {
-            recorder_.PageLink(link_, PageKind::kLink);
-        } else {
-            recorder_.Resource(link_);
-        }
+        Add(page || scripts_.IsLink(piece, true) ? Role::kLink : Role::kResource);
     });
 }
 
 void LinkExtractor::OnMeta(std::string_view tag) {
     const auto refresh = RefreshParts(tag);
     if (!refresh || !Resolve(platform::TrimView(refresh->url))) return;
-    recorder_.PageLink(link_, PageKind::kRefresh);
+    Add(Role::kRefresh);
 }
 
 void LinkExtractor::OnFrameSource(std::string_view value) {
     if (!Resolve(platform::TrimView(value))) return;
-    recorder_.PageLink(link_, PageKind::kFrame);
+    Add(Role::kFrame);
 }
 
 void LinkExtractor::OnSource(std::string_view value) {
-    const ExtractOptions& options = recorder_.options();
-    if (options.pages_only || (options.page_is_error && in_script_)) return;
+    if (options_.pages_only || (options_.page_is_error && in_script_)) return;
     if (value.starts_with('"') || value.starts_with('\'')) {
         // A string in a script or a param tag, quotes included.
         if (value.size() < 2) return;
@@ -197,19 +201,15 @@ void LinkExtractor::OnSource(std::string_view value) {
         inner = platform::TrimView(inner);
         if (inner.empty() || HasWhitespace(inner) || !scripts_.IsLink(inner, false)) return;
         if (!Resolve(inner)) return;
-        if (scripts_.IsLink(inner, true)) {
-            recorder_.PageLink(link_, PageKind::kLink);
-        } else {
-            recorder_.Resource(link_);
-        }
+        Add(scripts_.IsLink(inner, true) ? Role::kLink : Role::kResource);
         return;
     }
-    if (Resolve(platform::TrimView(value))) recorder_.Resource(link_);
+    if (Resolve(platform::TrimView(value))) Add(Role::kResource);
 }
 
 void LinkExtractor::OnBackground(std::string_view value) {
-    if (recorder_.options().pages_only) return;
-    if (Resolve(platform::TrimView(value))) recorder_.Resource(link_);
+    if (options_.pages_only) return;
+    if (Resolve(platform::TrimView(value))) Add(Role::kResource);
 }
 
 void LinkExtractor::OnText(std::string_view text) {
@@ -224,7 +224,9 @@ void LinkExtractor::OnAnchorClose() {
     std::string_view title = platform::TrimView(text);
     if (title.empty()) title = alt_text_;
     if (title.empty() || last_link_ == 0) return;
-    recorder_.SetTitleIfNone(last_link_, platform::CutUtf8(title, kMaxTitleBytes));
+    found_.push_back(
+        {Role::kTitle, UrlScheme::None, std::string(platform::CutUtf8(title, kMaxTitleBytes)),
+         last_link_ - 1});
 }
 
 void LinkExtractor::OnObjectStart(bool applet) {
@@ -234,16 +236,16 @@ void LinkExtractor::OnObjectStart(bool applet) {
 }
 
 void LinkExtractor::OnCodebase(std::string_view value) {
-    if (recorder_.options().pages_only) return;
+    if (options_.pages_only) return;
     if (applet_) {
         codebase_.assign(value.substr(0, kMaxAppletValue));
     } else if (Resolve(value)) {
-        recorder_.Resource(link_);
+        Add(Role::kResource);
     }
 }
 
 void LinkExtractor::OnCode(std::string_view value) {
-    if (applet_ && !recorder_.options().pages_only) code_.assign(value.substr(0, kMaxAppletValue));
+    if (applet_ && !options_.pages_only) code_.assign(value.substr(0, kMaxAppletValue));
 }
 
 void LinkExtractor::OnObjectEnd() {
@@ -252,13 +254,13 @@ void LinkExtractor::OnObjectEnd() {
     link_.CopyFrom(base_);
     if (!codebase_.empty()) link_.ParseRelative(codebase_);
     link_.ParseRelative(code_);
-    if (link_.Text()) recorder_.Resource(link_);
+    Add(Role::kResource);
     code_.clear();
     codebase_.clear();
 }
 
 void LinkExtractor::OnLinkTag(std::string_view tag) {
-    if (recorder_.options().pages_only) return;
+    if (options_.pages_only) return;
     const std::string_view href = TagValueAsWritten(tag, "href=");
     if (href.empty()) return;
     // Pages of today leave the type out of style sheet and icon links.
@@ -266,25 +268,70 @@ void LinkExtractor::OnLinkTag(std::string_view tag) {
     if (type != "text/css" && !type.starts_with("image") && !IsResourceRel(TagValue(tag, "rel="))) {
         return;
     }
-    if (Resolve(platform::TrimView(href))) recorder_.Resource(link_);
+    if (Resolve(platform::TrimView(href))) Add(Role::kResource);
 }
 
 void LinkExtractor::OnSourceSet(std::string_view value) {
-    if (recorder_.options().pages_only) return;
+    if (options_.pages_only) return;
     for (std::string_view url : SourceSetUrls(value)) {
-        if (Resolve(url)) recorder_.Resource(link_);
+        if (Resolve(url)) Add(Role::kResource);
     }
 }
 
 void LinkExtractor::OnStyleText(std::string_view text) {
-    if (recorder_.options().pages_only) return;
+    if (options_.pages_only) return;
     CssReference ref;
     for (CssReferences refs(text); refs.Next(&ref);) {
-        if (IsCssLinkValue(ref.value) && Resolve(ref.value)) recorder_.Resource(link_);
+        if (IsCssLinkValue(ref.value) && Resolve(ref.value)) Add(Role::kResource);
     }
 }
 
 }  // namespace
+
+FoundLinks FindLinks(const std::string& file, const std::string& page_url,
+                     const ExtractOptions& options) {
+    FoundLinks found;
+    LinkExtractor(found, page_url, options).ScanFile(file);
+    return found;
+}
+
+FoundLinks FindLinksInText(std::string_view page, const std::string& page_url,
+                           const ExtractOptions& options) {
+    FoundLinks found;
+    LinkExtractor(found, page_url, options).ScanText(page);
+    return found;
+}
+
+std::vector<PendingChild> RecordLinks(const FoundLinks& links, int32_t page_id, int32_t levels,
+                                      ProjectStore& store, int32_t filter_id, int32_t auth_id,
+                                      const ExtractOptions& options) {
+    LinkRecorder recorder(store, page_id, levels, filter_id, auth_id, options);
+    if (!recorder.page_found()) return {};
+    // The row each page link got, for the titles that name it.
+    std::vector<int32_t> ids(links.size(), 0);
+    for (size_t i = 0; i < links.size(); ++i) {
+        const FoundLink& link = links[i];
+        using PageKind = LinkRecorder::PageKind;
+        switch (link.role) {
+            case Role::kLink:
+            case Role::kRefresh:
+            case Role::kFrame:
+                recorder.PageLink(link.text.c_str(), link.scheme,
+                                  link.role == Role::kLink      ? PageKind::kLink
+                                  : link.role == Role::kRefresh ? PageKind::kRefresh
+                                                                : PageKind::kFrame);
+                ids[i] = recorder.last_page_link();
+                break;
+            case Role::kResource:
+                recorder.Resource(link.text.c_str(), link.scheme);
+                break;
+            case Role::kTitle:
+                if (link.names < i) recorder.SetTitleIfNone(ids[link.names], link.text);
+                break;
+        }
+    }
+    return recorder.TakePending();
+}
 
 std::vector<PendingChild> ExtractLinks(const std::string& file, int32_t page_id, int32_t levels,
                                        ProjectStore& store, const std::string& page_url,
@@ -292,13 +339,10 @@ std::vector<PendingChild> ExtractLinks(const std::string& file, int32_t page_id,
                                        const ExtractOptions& options) {
     const std::string id = std::to_string(page_id);
     LogMessage(id + " - parsing");
-    LinkRecorder recorder(store, page_id, levels, filter_id, auth_id, options);
-    if (recorder.page_found()) {
-        LinkExtractor extractor(recorder, page_url);
-        extractor.ScanFile(file);
-    }
+    std::vector<PendingChild> pending = RecordLinks(FindLinks(file, page_url, options), page_id,
+                                                    levels, store, filter_id, auth_id, options);
     LogMessage(id + " - done parsing");
-    return recorder.TakePending();
+    return pending;
 }
 
 }  // namespace fw

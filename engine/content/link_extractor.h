@@ -7,7 +7,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "engine/content/parsed_url.h"
 
 namespace fw {
 
@@ -26,6 +29,39 @@ struct ExtractOptions {
     bool page_order = false;     // queue a page's resources before the pages of its depth
     bool page_is_error = false;  // the page came with status 404
 };
+
+// A link found on a page, resolved against it, or the title of an anchor's
+// target, in the order the page holds them.
+struct FoundLink {
+    enum class Role : uint8_t {
+        kLink,      // an anchor or script string taken as a page
+        kRefresh,   // a meta refresh target
+        kFrame,     // a frame's page
+        kResource,  // a file the page needs
+        kTitle,     // `text` is the title for the link at index `names`
+    };
+    Role role;
+    UrlScheme scheme = UrlScheme::None;
+    std::string text;
+    uint32_t names = 0;
+};
+using FoundLinks = std::vector<FoundLink>;
+
+// The first step of the parse, which needs no store: the links of the page
+// `file` (or of the page text `page`) fetched from `page_url`. `options`
+// says which links count. An unreadable file gives the links read until
+// then.
+FoundLinks FindLinks(const std::string& file, const std::string& page_url,
+                     const ExtractOptions& options);
+FoundLinks FindLinksInText(std::string_view page, const std::string& page_url,
+                           const ExtractOptions& options);
+
+// The second step: records `links` for page `page_id` as ExtractLinks does
+// and returns its pending list.
+// REQUIRES: the caller holds the store lock for the whole call.
+std::vector<PendingChild> RecordLinks(const FoundLinks& links, int32_t page_id, int32_t levels,
+                                      ProjectStore& store, int32_t filter_id, int32_t auth_id,
+                                      const ExtractOptions& options);
 
 // Runs the extractor over the stored page `file` (page `page_id`, fetched
 // from `page_url`, queued with `levels` remaining, `filter_id` and

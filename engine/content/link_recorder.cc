@@ -52,14 +52,13 @@ bool LinkRecorder::Record(const char* text, int32_t level, int32_t min_level, Ch
     return true;
 }
 
-void LinkRecorder::PageLink(const ParsedUrl& url, PageKind kind) {
-    const char* text = url.Text();
+void LinkRecorder::PageLink(const char* text, UrlScheme scheme, PageKind kind) {
     if (!text) return;
     Child child;
     last_page_link_ = 0;
     if (!Record(text, page_level_ + 1, 0, &child)) return;
     last_page_link_ = child.id;
-    if (!IsWebScheme(url.scheme())) return;
+    if (!IsWebScheme(scheme)) return;
     bool beyond = false;
     switch (kind) {
         case PageKind::kLink:
@@ -76,7 +75,7 @@ void LinkRecorder::PageLink(const ParsedUrl& url, PageKind kind) {
         MarkBeyondLimit(child);
         return;
     }
-    if (options_.pages_only && url.scheme() == UrlScheme::Ftp) return;
+    if (options_.pages_only && scheme == UrlScheme::Ftp) return;
     if (child.own_levels == kNeverFetch) return;
     if (!Accepts(filters_, FilterType::Url, text)) return;
     // Frames show as part of their page, so they do not use up a level.
@@ -85,12 +84,11 @@ void LinkRecorder::PageLink(const ParsedUrl& url, PageKind kind) {
             child.own_filter_id > 0 ? child.own_filter_id : filter_id_, true);
 }
 
-void LinkRecorder::Resource(const ParsedUrl& url) {
-    const char* text = url.Text();
+void LinkRecorder::Resource(const char* text, UrlScheme scheme) {
     if (!text) return;
     Child child;
     if (!Record(text, page_level_, 1, &child)) return;
-    if (!IsWebScheme(url.scheme())) return;
+    if (!IsWebScheme(scheme)) return;
     if (child.own_levels == kNeverFetch) return;
     if (!Accepts(filters_, FilterType::Url, text) ||
         !Accepts(filters_, FilterType::Extensions, text)) {

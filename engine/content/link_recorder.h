@@ -38,11 +38,14 @@ class LinkRecorder {
 
     // The page rule: recorded one level below the page; web URLs are queued
     // when the URL filters accept them, or marked beyond the level limit.
-    void PageLink(const ParsedUrl& url, PageKind kind);
+    void PageLink(const ParsedUrl& url, PageKind kind) { PageLink(url.Text(), url.scheme(), kind); }
+    // The same for a resolved URL's text (null: nothing) and scheme.
+    void PageLink(const char* text, UrlScheme scheme, PageKind kind);
 
     // The resource rule: recorded on the page's level as a requisite; web
     // URLs that the URL and extension filters accept are queued with one level.
-    void Resource(const ParsedUrl& url);
+    void Resource(const ParsedUrl& url) { Resource(url.Text(), url.scheme()); }
+    void Resource(const char* text, UrlScheme scheme);
 
     // Gives the child `id` the title `title` when it has none yet.
     void SetTitleIfNone(int32_t id, std::string_view title);

@@ -17,8 +17,28 @@ BodySink::~BodySink() {
     if (fd_ >= 0) ::close(fd_);
 }
 
+void BodySink::KeepCopy(size_t limit, std::function<bool()> wanted) {
+    copy_limit_ = limit;
+    copy_wanted_ = std::move(wanted);
+}
+
+void BodySink::Copy(const char* data, size_t length) {
+    if (copy_wanted_) {
+        copying_ = copy_wanted_();
+        copy_wanted_ = nullptr;
+    }
+    if (!copying_) return;
+    if (copy_.size() + length > copy_limit_) {
+        copying_ = false;
+        std::string().swap(copy_);
+        return;
+    }
+    copy_.append(data, length);
+}
+
 void BodySink::Write(const char* data, size_t length) {
     if (length == 0) return;
+    Copy(data, length);
     if (buffer_.size() + length > kBufferSize - 1) {
         Flush();
         WriteOut(data, length);

@@ -3,6 +3,7 @@
 // append; a fetch that delivers no body bytes leaves the file untouched.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,15 @@ public:
     // Writes what is buffered.
     void Flush();
 
+    // Keeps a copy of the body in memory too, so a page can be parsed without
+    // reading its file back. `wanted` is asked at the first body byte (the
+    // response headers are known by then); a body longer than `limit` keeps
+    // no copy.
+    void KeepCopy(size_t limit, std::function<bool()> wanted);
+    // The whole body when a copy was kept; null otherwise.
+    const std::string* copy() const { return copying_ ? &copy_ : nullptr; }
+    std::string TakeCopy() { return std::move(copy_); }
+
     // Whether any byte reached (or was meant for) the file.
     bool wrote() const { return opened_; }
     // False once a write failed (a full disk): the file is then incomplete.
@@ -33,8 +43,14 @@ public:
 private:
     void WriteOut(const char* data, size_t length);
 
+    void Copy(const char* data, size_t length);
+
     std::string path_;
     std::vector<char> buffer_;
+    std::function<bool()> copy_wanted_;
+    size_t copy_limit_ = 0;
+    bool copying_ = false;  // copy_ holds every body byte so far
+    std::string copy_;
     int fd_ = -1;
     bool opened_ = false;
     bool ok_ = true;

@@ -1,6 +1,7 @@
 #include "engine/grab/url_worker.h"
 
 #include <ctime>
+#include <optional>
 #include <unordered_set>
 
 #include "engine/content/css_links.h"
@@ -26,6 +27,10 @@
 namespace fw {
 
 namespace {
+
+// Pages up to this size are kept in memory as they arrive and parsed from
+// there; larger ones are read back from their file.
+constexpr size_t kPageCopyLimit = 4 * 1024 * 1024;
 
 bool IsFetchedScheme(UrlScheme s) {
     return s == UrlScheme::Http || s == UrlScheme::Https || s == UrlScheme::Ftp;
@@ -83,6 +88,8 @@ struct UrlWorker::Fetched {
     std::unique_ptr<HttpFetchBase> http;
     std::unique_ptr<FtpFetch> ftp;
     bool body_written = false;
+    bool body_kept = false;  // `body` holds the whole body of a page
+    std::string body;
 };
 
 UrlWorker::UrlWorker(ProjectStore* store, std::string data_dir, ChildWaitMap* wait_map,
@@ -263,6 +270,11 @@ void UrlWorker::Fetch(const Prepared& p, Fetched* f) {
                 return !Accepts(filters_, FilterType::ContentType, type);
             });
         }
+        HttpFetchBase* page = http.get();
+        sink.KeepCopy(kPageCopyLimit, [page] {
+            return page->content_kind() == ContentKind::kHtml ||
+                   page->content_kind() == ContentKind::kCss;
+        });
         f->http = std::move(http);
     }
     UrlFetch* running = f->http ? static_cast<UrlFetch*>(f->http.get()) : f->ftp.get();
@@ -293,6 +305,10 @@ void UrlWorker::Fetch(const Prepared& p, Fetched* f) {
     }
     sink.Flush();
     f->body_written = sink.wrote() && sink.ok();
+    if (f->body_written && sink.copy() != nullptr) {
+        f->body_kept = true;
+        f->body = sink.TakeCopy();
+    }
     if (f->http) {
         LogMessage(std::to_string(url_id_) + " - Finished - " +
                    std::to_string(f->http->status_code()));
@@ -418,7 +434,12 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
                                       ? path.substr(data_dir_.size())
                                       : std::string();
     const bool html = fetch.content_kind() == ContentKind::kHtml;
-    const std::string title = html ? TitleOf(content_path) : std::string();
+    // The file at content_path holds the body as it arrived, so its copy
+    // stands in for it.
+    const std::string* content = f->body_kept ? &f->body : nullptr;
+    const std::string title = !html     ? std::string()
+                              : content ? TitleScanner().ScanText(*content)
+                                        : TitleOf(content_path);
 
     const QueueEntry& entry = prepared.entry;
     const int32_t levels = entry.levels, filter_id = entry.filter_id, parent_id = entry.parent_id,
@@ -483,9 +504,11 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
     } else {
         if (parent_id != 0 && keeps) NotifyParents();
         if (html && !leaf) {
-            ParsePage(content_path, levels, page_url, filter_id, auth_id, false, code == 404);
+            ParsePage(content_path, content, levels, page_url, filter_id, auth_id, false,
+                      code == 404);
         } else if (fetch.content_kind() == ContentKind::kCss) {
-            ParsePage(content_path, levels, page_url, filter_id, auth_id, true, code == 404);
+            ParsePage(content_path, content, levels, page_url, filter_id, auth_id, true,
+                      code == 404);
         }
     }
 }
@@ -569,14 +592,29 @@ void UrlWorker::RequeueChildren(int32_t level, int32_t levels, int32_t filter_id
     }
 }
 
-void UrlWorker::ParsePage(const std::string& path, int32_t levels, const std::string& page_url,
-                          int32_t filter_id, int32_t auth_id, bool css, bool page_is_error) {
-    StoreSection section(store_, &lock_held_);
-    store_->RemoveLinksFrom(url_id_);
+void UrlWorker::ParsePage(const std::string& path, const std::string* text, int32_t levels,
+                          const std::string& page_url, int32_t filter_id, int32_t auth_id, bool css,
+                          bool page_is_error) {
     const ExtractOptions extract = ExtractOptionsNow(page_is_error);
-    std::vector<PendingChild> pending =
-        css ? ExtractCssLinks(path, url_id_, levels, *store_, page_url, filter_id, auth_id, extract)
-            : ExtractLinks(path, url_id_, levels, *store_, page_url, filter_id, auth_id, extract);
+    std::vector<PendingChild> pending;
+    std::optional<StoreSection> section;
+    if (css) {
+        section.emplace(store_, &lock_held_);
+        store_->RemoveLinksFrom(url_id_);
+        pending =
+            ExtractCssLinks(path, url_id_, levels, *store_, page_url, filter_id, auth_id, extract);
+    } else {
+        // The page is read without the store lock, which other workers need
+        // meanwhile; its links are then replaced in one locked step.
+        const std::string id = std::to_string(url_id_);
+        LogMessage(id + " - parsing");
+        const FoundLinks links =
+            text ? FindLinksInText(*text, page_url, extract) : FindLinks(path, page_url, extract);
+        section.emplace(store_, &lock_held_);
+        store_->RemoveLinksFrom(url_id_);
+        pending = RecordLinks(links, url_id_, levels, *store_, filter_id, auth_id, extract);
+        LogMessage(id + " - done parsing");
+    }
     if (options_->link_check || traverse_only_) return;
     std::vector<WaitingChild> waiting;
     {
@@ -594,7 +632,7 @@ void UrlWorker::ParsePage(const std::string& path, int32_t levels, const std::st
             return;
         }
     }
-    section.Release();
+    section->Release();
     FixNow(url_id_, false);
 }
 

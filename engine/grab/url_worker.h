@@ -75,8 +75,11 @@ private:
     void Redirect(const HttpFetchBase& fetch, int32_t level, int32_t levels, int32_t filter_id,
                   int32_t parent_id, int32_t auth_id, const std::string& page_url);
     void RequeueChildren(int32_t level, int32_t levels, int32_t filter_id, int32_t auth_id);
-    void ParsePage(const std::string& path, int32_t levels, const std::string& page_url,
-                   int32_t filter_id, int32_t auth_id, bool css, bool page_is_error);
+    // Parses the page or style sheet at `path`. `text`, when not null, is its
+    // content, and a page is then not read back from the file.
+    void ParsePage(const std::string& path, const std::string* text, int32_t levels,
+                   const std::string& page_url, int32_t filter_id, int32_t auth_id, bool css,
+                   bool page_is_error);
     void NotifyParents();
     void FixNow(int32_t page, bool announce);
     void SetState(int32_t state) { state_.store(state); }
