@@ -140,6 +140,11 @@ class HtmlScanner : public HtmlFlexLexer {
     // the current condition after it.
     void StyleValue(int condition);
     std::string_view Token() const { return {yytext, static_cast<size_t>(yyleng)}; }
+    // Called from a rule that matched one character: extends the token over
+    // every following character up to the first of `stops` (and over that
+    // one too when it is a ">" and `with_gt`) or the end of what is buffered,
+    // and returns it. Runs cut at the buffer's end go on in the next token.
+    std::string_view RunOn(const char* stops, bool with_gt);
 
     ScannerInput input_;
     std::ostream* output_ = nullptr;
