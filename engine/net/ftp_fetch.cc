@@ -181,7 +181,7 @@ void FtpFetch::Transfer(BSocket& control, BSocket& listener) {
     int handle = -1;
     if (!AcceptFromServer(control, listener, &handle)) return Fail();
     BSocket data(handle);
-    auto buffer = std::make_unique<char[]>(kReadSize + 1);
+    auto buffer = std::make_unique_for_overwrite<char[]>(kReadSize + 1);
     for (;;) {
         size_t count = 0;
         if (!data.ReceiveWithin(buffer.get(), kReadSize + 1, &count, stop_)) return Fail();

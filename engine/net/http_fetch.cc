@@ -101,7 +101,7 @@ void HttpFetch::Run() {
 }
 
 void HttpFetch::Transfer(BSocket& socket) {
-    auto buffer = std::make_unique<char[]>(kReadSize + 1);
+    auto buffer = std::make_unique_for_overwrite<char[]>(kReadSize + 1);
     for (;;) {
         size_t count = 0;
         if (!socket.Receive(buffer.get(), kReadSize + 1, &count, stop_)) {
