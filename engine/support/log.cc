@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -61,18 +63,43 @@ void RotateIfLarge(const std::string& path) {
     if (platform::CopyReplacing(path, previous)) platform::RemoveFile(path);
 }
 
-std::string TimeStamp() {
-    std::time_t now = std::time(nullptr);
-    const std::tm local = platform::LocalTime(now);
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%02d/%02d/%02d %02d:%02d:%02d ", local.tm_mon + 1,
-                  local.tm_mday, local.tm_year % 100, local.tm_hour, local.tm_min, local.tm_sec);
-    return stamp;
+// Bumped by ResetLogForTesting, so that stamps made before (perhaps in
+// another time zone) are made afresh.
+std::atomic<unsigned> stamp_generation{0};
+
+// The stamp of the current second. Each thread keeps the last one it made:
+// the local-time conversion goes through a process-wide lock, and a grab
+// writes thousands of records a second.
+std::string_view TimeStamp() {
+    struct Cached {
+        std::time_t second = -1;
+        unsigned generation = 0;
+        char text[32] = {};
+        size_t size = 0;
+    };
+    thread_local Cached cached;
+    const std::time_t now = std::time(nullptr);
+    const unsigned generation = stamp_generation.load(std::memory_order_relaxed);
+    if (now != cached.second || generation != cached.generation) {
+        const std::tm local = platform::LocalTime(now);
+        const int n = std::snprintf(cached.text, sizeof cached.text, "%02d/%02d/%02d %02d:%02d:%02d ",
+                                    local.tm_mon + 1, local.tm_mday, local.tm_year % 100,
+                                    local.tm_hour, local.tm_min, local.tm_sec);
+        cached.size = n > 0 ? std::min(static_cast<size_t>(n), sizeof cached.text - 1) : 0;
+        cached.second = now;
+        cached.generation = generation;
+    }
+    return {cached.text, cached.size};
 }
 
 }  // namespace
 
 void LogMessage(std::string_view text) {
+    std::string record;
+    const std::string_view stamp = TimeStamp();
+    record.reserve(stamp.size() + text.size() + 1);
+    record.append(stamp).append(text).push_back('\n');
+
     LogState& state = State();
     std::lock_guard<std::mutex> guard(state.mutex);
     if (state.path.empty()) state.path = platform::EngineLogPath();
@@ -82,9 +109,6 @@ void LogMessage(std::string_view text) {
         state.CloseFile();
         RotateIfLarge(state.path);
     }
-    std::string record = TimeStamp();
-    record.append(text);
-    record.push_back('\n');
     const auto now = std::chrono::steady_clock::now();
     struct stat st;
     if (state.fd >= 0 &&
@@ -114,6 +138,7 @@ void ResetLogForTesting(const std::string& path) {
     state.CloseFile();
     state.path = path;
     state.first_record_done = false;
+    stamp_generation.fetch_add(1, std::memory_order_relaxed);
 }
 
 }  // namespace fw
