@@ -13,27 +13,7 @@
 namespace platform {
 namespace {
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool ok() const { return fd_ >= 0; }
-    // Closes now and reports whether the close succeeded (it can report a
-    // failed delayed write).
-    bool Close() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
+using Fd = UniqueFd;
 
 int OpenForWrite(const std::string& path, int extra_flags) {
     int fd;
@@ -99,12 +79,19 @@ bool EmptyIfNeeded(Fd& fd) {
 
 }  // namespace
 
-bool OpenCreatingDirectories(const std::string& path) {
+UniqueFd CreateEmptyFile(const std::string& path) {
     Fd fd(OpenForWrite(path, 0));
-    if (fd.ok()) return EmptyIfNeeded(fd) && fd.Close();
-    if (!CreateDirectories(ParentOf(path))) return false;
-    Fd again(OpenForWrite(path, 0));
-    return again.ok() && EmptyIfNeeded(again) && again.Close();
+    if (!fd.ok()) {
+        if (!CreateDirectories(ParentOf(path))) return UniqueFd();
+        fd = Fd(OpenForWrite(path, 0));
+    }
+    if (!fd.ok() || !EmptyIfNeeded(fd)) return UniqueFd();
+    return fd;
+}
+
+bool OpenCreatingDirectories(const std::string& path) {
+    UniqueFd fd = CreateEmptyFile(path);
+    return fd.ok() && fd.Close();
 }
 
 bool MoveReplacing(const std::string& source, const std::string& target) {

@@ -5,12 +5,17 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_fd.h"
+
 namespace platform {
 
 // Creates (or truncates) the file; when that fails, creates every missing
 // directory of the path and tries once more. Returns true when the file exists
 // empty afterwards.
 bool OpenCreatingDirectories(const std::string& path);
+
+// The same, keeping the empty file open for writing; not ok() on failure.
+UniqueFd CreateEmptyFile(const std::string& path);
 
 // Creates every missing directory of `dir` (like mkdir -p). True when the
 // directory exists afterwards.

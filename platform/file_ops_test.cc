@@ -25,6 +25,28 @@ TEST(FileOpsTest, OpenCreatingDirectoriesCreatesMissingDirectoriesAndTruncates) 
     EXPECT_FALSE(OpenCreatingDirectories(dir / "a/b"));  // a directory is no file
 }
 
+TEST(FileOpsTest, CreateEmptyFileKeepsTheEmptiedFileOpenForWriting) {
+    TempDir dir;
+    const std::string path = dir / "x/y/page.htm";
+    WriteFile(dir / "x/old", "old");
+    {
+        UniqueFd fd = CreateEmptyFile(path);
+        ASSERT_TRUE(fd.ok());
+        ASSERT_TRUE(WriteAll(fd.get(), "new", 3));
+    }
+    EXPECT_EQ(fwtest::ReadFile(path), "new");
+    WriteFile(path, "longer content");
+    {
+        UniqueFd fd = CreateEmptyFile(path);
+        ASSERT_TRUE(fd.ok());
+        EXPECT_EQ(FileSize(path), 0);
+        UniqueFd moved = std::move(fd);
+        EXPECT_FALSE(fd.ok());
+        EXPECT_TRUE(moved.ok());
+    }
+    EXPECT_FALSE(CreateEmptyFile(dir / "x").ok());  // a directory is no file
+}
+
 TEST(FileOpsTest, MoveReplacingAndCopyReplacing) {
     TempDir dir;
     WriteFile(dir / "src", "new");

@@ -12,10 +12,12 @@ namespace fw {
 
 BodySink::BodySink(std::string path) : path_(std::move(path)) { buffer_.reserve(kBufferSize); }
 
-BodySink::~BodySink() {
-    Flush();
-    if (fd_ >= 0) ::close(fd_);
+BodySink::BodySink(std::string path, platform::UniqueFd reserved)
+    : path_(std::move(path)), fd_(std::move(reserved)) {
+    buffer_.reserve(kBufferSize);
 }
+
+BodySink::~BodySink() { Flush(); }
 
 void BodySink::KeepCopy(size_t limit, std::function<bool()> wanted) {
     copy_limit_ = limit;
@@ -56,18 +58,23 @@ void BodySink::Flush() {
 void BodySink::WriteOut(const char* data, size_t length) {
     if (!opened_) {
         opened_ = true;
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        if (fd_ < 0 && platform::OpenCreatingDirectories(path_)) {
-            fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
-        }
-        // The file is usually the empty one reserved for this fetch; truncate
-        // only what has content (see platform::OpenCreatingDirectories).
-        struct stat st;
-        if (fd_ < 0 || ::fstat(fd_, &st) != 0 || (st.st_size > 0 && ::ftruncate(fd_, 0) != 0)) {
-            ok_ = false;
-        }
+        if (!fd_.ok()) Open();
     }
-    if (fd_ < 0 || !platform::WriteAll(fd_, data, length)) ok_ = false;
+    if (!fd_.ok() || !platform::WriteAll(fd_.get(), data, length)) ok_ = false;
+}
+
+void BodySink::Open() {
+    fd_ = platform::UniqueFd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    if (!fd_.ok() && platform::OpenCreatingDirectories(path_)) {
+        fd_ = platform::UniqueFd(::open(path_.c_str(), O_WRONLY | O_CLOEXEC));
+    }
+    // The file is usually the empty one reserved for this fetch; truncate
+    // only what has content (see platform::OpenCreatingDirectories).
+    struct stat st;
+    if (!fd_.ok() || ::fstat(fd_.get(), &st) != 0 ||
+        (st.st_size > 0 && ::ftruncate(fd_.get(), 0) != 0)) {
+        ok_ = false;
+    }
 }
 
 }  // namespace fw

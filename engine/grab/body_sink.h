@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/net/url_fetch.h"
+#include "platform/unique_fd.h"
 
 namespace fw {
 
@@ -16,6 +17,9 @@ public:
     static constexpr size_t kBufferSize = 20480;
 
     explicit BodySink(std::string path);
+    // Writes into `reserved`, the empty file at `path` opened for this fetch
+    // (when it is not ok(), as the constructor above).
+    BodySink(std::string path, platform::UniqueFd reserved);
     ~BodySink() override;
     BodySink(const BodySink&) = delete;
     BodySink& operator=(const BodySink&) = delete;
@@ -42,6 +46,7 @@ public:
 
 private:
     void WriteOut(const char* data, size_t length);
+    void Open();
 
     void Copy(const char* data, size_t length);
 
@@ -51,7 +56,7 @@ private:
     size_t copy_limit_ = 0;
     bool copying_ = false;  // copy_ holds every body byte so far
     std::string copy_;
-    int fd_ = -1;
+    platform::UniqueFd fd_;  // the reserved file until the first write opens one
     bool opened_ = false;
     bool ok_ = true;
 };

@@ -81,6 +81,7 @@ struct UrlWorker::Prepared {
     std::string fetch_path;    // where the body is received (path, or a scratch file)
     bool scratch = false;      // fetch_path is a scratch file, deleted at the end
     bool reserved = false;     // `path` was created for this fetch
+    platform::UniqueFd reserved_file;  // open on it, for the body sink
     QueueEntry entry;          // what the URL was queued with (fixed once queued)
 };
 
@@ -192,9 +193,12 @@ bool UrlWorker::Prepare(Prepared* p) {
         std::string chosen;
         if (ChooseLocalPath(naming, WithoutQuery(p->url), data_dir_, options_->file_flags,
                             &chosen) &&
-            !chosen.empty() && platform::OpenCreatingDirectories(chosen)) {
-            p->path = chosen;
-            p->reserved = true;
+            !chosen.empty()) {
+            p->reserved_file = platform::CreateEmptyFile(chosen);
+            if (p->reserved_file.ok()) {
+                p->path = chosen;
+                p->reserved = true;
+            }
         }
     }
     if (p->path.empty() || keeps_nothing || !p->saved_file.empty()) {
@@ -221,8 +225,8 @@ int64_t UrlWorker::BodyLimit() const {
     return limit;
 }
 
-void UrlWorker::Fetch(const Prepared& p, Fetched* f) {
-    BodySink sink(p.fetch_path);
+void UrlWorker::Fetch(Prepared& p, Fetched* f) {
+    BodySink sink(p.fetch_path, std::move(p.reserved_file));
     std::unique_ptr<UrlFetch> fetch;
     const UrlScheme scheme = p.parsed.scheme();
     const std::string host = p.parsed.host() ? p.parsed.host() : "";

@@ -68,7 +68,7 @@ private:
     bool Prepare(Prepared* p);
     int64_t BodyLimit() const;
     ExtractOptions ExtractOptionsNow(bool page_is_error) const;
-    void Fetch(const Prepared& p, Fetched* f);
+    void Fetch(Prepared& p, Fetched* f);
     void HttpOutcome(const Prepared& p, Fetched* f);
     void Aborted(const Prepared& p);
     void FtpOutcome(const Prepared& p, Fetched* f);
