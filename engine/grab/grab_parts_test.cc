@@ -2,6 +2,9 @@
 // and the per-host index of waiting entries.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "engine/grab/body_sink.h"
 #include "engine/grab/child_wait_map.h"
 #include "engine/grab/waiting_index.h"
@@ -39,6 +42,61 @@ TEST(BodySinkTest, BuffersAndLeavesTheFileAloneWithoutBody) {
         sink.Write("x", 1);
     }
     EXPECT_EQ(ReadFile(dir / "kept"), "x");
+}
+
+TEST(BodySinkTest, WritesIntoTheReservedFile) {
+    TempDir dir;
+    const std::string path = dir / "page.htm";
+    platform::UniqueFd reserved = platform::CreateEmptyFile(path);
+    ASSERT_TRUE(reserved.ok());
+    {
+        BodySink sink(path, std::move(reserved));
+        sink.Write("<html>", 6);
+    }
+    EXPECT_EQ(ReadFile(path), "<html>");
+    // A reservation that gets no body stays the empty file.
+    {
+        BodySink sink(dir / "empty", platform::CreateEmptyFile(dir / "empty"));
+        EXPECT_FALSE(sink.wrote());
+    }
+    EXPECT_EQ(platform::FileSize(dir / "empty"), 0);
+}
+
+// The copy a page is parsed from must be the whole body or nothing.
+TEST(BodySinkTest, KeepsACopyOnlyOfAWholeWantedBodyWithinTheLimit) {
+    TempDir dir;
+    const std::string big(BodySink::kBufferSize + 10, 'b');  // written through the buffer
+    struct Case {
+        bool wanted;
+        size_t limit;
+        std::vector<std::string> chunks;
+        bool kept;
+    };
+    const Case cases[] = {
+        {true, big.size() + 4, {"ab", "cd", big}, true},
+        {true, 20, {"0123456789", "0123456789"}, true},       // exactly the limit
+        {true, 20, {"0123456789", "0123456789", "x"}, false},  // one byte beyond
+        {false, 20, {"ab"}, false},
+        {true, 20, {}, false},  // no body: nothing to stand in for the file
+    };
+    for (const Case& c : cases) {
+        BodySink sink(dir / "f");
+        int asked = 0;
+        sink.KeepCopy(c.limit, [&] {
+            ++asked;
+            return c.wanted;
+        });
+        std::string all;
+        for (const std::string& chunk : c.chunks) {
+            sink.Write(chunk.data(), chunk.size());
+            all += chunk;
+        }
+        EXPECT_EQ(asked, c.chunks.empty() ? 0 : 1);
+        ASSERT_EQ(sink.copy() != nullptr, c.kept) << all.size();
+        if (c.kept) {
+            EXPECT_EQ(*sink.copy(), all);
+        }
+    }
 }
 
 TEST(ChildWaitMapTest, PageIsDoneWhenItsListEmpties) {

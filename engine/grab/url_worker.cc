@@ -275,10 +275,8 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
             });
         }
         HttpFetchBase* page = http.get();
-        sink.KeepCopy(kPageCopyLimit, [page] {
-            return page->content_kind() == ContentKind::kHtml ||
-                   page->content_kind() == ContentKind::kCss;
-        });
+        sink.KeepCopy(kPageCopyLimit,
+                      [page] { return page->content_kind() == ContentKind::kHtml; });
         f->http = std::move(http);
     }
     UrlFetch* running = f->http ? static_cast<UrlFetch*>(f->http.get()) : f->ftp.get();
