@@ -80,10 +80,72 @@ void ForEachQuoted(std::string_view text, Visit piece) {
     }
 }
 
+// Where the extractor's links go: straight into the store, or into a list
+// recorded later.
+class LinkSink {
+  public:
+    virtual ~LinkSink() = default;
+    // Takes a resolved link; returns what names it for Title (0: nothing).
+    virtual uint32_t Add(Role role, UrlScheme scheme, const char* text) = 0;
+    virtual void Title(uint32_t link, std::string_view title) = 0;
+};
+
+class RecordingSink : public LinkSink {
+  public:
+    explicit RecordingSink(LinkRecorder& recorder) : recorder_(recorder) {}
+    uint32_t Add(Role role, UrlScheme scheme, const char* text) override {
+        using PageKind = LinkRecorder::PageKind;
+        switch (role) {
+            case Role::kLink:
+            case Role::kRefresh:
+            case Role::kFrame:
+                recorder_.PageLink(text, scheme,
+                                   role == Role::kLink      ? PageKind::kLink
+                                   : role == Role::kRefresh ? PageKind::kRefresh
+                                                            : PageKind::kFrame);
+                return static_cast<uint32_t>(std::max(0, recorder_.last_page_link()));
+            case Role::kResource:
+                recorder_.Resource(text, scheme);
+                return 0;
+            case Role::kTitle:
+                break;
+        }
+        return 0;
+    }
+    void Title(uint32_t link, std::string_view title) override {
+        recorder_.SetTitleIfNone(static_cast<int32_t>(link), title);
+    }
+
+  private:
+    LinkRecorder& recorder_;
+};
+
+// Links are named by their place in the list plus one.
+class CollectingSink : public LinkSink {
+  public:
+    explicit CollectingSink(FoundLinks& found) : found_(found) {}
+    uint32_t Add(Role role, UrlScheme scheme, const char* text) override {
+        if (!Room()) return 0;
+        found_.links.push_back({role, scheme, text, 0});
+        return static_cast<uint32_t>(found_.links.size());
+    }
+    void Title(uint32_t link, std::string_view title) override {
+        if (Room()) found_.links.push_back({Role::kTitle, UrlScheme::None, std::string(title), link - 1});
+    }
+
+  private:
+    bool Room() {
+        if (found_.links.size() < kMaxFoundLinks) return true;
+        found_.complete = false;
+        return false;
+    }
+    FoundLinks& found_;
+};
+
 class LinkExtractor : public HtmlScanner {
   public:
-    LinkExtractor(FoundLinks& found, std::string_view page_url, const ExtractOptions& options)
-        : found_(found), options_(options), scripts_(ScriptLinks()) {
+    LinkExtractor(LinkSink& sink, std::string_view page_url, const ExtractOptions& options)
+        : sink_(sink), options_(options), scripts_(ScriptLinks()) {
         base_.Parse(page_url);
     }
 
@@ -113,12 +175,15 @@ class LinkExtractor : public HtmlScanner {
 
   private:
     bool Resolve(std::string_view value) { return ResolveLink(base_, value, &link_); }
-    // Adds the link just resolved; returns its index plus one (0: none).
-    uint32_t Add(Role role);
+    // Hands the link just resolved to the sink; returns what names it.
+    uint32_t Add(Role role) {
+        const char* text = link_.Text();
+        return text ? sink_.Add(role, link_.scheme(), text) : 0;
+    }
     void ScriptStrings(std::string_view value, bool page);
     void StartAnchor();
 
-    FoundLinks& found_;
+    LinkSink& sink_;
     const ExtractOptions& options_;
     const ScriptLinkTest& scripts_;
     ParsedUrl base_;
@@ -127,18 +192,11 @@ class LinkExtractor : public HtmlScanner {
     bool collecting_ = false;
     std::string anchor_text_;
     std::string alt_text_;
-    uint32_t last_link_ = 0;  // the anchor's target (its index plus one), for its title
+    uint32_t last_link_ = 0;  // the anchor's target, for its title
     bool applet_ = false;
     std::string codebase_;
     std::string code_;
 };
-
-uint32_t LinkExtractor::Add(Role role) {
-    const char* text = link_.Text();
-    if (text == nullptr) return 0;
-    found_.push_back({role, link_.scheme(), text, 0});
-    return static_cast<uint32_t>(found_.size());
-}
 
 // Any href ends what the previous anchor collected, so its text never
 // becomes the title of another anchor's target.
@@ -224,9 +282,7 @@ void LinkExtractor::OnAnchorClose() {
     std::string_view title = platform::TrimView(text);
     if (title.empty()) title = alt_text_;
     if (title.empty() || last_link_ == 0) return;
-    found_.push_back(
-        {Role::kTitle, UrlScheme::None, std::string(platform::CutUtf8(title, kMaxTitleBytes)),
-         last_link_ - 1});
+    sink_.Title(last_link_, platform::CutUtf8(title, kMaxTitleBytes));
 }
 
 void LinkExtractor::OnObjectStart(bool applet) {
@@ -291,44 +347,46 @@ void LinkExtractor::OnStyleText(std::string_view text) {
 FoundLinks FindLinks(const std::string& file, const std::string& page_url,
                      const ExtractOptions& options) {
     FoundLinks found;
-    LinkExtractor(found, page_url, options).ScanFile(file);
+    CollectingSink sink(found);
+    LinkExtractor(sink, page_url, options).ScanFile(file);
     return found;
 }
 
 FoundLinks FindLinksInText(std::string_view page, const std::string& page_url,
                            const ExtractOptions& options) {
     FoundLinks found;
-    LinkExtractor(found, page_url, options).ScanText(page);
+    CollectingSink sink(found);
+    LinkExtractor(sink, page_url, options).ScanText(page);
     return found;
 }
 
-std::vector<PendingChild> RecordLinks(const FoundLinks& links, int32_t page_id, int32_t levels,
+std::vector<PendingChild> RecordLinks(const FoundLinks& found, int32_t page_id, int32_t levels,
                                       ProjectStore& store, int32_t filter_id, int32_t auth_id,
                                       const ExtractOptions& options) {
     LinkRecorder recorder(store, page_id, levels, filter_id, auth_id, options);
     if (!recorder.page_found()) return {};
-    // The row each page link got, for the titles that name it.
-    std::vector<int32_t> ids(links.size(), 0);
-    for (size_t i = 0; i < links.size(); ++i) {
-        const FoundLink& link = links[i];
-        using PageKind = LinkRecorder::PageKind;
-        switch (link.role) {
-            case Role::kLink:
-            case Role::kRefresh:
-            case Role::kFrame:
-                recorder.PageLink(link.text.c_str(), link.scheme,
-                                  link.role == Role::kLink      ? PageKind::kLink
-                                  : link.role == Role::kRefresh ? PageKind::kRefresh
-                                                                : PageKind::kFrame);
-                ids[i] = recorder.last_page_link();
-                break;
-            case Role::kResource:
-                recorder.Resource(link.text.c_str(), link.scheme);
-                break;
-            case Role::kTitle:
-                if (link.names < i) recorder.SetTitleIfNone(ids[link.names], link.text);
-                break;
+    RecordingSink sink(recorder);
+    // What the sink named each link by, for the titles that follow it.
+    std::vector<uint32_t> named(found.links.size(), 0);
+    for (size_t i = 0; i < found.links.size(); ++i) {
+        const FoundLink& link = found.links[i];
+        if (link.role != Role::kTitle) {
+            named[i] = sink.Add(link.role, link.scheme, link.text.c_str());
+        } else if (link.names < i && named[link.names] != 0) {
+            sink.Title(named[link.names], link.text);
         }
+    }
+    return recorder.TakePending();
+}
+
+std::vector<PendingChild> RecordLinksFromFile(const std::string& file, int32_t page_id,
+                                              int32_t levels, ProjectStore& store,
+                                              const std::string& page_url, int32_t filter_id,
+                                              int32_t auth_id, const ExtractOptions& options) {
+    LinkRecorder recorder(store, page_id, levels, filter_id, auth_id, options);
+    if (recorder.page_found()) {
+        RecordingSink sink(recorder);
+        LinkExtractor(sink, page_url, options).ScanFile(file);
     }
     return recorder.TakePending();
 }
@@ -339,8 +397,8 @@ std::vector<PendingChild> ExtractLinks(const std::string& file, int32_t page_id,
                                        const ExtractOptions& options) {
     const std::string id = std::to_string(page_id);
     LogMessage(id + " - parsing");
-    std::vector<PendingChild> pending = RecordLinks(FindLinks(file, page_url, options), page_id,
-                                                    levels, store, filter_id, auth_id, options);
+    std::vector<PendingChild> pending = RecordLinksFromFile(file, page_id, levels, store, page_url,
+                                                            filter_id, auth_id, options);
     LogMessage(id + " - done parsing");
     return pending;
 }

@@ -45,7 +45,14 @@ struct FoundLink {
     std::string text;
     uint32_t names = 0;
 };
-using FoundLinks = std::vector<FoundLink>;
+
+// A page's links as found, at most kMaxFoundLinks entries (the list is held in
+// memory; a page with more is parsed by ExtractLinks instead).
+constexpr size_t kMaxFoundLinks = 50000;
+struct FoundLinks {
+    std::vector<FoundLink> links;
+    bool complete = true;  // false: the page had more than the list holds
+};
 
 // The first step of the parse, which needs no store: the links of the page
 // `file` (or of the page text `page`) fetched from `page_url`. `options`
@@ -56,12 +63,20 @@ FoundLinks FindLinks(const std::string& file, const std::string& page_url,
 FoundLinks FindLinksInText(std::string_view page, const std::string& page_url,
                            const ExtractOptions& options);
 
-// The second step: records `links` for page `page_id` as ExtractLinks does
+// The second step: records `found` for page `page_id` as ExtractLinks does
 // and returns its pending list.
 // REQUIRES: the caller holds the store lock for the whole call.
-std::vector<PendingChild> RecordLinks(const FoundLinks& links, int32_t page_id, int32_t levels,
+std::vector<PendingChild> RecordLinks(const FoundLinks& found, int32_t page_id, int32_t levels,
                                       ProjectStore& store, int32_t filter_id, int32_t auth_id,
                                       const ExtractOptions& options);
+
+// Both steps at once, recording each link as the file is read (no list is
+// held), without ExtractLinks' log lines.
+// REQUIRES: the caller holds the store lock for the whole call.
+std::vector<PendingChild> RecordLinksFromFile(const std::string& file, int32_t page_id,
+                                              int32_t levels, ProjectStore& store,
+                                              const std::string& page_url, int32_t filter_id,
+                                              int32_t auth_id, const ExtractOptions& options);
 
 // Runs the extractor over the stored page `file` (page `page_id`, fetched
 // from `page_url`, queued with `levels` remaining, `filter_id` and

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gmock/gmock.h>
@@ -30,9 +31,17 @@ class ExtractTest : public ::testing::Test {
   protected:
     void SetUp() override { page_ = project_.Add(Row(kPageUrl).Level(1).File("h/d/p.htm")); }
 
+    // Through ExtractLinks, or (two_step_) the way a grab parses a page: the
+    // links found first, without the store, then recorded.
     std::vector<PendingChild> Extract(const std::string& html, int32_t levels = 3,
                                       const ExtractOptions& options = {}, int32_t filter_id = 0) {
         project_.Write("h/d/p.htm", html);
+        if (two_step_) {
+            const FoundLinks found = FindLinksInText(html, kPageUrl, options);
+            EXPECT_TRUE(found.complete);
+            auto guard = project_.store.Lock();
+            return RecordLinks(found, page_, levels, project_.store, filter_id, kAuthId, options);
+        }
         auto guard = project_.store.Lock();
         return ExtractLinks(project_.PathOf("h/d/p.htm"), page_, levels, project_.store, kPageUrl,
                             filter_id, kAuthId, options);
@@ -77,26 +86,39 @@ class ExtractTest : public ::testing::Test {
     static constexpr int32_t kAuthId = 9;
     TestProject project_;
     int32_t page_ = 0;
+    bool two_step_ = false;
 };
+
+// The tests that run both ways of parsing.
+class ExtractBothWaysTest : public ExtractTest, public ::testing::WithParamInterface<bool> {
+  protected:
+    void SetUp() override {
+        ExtractTest::SetUp();
+        two_step_ = GetParam();
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Ways, ExtractBothWaysTest, ::testing::Bool());
 
 struct ConstructCase {
     const char* html;
     std::vector<std::string> children;
 };
 
-class ExtractConstructTest : public ExtractTest,
-                             public ::testing::WithParamInterface<ConstructCase> {};
+class ExtractConstructTest
+    : public ExtractTest,
+      public ::testing::WithParamInterface<std::tuple<ConstructCase, bool>> {};
 
 // The page is on level 1 with 3 levels left: page links go one level deeper
 // with 2 levels, frames keep 3, resources stay on level 1 with 1 level.
 TEST_P(ExtractConstructTest, TakesTheLinksOfEachConstruct) {
-    const auto pending = Extract(GetParam().html);
-    EXPECT_THAT(Children(pending), UnorderedElementsAreArray(GetParam().children))
-        << GetParam().html;
+    const ConstructCase& c = std::get<0>(GetParam());
+    two_step_ = std::get<1>(GetParam());
+    const auto pending = Extract(c.html);
+    EXPECT_THAT(Children(pending), UnorderedElementsAreArray(c.children)) << c.html;
 }
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Constructs, ExtractConstructTest, ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Constructs, ExtractConstructTest, ::testing::Combine(::testing::Values(
     ConstructCase{"<a href=\"x.htm\">X</a>", {"x.htm L2/0 q2 page"}},
     ConstructCase{"<A HREF='s.htm'>S</A> <a href=b%20c.htm>B</a>",
                   {"s.htm L2/0 q2 page", "b%20c.htm L2/0 q2 page"}},
@@ -166,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(Constructs, ExtractConstructTest, ::testing::Values(
     ConstructCase{"<div style=\"background:url(d.png)\"></div><p style='x:url(\"e.png\")'>"
                   "<a href=\"x.htm\" style=\"background:url(f.png)\">X</a>",
                   {"d.png L1/1 q1 resource", "e.png L1/1 q1 resource", "x.htm L2/0 q2 page",
-                   "f.png L1/1 q1 resource"}}));
+                   "f.png L1/1 q1 resource"}}), ::testing::Bool()));
 // clang-format on
 
 TEST_F(ExtractTest, BaseTagChangesTheBaseForLaterLinksOnly) {
@@ -298,7 +320,7 @@ TEST_F(ExtractTest, PageOrderQueuesResourcesBeforePagesOfTheirDepth) {
               (std::map<std::string, int32_t>{{"http://h/d/x.htm", 1}, {"http://h/d/i.gif", 0}}));
 }
 
-TEST_F(ExtractTest, AnchorTextBecomesTheTitleOfPagesWithoutOne) {
+TEST_P(ExtractBothWaysTest, AnchorTextBecomesTheTitleOfPagesWithoutOne) {
     const int32_t titled = project_.Add(Row("http://h/d/titled.htm").Level(2).Status(0));
     project_.store.SetTitle(titled, "Kept");
     const std::string long_text(100, 'w');
@@ -310,7 +332,9 @@ TEST_F(ExtractTest, AnchorTextBecomesTheTitleOfPagesWithoutOne) {
         long_text +
         "</a>"
         "<a href=\"#top\">Top</a>"
-        "<a href=\"empty.htm\"></a>");
+        "<a href=\"empty.htm\"></a>"
+        "<a href=\"javascript:go()\">Script</a>"
+        "<a href=\"same.htm\"><img src=\"same.htm\">Same</a>");
     const auto title = [&](const char* name) {
         return project_.store.Title(project_.store.FindByUrl(std::string(kPrefix) + name));
     };
@@ -319,6 +343,16 @@ TEST_F(ExtractTest, AnchorTextBecomesTheTitleOfPagesWithoutOne) {
     EXPECT_EQ(title("titled.htm"), "Kept");
     EXPECT_EQ(title("long.htm"), long_text.substr(0, 64));
     EXPECT_EQ(title("empty.htm"), "");
+    EXPECT_EQ(title("same.htm"), "Same");
+}
+
+TEST_F(ExtractTest, APageWithMoreLinksThanTheListHoldsIsMarked) {
+    std::string html;
+    for (size_t i = 0; i <= kMaxFoundLinks; ++i) html += "<a href=p" + std::to_string(i) + ">x</a>";
+    const FoundLinks found = FindLinksInText(html, kPageUrl, {});
+    EXPECT_FALSE(found.complete);
+    EXPECT_EQ(found.links.size(), kMaxFoundLinks);
+    EXPECT_TRUE(FindLinksInText("<a href=a>A</a>", kPageUrl, {}).complete);
 }
 
 TEST_F(ExtractTest, WritesTheTwoLogLines) {

@@ -610,11 +610,15 @@ void UrlWorker::ParsePage(const std::string& path, const std::string* text, int3
         // meanwhile; its links are then replaced in one locked step.
         const std::string id = std::to_string(url_id_);
         LogMessage(id + " - parsing");
-        const FoundLinks links =
+        const FoundLinks found =
             text ? FindLinksInText(*text, page_url, extract) : FindLinks(path, page_url, extract);
         section.emplace(store_, &lock_held_);
         store_->RemoveLinksFrom(url_id_);
-        pending = RecordLinks(links, url_id_, levels, *store_, filter_id, auth_id, extract);
+        // A page with too many links to hold is read again, recording as it goes.
+        pending = found.complete ? RecordLinks(found, url_id_, levels, *store_, filter_id,
+                                               auth_id, extract)
+                                 : RecordLinksFromFile(path, url_id_, levels, *store_, page_url,
+                                                       filter_id, auth_id, extract);
         LogMessage(id + " - done parsing");
     }
     if (options_->link_check || traverse_only_) return;
