@@ -65,6 +65,7 @@ PageOutput::PageOutput(std::string target, OutputMode mode) : target_(std::move(
         const long long size = platform::FileSize(target_);
         if (size >= 0 && size <= kInPlaceLimit) {
             in_place_ = true;
+            old_size_ = size;
             out_.rdbuf(&memory_);
             return;
         }
@@ -96,13 +97,15 @@ PageOutput::~PageOutput() {
 bool PageOutput::CommitInPlace() {
     out_.flush();
     if (!out_.good()) return false;
-    const std::string page = memory_.str();
+    const std::string page = std::move(memory_).str();
     const int fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) return false;
-    // Write, then cut to length: never truncating to zero first keeps the
-    // file system from forcing the data out at close.
+    // Write, then cut to length (a rewritten page is seldom shorter): never
+    // truncating to zero first keeps the file system from forcing the data
+    // out at close.
+    const off_t length = static_cast<off_t>(page.size());
     bool ok = platform::WriteAll(fd, page.data(), page.size()) &&
-              ::ftruncate(fd, static_cast<off_t>(page.size())) == 0;
+              (length >= old_size_ || ::ftruncate(fd, length) == 0);
     ok = ::close(fd) == 0 && ok;
     committed_ = ok;
     return ok;

@@ -67,6 +67,7 @@ class PageOutput {
     bool in_place_ = false;
     FileBuffer buffer_;
     std::stringbuf memory_;  // the page, when written in place
+    long long old_size_ = 0; // the target's size before, when written in place
     std::ostream out_{&buffer_};
     bool committed_ = false;
 };

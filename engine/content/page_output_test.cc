@@ -61,6 +61,13 @@ TEST(PageOutputTest, ModesReplaceTheTargetOnlyAtCommit) {
             ASSERT_EQ(::stat(target.c_str(), &st), 0);
             EXPECT_EQ(st.st_mode & 0777, 0640u);
         }
+        // And a page that grew replaces all of the old one.
+        const std::string longer(6000, 'n');
+        PageOutput grown(target, c.mode);
+        grown.stream() << longer;
+        ASSERT_TRUE(grown.Commit());
+        EXPECT_EQ(fwtest::ReadFile(target), longer);
+
         const auto entries = std::filesystem::directory_iterator(dir.path());
         EXPECT_EQ(std::distance(begin(entries), end(entries)), 1) << "no scratch file is left";
     }
