@@ -167,7 +167,9 @@ int main(int argc, char** argv) {
         size_t words = 0;
         std::string bytes, word;
         for (const fw::IndexDocument& document : corpus.documents) {
-            if (!platform::ReadFilePrefix(dir + document.file, fw::kMaxIndexedBytes, &bytes)) return 1;
+            if (!platform::ReadFilePrefix(dir + document.file, fw::kMaxIndexedBytes, &bytes)) {
+                return 1;
+            }
             const fw::PageText text = fw::StoredPageText(bytes, document.html);
             for (fw::WordReader reader(text.title); reader.Next(&word);) ++words;
             for (fw::WordReader reader(text.body); reader.Next(&word);) ++words;

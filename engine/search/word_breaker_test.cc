@@ -36,8 +36,7 @@ TEST(WordBreakerTest, CutsAndFoldsWords) {
         {"caf\xC3\xA9\xE2\x80\x9Cquoted\xE2\x80\x9D", {"caf\xC3\xA9", "quoted"}},
         {"bad\xFFutf\xC3", {"bad", "utf"}},  // invalid bytes separate
         {"CAF\xC3\x89S_2 x", {"caf\xC3\xA9s_2", "x"}},
-        {fits_mixed + " " + over_mixed + " " + fits_leading + "Y z",
-         {fits_mixed, "z"}},
+        {fits_mixed + " " + over_mixed + " " + fits_leading + "Y z", {fits_mixed, "z"}},
         {"\xC3\x89" + std::string(kMaxWordBytes - 2, 'Y'), {fits_leading}},
         {"a " + long_word + " b", {"a", "b"}},
         {longest + long_word, {}},
