@@ -2,14 +2,16 @@
 // of about 20 KB each and runs a thousand queries of each kind through the
 // index search, as IndexSearch does (open, query, close).
 //
-// Usage: search_bench [pages] [directory]
+// Usage: search_bench [pages] [directory] [--queries N]
 //   pages      how many pages to generate (default 10000)
 //   directory  where to put them (default: a new directory under $TMPDIR,
 //              removed afterwards)
+//   --queries  queries of each kind (default 1000; 0 measures indexing only)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <random>
@@ -18,7 +20,9 @@
 #include <vector>
 
 #include "bench/measure.h"
+#include "engine/search/page_text.h"
 #include "engine/search/search_index.h"
+#include "engine/search/word_breaker.h"
 #include "platform/file_ops.h"
 
 namespace {
@@ -126,11 +130,20 @@ double Percentile(std::vector<double> values, double fraction) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int pages = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--", 2) == 0) {
+            ++i;  // an option's value
+        } else {
+            positional.push_back(argv[i]);
+        }
+    }
+    const int pages = !positional.empty() ? std::max(1, std::atoi(positional[0].c_str())) : 10000;
+    const int queries = std::max(0, fwbench::ArgValue(argc, argv, "--queries", kQueriesPerKind));
     std::string dir;
     bool remove = false;
-    if (argc > 2) {
-        dir = argv[2];
+    if (positional.size() > 1) {
+        dir = positional[1];
         if (dir.back() != '/') dir += '/';
         platform::CreateDirectories(dir);
     } else {
@@ -146,6 +159,25 @@ int main(int argc, char** argv) {
     const Corpus corpus = Generate(dir, pages, words, random);
     std::printf("pages: %d, %.1f MB of HTML (%.1f KB a page)\n", pages, corpus.bytes / 1e6,
                 corpus.bytes / 1e3 / pages);
+
+    {
+        // Our own share of indexing: reading the pages and cutting their
+        // text into words, without the index.
+        const double text_start = fwbench::ThreadCpuSeconds();
+        size_t words = 0;
+        std::string bytes, word;
+        for (const fw::IndexDocument& document : corpus.documents) {
+            if (!platform::ReadFilePrefix(dir + document.file, fw::kMaxIndexedBytes, &bytes)) {
+                return 1;
+            }
+            const fw::PageText text = fw::StoredPageText(bytes, document.html);
+            for (fw::WordReader reader(text.title); reader.Next(&word);) ++words;
+            for (fw::WordReader reader(text.body); reader.Next(&word);) ++words;
+        }
+        const double text_cpu = fwbench::ThreadCpuSeconds() - text_start;
+        std::printf("page text alone: %.3f ms of processor a page, %.0f words a page\n",
+                    text_cpu * 1e3 / pages, static_cast<double>(words) / pages);
+    }
 
     const auto start = Clock::now();
     const std::clock_t cpu_start = std::clock();
@@ -165,6 +197,11 @@ int main(int argc, char** argv) {
                 "second); index size %.1f MB\n",
                 seconds, cpu, pages / seconds, pages / cpu,
                 DiskSize(dir + fw::kIndexDatabaseName) / 1e6);
+
+    if (queries == 0) {
+        if (remove) platform::RemoveTree(dir);
+        return 0;
+    }
 
     // Words of middling frequency, as people tend to search for.
     std::uniform_int_distribution<size_t> middling(50, 5000);
@@ -189,7 +226,7 @@ int main(int argc, char** argv) {
     for (const Kind& kind : kinds) {
         std::vector<double> latencies;
         size_t results = 0;
-        for (int i = 0; i < kQueriesPerKind; ++i) {
+        for (int i = 0; i < queries; ++i) {
             const std::string expression = kind.expression(i);
             const auto begin = Clock::now();
             const fw::IndexSearchResult result = fw::RunIndexSearch(dir, expression, list);
@@ -202,7 +239,7 @@ int main(int argc, char** argv) {
             results += result.files.size();
         }
         std::printf("%-10s %10.2f %10.2f %12.1f\n", kind.name, Percentile(latencies, 0.5),
-                    Percentile(latencies, 0.99), static_cast<double>(results) / kQueriesPerKind);
+                    Percentile(latencies, 0.99), static_cast<double>(results) / queries);
     }
     if (remove) platform::RemoveTree(dir);
     return 0;

@@ -45,8 +45,10 @@ public:
                     ++pos_;
                 }
             } else {
-                const size_t next = html_.find_first_of("<&", pos_);
-                const size_t end = next == std::string_view::npos ? html_.size() : next;
+                // A plain loop: find_first_of looks each byte up in the set
+                // with a library call.
+                size_t end = pos_ + 1;
+                while (end < html_.size() && html_[end] != '<' && html_[end] != '&') ++end;
                 out->append(html_.substr(pos_, end - pos_));
                 pos_ = end;
             }

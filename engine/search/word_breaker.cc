@@ -2,23 +2,28 @@
 
 #include <xapian.h>
 
+#include <algorithm>
+
 namespace fw {
 
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+bool IsAsciiWordByte(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 bool IsWordChar(char32_t ch) {
-    if (ch < 0x80) {
-        return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
-               ch == '_';
-    }
+    if (ch < 0x80) return IsAsciiWordByte(static_cast<char>(ch));
     return ch != kReplacement && Xapian::Unicode::is_wordchar(static_cast<unsigned>(ch));
 }
 
 void AppendFolded(char32_t ch, std::string* out) {
     if (ch < 0x80) {
-        out->push_back(static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch));
+        out->push_back(FoldAscii(static_cast<char>(ch)));
         return;
     }
     AppendUtf8(static_cast<char32_t>(Xapian::Unicode::tolower(static_cast<unsigned>(ch))), out);
@@ -84,10 +89,22 @@ void AppendUtf8(char32_t ch, std::string* out) {
 bool WordReader::Next(std::string* word) {
     word->clear();
     while (pos_ < text_.size()) {
-        const char32_t ch = NextCodePoint(text_, &pos_);
-        if (IsWordChar(ch)) {
+        // Most text is ASCII: a run of ASCII word characters is taken whole,
+        // without decoding it one character at a time.
+        size_t end = pos_;
+        while (end < text_.size() && IsAsciiWordByte(text_[end])) ++end;
+        if (end > pos_) {
             // Past the limit the word is dropped, but it still has to be
             // read to its end.
+            const size_t room = kMaxWordBytes + 1 - std::min(word->size(), kMaxWordBytes + 1);
+            const size_t kept = word->size();
+            word->append(text_.substr(pos_, std::min(end - pos_, room)));
+            for (size_t i = kept; i < word->size(); ++i) (*word)[i] = FoldAscii((*word)[i]);
+            pos_ = end;
+            if (pos_ == text_.size()) break;
+        }
+        const char32_t ch = NextCodePoint(text_, &pos_);
+        if (IsWordChar(ch)) {
             if (word->size() <= kMaxWordBytes) AppendFolded(ch, word);
             continue;
         }

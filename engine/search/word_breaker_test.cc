@@ -20,6 +20,11 @@ using Words_ = std::vector<std::string>;
 TEST(WordBreakerTest, CutsAndFoldsWords) {
     const std::string long_word(kMaxWordBytes + 1, 'x');
     const std::string longest(kMaxWordBytes, 'y');
+    // Words whose ASCII runs meet a two-byte letter, at and just past the limit.
+    const std::string e_acute = "\xC3\xA9";
+    const std::string fits_mixed = std::string(kMaxWordBytes - 2, 'y') + e_acute;
+    const std::string over_mixed = std::string(kMaxWordBytes - 1, 'y') + e_acute;
+    const std::string fits_leading = e_acute + std::string(kMaxWordBytes - 2, 'y');
     const struct {
         std::string text;
         Words_ words;
@@ -30,6 +35,9 @@ TEST(WordBreakerTest, CutsAndFoldsWords) {
         {"\xCE\x9A\xCE\x91\xCE\x9B\xCE\x97", {"\xCE\xBA\xCE\xB1\xCE\xBB\xCE\xB7"}},  // Greek
         {"caf\xC3\xA9\xE2\x80\x9Cquoted\xE2\x80\x9D", {"caf\xC3\xA9", "quoted"}},
         {"bad\xFFutf\xC3", {"bad", "utf"}},  // invalid bytes separate
+        {"CAF\xC3\x89S_2 x", {"caf\xC3\xA9s_2", "x"}},
+        {fits_mixed + " " + over_mixed + " " + fits_leading + "Y z", {fits_mixed, "z"}},
+        {"\xC3\x89" + std::string(kMaxWordBytes - 2, 'Y'), {fits_leading}},
         {"a " + long_word + " b", {"a", "b"}},
         {longest + long_word, {}},
         {longest, {longest}},
