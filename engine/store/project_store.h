@@ -22,6 +22,7 @@
 
 #include "engine/store/store_table.h"
 #include "engine/store/url_record.h"
+#include "platform/recursive_mutex.h"
 
 namespace fw {
 
@@ -51,9 +52,8 @@ public:
     ProjectStore(const ProjectStore&) = delete;
     ProjectStore& operator=(const ProjectStore&) = delete;
 
-    using Guard = std::unique_lock<std::recursive_mutex>;
+    using Guard = std::unique_lock<platform::RecursiveMutex>;
     [[nodiscard]] Guard Lock() { return Guard(mutex_); }
-    std::recursive_mutex& mutex() { return mutex_; }
 
     // Opens (creating what is missing) the tables in `db_dir` (used exactly as
     // given: table paths are db_dir + name) and empties the crawl queue.
@@ -220,7 +220,7 @@ private:
     std::vector<int32_t> LinkTargets(int32_t from);
     bool FlushIfShared();
 
-    std::recursive_mutex mutex_;
+    platform::RecursiveMutex mutex_;
     std::array<std::unique_ptr<StoreTable>, kTableCount> tables_;
     std::string db_dir_;
     std::string data_dir_;
