@@ -44,55 +44,84 @@ Terms RangeTerms(const QueryNode& range, const Xapian::Database& db) {
     return terms;
 }
 
+void Expand(const QueryNode& node, const Xapian::Database& db, LeafWords* words) {
+    switch (node.kind) {
+        case QueryNode::Kind::Term: (*words)[&node] = {node.text}; return;
+        case QueryNode::Kind::Wildcard: (*words)[&node] = WildcardTerms(node.text, db); return;
+        case QueryNode::Kind::Range: (*words)[&node] = RangeTerms(node, db); return;
+        default:
+            for (const QueryNode& child : node.children) Expand(child, db, words);
+    }
+}
+
+const Terms& WordsOf(const QueryNode& leaf, const LeafWords& words) {
+    static const Terms none;
+    const auto it = words.find(&leaf);
+    return it == words.end() ? none : it->second;
+}
+
 // One item of a phrase or proximity group: a word, or the alternative of
 // the words a wildcard covers. Empty when it covers none.
-Xapian::Query GroupItem(const QueryNode& item, const Xapian::Database& db) {
-    if (item.kind == QueryNode::Kind::Term) return Xapian::Query(item.text);
-    const Terms terms = WildcardTerms(item.text, db);
+Xapian::Query GroupItem(const QueryNode& item, const LeafWords& words) {
+    const Terms& terms = WordsOf(item, words);
     return Xapian::Query(Xapian::Query::OP_OR, terms.begin(), terms.end());
 }
 
-Xapian::Query PositionalQuery(Xapian::Query::op op, const std::vector<Xapian::Query>& items,
-                              uint32_t window) {
+// All of the items; nothing when one of them covers no word.
+Xapian::Query AllOf(const std::vector<Xapian::Query>& items) {
     for (const Xapian::Query& item : items) {
         if (item.empty()) return Xapian::Query::MatchNothing;
     }
-    if (items.size() == 1) return items.front();
-    return Xapian::Query(op, items.begin(), items.end(), window);
+    return Xapian::Query(Xapian::Query::OP_AND, items.begin(), items.end());
 }
 
-Xapian::Query Group(const QueryNode& node, const Xapian::Database& db) {
-    const auto op = node.kind == QueryNode::Kind::Phrase ? Xapian::Query::OP_PHRASE
-                                                         : Xapian::Query::OP_NEAR;
+Xapian::Query Group(const QueryNode& node, const LeafWords& words) {
     std::vector<Xapian::Query> items;
-    for (const QueryNode& child : node.children) items.push_back(GroupItem(child, db));
-    if (node.expendable == 0) return PositionalQuery(op, items, node.window);
-    // Every choice of the words to keep, in their order.
-    const size_t n = items.size();
-    const size_t keep = n - node.expendable;
-    std::vector<size_t> chosen(keep);
-    for (size_t i = 0; i < keep; ++i) chosen[i] = i;
+    for (const QueryNode& child : node.children) items.push_back(GroupItem(child, words));
+    if (node.expendable == 0) return AllOf(items);
     std::vector<Xapian::Query> alternatives;
-    for (;;) {
-        std::vector<Xapian::Query> subset;
-        for (size_t index : chosen) subset.push_back(items[index]);
-        Xapian::Query alternative = PositionalQuery(op, subset, node.window);
-        if (!alternative.empty()) alternatives.push_back(std::move(alternative));
-        // The next combination in lexicographic order.
-        size_t i = keep;
-        while (i > 0 && chosen[i - 1] == n - keep + i - 1) --i;
-        if (i == 0) break;
-        ++chosen[i - 1];
-        for (size_t j = i; j < keep; ++j) chosen[j] = chosen[j - 1] + 1;
-    }
+    ForEachChoice(items.size(), items.size() - node.expendable,
+                  [&](const std::vector<size_t>& chosen) {
+                      std::vector<Xapian::Query> subset;
+                      for (size_t index : chosen) subset.push_back(items[index]);
+                      Xapian::Query alternative = AllOf(subset);
+                      if (!alternative.empty()) alternatives.push_back(std::move(alternative));
+                      return true;
+                  });
     return Xapian::Query(Xapian::Query::OP_OR, alternatives.begin(), alternatives.end());
 }
 
-Xapian::Query Synonyms(const Terms& terms) {
-    return Xapian::Query(Xapian::Query::OP_SYNONYM, terms.begin(), terms.end());
+}  // namespace
+
+LeafWords ExpandLeaves(const QueryNode& root, const Xapian::Database& db) {
+    LeafWords words;
+    Expand(root, db, &words);
+    return words;
 }
 
-}  // namespace
+bool HasPositionalGroup(const QueryNode& node) {
+    if (node.kind == QueryNode::Kind::Phrase || node.kind == QueryNode::Kind::Near) return true;
+    for (const QueryNode& child : node.children) {
+        if (HasPositionalGroup(child)) return true;
+    }
+    return false;
+}
+
+bool ForEachChoice(size_t n, size_t keep,
+                   const std::function<bool(const std::vector<size_t>&)>& visit) {
+    if (keep > n) return true;
+    std::vector<size_t> chosen(keep);
+    for (size_t i = 0; i < keep; ++i) chosen[i] = i;
+    for (;;) {
+        if (!visit(chosen)) return false;
+        // The next combination in lexicographic order.
+        size_t i = keep;
+        while (i > 0 && chosen[i - 1] == n - keep + i - 1) --i;
+        if (i == 0) return true;
+        ++chosen[i - 1];
+        for (size_t j = i; j < keep; ++j) chosen[j] = chosen[j - 1] + 1;
+    }
+}
 
 bool MatchesWildcard(std::string_view pattern, std::string_view word) {
     // Greedy matching with one point to return to: the last "*" seen.
@@ -115,18 +144,21 @@ bool MatchesWildcard(std::string_view pattern, std::string_view word) {
     return p == pattern.size();
 }
 
-Xapian::Query BuildXapianQuery(const QueryNode& node, const Xapian::Database& db) {
+Xapian::Query BuildXapianQuery(const QueryNode& node, const LeafWords& words) {
     switch (node.kind) {
         case QueryNode::Kind::Term: return Xapian::Query(node.text);
-        case QueryNode::Kind::Wildcard: return Synonyms(WildcardTerms(node.text, db));
-        case QueryNode::Kind::Range: return Synonyms(RangeTerms(node, db));
+        case QueryNode::Kind::Wildcard:
+        case QueryNode::Kind::Range: {
+            const Terms& terms = WordsOf(node, words);
+            return Xapian::Query(Xapian::Query::OP_SYNONYM, terms.begin(), terms.end());
+        }
         case QueryNode::Kind::Phrase:
-        case QueryNode::Kind::Near: return Group(node, db);
+        case QueryNode::Kind::Near: return Group(node, words);
         case QueryNode::Kind::And:
         case QueryNode::Kind::Or: {
             std::vector<Xapian::Query> operands;
             for (const QueryNode& child : node.children) {
-                operands.push_back(BuildXapianQuery(child, db));
+                operands.push_back(BuildXapianQuery(child, words));
             }
             const auto op = node.kind == QueryNode::Kind::And ? Xapian::Query::OP_AND
                                                               : Xapian::Query::OP_OR;

@@ -13,6 +13,8 @@
 #include <unordered_set>
 
 #include "engine/search/page_text.h"
+#include "engine/search/position_filter.h"
+#include "engine/search/position_store.h"
 #include "engine/search/query_builder.h"
 #include "engine/search/query_expression.h"
 #include "engine/search/search_error.h"
@@ -25,7 +27,8 @@ namespace fw {
 
 namespace {
 
-constexpr char kFormat[] = "corvalin search index 1\n";
+// The first line of search.in3, which holds the word positions after it.
+constexpr std::string_view kFormatLine = "corvalin search index 2\n";
 // Documents between flushes of a new database. The writer buffers postings
 // in trees that slow down as they grow, while each flush rewrites the blocks
 // it touches: this is the balance measured with pages of about 20 KB.
@@ -49,27 +52,34 @@ std::string ShardName(size_t shard) {
     return std::string(kIndexWorkName) + "/" + std::to_string(shard);
 }
 
-// A database of a new base being written by one thread.
+// A database of a new base being written by one thread, and the word
+// positions of its documents.
 struct Shard {
+    explicit Shard(Xapian::WritableDatabase database) : db(std::move(database)) {}
     Xapian::WritableDatabase db;
+    PositionShardWriter positions;
     unsigned unflushed = 0;  // documents since the last flush
 };
 
-// Indexes one file into `shard`. False when the file cannot be read; throws
-// Xapian::Error when the database cannot be written.
+// Indexes one file into `shard`. A file that cannot be read is left out;
+// false when the positions cannot be written. Throws Xapian::Error when the
+// database cannot be written.
 bool IndexFile(Shard* shard, const std::string& data_dir, const IndexDocument& document) {
     std::string bytes;
-    if (!platform::ReadFilePrefix(data_dir + document.file, kMaxIndexedBytes, &bytes)) return false;
+    if (!platform::ReadFilePrefix(data_dir + document.file, kMaxIndexedBytes, &bytes)) return true;
     const PageText text = StoredPageText(bytes, document.html);
+    PositionShardWriter& positions = shard->positions;
+    uint32_t pos = 0;
+    std::string word;
+    for (WordReader title(text.title); title.Next(&word);) positions.Add(word, ++pos, kTitleWeight);
+    ++pos;  // so that no phrase runs on from the title into the body
+    for (WordReader body(text.body); body.Next(&word);) positions.Add(word, ++pos);
+    if (!positions.EndDocument()) return false;
     Xapian::Document doc;
     doc.set_data(document.file);
-    Xapian::termpos pos = 0;
-    std::string word;
-    for (WordReader title(text.title); title.Next(&word);) {
-        doc.add_posting(word, ++pos, kTitleWeight);
+    for (size_t i = 0; i < positions.term_count(); ++i) {
+        doc.add_term(positions.term(i), positions.frequency(i));
     }
-    ++pos;  // so that no phrase runs on from the title into the body
-    for (WordReader body(text.body); body.Next(&word);) doc.add_posting(word, ++pos);
     shard->db.add_document(doc);
     if (++shard->unflushed == kDocumentsPerFlush) {
         shard->db.commit();
@@ -84,7 +94,12 @@ void IndexRange(Shard* shard, const std::string& data_dir,
                 std::string* error) {
     size_t i = begin;
     try {
-        for (; i < end; ++i) IndexFile(shard, data_dir, *documents[i]);
+        for (; i < end; ++i) {
+            if (!IndexFile(shard, data_dir, *documents[i])) {
+                *error = "cannot write the word positions of " + documents[i]->file;
+                return;
+            }
+        }
     } catch (const Xapian::Error& e) {
         *error = "cannot add " + documents[i]->file + ": " + e.get_description();
     } catch (const std::bad_alloc&) {
@@ -97,6 +112,7 @@ void IndexRange(Shard* shard, const std::string& data_dir,
 struct SearchIndex::Handles {
     std::vector<std::unique_ptr<Shard>> shards;  // a new base, until Commit
     std::optional<Xapian::Database> reader;      // an opened or committed base
+    PositionStore positions;                     // the reader's word positions
     std::unordered_set<std::string> added;       // files of the new base
 };
 
@@ -107,8 +123,8 @@ SearchIndex::~SearchIndex() { Close(); }
 bool SearchIndex::Exists(const std::string& data_dir) {
     std::string format;
     return platform::FileExists(data_dir + kIndexBaseName) &&
-           platform::ReadFilePrefix(data_dir + kIndexInfoName, sizeof kFormat, &format) &&
-           format == kFormat;
+           platform::ReadFilePrefix(data_dir + kIndexInfoName, kFormatLine.size(), &format) &&
+           format == kFormatLine;
 }
 
 bool SearchIndex::is_open() const {
@@ -132,12 +148,13 @@ bool SearchIndex::Open(const std::string& data_dir) {
     handles_ = std::make_unique<Handles>();
     if (Exists(data_dir)) {
         try {
-            handles_->reader.emplace(data_dir + kIndexBaseName);
-            return true;
+            if (OpenReader()) return true;
+            LogMessage("Search index " + data_dir + " has damaged word positions, rebuilding it");
         } catch (const Xapian::Error& e) {
             LogMessage("Search index " + data_dir + " cannot be read, rebuilding it: " +
                        e.get_description());
         }
+        handles_->reader.reset();
     }
     Discard(data_dir);
     // The index goes beside the stored files; it never makes their directory.
@@ -157,12 +174,15 @@ bool SearchIndex::AddShards(size_t count) {
             // Nothing reads a new base before it is complete, and it can
             // always be rebuilt from the stored files: it is written in
             // place, without waiting for the disk.
-            handles_->shards.push_back(std::make_unique<Shard>(Shard{
-                Xapian::WritableDatabase(data_dir_ + ShardName(handles_->shards.size()),
-                                         Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS |
-                                             Xapian::DB_NO_SYNC | Xapian::DB_DANGEROUS |
-                                             Xapian::DB_NO_TERMLIST),
-            }));
+            const std::string name = data_dir_ + ShardName(handles_->shards.size());
+            auto shard = std::make_unique<Shard>(
+                Xapian::WritableDatabase(name, Xapian::DB_CREATE_OR_OVERWRITE |
+                                                   Xapian::DB_BACKEND_GLASS | Xapian::DB_NO_SYNC |
+                                                   Xapian::DB_DANGEROUS | Xapian::DB_NO_TERMLIST));
+            if (!shard->positions.Open(name + ".positions")) {
+                return Fail(kIndexUnavailable, "cannot create " + name + ".positions");
+            }
+            handles_->shards.push_back(std::move(shard));
         }
     } catch (const Xapian::Error& e) {
         return Fail(kIndexUnavailable, "cannot be created: " + e.get_description());
@@ -216,27 +236,38 @@ bool SearchIndex::Commit() {
     try {
         // The threads' databases are merged into one compact file, in the
         // order of their documents.
+        // Compacting keeps each database's documents together, numbered on
+        // from the database before: the numbering the positions follow.
         Xapian::Database all;
+        std::vector<const PositionShardWriter*> positions;
         for (size_t i = 0; i < handles_->shards.size(); ++i) {
-            handles_->shards[i]->db.commit();
-            handles_->shards[i]->db.close();
+            Shard& shard = *handles_->shards[i];
+            shard.db.commit();
+            shard.db.close();
             all.add_database(Xapian::Database(data_dir_ + ShardName(i)));
+            if (!shard.positions.Flush()) {
+                return Fail(kIndexUnavailable, "cannot write the word positions");
+            }
+            positions.push_back(&shard.positions);
+        }
+        all.compact(data_dir_ + kIndexDatabaseName, Xapian::DBCOMPACT_SINGLE_FILE);
+        std::string error;
+        if (!WritePositionStore(data_dir_ + kIndexInfoName, kFormatLine, positions, &error)) {
+            return Fail(kIndexUnavailable, "cannot write the word positions: " + error);
         }
         handles_->shards.clear();
-        all.compact(data_dir_ + kIndexDatabaseName, Xapian::DBCOMPACT_SINGLE_FILE);
     } catch (const Xapian::Error& e) {
         return Fail(kIndexUnavailable, "cannot be written: " + e.get_description());
     }
     platform::RemoveTree(data_dir_ + kIndexWorkName);
     // The base goes last: its presence says the rest is complete.
-    if (!platform::ReplaceFileContents(data_dir_ + kIndexInfoName, kFormat) ||
-        !platform::ReplaceFileContents(data_dir_ + kIndexBaseName,
+    if (!platform::ReplaceFileContents(data_dir_ + kIndexBaseName,
                                        std::string("auto ") + kIndexDatabaseName + "\n")) {
         return Fail(kIndexUnavailable, "cannot write its base file");
     }
     committed_ = true;
     try {
-        handles_->reader.emplace(data_dir_ + kIndexBaseName);
+        if (!OpenReader()) return Fail(kIndexUnavailable, "wrote word positions it cannot read");
     } catch (const Xapian::Error& e) {
         return Fail(kIndexUnavailable, "cannot be opened: " + e.get_description());
     }
@@ -250,9 +281,13 @@ int SearchIndex::Query(std::string_view expression, std::vector<std::string>* fi
     if (!handles_ || !handles_->reader) return last_error_ = kIndexUnavailable;
     const Xapian::Database& db = *handles_->reader;
     try {
+        const LeafWords words = ExpandLeaves(parsed.root, db);
         Xapian::Enquire enquire(db);
-        enquire.set_query(BuildXapianQuery(parsed.root, db));
-        const Xapian::MSet matches = enquire.get_mset(0, db.get_doccount());
+        enquire.set_query(BuildXapianQuery(parsed.root, words));
+        std::optional<PositionFilter> filter;
+        if (HasPositionalGroup(parsed.root)) filter.emplace(parsed.root, words, handles_->positions);
+        const Xapian::MSet matches =
+            enquire.get_mset(0, db.get_doccount(), 0, nullptr, filter ? &*filter : nullptr);
         files->reserve(matches.size());
         for (auto it = matches.begin(); it != matches.end(); ++it) {
             files->push_back(it.get_document().get_data());
@@ -280,6 +315,14 @@ int SearchIndex::Query(std::string_view expression, std::vector<std::string>* fi
         return last_error_;
     }
     return last_error_ = kSearchOk;
+}
+
+bool SearchIndex::OpenReader() {
+    handles_->reader.emplace(data_dir_ + kIndexBaseName);
+    // Documents are numbered from 1 without gaps, as the positions are.
+    return handles_->positions.Open(data_dir_ + kIndexInfoName, kFormatLine) &&
+           handles_->reader->get_doccount() == handles_->positions.documents() &&
+           handles_->reader->get_lastdocid() == handles_->positions.documents();
 }
 
 void SearchIndex::Close() {

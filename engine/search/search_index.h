@@ -5,11 +5,13 @@
 //   search.in1  the index base: a stub naming the database. It is written
 //               last, so it exists only for an index that is complete.
 //   search.in2  the database, one file.
-//   search.in3  the index's format version; an index of another version is
-//               rebuilt.
+//   search.in3  the index's format version, in its first line (an index of
+//               another version is rebuilt), then the word positions of
+//               the documents (position_store.h).
 //   index1.tmp  while the index is built: a directory of databases "0",
 //               "1", ..., one for each thread that indexes, merged into
-//               search.in2 at the end.
+//               search.in2 at the end, and beside each its documents' word
+//               positions ("0.positions", ...), gathered into search.in3.
 // A document is one stored file of a page (HTML, indexed without its markup,
 // its title weighted higher) or of plain text, named by its path relative to
 // the data directory.
@@ -99,6 +101,10 @@ private:
     struct Handles;
     bool Fail(int code, const std::string& what);
     bool Writable() const;
+    // Opens the reader of a complete base and its word positions. False
+    // when the positions cannot be read or do not fit the database; throws
+    // Xapian::Error when the database cannot be read.
+    bool OpenReader();
     // Starts databases for shards up to `count`.
     bool AddShards(size_t count);
 

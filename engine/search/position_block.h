@@ -1,0 +1,67 @@
+// The word positions of one indexed document, as one block of bytes.
+//
+// Format (every number an unsigned LEB128 varint):
+//   count                     distinct words in the document
+//   header bytes              the size of the part that follows
+//   count x {id gap, bytes}   the words' ids in ascending order, each as the
+//                             gap from the id before (the first from 0), and
+//                             the size of its position list
+//   count position lists      in the same order: each word's positions in
+//                             ascending order, each as the gap from the
+//                             position before (the first from 0)
+// A reader looking for a few words walks the small header and decodes only
+// their lists.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fw {
+
+void AppendVarint(uint32_t value, std::string* out);
+
+// Reads a varint at *pos (advanced past it); false when the bytes end first
+// or the value does not fit in 32 bits.
+bool ReadVarint(std::string_view bytes, size_t* pos, uint32_t* value);
+
+// Collects the words of one document and encodes them as a block.
+class PositionBlockBuilder {
+public:
+    // Adds word `id` at `position`, counting `weight` towards its
+    // frequency. REQUIRES: positions ascend across calls, from 1 (one
+    // position holds one word).
+    void Add(uint32_t id, uint32_t position, uint32_t weight = 1);
+
+    // Appends the block of the words added since the last Finish to *out and
+    // starts over. Sets *ids to the distinct ids in ascending order and
+    // *frequencies to the sum of each one's weights.
+    void Finish(std::vector<uint32_t>* ids, std::vector<uint32_t>* frequencies, std::string* out);
+
+private:
+    struct Occurrence {
+        uint32_t id;
+        uint32_t position;
+    };
+    std::vector<Occurrence> occurrences_;
+    // Indexed by id, zero between documents: occurrences, then where the
+    // word's positions go in grouped_.
+    std::vector<uint32_t> counts_;
+    std::vector<uint32_t> weights_;  // indexed by id, zero between documents
+    std::vector<uint32_t> grouped_;  // positions grouped by word
+    std::vector<uint32_t> sizes_;    // bytes of each list
+    std::string header_;
+    std::string lists_;
+};
+
+// Finds the position lists of `ids` (ascending) in `block`: (*lists)[i] gets
+// the list of ids[i], empty when the document lacks that word. False when
+// the block is damaged.
+bool FindPositionLists(std::string_view block, const std::vector<uint32_t>& ids,
+                       std::vector<std::string_view>* lists);
+
+// Appends the positions of one list to *positions; false when damaged.
+bool DecodePositions(std::string_view list, std::vector<uint32_t>* positions);
+
+}  // namespace fw

@@ -1,0 +1,250 @@
+#include "engine/search/position_store.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "platform/file_ops.h"
+
+namespace fw {
+
+namespace {
+
+constexpr size_t kWriteBuffer = 1 << 20;
+constexpr size_t kFooterBytes = 5 * sizeof(uint64_t);
+constexpr size_t kShardRecordBytes = 4 * sizeof(uint64_t);
+constexpr size_t kMaxShards = 1024;
+
+template <typename T>
+void Put(T value, std::string* out) {
+    char bytes[sizeof value];
+    std::memcpy(bytes, &value, sizeof value);
+    out->append(bytes, sizeof value);
+}
+
+template <typename T>
+T Get(std::string_view bytes, uint64_t at) {
+    T value;
+    std::memcpy(&value, bytes.data() + at, sizeof value);
+    return value;
+}
+
+// Appends the work file `path` of `size` bytes to `out`.
+bool CopyInto(const std::string& path, uint64_t size, int out) {
+    platform::UniqueFd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in.ok()) return false;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kWriteBuffer);
+    uint64_t copied = 0;
+    for (;;) {
+        const ssize_t n = ::read(in.get(), buffer.get(), kWriteBuffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        if (!platform::WriteAll(out, buffer.get(), static_cast<size_t>(n))) return false;
+        copied += static_cast<uint64_t>(n);
+    }
+    return copied == size;
+}
+
+// The dictionary of one shard, in the file's format.
+std::string DictionaryBytes(const std::unordered_map<std::string, uint32_t>& ids,
+                            std::string* error) {
+    std::vector<std::pair<std::string_view, uint32_t>> sorted(ids.begin(), ids.end());
+    std::sort(sorted.begin(), sorted.end());
+    std::string offsets, id_column, pool;
+    for (const auto& [word, id] : sorted) {
+        Put(static_cast<uint32_t>(pool.size()), &offsets);
+        Put(id, &id_column);
+        pool.append(word);
+        if (pool.size() > UINT32_MAX) {
+            *error = "too many words";
+            return {};
+        }
+    }
+    Put(static_cast<uint32_t>(pool.size()), &offsets);
+    return offsets + id_column + pool;
+}
+
+}  // namespace
+
+bool PositionShardWriter::Open(const std::string& path) {
+    path_ = path;
+    fd_ = platform::UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    written_ = 0;
+    offsets_.clear();
+    buffer_.clear();
+    return fd_.ok();
+}
+
+void PositionShardWriter::Add(const std::string& word, uint32_t position, uint32_t weight) {
+    auto it = ids_.find(word);
+    if (it == ids_.end()) {
+        it = ids_.emplace(word, static_cast<uint32_t>(words_.size())).first;
+        words_.push_back(&it->first);
+    }
+    builder_.Add(it->second, position, weight);
+}
+
+bool PositionShardWriter::EndDocument() {
+    offsets_.push_back(written_ + buffer_.size());
+    builder_.Finish(&term_ids_, &frequencies_, &buffer_);
+    return buffer_.size() < kWriteBuffer || Flush();
+}
+
+bool PositionShardWriter::Flush() {
+    if (!platform::WriteAll(fd_.get(), buffer_.data(), buffer_.size())) return false;
+    written_ += buffer_.size();
+    buffer_.clear();
+    return true;
+}
+
+bool WritePositionStore(const std::string& path, std::string_view header,
+                        const std::vector<const PositionShardWriter*>& shards,
+                        std::string* error) {
+    error->clear();
+    platform::UniqueFd out(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!out.ok()) {
+        *error = "cannot create " + path;
+        return false;
+    }
+    std::string tables;
+    uint64_t at = header.size();
+    for (const PositionShardWriter* shard : shards) {
+        if (!shard->buffer_.empty()) {
+            *error = "a shard was not flushed";
+            return false;
+        }
+        for (uint64_t offset : shard->offsets_) Put(at + offset, &tables);
+        at += shard->written_;
+    }
+    Put(at, &tables);
+    if (!platform::WriteAll(out.get(), header.data(), header.size())) {
+        *error = "cannot write " + path;
+        return false;
+    }
+    for (const PositionShardWriter* shard : shards) {
+        if (!CopyInto(shard->path_, shard->written_, out.get())) {
+            *error = "cannot copy " + shard->path_ + " into " + path;
+            return false;
+        }
+    }
+    const uint64_t offsets_at = at;
+    uint64_t documents = 0;
+    std::string shard_table;
+    for (const PositionShardWriter* shard : shards) {
+        const std::string dictionary = DictionaryBytes(shard->ids_, error);
+        if (!error->empty()) return false;
+        Put(documents + 1, &shard_table);
+        Put(static_cast<uint64_t>(shard->documents()), &shard_table);
+        Put(offsets_at + tables.size(), &shard_table);
+        Put(static_cast<uint64_t>(shard->ids_.size()), &shard_table);
+        documents += shard->documents();
+        tables += dictionary;
+    }
+    const uint64_t shards_at = offsets_at + tables.size();
+    tables += shard_table;
+    Put(offsets_at, &tables);
+    Put(documents, &tables);
+    Put(shards_at, &tables);
+    Put(static_cast<uint64_t>(shards.size()), &tables);
+    Put(kPositionStoreMagic, &tables);
+    if (!platform::WriteAll(out.get(), tables.data(), tables.size()) || !out.Close()) {
+        *error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+bool PositionStore::Open(const std::string& path, std::string_view header) {
+    shards_.clear();
+    documents_ = 0;
+    if (!file_.Open(path)) return false;
+    bytes_ = file_.bytes();
+    const uint64_t size = bytes_.size();
+    if (size < header.size() + kFooterBytes || !bytes_.starts_with(header)) return false;
+    const uint64_t footer = size - kFooterBytes;
+    const auto offsets_at = Get<uint64_t>(bytes_, footer);
+    const auto documents = Get<uint64_t>(bytes_, footer + 8);
+    const auto shards_at = Get<uint64_t>(bytes_, footer + 16);
+    const auto shard_count = Get<uint64_t>(bytes_, footer + 24);
+    if (Get<uint64_t>(bytes_, footer + 32) != kPositionStoreMagic || offsets_at < header.size() ||
+        offsets_at > footer || documents >= (footer - offsets_at) / 8 ||
+        shards_at < offsets_at + (documents + 1) * 8 || shards_at > footer ||
+        shard_count > kMaxShards || shard_count * kShardRecordBytes != footer - shards_at) {
+        return false;
+    }
+    uint64_t next_document = 1;
+    uint64_t dictionary_at = offsets_at + (documents + 1) * 8;
+    for (uint64_t i = 0; i < shard_count; ++i) {
+        const uint64_t record = shards_at + i * kShardRecordBytes;
+        Shard shard;
+        shard.first = Get<uint64_t>(bytes_, record);
+        shard.documents = Get<uint64_t>(bytes_, record + 8);
+        const auto at = Get<uint64_t>(bytes_, record + 16);
+        shard.words = Get<uint64_t>(bytes_, record + 24);
+        // The two columns and the pool's end: 8 x words + 4 bytes.
+        if (shard.first != next_document || shard.documents > documents ||
+            at != dictionary_at || shards_at - at < 4 || shard.words > (shards_at - at - 4) / 8) {
+            return false;
+        }
+        next_document += shard.documents;
+        shard.word_offsets = bytes_.substr(at, (shard.words + 1) * 4);
+        shard.word_ids = bytes_.substr(at + (shard.words + 1) * 4, shard.words * 4);
+        const uint64_t pool_at = at + (shard.words * 2 + 1) * 4;
+        const auto pool_size = Get<uint32_t>(shard.word_offsets, shard.words * 4);
+        if (pool_size > shards_at - pool_at) return false;
+        shard.pool = bytes_.substr(pool_at, pool_size);
+        dictionary_at = pool_at + pool_size;
+        shards_.push_back(shard);
+    }
+    if (next_document != documents + 1 || dictionary_at != shards_at) {
+        shards_.clear();
+        return false;
+    }
+    blocks_at_ = header.size();
+    offsets_at_ = offsets_at;
+    documents_ = documents;
+    return true;
+}
+
+size_t PositionStore::ShardOf(uint64_t docid) const {
+    for (size_t i = 0; i < shards_.size(); ++i) {
+        if (docid >= shards_[i].first && docid - shards_[i].first < shards_[i].documents) return i;
+    }
+    return shards_.size();
+}
+
+uint32_t PositionStore::WordId(size_t shard, std::string_view word) const {
+    if (shard >= shards_.size()) return kNoWord;
+    const Shard& s = shards_[shard];
+    uint64_t low = 0, high = s.words;
+    while (low < high) {
+        const uint64_t mid = low + (high - low) / 2;
+        const auto begin = Get<uint32_t>(s.word_offsets, mid * 4);
+        const auto end = Get<uint32_t>(s.word_offsets, mid * 4 + 4);
+        if (begin > end || end > s.pool.size()) return kNoWord;  // damaged
+        const int order = s.pool.substr(begin, end - begin).compare(word);
+        if (order == 0) return Get<uint32_t>(s.word_ids, mid * 4);
+        if (order < 0) {
+            low = mid + 1;
+        } else {
+            high = mid;
+        }
+    }
+    return kNoWord;
+}
+
+bool PositionStore::Block(uint64_t docid, std::string_view* block) const {
+    if (docid == 0 || docid > documents_) return false;
+    const auto begin = Get<uint64_t>(bytes_, offsets_at_ + (docid - 1) * 8);
+    const auto end = Get<uint64_t>(bytes_, offsets_at_ + docid * 8);
+    if (begin < blocks_at_ || begin > end || end > offsets_at_) return false;
+    *block = bytes_.substr(begin, end - begin);
+    return true;
+}
+
+}  // namespace fw
