@@ -193,10 +193,12 @@ int main(int argc, char** argv) {
     const double seconds = fwbench::SecondsSince(start);
     const double cpu = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
     // The machine may be shared: processor time says what the work costs.
+    const double database_size = DiskSize(dir + fw::kIndexDatabaseName) / 1e6;
+    const double positions_size = DiskSize(dir + fw::kIndexInfoName) / 1e6;
     std::printf("indexing: %.1f s (%.1f s of processor), %.0f pages/s (%.0f per processor "
-                "second); index size %.1f MB\n",
-                seconds, cpu, pages / seconds, pages / cpu,
-                DiskSize(dir + fw::kIndexDatabaseName) / 1e6);
+                "second); index size %.1f MB (database %.1f, word positions %.1f)\n",
+                seconds, cpu, pages / seconds, pages / cpu, database_size + positions_size,
+                database_size, positions_size);
 
     if (queries == 0) {
         if (remove) platform::RemoveTree(dir);

@@ -1,9 +1,28 @@
 #include "engine/search/position_block.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace fw {
+
+namespace {
+
+constexpr uint32_t kSkipBytes = 12;
+
+void PutU32(uint32_t value, std::string* out) {
+    char bytes[4];
+    std::memcpy(bytes, &value, 4);
+    out->append(bytes, 4);
+}
+
+uint32_t GetU32(std::string_view bytes, size_t at) {
+    uint32_t value;
+    std::memcpy(&value, bytes.data() + at, 4);
+    return value;
+}
+
+}  // namespace
 
 void AppendVarint(uint32_t value, std::string* out) {
     while (value >= 0x80) {
@@ -13,7 +32,7 @@ void AppendVarint(uint32_t value, std::string* out) {
     out->push_back(static_cast<char>(value));
 }
 
-bool ReadVarint(std::string_view bytes, size_t* pos, uint32_t* value) {
+bool ReadLongVarint(std::string_view bytes, size_t* pos, uint32_t* value) {
     uint32_t result = 0;
     for (unsigned shift = 0; shift < 35; shift += 7) {
         if (*pos >= bytes.size()) return false;
@@ -52,10 +71,17 @@ void PositionBlockBuilder::Finish(std::vector<uint32_t>* ids, std::vector<uint32
     grouped_.resize(occurrences_.size());
     for (const Occurrence& o : occurrences_) grouped_[counts_[o.id]++] = o.position;
 
+    skips_.clear();
     header_.clear();
     lists_.clear();
     uint32_t begin = 0, previous_id = 0;
-    for (uint32_t id : *ids) {
+    for (size_t entry = 0; entry < ids->size(); ++entry) {
+        const uint32_t id = (*ids)[entry];
+        if (entry % kSkipEvery == 0) {
+            PutU32(previous_id, &skips_);
+            PutU32(static_cast<uint32_t>(header_.size()), &skips_);
+            PutU32(static_cast<uint32_t>(lists_.size()), &skips_);
+        }
         const uint32_t end = std::exchange(counts_[id], 0);
         const size_t list_start = lists_.size();
         uint32_t previous = 0;
@@ -70,7 +96,9 @@ void PositionBlockBuilder::Finish(std::vector<uint32_t>* ids, std::vector<uint32
         begin = end;
     }
     AppendVarint(static_cast<uint32_t>(ids->size()), out);
+    AppendVarint(static_cast<uint32_t>(skips_.size() / kSkipBytes), out);
     AppendVarint(static_cast<uint32_t>(header_.size()), out);
+    out->append(skips_);
     out->append(header_);
     out->append(lists_);
     occurrences_.clear();
@@ -80,26 +108,53 @@ bool FindPositionLists(std::string_view block, const std::vector<uint32_t>& ids,
                        std::vector<std::string_view>* lists) {
     lists->assign(ids.size(), {});
     size_t pos = 0;
-    uint32_t count = 0, header_bytes = 0;
-    if (!ReadVarint(block, &pos, &count) || !ReadVarint(block, &pos, &header_bytes) ||
-        header_bytes > block.size() - pos) {
+    uint32_t count = 0, skips = 0, header_bytes = 0;
+    if (!ReadVarint(block, &pos, &count) || !ReadVarint(block, &pos, &skips) ||
+        !ReadVarint(block, &pos, &header_bytes) || skips > count ||
+        skips > (block.size() - pos) / kSkipBytes ||
+        header_bytes > block.size() - pos - skips * kSkipBytes) {
         return false;
     }
-    const std::string_view header = block.substr(pos, header_bytes);
-    const std::string_view all_lists = block.substr(pos + header_bytes);
-    pos = 0;
-    size_t list_start = 0, wanted = 0;
-    uint64_t id = 0;
-    for (uint32_t i = 0; i < count && wanted < ids.size(); ++i) {
-        uint32_t gap = 0, bytes = 0;
-        if (!ReadVarint(header, &pos, &gap) || !ReadVarint(header, &pos, &bytes)) return false;
-        id += gap;
-        if ((i > 0 && gap == 0) || bytes > all_lists.size() - list_start) return false;
-        while (wanted < ids.size() && ids[wanted] < id) ++wanted;
-        if (wanted < ids.size() && ids[wanted] == id) {
-            (*lists)[wanted++] = all_lists.substr(list_start, bytes);
+    const std::string_view skip_table = block.substr(pos, skips * kSkipBytes);
+    const std::string_view header = block.substr(pos + skip_table.size(), header_bytes);
+    const std::string_view all_lists = block.substr(pos + skip_table.size() + header_bytes);
+
+    // The walk stands before entry `entry` of the header, at byte `at`, its
+    // list at `list_at`; `id` is the id of the entry before.
+    uint32_t entry = 0, id = 0, next_skip = 0;
+    size_t at = 0, list_at = 0;
+    for (size_t wanted = 0; wanted < ids.size(); ++wanted) {
+        const uint32_t target = ids[wanted];
+        // Jump to the last stretch of the header that starts below target.
+        uint32_t jump = UINT32_MAX;
+        while (next_skip < skips && GetU32(skip_table, next_skip * kSkipBytes) < target) {
+            jump = next_skip++;
         }
-        list_start += bytes;
+        if (jump != UINT32_MAX && jump * kSkipEvery > entry) {
+            entry = jump * kSkipEvery;
+            id = GetU32(skip_table, jump * kSkipBytes);
+            at = GetU32(skip_table, jump * kSkipBytes + 4);
+            list_at = GetU32(skip_table, jump * kSkipBytes + 8);
+            if (at > header.size() || list_at > all_lists.size()) return false;
+        }
+        for (; entry < count; ++entry) {
+            size_t next = at;
+            uint32_t gap = 0, bytes = 0;
+            if (!ReadVarint(header, &next, &gap) || !ReadVarint(header, &next, &bytes) ||
+                (entry > 0 && gap == 0) || gap > UINT32_MAX - id ||
+                bytes > all_lists.size() - list_at) {
+                return false;
+            }
+            if (id + gap > target) break;  // target is not in the document
+            at = next;
+            id += gap;
+            if (id == target) (*lists)[wanted] = all_lists.substr(list_at, bytes);
+            list_at += bytes;
+            if (id == target) {
+                ++entry;
+                break;
+            }
+        }
     }
     return true;
 }

@@ -1,16 +1,24 @@
 // The word positions of one indexed document, as one block of bytes.
 //
-// Format (every number an unsigned LEB128 varint):
+// Format (numbers are unsigned LEB128 varints unless said otherwise):
 //   count                     distinct words in the document
-//   header bytes              the size of the part that follows
-//   count x {id gap, bytes}   the words' ids in ascending order, each as the
-//                             gap from the id before (the first from 0), and
-//                             the size of its position list
+//   skips                     entries in the skip table
+//   header bytes              the size of the header
+//   skip table                for every kSkipEvery-th word of the header
+//                             (the first, the 17th, ...): three u32 in the
+//                             machine's byte order: the id of the word
+//                             before it (0 for the first), where its entry
+//                             starts in the header and where its list
+//                             starts among the lists
+//   header                    count x {id gap, bytes}: the words' ids in
+//                             ascending order, each as the gap from the id
+//                             before (the first from 0), and the size of
+//                             its position list
 //   count position lists      in the same order: each word's positions in
 //                             ascending order, each as the gap from the
 //                             position before (the first from 0)
-// A reader looking for a few words walks the small header and decodes only
-// their lists.
+// A reader looking for a few words jumps through the skip table into the
+// header and decodes only their lists.
 #pragma once
 
 #include <cstdint>
@@ -20,11 +28,23 @@
 
 namespace fw {
 
+inline constexpr uint32_t kSkipEvery = 16;
+
 void AppendVarint(uint32_t value, std::string* out);
 
 // Reads a varint at *pos (advanced past it); false when the bytes end first
 // or the value does not fit in 32 bits.
-bool ReadVarint(std::string_view bytes, size_t* pos, uint32_t* value);
+// ReadVarint's general case.
+bool ReadLongVarint(std::string_view bytes, size_t* pos, uint32_t* value);
+
+inline bool ReadVarint(std::string_view bytes, size_t* pos, uint32_t* value) {
+    // Most numbers here take one byte.
+    if (*pos < bytes.size() && static_cast<uint8_t>(bytes[*pos]) < 0x80) {
+        *value = static_cast<uint8_t>(bytes[(*pos)++]);
+        return true;
+    }
+    return ReadLongVarint(bytes, pos, value);
+}
 
 // Collects the words of one document and encodes them as a block.
 class PositionBlockBuilder {
@@ -50,7 +70,7 @@ private:
     std::vector<uint32_t> counts_;
     std::vector<uint32_t> weights_;  // indexed by id, zero between documents
     std::vector<uint32_t> grouped_;  // positions grouped by word
-    std::vector<uint32_t> sizes_;    // bytes of each list
+    std::string skips_;
     std::string header_;
     std::string lists_;
 };
