@@ -51,7 +51,9 @@ class PositionBlockBuilder {
 public:
     // Adds word `id` at `position`, counting `weight` towards its
     // frequency. REQUIRES: positions ascend across calls, from 1 (one
-    // position holds one word).
+    // position holds one word); ids are numbered densely from 0, as a
+    // dictionary numbers its words (the builder keeps tables as long as the
+    // largest id).
     void Add(uint32_t id, uint32_t position, uint32_t weight = 1);
 
     // Appends the block of the words added since the last Finish to *out and

@@ -140,6 +140,19 @@ TEST_F(SearchIndexTest, AnswersEachKindOfExpression) {
         {"RANGE(waits while)", {"d2.txt"}},
         {"RANGE(volume, volume)", {"d3.txt"}},
         {"\"page 0042\"", {"d3.txt"}},
+        // Phrases and groups among ANDs and ORs: d2 has "brown" and "fox",
+        // but apart.
+        {"\"brown fox\" OR chapter", {"d1.txt", "d3.txt"}},
+        {"\"brown fox\" OR waits", both},
+        {"(\"brown fox\" OR \"quick dog\") AND the", both},
+        {"\"brown fox\" AND \"quick dog\"", {}},
+        {"\"lazy dog\" lazy", {"d1.txt"}},
+        {"\"j* over\"", {"d1.txt"}},
+        // A position serves one word of a group only.
+        {"[far far]:2", {"d2.txt"}},
+        {"[fox fox]", {}},
+        {"\"the the\":9", {"d1.txt"}},
+        {"[f* fox]:3", {"d2.txt"}},  // fox waits far
         {"jumps\\*", both},                  // a literal asterisk only separates
         {std::string(300, 'q'), {}},         // longer than any indexed word
         {"\"quick " + std::string(300, 'q') + "\"", {}},
@@ -149,6 +162,47 @@ TEST_F(SearchIndexTest, AnswersEachKindOfExpression) {
     for (const auto& c : cases) {
         EXPECT_THAT(Find(c.expression), UnorderedElementsAreArray(c.files)) << c.expression;
     }
+}
+
+// Built by several threads when there are many documents (on a machine
+// with more than one processor): every document's words are found in place.
+TEST_F(SearchIndexTest, PhrasesAreFoundInDocumentsOfEveryThread) {
+    constexpr int kDocuments = 900;
+    for (int i = 0; i < kDocuments; ++i) {
+        const std::string n = std::to_string(i);
+        AddText("d" + n + ".txt", "w" + n + " common marker" + std::to_string(i % 7) + " tail");
+    }
+    Build();
+    for (int i : {0, 1, 224, 225, 449, 450, 451, 674, 675, 899}) {
+        const std::string n = std::to_string(i);
+        EXPECT_THAT(Find("\"w" + n + " common\""), ElementsAre("d" + n + ".txt"));
+        EXPECT_THAT(Find("\"common w" + n + "\""), ElementsAre());
+        EXPECT_THAT(Find("[tail w" + n + "]"), ElementsAre("d" + n + ".txt"));
+    }
+    EXPECT_EQ(Find("\"common marker3 tail\"").size(), 129u);  // 3, 10, ..., 899
+}
+
+TEST_F(SearchIndexTest, DamagedWordPositionsAreFoundOutAndRebuilt) {
+    AddText("a.txt", "heron over the marsh");
+    Build();
+    // Keep the first line and the tables at the end; spoil the positions.
+    std::string bytes = fwtest::ReadFile(dir_ / "search.in3");
+    const size_t blocks = bytes.find('\n') + 1;
+    for (size_t i = blocks; i < blocks + 4; ++i) bytes[i] = '\xFF';
+    WriteFile(dir_ / "search.in3", bytes);
+
+    SearchIndex index;
+    ASSERT_TRUE(index.Open(dir_.path()));
+    ASSERT_FALSE(index.created());
+    std::vector<std::string> files;
+    EXPECT_EQ(index.Query("heron", &files), kSearchOk);  // needs no positions
+    EXPECT_EQ(index.Query("\"over the\"", &files), kIndexUnavailable);
+    EXPECT_FALSE(SearchIndex::Exists(dir_.path()));
+    index.Close();
+
+    const auto documents = [&] { return documents_; };
+    EXPECT_THAT(RunIndexSearch(dir_.path(), "\"over the\"", documents).files,
+                ElementsAre("a.txt"));
 }
 
 TEST_F(SearchIndexTest, RanksTitleWordsHigher) {
@@ -214,6 +268,7 @@ TEST_F(SearchIndexTest, ADamagedOrOlderIndexIsStartedAgain) {
         {"search.in1", "\x01garbage"},
         {"search.in3", "corvalin search index 0\n"},
         {"search.in2", "not a database"},
+        {"search.in3", "corvalin search index 2\n"},  // positions cut off
     };
     for (const auto& d : damage) {
         Build();
