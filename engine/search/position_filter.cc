@@ -112,12 +112,12 @@ PositionFilter::PositionFilter(const QueryNode& root, const LeafWords& words,
 }
 
 bool PositionFilter::operator()(const Xapian::Document& doc) const {
-    const Xapian::docid id = doc.get_docid();
-    shard_ = store_.ShardOf(id);
+    docid_ = doc.get_docid();
+    shard_ = store_.ShardOf(docid_);
     std::string_view block;
-    if (shard_ == store_.shards() || !store_.Block(id, &block) ||
+    if (shard_ == store_.shards() || !store_.Block(docid_, &block) ||
         !FindPositionLists(block, wanted_[shard_], &lists_)) {
-        Damaged(id);
+        Damaged(docid_);
     }
     std::fill(decoded_.begin(), decoded_.end(), false);
     return Matches(root_);
@@ -129,7 +129,7 @@ const std::vector<uint32_t>& PositionFilter::Positions(size_t slot) const {
     positions.clear();
     const std::vector<size_t>& ids = slot_ids_[shard_][slot];
     for (size_t index : ids) {
-        if (!DecodePositions(lists_[index], &positions)) Damaged(0);
+        if (!DecodePositions(lists_[index], &positions)) Damaged(docid_);
     }
     // One position holds one word, so the lists of several words never
     // share a position.
@@ -204,6 +204,7 @@ bool PositionFilter::InOrderWithin(const Items& items, uint32_t window) const {
 }
 
 bool PositionFilter::TogetherWithin(const Items& items, uint32_t window, bool overlapping) const {
+    if (window == 0) return false;
     occurrences_.clear();
     for (uint32_t item = 0; item < items.size(); ++item) {
         if (items[item]->empty()) return false;

@@ -54,6 +54,7 @@ private:
     std::vector<std::vector<std::vector<size_t>>> slot_ids_;
 
     // The current document.
+    mutable Xapian::docid docid_ = 0;
     mutable size_t shard_ = 0;
     mutable std::vector<std::string_view> lists_;  // by index in wanted_[shard_]
     mutable std::vector<std::vector<uint32_t>> positions_;  // by slot

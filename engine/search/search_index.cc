@@ -339,6 +339,7 @@ void SearchIndex::Close() {
     if (abandoned) {
         platform::RemoveTree(data_dir_ + kIndexWorkName);
         platform::RemoveTree(data_dir_ + kIndexDatabaseName);
+        platform::RemoveFile(data_dir_ + kIndexInfoName);
     }
     created_ = false;
     committed_ = false;
