@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "platform/file_ops.h"
@@ -50,10 +51,15 @@ bool CopyInto(const std::string& path, uint64_t size, int out) {
     return copied == size;
 }
 
+uint32_t HashOf(std::string_view word) {
+    return static_cast<uint32_t>(std::hash<std::string_view>()(word));
+}
+
 // The dictionary of one shard, in the file's format.
-std::string DictionaryBytes(const std::unordered_map<std::string, uint32_t>& ids,
-                            std::string* error) {
-    std::vector<std::pair<std::string_view, uint32_t>> sorted(ids.begin(), ids.end());
+std::string DictionaryBytes(const std::vector<std::string>& words, std::string* error) {
+    std::vector<std::pair<std::string_view, uint32_t>> sorted;
+    sorted.reserve(words.size());
+    for (uint32_t id = 0; id < words.size(); ++id) sorted.emplace_back(words[id], id);
     std::sort(sorted.begin(), sorted.end());
     std::string offsets, id_column, pool;
     for (const auto& [word, id] : sorted) {
@@ -81,12 +87,42 @@ bool PositionShardWriter::Open(const std::string& path) {
 }
 
 void PositionShardWriter::Add(const std::string& word, uint32_t position, uint32_t weight) {
-    auto it = ids_.find(word);
-    if (it == ids_.end()) {
-        it = ids_.emplace(word, static_cast<uint32_t>(words_.size())).first;
-        words_.push_back(&it->first);
+    builder_.Add(IdOf(word), position, weight);
+}
+
+uint32_t PositionShardWriter::IdOf(const std::string& word) {
+    const uint64_t hash = HashOf(word);
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const uint64_t slot = slots_[i];
+        if (slot == 0) break;
+        const auto id = static_cast<uint32_t>(slot) - 1;
+        if (slot >> 32 == hash && words_[id] == word) return id;
     }
-    builder_.Add(it->second, position, weight);
+    const auto id = static_cast<uint32_t>(words_.size());
+    words_.push_back(word);
+    if (words_.size() * 2 > slots_.size()) {
+        Grow();
+    } else {
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            if (slots_[i] == 0) {
+                slots_[i] = hash << 32 | (id + 1);
+                break;
+            }
+        }
+    }
+    return id;
+}
+
+void PositionShardWriter::Grow() {
+    slots_.assign(slots_.size() * 2, 0);
+    const size_t mask = slots_.size() - 1;
+    for (uint32_t id = 0; id < words_.size(); ++id) {
+        const uint64_t hash = HashOf(words_[id]);
+        size_t i = hash & mask;
+        while (slots_[i] != 0) i = (i + 1) & mask;
+        slots_[i] = hash << 32 | (id + 1);
+    }
 }
 
 bool PositionShardWriter::EndDocument() {
@@ -136,12 +172,12 @@ bool WritePositionStore(const std::string& path, std::string_view header,
     uint64_t documents = 0;
     std::string shard_table;
     for (const PositionShardWriter* shard : shards) {
-        const std::string dictionary = DictionaryBytes(shard->ids_, error);
+        const std::string dictionary = DictionaryBytes(shard->words_, error);
         if (!error->empty()) return false;
         Put(documents + 1, &shard_table);
         Put(static_cast<uint64_t>(shard->documents()), &shard_table);
         Put(offsets_at + tables.size(), &shard_table);
-        Put(static_cast<uint64_t>(shard->ids_.size()), &shard_table);
+        Put(static_cast<uint64_t>(shard->words_.size()), &shard_table);
         documents += shard->documents();
         tables += dictionary;
     }

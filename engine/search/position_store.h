@@ -27,7 +27,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/search/position_block.h"
@@ -61,7 +60,7 @@ public:
     // The distinct words of the document just ended and their frequencies
     // (sums of weights), valid until the next Add.
     size_t term_count() const { return term_ids_.size(); }
-    const std::string& term(size_t i) const { return *words_[term_ids_[i]]; }
+    const std::string& term(size_t i) const { return words_[term_ids_[i]]; }
     uint32_t frequency(size_t i) const { return frequencies_[i]; }
 
     uint32_t documents() const { return static_cast<uint32_t>(offsets_.size()); }
@@ -76,8 +75,12 @@ private:
 
     std::string path_;
     platform::UniqueFd fd_;
-    std::unordered_map<std::string, uint32_t> ids_;
-    std::vector<const std::string*> words_;  // by id: the keys of ids_
+    // The id of a word. Looked up for every word indexed, so an open-address
+    // table of (hash, id + 1), half empty at most, with the words by id.
+    uint32_t IdOf(const std::string& word);
+    void Grow();
+    std::vector<std::string> words_;
+    std::vector<uint64_t> slots_ = std::vector<uint64_t>(1024);
     PositionBlockBuilder builder_;
     std::vector<uint32_t> term_ids_;
     std::vector<uint32_t> frequencies_;
