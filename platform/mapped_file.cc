@@ -41,6 +41,7 @@ bool MappedFile::Open(const std::string& path) {
     const size_t size = static_cast<size_t>(st.st_size);
     void* data = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd.get(), 0);
     if (data == MAP_FAILED) return false;
+    ::madvise(data, size, MADV_RANDOM);
     data_ = data;
     size_ = size;
     return true;

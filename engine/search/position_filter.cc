@@ -114,9 +114,8 @@ PositionFilter::PositionFilter(const QueryNode& root, const LeafWords& words,
 bool PositionFilter::operator()(const Xapian::Document& doc) const {
     docid_ = doc.get_docid();
     shard_ = store_.ShardOf(docid_);
-    std::string_view block;
-    if (shard_ == store_.shards() || !store_.Block(docid_, &block) ||
-        !FindPositionLists(block, wanted_[shard_], &lists_)) {
+    if (shard_ == store_.shards() || !store_.ReadBlock(docid_, &block_) ||
+        !FindPositionLists(block_, wanted_[shard_], &lists_)) {
         Damaged(docid_);
     }
     std::fill(decoded_.begin(), decoded_.end(), false);

@@ -198,7 +198,8 @@ bool WritePositionStore(const std::string& path, std::string_view header,
 bool PositionStore::Open(const std::string& path, std::string_view header) {
     shards_.clear();
     documents_ = 0;
-    if (!file_.Open(path)) return false;
+    fd_ = platform::UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd_.ok() || !file_.Open(path)) return false;
     bytes_ = file_.bytes();
     const uint64_t size = bytes_.size();
     if (size < header.size() + kFooterBytes || !bytes_.starts_with(header)) return false;
@@ -274,12 +275,20 @@ uint32_t PositionStore::WordId(size_t shard, std::string_view word) const {
     return kNoWord;
 }
 
-bool PositionStore::Block(uint64_t docid, std::string_view* block) const {
+bool PositionStore::ReadBlock(uint64_t docid, std::string* block) const {
     if (docid == 0 || docid > documents_) return false;
     const auto begin = Get<uint64_t>(bytes_, offsets_at_ + (docid - 1) * 8);
     const auto end = Get<uint64_t>(bytes_, offsets_at_ + docid * 8);
     if (begin < blocks_at_ || begin > end || end > offsets_at_) return false;
-    *block = bytes_.substr(begin, end - begin);
+    block->resize(end - begin);
+    size_t done = 0;
+    while (done < block->size()) {
+        const ssize_t n = ::pread(fd_.get(), block->data() + done, block->size() - done,
+                                  static_cast<off_t>(begin + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
     return true;
 }
 

@@ -114,9 +114,9 @@ public:
     // The id of `word` in the dictionary of `shard`, or kNoWord.
     uint32_t WordId(size_t shard, std::string_view word) const;
 
-    // Sets *block to the position block of `docid`; false when there is
-    // none or the offsets are damaged.
-    bool Block(uint64_t docid, std::string_view* block) const;
+    // Reads the position block of `docid` into *block; false when there is
+    // none, the offsets are damaged or the file cannot be read.
+    bool ReadBlock(uint64_t docid, std::string* block) const;
 
 private:
     struct Shard {
@@ -128,6 +128,9 @@ private:
         uint64_t words = 0;
     };
 
+    // The blocks are read (a few out of many, far apart); the tables, which
+    // are searched, are mapped.
+    platform::UniqueFd fd_;
     platform::MappedFile file_;
     std::string_view bytes_;
     uint64_t blocks_at_ = 0;

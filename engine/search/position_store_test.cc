@@ -47,11 +47,11 @@ protected:
                                       const std::string& word) {
         const size_t shard = store.ShardOf(docid);
         const uint32_t id = store.WordId(shard, word);
-        std::string_view block;
+        std::string block;
         std::vector<std::string_view> lists;
         std::vector<uint32_t> positions;
         if (id == PositionStore::kNoWord) return positions;
-        EXPECT_TRUE(store.Block(docid, &block));
+        EXPECT_TRUE(store.ReadBlock(docid, &block));
         EXPECT_TRUE(FindPositionLists(block, {id}, &lists));
         EXPECT_TRUE(DecodePositions(lists[0], &positions));
         return positions;
@@ -87,9 +87,9 @@ TEST_F(PositionStoreTest, DocumentsOfEveryShardKeepTheirOwnWords) {
     EXPECT_EQ(store.WordId(0, "green"), PositionStore::kNoWord);
     EXPECT_EQ(store.WordId(1, "red"), PositionStore::kNoWord);
     EXPECT_EQ(store.WordId(7, "red"), PositionStore::kNoWord);
-    std::string_view block;
-    EXPECT_FALSE(store.Block(0, &block));
-    EXPECT_FALSE(store.Block(6, &block));
+    std::string block;
+    EXPECT_FALSE(store.ReadBlock(0, &block));
+    EXPECT_FALSE(store.ReadBlock(6, &block));
 }
 
 TEST_F(PositionStoreTest, LargeDictionariesAreSearchedByWord) {
@@ -129,9 +129,9 @@ TEST_F(PositionStoreTest, DamagedOrForeignFilesDoNotOpen) {
         fwtest::WriteFile(dir_ / "changed", changed);
         if (!store.Open(dir_ / "changed", kHeader)) continue;
         for (uint64_t docid = 0; docid <= store.documents() + 1; ++docid) {
-            std::string_view block;
+            std::string block;
             std::vector<std::string_view> lists;
-            if (store.Block(docid, &block)) FindPositionLists(block, {0, 1, 2}, &lists);
+            if (store.ReadBlock(docid, &block)) FindPositionLists(block, {0, 1, 2}, &lists);
             const size_t shard = store.ShardOf(docid);
             for (const char* word : {"a", "c", "f", "z"}) store.WordId(shard, word);
         }
