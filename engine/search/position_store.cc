@@ -138,15 +138,9 @@ bool PositionShardWriter::Flush() {
     return true;
 }
 
-bool WritePositionStore(const std::string& path, std::string_view header,
-                        const std::vector<const PositionShardWriter*>& shards,
-                        std::string* error) {
-    error->clear();
-    platform::UniqueFd out(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!out.ok()) {
-        *error = "cannot create " + path;
-        return false;
-    }
+// Writes the whole store to `out`.
+bool WriteStore(int out, std::string_view header,
+                const std::vector<const PositionShardWriter*>& shards, std::string* error) {
     std::string tables;
     uint64_t at = header.size();
     for (const PositionShardWriter* shard : shards) {
@@ -158,13 +152,13 @@ bool WritePositionStore(const std::string& path, std::string_view header,
         at += shard->written_;
     }
     Put(at, &tables);
-    if (!platform::WriteAll(out.get(), header.data(), header.size())) {
-        *error = "cannot write " + path;
+    if (!platform::WriteAll(out, header.data(), header.size())) {
+        *error = "cannot write";
         return false;
     }
     for (const PositionShardWriter* shard : shards) {
-        if (!CopyInto(shard->path_, shard->written_, out.get())) {
-            *error = "cannot copy " + shard->path_ + " into " + path;
+        if (!CopyInto(shard->path_, shard->written_, out)) {
+            *error = "cannot copy " + shard->path_;
             return false;
         }
     }
@@ -188,8 +182,30 @@ bool WritePositionStore(const std::string& path, std::string_view header,
     Put(shards_at, &tables);
     Put(static_cast<uint64_t>(shards.size()), &tables);
     Put(kPositionStoreMagic, &tables);
-    if (!platform::WriteAll(out.get(), tables.data(), tables.size()) || !out.Close()) {
-        *error = "cannot write " + path;
+    if (!platform::WriteAll(out, tables.data(), tables.size())) {
+        *error = "cannot write";
+        return false;
+    }
+    return true;
+}
+
+bool WritePositionStore(const std::string& path, std::string_view header,
+                        const std::vector<const PositionShardWriter*>& shards,
+                        std::string* error) {
+    error->clear();
+    // Written aside and renamed into place: a reader may still map the file
+    // it replaces, and a mapped file must never shrink under it.
+    const std::string temp = path + ".new";
+    platform::UniqueFd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!out.ok()) {
+        *error = "cannot create " + temp;
+        return false;
+    }
+    if (!WriteStore(out.get(), header, shards, error) || !out.Close() ||
+        ::rename(temp.c_str(), path.c_str()) != 0) {
+        if (error->empty()) *error = "cannot write";
+        *error += " (" + path + ")";
+        platform::RemoveFile(temp);
         return false;
     }
     return true;

@@ -69,9 +69,9 @@ public:
     bool Flush();
 
 private:
-    friend bool WritePositionStore(const std::string& path, std::string_view header,
-                                   const std::vector<const PositionShardWriter*>& shards,
-                                   std::string* error);
+    friend bool WriteStore(int out, std::string_view header,
+                           const std::vector<const PositionShardWriter*>& shards,
+                           std::string* error);
 
     std::string path_;
     platform::UniqueFd fd_;
