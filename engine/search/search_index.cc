@@ -349,7 +349,8 @@ std::string SearchIndex::Message(int code) { return SearchErrorMessage(code); }
 
 bool SearchIndex::Discard(const std::string& data_dir) {
     const bool base = platform::RemoveFile(data_dir + kIndexBaseName);
-    const bool info = platform::RemoveFile(data_dir + kIndexInfoName);
+    const bool info = platform::RemoveFile(data_dir + kIndexInfoName) &&
+                      platform::RemoveFile(data_dir + kIndexInfoName + ".new");
     const bool database = platform::RemoveTree(data_dir + kIndexDatabaseName);
     const bool work = platform::RemoveTree(data_dir + kIndexWorkName);
     return base && info && database && work;

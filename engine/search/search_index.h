@@ -11,7 +11,8 @@
 //   index1.tmp  while the index is built: a directory of databases "0",
 //               "1", ..., one for each thread that indexes, merged into
 //               search.in2 at the end, and beside each its documents' word
-//               positions ("0.positions", ...), gathered into search.in3.
+//               positions ("0.positions", ...), gathered into search.in3
+//               through "search.in3.new".
 // A document is one stored file of a page (HTML, indexed without its markup,
 // its title weighted higher) or of plain text, named by its path relative to
 // the data directory.

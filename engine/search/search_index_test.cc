@@ -238,9 +238,11 @@ TEST_F(SearchIndexTest, KeepsItsFilesUntilDiscarded) {
     EXPECT_FALSE(std::filesystem::exists(dir_ / "index1.tmp"));  // work files are gone
     EXPECT_THAT(Find("alpha"), ElementsAre("a.txt"));  // reopened from its files
     WriteFile(dir_ / "index1.tmp/0/left", "from a build that was cut short");
+    WriteFile(dir_ / "search.in3.new", "positions being written when it was cut short");
     EXPECT_TRUE(SearchIndex::Discard(dir_.path()));
     EXPECT_FALSE(SearchIndex::Exists(dir_.path()));
-    for (const char* name : {"search.in1", "search.in2", "search.in3", "index1.tmp"}) {
+    for (const char* name :
+         {"search.in1", "search.in2", "search.in3", "search.in3.new", "index1.tmp"}) {
         EXPECT_FALSE(std::filesystem::exists(dir_ / name)) << name;
     }
     EXPECT_TRUE(SearchIndex::Discard(dir_.path()));  // nothing left is no failure
