@@ -188,16 +188,10 @@ Result DbfFile::Read(uint32_t recno, uint8_t* record) const { return ReadRange(r
 
 Result DbfFile::ReadCached(uint32_t recno, uint8_t* record) const {
     if (cache_->Get(recno, record)) return Result::kSuccess;
+    // The whole block, even for a row read alone: rows added about the same
+    // time are used together (a page, its links and its children), so a
+    // file larger than the cache still finds most of what it reads here.
     const uint32_t first = cache_->BlockStart(recno);
-    const uint32_t previous = std::exchange(last_missed_block_, first);
-    // The whole block in one read when its neighbours are likely next (a
-    // walk in row order) or when every block of the file fits the cache;
-    // scattered reads of a larger file would fetch a block for each row.
-    const bool fits = uint64_t{written_} * record_length_ <= cache_bytes_;
-    if (!fits && first != previous + cache_->block_rows() && first != previous) {
-        const uint64_t offset = header_length_ + uint64_t{recno - 1} * record_length_;
-        return PReadAll(fd_, record, record_length_, offset) ? Result::kSuccess : Result::kErrorRead;
-    }
     const uint32_t rows = std::min(cache_->block_rows(), written_ - first + 1);
     uint8_t* block = cache_->Fill(first);
     const uint64_t offset = header_length_ + uint64_t{first - 1} * record_length_;

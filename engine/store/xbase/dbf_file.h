@@ -127,7 +127,6 @@ private:
     bool dirty_ = false;               // header or end mark out of date
     size_t cache_bytes_ = 0;
     std::unique_ptr<RowCache> cache_;  // rows 1..written_ as in the file; reads fill it
-    mutable uint32_t last_missed_block_ = 0;  // block start of the last read that missed
 };
 
 }  // namespace fw::xbase
