@@ -235,9 +235,9 @@ bool SearchIndex::Commit() {
     if (!Writable()) return false;
     try {
         // The threads' databases are merged into one compact file, in the
-        // order of their documents.
-        // Compacting keeps each database's documents together, numbered on
-        // from the database before: the numbering the positions follow.
+        // order of their documents: each database's documents stay together,
+        // numbered on from the database before, which is the numbering the
+        // positions follow.
         Xapian::Database all;
         std::vector<const PositionShardWriter*> positions;
         for (size_t i = 0; i < handles_->shards.size(); ++i) {
@@ -349,11 +349,11 @@ std::string SearchIndex::Message(int code) { return SearchErrorMessage(code); }
 
 bool SearchIndex::Discard(const std::string& data_dir) {
     const bool base = platform::RemoveFile(data_dir + kIndexBaseName);
-    const bool info = platform::RemoveFile(data_dir + kIndexInfoName) &&
-                      platform::RemoveFile(data_dir + kIndexInfoName + ".new");
+    const bool info = platform::RemoveFile(data_dir + kIndexInfoName);
+    const bool info_aside = platform::RemoveFile(data_dir + kIndexInfoName + ".new");
     const bool database = platform::RemoveTree(data_dir + kIndexDatabaseName);
     const bool work = platform::RemoveTree(data_dir + kIndexWorkName);
-    return base && info && database && work;
+    return base && info && info_aside && database && work;
 }
 
 IndexSearchResult RunIndexSearch(const std::string& data_dir, std::string_view expression,
