@@ -81,5 +81,4 @@ private:
     std::string status_;  // shown now; empty when none
 };
 
-
 }  // namespace corvalin::cli

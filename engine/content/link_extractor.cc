@@ -130,7 +130,9 @@ class CollectingSink : public LinkSink {
         return static_cast<uint32_t>(found_.links.size());
     }
     void Title(uint32_t link, std::string_view title) override {
-        if (Room()) found_.links.push_back({Role::kTitle, UrlScheme::None, std::string(title), link - 1});
+        if (Room()) {
+            found_.links.push_back({Role::kTitle, UrlScheme::None, std::string(title), link - 1});
+        }
     }
 
   private:

@@ -47,7 +47,7 @@ struct FoundLink {
 };
 
 // A page's links as found, at most kMaxFoundLinks entries (the list is held in
-// memory; a page with more is parsed by ExtractLinks instead).
+// memory; a page with more is read again by RecordLinksFromFile).
 constexpr size_t kMaxFoundLinks = 50000;
 struct FoundLinks {
     std::vector<FoundLink> links;

@@ -105,9 +105,11 @@ std::string UnescapeLocalPath(std::string_view path) {
     std::string out;
     out.reserve(path.size());
     for (size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '%' && i + 2 < path.size() && platform::HexDigitValue(path[i + 1]) >= 0 &&
-            platform::HexDigitValue(path[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(platform::HexDigitValue(path[i + 1]) * 16 + platform::HexDigitValue(path[i + 2])));
+        const int high = path[i] == '%' && i + 2 < path.size()
+                             ? platform::HexDigitValue(path[i + 1]) : -1;
+        const int low = high >= 0 ? platform::HexDigitValue(path[i + 2]) : -1;
+        if (low >= 0) {
+            out.push_back(static_cast<char>(high * 16 + low));
             i += 2;
         } else {
             out.push_back(path[i]);

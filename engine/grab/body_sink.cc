@@ -1,11 +1,5 @@
 #include "engine/grab/body_sink.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstring>
-
 #include "platform/file_ops.h"
 
 namespace fw {
@@ -22,6 +16,12 @@ BodySink::~BodySink() { Flush(); }
 void BodySink::KeepCopy(size_t limit, std::function<bool()> wanted) {
     copy_limit_ = limit;
     copy_wanted_ = std::move(wanted);
+}
+
+std::optional<std::string> BodySink::TakeCopy() {
+    if (!copying_) return std::nullopt;
+    copying_ = false;
+    return std::move(copy_);
 }
 
 void BodySink::Copy(const char* data, size_t length) {
@@ -64,17 +64,8 @@ void BodySink::WriteOut(const char* data, size_t length) {
 }
 
 void BodySink::Open() {
-    fd_ = platform::UniqueFd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-    if (!fd_.ok() && platform::OpenCreatingDirectories(path_)) {
-        fd_ = platform::UniqueFd(::open(path_.c_str(), O_WRONLY | O_CLOEXEC));
-    }
-    // The file is usually the empty one reserved for this fetch; truncate
-    // only what has content (see platform::OpenCreatingDirectories).
-    struct stat st;
-    if (!fd_.ok() || ::fstat(fd_.get(), &st) != 0 ||
-        (st.st_size > 0 && ::ftruncate(fd_.get(), 0) != 0)) {
-        ok_ = false;
-    }
+    fd_ = platform::CreateEmptyFile(path_);
+    if (!fd_.ok()) ok_ = false;
 }
 
 }  // namespace fw

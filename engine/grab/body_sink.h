@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,9 +36,8 @@ public:
     // response headers are known by then); a body longer than `limit` keeps
     // no copy.
     void KeepCopy(size_t limit, std::function<bool()> wanted);
-    // The whole body when a copy was kept; null otherwise.
-    const std::string* copy() const { return copying_ ? &copy_ : nullptr; }
-    std::string TakeCopy() { return std::move(copy_); }
+    // Hands over the whole body when a copy was kept; none otherwise.
+    std::optional<std::string> TakeCopy();
 
     // Whether any byte reached (or was meant for) the file.
     bool wrote() const { return opened_; }

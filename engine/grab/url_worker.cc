@@ -53,9 +53,9 @@ std::string WithoutQuery(const std::string& url) { return url.substr(0, url.find
 // Holds the project store's lock and says so in the worker's flag.
 class StoreSection {
 public:
-    StoreSection(ProjectStore* store, std::atomic<bool>* flag) : guard_(store->Lock()), flag_(flag) {
-        *flag_ = true;
-    }
+  StoreSection(ProjectStore* store, std::atomic<bool>* flag) : guard_(store->Lock()), flag_(flag) {
+      *flag_ = true;
+  }
     ~StoreSection() { *flag_ = false; }
     StoreSection(const StoreSection&) = delete;
     StoreSection& operator=(const StoreSection&) = delete;
@@ -89,8 +89,7 @@ struct UrlWorker::Fetched {
     std::unique_ptr<HttpFetchBase> http;
     std::unique_ptr<FtpFetch> ftp;
     bool body_written = false;
-    bool body_kept = false;  // `body` holds the whole body of a page
-    std::string body;
+    std::optional<std::string> body;  // the whole body of a page, when kept
 };
 
 UrlWorker::UrlWorker(ProjectStore* store, std::string data_dir, ChildWaitMap* wait_map,
@@ -307,10 +306,7 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
     }
     sink.Flush();
     f->body_written = sink.wrote() && sink.ok();
-    if (f->body_written && sink.copy() != nullptr) {
-        f->body_kept = true;
-        f->body = sink.TakeCopy();
-    }
+    if (f->body_written) f->body = sink.TakeCopy();
     if (f->http) {
         LogMessage(std::to_string(url_id_) + " - Finished - " +
                    std::to_string(f->http->status_code()));
@@ -335,7 +331,8 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
         (path.size() < 4 || path.compare(path.size() - 4, 4, ".txt") != 0)) {
         FileNameLock naming;
         std::string target;
-        if (MakeLocalPath(naming, prepared.url + ".txt", data_dir_, options_->file_flags, &target) &&
+        if (MakeLocalPath(naming, prepared.url + ".txt", data_dir_, options_->file_flags,
+                          &target) &&
             !target.empty() && platform::MoveReplacing(path, target)) {
             path = target;
         }
@@ -438,7 +435,7 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
     const bool html = fetch.content_kind() == ContentKind::kHtml;
     // The file at content_path holds the body as it arrived, so its copy
     // stands in for it.
-    const std::string* content = f->body_kept ? &f->body : nullptr;
+    const std::string* content = f->body ? &*f->body : nullptr;
     const std::string title = !html     ? std::string()
                               : content ? TitleScanner().ScanText(*content)
                                         : TitleOf(content_path);

@@ -25,7 +25,8 @@ constexpr size_t kMaxLoggedReply = 4096;
 bool PeerAddress(int fd, in_addr* address) {
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
-    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0 || peer.sin_family != AF_INET) {
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0 ||
+        peer.sin_family != AF_INET) {
         return false;
     }
     *address = peer.sin_addr;
@@ -66,8 +67,10 @@ void FtpFetch::Session(BSocket& control) {
     FtpReply reply;
     if (!ReadReply(control, &reply) || reply.code != 220) return Refused(reply);
     // A server that needs no password says so at once; that is a login too.
-    if (!Step(control, "USER " + platform::WithoutLineBreaks(user_), {331, 230}, &reply)) return Refused(reply);
-    if (reply.code == 331 && !Step(control, "PASS " + platform::WithoutLineBreaks(password_), {230}, &reply)) {
+    if (!Step(control, "USER " + platform::WithoutLineBreaks(user_), {331, 230}, &reply))
+        return Refused(reply);
+    if (reply.code == 331 &&
+        !Step(control, "PASS " + platform::WithoutLineBreaks(password_), {230}, &reply)) {
         return Refused(reply);
     }
 
@@ -145,9 +148,10 @@ bool FtpFetch::OfferDataPort(BSocket& control, BSocket& listener) {
     }
     const uint32_t a = ntohl(local.network_address());
     const int port = data.port();
-    const std::string command = "PORT " + std::to_string(a >> 24) + "," + std::to_string((a >> 16) & 255) +
-                                "," + std::to_string((a >> 8) & 255) + "," + std::to_string(a & 255) + "," +
-                                std::to_string(port >> 8) + "," + std::to_string(port & 255);
+    const std::string command = "PORT " + std::to_string(a >> 24) + "," +
+                                std::to_string((a >> 16) & 255) + "," +
+                                std::to_string((a >> 8) & 255) + "," + std::to_string(a & 255) +
+                                "," + std::to_string(port >> 8) + "," + std::to_string(port & 255);
     FtpReply reply;
     if (Step(control, command, {200}, &reply)) return true;
     Refused(reply);
@@ -161,7 +165,8 @@ bool FtpFetch::RequestTransfer(BSocket& control) {
         return false;
     }
     // 125 (the connection is already open) and 150 both mean "coming".
-    if (Step(control, "RETR " + platform::WithoutLineBreaks(path_), {125, 150}, &reply)) return true;
+    if (Step(control, "RETR " + platform::WithoutLineBreaks(path_), {125, 150}, &reply))
+        return true;
     if (reply.code != 450 && reply.code != 550) {
         Refused(reply);
         return false;

@@ -46,7 +46,8 @@ std::string HttpFetch::BuildRequest() const {
     request += "\r\n";
     request += "Host: " + host + "\r\n";
     if (proxy() != nullptr && !proxy()->credentials().empty()) {
-        request += "Proxy-Authorization: Basic " + platform::WithoutLineBreaks(proxy()->credentials()) + "\r\n";
+        request += "Proxy-Authorization: Basic " +
+                   platform::WithoutLineBreaks(proxy()->credentials()) + "\r\n";
     }
     if (!credentials().empty()) {
         request += "Authorization: Basic " + platform::WithoutLineBreaks(credentials()) + "\r\n";

@@ -125,7 +125,8 @@ std::string HostOf(std::string_view url) {
     size_t start = url.find("://");
     start = start == std::string_view::npos ? 0 : start + 3;
     size_t end = url.find_first_of("/?#", start);
-    std::string_view host = url.substr(start, end == std::string_view::npos ? url.npos : end - start);
+    std::string_view host =
+        url.substr(start, end == std::string_view::npos ? url.npos : end - start);
     if (size_t at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
     if (!host.empty() && host.front() == '[') {
         size_t close = host.find(']');
@@ -267,7 +268,9 @@ bool SecureHttpFetch::Transfer::Open() {
     curl_easy_setopt(h, CURLOPT_PROXY, "");  // never a proxy from the environment
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReadSize);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error_text_);
-    const std::string agent = fetch_.user_agent().empty() ? kDefaultUserAgent : platform::WithoutLineBreaks(fetch_.user_agent());
+    const std::string agent = fetch_.user_agent().empty()
+                                  ? kDefaultUserAgent
+                                  : platform::WithoutLineBreaks(fetch_.user_agent());
     curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());  // curl copies option strings
     if (!fetch_.ca_file().empty()) curl_easy_setopt(h, CURLOPT_CAINFO, fetch_.ca_file().c_str());
     // curl keeps a parsed authority file for later fetches only when no
@@ -291,7 +294,8 @@ bool SecureHttpFetch::Transfer::Open() {
     std::vector<std::string> lines = {"Accept: */*"};
     if (fetch_.method() == HttpMethod::kPost) {
         lines.emplace_back("Content-Type: application/x-www-form-urlencoded");
-        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(fetch_.post_data().size()));
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(fetch_.post_data().size()));
         curl_easy_setopt(h, CURLOPT_COPYPOSTFIELDS, fetch_.post_data().c_str());
     } else if (fetch_.if_modified_since() != 0) {
         lines.emplace_back("If-Modified-Since: " + HttpDate::Format(fetch_.if_modified_since()));
@@ -299,7 +303,8 @@ bool SecureHttpFetch::Transfer::Open() {
     // A Cookie header of our own goes to this host only: curl drops it when
     // a redirect leads elsewhere.
     if (fetch_.cookie_jar() != nullptr) {
-        std::string cookies = platform::WithoutLineBreaks(fetch_.cookie_jar()->CookiesFor(fetch_.CookieUrl()));
+        std::string cookies =
+            platform::WithoutLineBreaks(fetch_.cookie_jar()->CookiesFor(fetch_.CookieUrl()));
         if (!cookies.empty()) lines.push_back("Cookie: " + cookies);
     }
     for (const std::string& line : lines) {
@@ -340,7 +345,8 @@ void SecureHttpFetch::Transfer::Run() {
     Finish(outcome, result);
 }
 
-SecureHttpFetch::Transfer::Outcome SecureHttpFetch::Transfer::Attempt(bool lenient, CURLcode* result) {
+SecureHttpFetch::Transfer::Outcome SecureHttpFetch::Transfer::Attempt(bool lenient,
+                                                                      CURLcode* result) {
     if (lenient) {
         // Nothing verified this leniently may serve a later fetch: neither
         // the connection nor its TLS session is kept.
@@ -370,7 +376,8 @@ SecureHttpFetch::Transfer::Outcome SecureHttpFetch::Transfer::Attempt(bool lenie
             outcome = Outcome::Stopped;
             break;
         }
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(last_progress_ + silence - Clock::now());
+        auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(last_progress_ + silence - Clock::now());
         if (left.count() <= 0) {
             outcome = Outcome::TimedOut;
             break;
@@ -378,8 +385,8 @@ SecureHttpFetch::Transfer::Outcome SecureHttpFetch::Transfer::Attempt(bool lenie
         int wait = static_cast<int>(std::min<int64_t>(left.count(), 1000));
         // Without a descriptor for the stop event, look at it every millisecond.
         if (fetch_.stop_ != nullptr && stop_fd < 0) wait = 1;
-        curl_multi_poll(multi_.get(), stop_fd >= 0 ? &stop_wait : nullptr, stop_fd >= 0 ? 1 : 0, wait,
-                        nullptr);
+        curl_multi_poll(multi_.get(), stop_fd >= 0 ? &stop_wait : nullptr, stop_fd >= 0 ? 1 : 0,
+                        wait, nullptr);
     }
     *result = CURLE_OK;
     if (outcome == Outcome::Finished) {
@@ -595,7 +602,9 @@ std::string SecureHttpFetch::Url() const {
     return url + target;
 }
 
-std::string SecureHttpFetch::CookieUrl() const { return response_url_.empty() ? Url() : response_url_; }
+std::string SecureHttpFetch::CookieUrl() const {
+    return response_url_.empty() ? Url() : response_url_;
+}
 
 void SecureHttpFetch::Run() {
     if (!InternetLibrary::Instance().available()) return;

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -14,6 +13,7 @@
 #include "platform/file_ops.h"
 #include "platform/local_time.h"
 #include "platform/program_home.h"
+#include "platform/unique_fd.h"
 
 namespace fw {
 namespace {
@@ -29,13 +29,8 @@ struct LogState {
     std::mutex mutex;
     std::string path;
     bool first_record_done = false;
-    int fd = -1;  // open on `path`, or -1
+    platform::UniqueFd file;  // open on `path`, when ok()
     std::chrono::steady_clock::time_point opened_at;
-
-    void CloseFile() {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-    }
 };
 
 LogState& State() {
@@ -82,9 +77,10 @@ std::string_view TimeStamp() {
     const unsigned generation = stamp_generation.load(std::memory_order_relaxed);
     if (now != cached.second || generation != cached.generation) {
         const std::tm local = platform::LocalTime(now);
-        const int n = std::snprintf(cached.text, sizeof cached.text, "%02d/%02d/%02d %02d:%02d:%02d ",
-                                    local.tm_mon + 1, local.tm_mday, local.tm_year % 100,
-                                    local.tm_hour, local.tm_min, local.tm_sec);
+        const int n =
+            std::snprintf(cached.text, sizeof cached.text, "%02d/%02d/%02d %02d:%02d:%02d ",
+                          local.tm_mon + 1, local.tm_mday, local.tm_year % 100, local.tm_hour,
+                          local.tm_min, local.tm_sec);
         cached.size = n > 0 ? std::min(static_cast<size_t>(n), sizeof cached.text - 1) : 0;
         cached.second = now;
         cached.generation = generation;
@@ -106,23 +102,24 @@ void LogMessage(std::string_view text) {
     if (state.path.empty()) return;
     if (!state.first_record_done) {
         state.first_record_done = true;
-        state.CloseFile();
+        state.file = platform::UniqueFd();
         RotateIfLarge(state.path);
     }
     const auto now = std::chrono::steady_clock::now();
     struct stat st;
-    if (state.fd >= 0 &&
-        (now - state.opened_at >= kReopenAfter || ::fstat(state.fd, &st) != 0 || st.st_nlink == 0)) {
-        state.CloseFile();
+    if (state.file.ok() && (now - state.opened_at >= kReopenAfter ||
+                            ::fstat(state.file.get(), &st) != 0 || st.st_nlink == 0)) {
+        state.file = platform::UniqueFd();
     }
-    if (state.fd < 0) {
-        state.fd = ::open(state.path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        if (state.fd < 0) return;
+    if (!state.file.ok()) {
+        state.file = platform::UniqueFd(
+            ::open(state.path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+        if (!state.file.ok()) return;
         state.opened_at = now;
     }
     // One write() per record: with O_APPEND even other processes sharing the
     // file cannot interleave inside it.
-    platform::WriteAll(state.fd, record.data(), record.size());
+    platform::WriteAll(state.file.get(), record.data(), record.size());
 }
 
 std::string LogFilePath() {
@@ -135,7 +132,7 @@ std::string LogFilePath() {
 void ResetLogForTesting(const std::string& path) {
     LogState& state = State();
     std::lock_guard<std::mutex> guard(state.mutex);
-    state.CloseFile();
+    state.file = platform::UniqueFd();
     state.path = path;
     state.first_record_done = false;
     stamp_generation.fetch_add(1, std::memory_order_relaxed);
