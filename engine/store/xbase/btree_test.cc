@@ -123,8 +123,6 @@ TEST_F(BTreeTest, MatchesAnOrderedSet) {
     EXPECT_EQ(Entries().size(), model.size());
 }
 
-// Keys that share most of their bytes are stored once per page; a key that
-// shares none of them must still find room, at either end.
 // Page images that lie about their layout are refused before any entry of
 // them is read: a branch with a shared prefix, a prefix or a prefix plus key
 // longer than a key can be, an entry inside the prefix.
@@ -166,6 +164,8 @@ TEST_F(BTreeTest, DamagedPageImagesAreRefused) {
     }
 }
 
+// Keys that share most of their bytes are stored once per page; a key that
+// shares none of them must still find room, at either end.
 TEST_F(BTreeTest, SharedPrefixesAndKeysOutsideThem) {
     std::set<std::pair<std::string, uint32_t>> model;
     auto add = [&](const std::string& text, uint32_t row) {
