@@ -289,10 +289,16 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
                        std::fputs("fetchwell: aborted\n", stderr);
                        limits.Restore();
                    });
+    // The limits go back before the watcher lets go: a Ctrl-C after that
+    // ends the process at once, with nobody left to restore them.
     struct Disarm {
         InterruptWatcher& watcher;
-        ~Disarm() { watcher.Disarm(); }
-    } disarm{interrupts};
+        RunLimits& limits;
+        ~Disarm() {
+            limits.Restore();
+            watcher.Disarm();
+        }
+    } disarm{interrupts, limits};
 
     const auto started_at = Clock::now();
     if (fw::HRESULT hr = Start(engine, request); fw::Failed(hr)) {
@@ -331,6 +337,8 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
     // for that end, so what follows (bad links, another grab) finds no grab
     // running.
     if (!stop_sent) engine->GrabEnd();
+    // URLs that finished between the last look and the completion.
+    watch.TakeFinished(monitor.get());
     display.Clear();
     if (!request.quiet) {
         const std::string summary = SummaryText(tally, BytesReceived(engine),
