@@ -2,6 +2,8 @@
 // copying stored files and writing small files atomically. Paths use "/".
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -51,6 +53,11 @@ bool ReplaceFileContents(const std::string& path, std::string_view content, unsi
 
 // Writes all of `data` to the descriptor, retrying short writes and EINTR.
 bool WriteAll(int fd, const void* data, size_t size);
+
+// Whole-buffer positioned reads and writes (retrying short transfers and
+// EINTR). False on any failure, including end of file before `size` bytes.
+bool PReadAll(int fd, void* data, size_t size, uint64_t offset);
+bool PWriteAll(int fd, const void* data, size_t size, uint64_t offset);
 
 // Removes a file; a missing file is not an error.
 bool RemoveFile(const std::string& path);

@@ -3,7 +3,10 @@
 // process with 8 workers. Prints, per site size: wall time, URLs per second,
 // engine CPU per 1,000 URLs and peak memory.
 //
-//   grab_bench [N ...]        (default: 1000 10000 100000)
+//   grab_bench [--keep] [N ...]   (default: 1000 10000 100000)
+//
+// --keep leaves the projects in place (their paths are printed), so that
+// runs on ext4 can follow one another without the deletion slowdown below.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -57,7 +60,8 @@ size_t GenerateSite(const std::string& root, int pages) {
         }
         for (int k = 1; k <= 10; ++k) {
             // Every page is reachable: i links to 10i+1..10i+10, plus a few back links.
-            const long target = k <= 8 ? (static_cast<long>(i) * 8 + k) % pages : (i + k * 37) % pages;
+            const long target =
+                k <= 8 ? (static_cast<long>(i) * 8 + k) % pages : (i + k * 37) % pages;
             page += "<a href=\"/" + paths[target] + "\">link " + std::to_string(k) + "</a>\n";
         }
         while (page.size() < 20000) page += filler;
@@ -116,9 +120,10 @@ void Run(int pages, const std::string& scratch, std::vector<std::string>* projec
         return true;
     });
     server.Stop();
-    std::printf("N=%-7d urls=%-7zu grabbed=%-7zu wall=%7.2f s  %7.0f URLs/s  cpu=%6.3f s per 1000 URLs"
-                "  peak=%ld MiB\n",
-                pages, urls, grabbed, wall, urls / wall, cpu / urls * 1000.0, PeakKiB() / 1024);
+    std::printf(
+        "N=%-7d urls=%-7zu grabbed=%-7zu wall=%7.2f s  %7.0f URLs/s  cpu=%6.3f s per 1000 URLs"
+        "  peak=%ld MiB\n",
+        pages, urls, grabbed, wall, urls / wall, cpu / urls * 1000.0, PeakKiB() / 1024);
     engine->Close();
 }
 
@@ -126,7 +131,14 @@ void Run(int pages, const std::string& scratch, std::vector<std::string>* projec
 
 int main(int argc, char** argv) {
     std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+    bool keep = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--keep") {
+            keep = true;
+        } else {
+            sizes.push_back(std::atoi(argv[i]));
+        }
+    }
     if (sizes.empty()) sizes = {1000, 10000, 100000};
     const char* tmp = std::getenv("TMPDIR");
     const std::string scratch = std::string(tmp && *tmp ? tmp : "/tmp") + "/fw-grab-bench";
@@ -140,6 +152,12 @@ int main(int argc, char** argv) {
     settings.WriteString("Network", "MaxThreadsPerServer", std::string("8"));
     std::vector<std::string> projects;
     for (int n : sizes) Run(n, scratch, &projects);
-    for (const std::string& project : projects) fs::remove_all(project);
+    for (const std::string& project : projects) {
+        if (keep) {
+            std::printf("kept %s\n", project.c_str());
+        } else {
+            fs::remove_all(project);
+        }
+    }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "engine/content/page_output.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,7 +34,9 @@ mode_t NewFileMode() {
 
 }  // namespace
 
-PageOutput::FileBuffer::FileBuffer() { setp(block_, block_ + sizeof block_); }
+PageOutput::FileBuffer::FileBuffer() {
+    setp(block_, block_ + sizeof block_);
+}
 
 bool PageOutput::FileBuffer::FlushBlock() {
     const size_t used = static_cast<size_t>(pptr() - pbase());
@@ -51,7 +54,9 @@ PageOutput::FileBuffer::int_type PageOutput::FileBuffer::overflow(int_type c) {
     return traits_type::not_eof(c);
 }
 
-int PageOutput::FileBuffer::sync() { return FlushBlock() ? 0 : -1; }
+int PageOutput::FileBuffer::sync() {
+    return FlushBlock() ? 0 : -1;
+}
 
 namespace {
 
@@ -62,12 +67,21 @@ constexpr long long kInPlaceLimit = 16 * 1024 * 1024;
 
 PageOutput::PageOutput(std::string target, OutputMode mode) : target_(std::move(target)) {
     if (mode == OutputMode::kInPlace) {
-        const long long size = platform::FileSize(target_);
-        if (size >= 0 && size <= kInPlaceLimit) {
-            in_place_ = true;
-            old_size_ = size;
-            out_.rdbuf(&memory_);
-            return;
+        // Opened once for the whole rewrite: reading, writing and cutting to
+        // length go through this descriptor, with no further path lookups.
+        platform::UniqueFd fd(::open(target_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        if (!fd.ok()) {
+            if (errno != ENOENT) return;  // there, but not ours to rewrite
+        } else {
+            struct stat st;
+            if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+            if (st.st_size <= kInPlaceLimit) {
+                in_place_ = true;
+                old_size_ = static_cast<long long>(st.st_size);
+                target_fd_ = std::move(fd);
+                out_.rdbuf(&memory_);
+                return;
+            }
         }
     }
     const size_t slash = target_.find_last_of('/');
@@ -94,19 +108,35 @@ PageOutput::~PageOutput() {
     platform::RemoveFile(temp_);
 }
 
+bool PageOutput::ReadTarget(size_t max_bytes, std::string* text) const {
+    text->clear();
+    if (!in_place_ || static_cast<unsigned long long>(old_size_) > max_bytes) return false;
+    // One byte more than there was at open, to notice a file that grew.
+    text->resize(static_cast<size_t>(old_size_) + 1);
+    size_t got = 0;
+    while (got < text->size()) {
+        const ssize_t n = ::pread(target_fd_.get(), text->data() + got, text->size() - got,
+                                  static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    const bool whole = got == static_cast<size_t>(old_size_);
+    text->resize(whole ? got : 0);
+    return whole;
+}
+
 bool PageOutput::CommitInPlace() {
     out_.flush();
-    if (!out_.good()) return false;
+    if (!out_.good() || !target_fd_.ok()) return false;
     const std::string page = std::move(memory_).str();
-    const int fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return false;
     // Write, then cut to length (a rewritten page is seldom shorter): never
     // truncating to zero first keeps the file system from forcing the data
     // out at close.
     const off_t length = static_cast<off_t>(page.size());
-    bool ok = platform::WriteAll(fd, page.data(), page.size()) &&
-              (length >= old_size_ || ::ftruncate(fd, length) == 0);
-    ok = ::close(fd) == 0 && ok;
+    bool ok = platform::PWriteAll(target_fd_.get(), page.data(), page.size(), 0) &&
+              (length >= old_size_ || ::ftruncate(target_fd_.get(), length) == 0);
+    ok = target_fd_.Close() && ok;
     committed_ = ok;
     return ok;
 }

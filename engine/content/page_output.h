@@ -9,6 +9,8 @@
 #include <streambuf>
 #include <string>
 
+#include "platform/unique_fd.h"
+
 namespace fw {
 
 enum class OutputMode {
@@ -19,6 +21,8 @@ enum class OutputMode {
     // far the cheaper path on journaling file systems. A process killed
     // while writing leaves the target partly rewritten, so this is only for
     // files whose row says they still wait for rewriting until it is done.
+    // The target stays open from construction to Commit, so a page that is
+    // its own source is read through the same descriptor (ReadTarget).
     // Targets that are missing or large get a new file all the same.
     kInPlace,
 };
@@ -34,6 +38,11 @@ class PageOutput {
 
     bool ok() const { return (fd_ >= 0 || in_place_) && out_.good(); }
     std::ostream& stream() { return out_; }
+
+    // In place only: reads the whole target into `*text`. False, with
+    // `*text` empty, when not in place, when the target is over `max_bytes`,
+    // or when it cannot be read at the size it had at open.
+    bool ReadTarget(size_t max_bytes, std::string* text) const;
 
     // Closes the new file and moves it onto the target. False when a write
     // failed or the move did; the target is then as it was (in place: the
@@ -65,9 +74,10 @@ class PageOutput {
     std::string temp_;  // empty when it could not be created
     int fd_ = -1;
     bool in_place_ = false;
+    platform::UniqueFd target_fd_;  // the target, open for writing, when in place
     FileBuffer buffer_;
-    std::stringbuf memory_;  // the page, when written in place
-    long long old_size_ = 0; // the target's size before, when written in place
+    std::stringbuf memory_;   // the page, when written in place
+    long long old_size_ = 0;  // the target's size before, when written in place
     std::ostream out_{&buffer_};
     bool committed_ = false;
 };

@@ -73,5 +73,54 @@ TEST(PageOutputTest, ModesReplaceTheTargetOnlyAtCommit) {
     }
 }
 
+// In place, the target is read through the descriptor held for the
+// rewrite; the read refuses what it cannot hand over whole.
+TEST(PageOutputTest, ReadTargetGivesThePageOnlyWhenWholeAndInPlace) {
+    fwtest::TempDir dir;
+    const std::string target = dir / "page.html";
+    const std::string page = "<html>stored</html>";
+    struct Case {
+        const char* what;
+        OutputMode mode;
+        size_t max_bytes;
+        std::string appended_after_open;
+        bool read;
+    };
+    const Case cases[] = {
+        {"in place", OutputMode::kInPlace, 1024, "", true},
+        {"exactly the limit", OutputMode::kInPlace, page.size(), "", true},
+        {"over the limit", OutputMode::kInPlace, page.size() - 1, "", false},
+        {"grew since open", OutputMode::kInPlace, 1024, "more", false},
+        {"new file", OutputMode::kNewFile, 1024, "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fwtest::WriteFile(target, page);
+        PageOutput output(target, c.mode);
+        ASSERT_TRUE(output.ok());
+        if (!c.appended_after_open.empty()) {
+            fwtest::WriteFile(target, page + c.appended_after_open);
+        }
+        std::string text = "left over";
+        EXPECT_EQ(output.ReadTarget(c.max_bytes, &text), c.read);
+        EXPECT_EQ(text, c.read ? page : "");
+    }
+}
+
+// Rewriting in place only ever writes into a regular file.
+TEST(PageOutputTest, InPlaceRefusesWhatIsNotARegularFile) {
+    fwtest::TempDir dir;
+    const std::string fifo = dir / "fifo.html";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const std::string directory = dir / "dir.html";
+    std::filesystem::create_directory(directory);
+    for (const std::string& target : {fifo, directory}) {
+        SCOPED_TRACE(target);
+        PageOutput output(target, OutputMode::kInPlace);  // never blocks on the FIFO
+        EXPECT_FALSE(output.ok());
+        EXPECT_FALSE(output.Commit());
+    }
+}
+
 }  // namespace
 }  // namespace fw

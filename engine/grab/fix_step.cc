@@ -14,8 +14,12 @@ void FixStoredPage(ProjectStore& store, const std::string& data_dir, int32_t id,
     UrlRecord row;
     if (!store.LoadRow(id, &row)) return;
     const std::string path = data_dir + row.file;
-    if (!row.file.empty() && platform::FileExists(path)) {
-        if (options.help_mode) platform::CopyReplacing(path, data_dir + std::to_string(id));
+    // A missing file needs no check of its own: its rewrite finds no source
+    // and leaves nothing behind.
+    if (!row.file.empty()) {
+        if (options.help_mode && platform::FileExists(path)) {
+            platform::CopyReplacing(path, data_dir + std::to_string(id));
+        }
         if (row.kind == kKindCss) {
             FixCssFile(path, path, store, row.file, row.url, OutputMode::kInPlace);
         } else {

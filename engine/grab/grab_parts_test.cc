@@ -1,12 +1,18 @@
-// The grab's building blocks on their own: the body sink, the child-wait map
-// and the per-host index of waiting entries.
+// The grab's building blocks on their own: the body sink, the fix step, the
+// child-wait map and the per-host index of waiting entries.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "engine/content/link_test_project.h"
 #include "engine/grab/body_sink.h"
 #include "engine/grab/child_wait_map.h"
+#include "engine/grab/fix_step.h"
+#include "engine/grab/grab_options.h"
 #include "engine/grab/waiting_index.h"
 #include "platform/file_ops.h"
 #include "tests/support/temp_dir.h"
@@ -28,7 +34,7 @@ TEST(BodySinkTest, BuffersAndLeavesTheFileAloneWithoutBody) {
         BodySink sink(dir / "new/file");
         sink.Write("abc", 3);
         EXPECT_FALSE(platform::FileExists(dir / "new/file"));  // still buffered
-        sink.Write(big.data(), big.size());  // passes the buffer: written through
+        sink.Write(big.data(), big.size());                    // passes the buffer: written through
         EXPECT_EQ(platform::FileSize(dir / "new/file"), static_cast<long long>(3 + big.size()));
         sink.Write("xyz", 3);
         EXPECT_TRUE(sink.wrote());
@@ -74,7 +80,7 @@ TEST(BodySinkTest, KeepsACopyOnlyOfAWholeWantedBodyWithinTheLimit) {
     };
     const Case cases[] = {
         {true, big.size() + 4, {"ab", "cd", big}, true},
-        {true, 20, {"0123456789", "0123456789"}, true},       // exactly the limit
+        {true, 20, {"0123456789", "0123456789"}, true},        // exactly the limit
         {true, 20, {"0123456789", "0123456789", "x"}, false},  // one byte beyond
         {false, 20, {"ab"}, false},
         {true, 20, {}, false},  // no body: nothing to stand in for the file
@@ -98,6 +104,45 @@ TEST(BodySinkTest, KeepsACopyOnlyOfAWholeWantedBodyWithinTheLimit) {
             EXPECT_EQ(*copy, all);
         }
     }
+}
+
+// The fix rewrites a stored page over itself (same inode, cut to its new
+// length) and marks it grabbed; a page whose file has gone is marked all the
+// same and nothing is created for it.
+TEST(FixStepTest, RewritesThePageInPlaceOrMarksAMissingOneGrabbed) {
+    fwtest::TestProject project;
+    const int32_t page =
+        project.Add(fwtest::Row("http://h/d/p.htm").File("h/d/p.htm").Status(fwtest::kFetched));
+    project.Add(fwtest::Row("http://h/d/sub/c.htm").File("h/d/sub/c.htm"), page);
+    const std::string long_link = "<a href=\"http://h/d/sub/c.htm\">child</a>";
+    project.Write("h/d/p.htm", long_link + std::string(100, ' '));
+    struct stat before {};
+    ASSERT_EQ(::stat(project.PathOf("h/d/p.htm").c_str(), &before), 0);
+
+    FixStoredPage(project.store, project.data_dir(), page, GrabOptions());
+    const std::string fixed = project.Read("h/d/p.htm");
+    EXPECT_NE(fixed.find("<a href=\"sub/c.htm\">child</a>"), std::string::npos) << fixed;
+    EXPECT_EQ(fixed.find("http://h/d/sub/c.htm\">"), std::string::npos) << fixed;
+    struct stat after {};
+    ASSERT_EQ(::stat(project.PathOf("h/d/p.htm").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_size, static_cast<off_t>(fixed.size()));
+    UrlRecord row;
+    ASSERT_TRUE(project.store.LoadRow(page, &row));
+    EXPECT_EQ(row.status, kStatusGrabbed);
+
+    const int32_t gone = project.Add(
+        fwtest::Row("http://h/d/gone.htm").File("h/d/gone.htm").Status(fwtest::kFetched));
+    platform::RemoveFile(project.PathOf("h/d/gone.htm"));
+    FixStoredPage(project.store, project.data_dir(), gone, GrabOptions());
+    ASSERT_TRUE(project.store.LoadRow(gone, &row));
+    EXPECT_EQ(row.status, kStatusGrabbed);
+    EXPECT_FALSE(platform::FileExists(project.PathOf("h/d/gone.htm")));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(project.PathOf("h/d"))) {
+        names.push_back(entry.path().filename().string());
+    }
+    EXPECT_THAT(names, ::testing::UnorderedElementsAre("p.htm", "sub"));
 }
 
 TEST(ChildWaitMapTest, PageIsDoneWhenItsListEmpties) {
@@ -129,7 +174,7 @@ TEST(ChildWaitMapTest, EarlyNotificationAnnouncesOnceWhenResourcesAreIn) {
 }
 
 class WaitingIndexTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(store_.Open(dir_.path(), dir_.path(), true)); }
     int32_t Queue(const std::string& url, int32_t level, int32_t min_level = 0) {
         const int32_t id = store_.AddUrl(0, 0, 0, url).id;

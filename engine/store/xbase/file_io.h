@@ -1,13 +1,11 @@
-// Whole-buffer positioned reads and writes (retrying short transfers and
-// EINTR). False on any failure, including end of file before `size` bytes.
+// Whole-buffer positioned reads and writes for the table files.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include "platform/file_ops.h"
 
 namespace fw::xbase {
 
-bool PReadAll(int fd, void* data, size_t size, uint64_t offset);
-bool PWriteAll(int fd, const void* data, size_t size, uint64_t offset);
+using platform::PReadAll;
+using platform::PWriteAll;
 
 }  // namespace fw::xbase
