@@ -23,7 +23,7 @@ using std::chrono::milliseconds;
 // calling thread, never waits for it (GrabEnd blocks that thread while
 // events still arrive).
 class GrabMonitor : public fw::RefCounted<fw::IDizozizEvents> {
-  public:
+public:
     GrabMonitor() = default;
 
     void Invoke(int32_t event_id, int32_t url_id) override {
@@ -82,7 +82,7 @@ class GrabMonitor : public fw::RefCounted<fw::IDizozizEvents> {
         return started_;
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable wake_;
     int64_t started_ = 0;
@@ -96,7 +96,7 @@ class GrabMonitor : public fw::RefCounted<fw::IDizozizEvents> {
 // Sets the thread limits for one grab and puts the old values back after
 // it, also when a second Ctrl-C aborts the process.
 class RunLimits {
-  public:
+public:
     RunLimits(fw::IDizoziz* engine, std::optional<int32_t> threads,
               std::optional<int32_t> per_server)
         : threads_(threads), per_server_(per_server) {
@@ -121,7 +121,7 @@ class RunLimits {
         prefs_.Reset();
     }
 
-  private:
+private:
     std::mutex mutex_;  // Restore may run on the interrupt watcher's thread
     std::optional<int32_t> threads_;
     std::optional<int32_t> per_server_;
@@ -132,7 +132,7 @@ class RunLimits {
 
 // Keeps the sink advised for as long as it lives.
 class Advice {
-  public:
+public:
     Advice(fw::IDizoziz* engine, fw::IDizozizEvents* sink) : engine_(engine) {
         result_ = engine->Advise(sink, &cookie_);
     }
@@ -143,7 +143,7 @@ class Advice {
     Advice& operator=(const Advice&) = delete;
     fw::HRESULT result() const { return result_; }
 
-  private:
+private:
     fw::IDizoziz* engine_;
     uint32_t cookie_ = 0;
     fw::HRESULT result_;
@@ -151,7 +151,7 @@ class Advice {
 
 // Bytes per second over the last few seconds.
 class RateMeter {
-  public:
+public:
     int64_t Sample(Clock::time_point now, int64_t bytes) {
         samples_.push_back({now, bytes});
         while (samples_.size() > 2 && now - samples_.front().first > std::chrono::seconds(3)) {
@@ -162,7 +162,7 @@ class RateMeter {
         return static_cast<int64_t>(static_cast<double>(bytes - samples_.front().second) / span);
     }
 
-  private:
+private:
     std::deque<std::pair<Clock::time_point, int64_t>> samples_;
 };
 
@@ -194,7 +194,7 @@ int64_t Seconds(Clock::time_point since) {
 // What the calling thread does while the grab runs: it takes the finished
 // URLs from the monitor, counts and shows them, and keeps the status line.
 class GrabWatch {
-  public:
+public:
     GrabWatch(fw::IDizoziz* engine, const GrabRequest& request, ProgressDisplay* display,
               GrabTally* tally)
         : engine_(engine), request_(request), display_(display), tally_(tally) {}
@@ -245,7 +245,7 @@ class GrabWatch {
         display_->Status(StatusText(counters));
     }
 
-  private:
+private:
     fw::IDizoziz* engine_;
     const GrabRequest& request_;
     ProgressDisplay* display_;
@@ -341,8 +341,8 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
     watch.TakeFinished(monitor.get());
     display.Clear();
     if (!request.quiet) {
-        const std::string summary =
-            SummaryText(tally, BytesReceived(engine), Seconds(started_at), interrupted);
+        const std::string summary = SummaryText(tally, BytesReceived(engine),
+                                                Seconds(started_at), interrupted);
         std::fprintf(stderr, "%s\n", summary.c_str());
     }
     return interrupted ? 128 + monitor->stop_signal() : kExitOk;
