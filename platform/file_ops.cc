@@ -115,6 +115,14 @@ UniqueFd CreateEmptyFile(const std::string& path) {
     return fd;
 }
 
+UniqueFd CreateNewFile(const std::string& path) {
+    Fd fd(OpenForWrite(path, O_EXCL));
+    if (!fd.ok() && errno == ENOENT && CreateDirectories(ParentOf(path))) {
+        fd = Fd(OpenForWrite(path, O_EXCL));
+    }
+    return fd;
+}
+
 bool OpenCreatingDirectories(const std::string& path) {
     UniqueFd fd = CreateEmptyFile(path);
     return fd.ok() && fd.Close();

@@ -19,6 +19,11 @@ bool OpenCreatingDirectories(const std::string& path);
 // The same, keeping the empty file open for writing; not ok() on failure.
 UniqueFd CreateEmptyFile(const std::string& path);
 
+// Creates `path` as a new empty file open for writing, creating missing
+// directories first. Not ok() when anything is there already, even a
+// dangling link (errno is then EEXIST), or when it cannot be created.
+UniqueFd CreateNewFile(const std::string& path);
+
 // Creates every missing directory of `dir` (like mkdir -p). True when the
 // directory exists afterwards.
 bool CreateDirectories(const std::string& dir);

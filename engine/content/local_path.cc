@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "platform/file_ops.h"
 #include "platform/text.h"
 
 namespace fw {
@@ -106,7 +107,15 @@ std::string DirectoriesOf(std::string_view directory, bool short_names) {
 
 enum class Probe { kFree, kTaken, kError };
 
-Probe ProbeName(const std::string& path) {
+// With `reserve`, a free name is also taken at once: created empty and kept
+// open there. When it cannot be created the probe still answers, and the
+// caller's own attempt at the file meets the same failure as without it.
+Probe ProbeName(const std::string& path, platform::UniqueFd* reserve) {
+    if (reserve) {
+        *reserve = platform::CreateNewFile(path);
+        if (reserve->ok()) return Probe::kFree;
+        if (errno == EEXIST) return Probe::kTaken;
+    }
     struct stat st;
     if (::lstat(path.c_str(), &st) == 0) return Probe::kTaken;
     return (errno == ENOENT || errno == ENOTDIR) ? Probe::kFree : Probe::kError;
@@ -143,12 +152,12 @@ std::string CountedName(const NameParts& parts, unsigned long n, bool short_name
 
 // Picks a free name for `name` in directory `dir` (ending in "/"); the caller
 // holds NameMutex. False when the disk cannot be examined or the counters run
-// out.
+// out. `reserve` as for ProbeName.
 bool UniqueName(const std::string& dir, const std::string& name, bool short_names,
-                std::string* path) {
+                std::string* path, platform::UniqueFd* reserve) {
     NameParts parts = SplitName(name, short_names);
     std::string first = dir + (short_names ? parts.base + parts.extension : name);
-    switch (ProbeName(first)) {
+    switch (ProbeName(first, reserve)) {
         case Probe::kFree:
             *path = std::move(first);
             return true;
@@ -171,7 +180,7 @@ bool UniqueName(const std::string& dir, const std::string& name, bool short_name
         // the counter's end rather than wrap onto a taken name.
         if ((short_names && n > 99999999UL) || n == 0) return false;
         std::string candidate = dir + CountedName(parts, n, short_names);
-        Probe probe = ProbeName(candidate);
+        Probe probe = ProbeName(candidate, reserve);
         if (probe == Probe::kError) return false;
         if (probe == Probe::kFree) {
             if (counters.size() >= kMaxRememberedNames) counters.clear();
@@ -190,6 +199,23 @@ std::string DataRoot(std::string_view data_dir) {
 
 bool WithinLimit(const std::string& path, size_t root) {
     return path.size() - root <= kMaxStoredPath;
+}
+
+// UniqueName, for a path that must stay within kMaxStoredPath of the data
+// directory (`root` is its length); a file reserved beyond that is removed.
+bool UniqueNameWithin(const std::string& dir, const std::string& name, bool short_names,
+                      size_t root, std::string* path, platform::UniqueFd* reserve) {
+    std::string chosen;
+    if (!UniqueName(dir, name, short_names, &chosen, reserve)) return false;
+    if (!WithinLimit(chosen, root)) {
+        if (reserve && reserve->ok()) {
+            *reserve = platform::UniqueFd();
+            platform::RemoveFile(chosen);
+        }
+        return false;
+    }
+    *path = std::move(chosen);
+    return true;
 }
 
 uint64_t Fnv1a(std::string_view text) {
@@ -218,7 +244,7 @@ std::string FallbackExtension(std::string_view url) {
 }
 
 bool FallbackPath(std::string_view url, std::string_view data_dir, unsigned flags,
-                  std::string* path) {
+                  std::string* path, platform::UniqueFd* reserve) {
     bool short_names = flags & kShortNames;
     std::string dir = DataRoot(data_dir);
     size_t root = dir.size();
@@ -238,10 +264,7 @@ bool FallbackPath(std::string_view url, std::string_view data_dir, unsigned flag
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(Fnv1a(url)));
     std::string name = short_names ? std::string(hex, kShortBase) : "u" + std::string(hex);
     name += FallbackExtension(url);
-    std::string chosen;
-    if (!UniqueName(dir, name, short_names, &chosen) || !WithinLimit(chosen, root)) return false;
-    *path = std::move(chosen);
-    return true;
+    return UniqueNameWithin(dir, name, short_names, root, path, reserve);
 }
 
 }  // namespace
@@ -255,7 +278,7 @@ std::string HostDirectoryName(std::string_view host) {
 }
 
 bool MakeLocalPath(const FileNameLock&, std::string_view url, std::string_view data_dir,
-                   unsigned flags, std::string* path) {
+                   unsigned flags, std::string* path, platform::UniqueFd* reserve) {
     size_t scheme_end = url.find("://");
     std::string_view rest =
         scheme_end == std::string_view::npos ? std::string_view() : url.substr(scheme_end + 3);
@@ -289,16 +312,13 @@ bool MakeLocalPath(const FileNameLock&, std::string_view url, std::string_view d
     std::string name = FileNameOf(file, ftp);
     // Too long already: no counter can make it fit, and the disk need not be asked.
     if (!WithinLimit(dir + name, root)) return false;
-    std::string chosen;
-    if (!UniqueName(dir, name, short_names, &chosen) || !WithinLimit(chosen, root)) return false;
-    *path = std::move(chosen);
-    return true;
+    return UniqueNameWithin(dir, name, short_names, root, path, reserve);
 }
 
 bool ChooseLocalPath(const FileNameLock& held, std::string_view url, std::string_view data_dir,
-                     unsigned flags, std::string* path) {
+                     unsigned flags, std::string* path, platform::UniqueFd* reserve) {
     std::string chosen;
-    if (MakeLocalPath(held, url, data_dir, flags, &chosen) && !chosen.empty()) {
+    if (MakeLocalPath(held, url, data_dir, flags, &chosen, reserve) && !chosen.empty()) {
         *path = std::move(chosen);
         return true;
     }
@@ -306,12 +326,12 @@ bool ChooseLocalPath(const FileNameLock& held, std::string_view url, std::string
     if (scheme_end != std::string_view::npos && scheme_end + 3 < url.size() &&
         url.find('/', scheme_end + 3) == std::string_view::npos) {
         std::string root_page = std::string(url) + "/";
-        if (MakeLocalPath(held, root_page, data_dir, flags, &chosen) && !chosen.empty()) {
+        if (MakeLocalPath(held, root_page, data_dir, flags, &chosen, reserve) && !chosen.empty()) {
             *path = std::move(chosen);
             return true;
         }
     }
-    return FallbackPath(url, data_dir, flags, path);
+    return FallbackPath(url, data_dir, flags, path, reserve);
 }
 
 std::string_view ExtensionFix(bool html, std::string_view content_type, std::string_view path) {

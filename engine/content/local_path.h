@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_fd.h"
+
 namespace fw {
 
 // FileFlags bits (engine preference).
@@ -58,8 +60,14 @@ class FileNameLock {
 // to `data_dir` would exceed kMaxStoredPath or the disk cannot be examined.
 // Choosing the counter does not get slower with the number of same-named
 // files: the next counter per name is remembered (and still checked on disk).
+//
+// With `reserve`, the chosen name is also created as an empty file (and its
+// directories as needed), open for writing in `*reserve`: the name is then
+// taken with one system call instead of a look and a create. `*reserve` is
+// left not ok() when the file could not be created; the name is then the one
+// chosen without `reserve`.
 bool MakeLocalPath(const FileNameLock& held, std::string_view url, std::string_view data_dir,
-                   unsigned flags, std::string* path);
+                   unsigned flags, std::string* path, platform::UniqueFd* reserve = nullptr);
 
 // Like MakeLocalPath, but never settles for no name: a URL without a path
 // ("http://host") is stored as its root page, and a URL whose path fails or
@@ -67,7 +75,7 @@ bool MakeLocalPath(const FileNameLock& held, std::string_view url, std::string_v
 // (or the data directory), made unique on disk like any other. False only
 // when the disk cannot be examined.
 bool ChooseLocalPath(const FileNameLock& held, std::string_view url, std::string_view data_dir,
-                     unsigned flags, std::string* path);
+                     unsigned flags, std::string* path, platform::UniqueFd* reserve = nullptr);
 
 // The directory name for a host: the host without a leading "www." (exact
 // case). A name that would be empty, "." or ".." becomes "_".

@@ -1,5 +1,9 @@
 #include "engine/content/local_path.h"
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,25 +17,50 @@ namespace fw {
 namespace {
 
 // Chooses a path for `url` the way the pipeline does (under the lock, then
-// reserving it) and returns it relative to the data directory.
-std::string Store(const fwtest::TempDir& data, const std::string& url, unsigned flags) {
+// creating the file; with `reserve`, both in one step) and returns it
+// relative to the data directory.
+std::string Store(const fwtest::TempDir& data, const std::string& url, unsigned flags,
+                  bool reserve = false) {
     FileNameLock lock;
     std::string path = "unchanged";
-    bool ok = MakeLocalPath(lock, url, data.path(), flags, &path);
+    platform::UniqueFd file;
+    bool ok = MakeLocalPath(lock, url, data.path(), flags, &path, reserve ? &file : nullptr);
     EXPECT_TRUE(ok) << url;
     if (!ok || path.empty()) return ok ? "" : "failed";
     EXPECT_EQ(path.rfind(data.path(), 0), 0u) << path;
-    EXPECT_TRUE(platform::OpenCreatingDirectories(path)) << path;
+    if (reserve) {
+        EXPECT_TRUE(file.ok()) << path;
+        EXPECT_EQ(platform::FileSize(path), 0) << path;
+    } else {
+        EXPECT_TRUE(platform::OpenCreatingDirectories(path)) << path;
+    }
     return path.substr(data.path().size());
 }
 
-std::string Choose(const fwtest::TempDir& data, const std::string& url, unsigned flags) {
+std::string Choose(const fwtest::TempDir& data, const std::string& url, unsigned flags,
+                   bool reserve) {
     FileNameLock lock;
     std::string path;
-    EXPECT_TRUE(ChooseLocalPath(lock, url, data.path(), flags, &path)) << url;
-    EXPECT_TRUE(platform::OpenCreatingDirectories(path)) << path;
+    platform::UniqueFd file;
+    EXPECT_TRUE(ChooseLocalPath(lock, url, data.path(), flags, &path, reserve ? &file : nullptr))
+        << url;
+    if (reserve) {
+        EXPECT_TRUE(file.ok()) << path;
+    } else {
+        EXPECT_TRUE(platform::OpenCreatingDirectories(path)) << path;
+    }
     return path.substr(data.path().size());
 }
+
+// Each naming test runs twice: looking for a free name and then creating
+// the file, and reserving the name by creating it.
+class NamingTest : public ::testing::TestWithParam<bool> {
+  protected:
+    bool reserve() const { return GetParam(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(ProbeOrReserve, NamingTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Reserve" : "Probe"; });
 
 struct LayoutCase {
     unsigned flags;
@@ -39,7 +68,7 @@ struct LayoutCase {
     const char* path;  // relative to the data directory
 };
 
-TEST(MakeLocalPath, LaysOutOneUrlByFlags) {
+TEST_P(NamingTest, LaysOutOneUrlByFlags) {
     const LayoutCase cases[] = {
         {4, "http://h/dir/page.html", "h/page.html"},
         {8, "http://h/dir/page.html", "h/page.html"},
@@ -83,7 +112,7 @@ TEST(MakeLocalPath, LaysOutOneUrlByFlags) {
     for (const LayoutCase& c : cases) {
         SCOPED_TRACE(c.url);
         fwtest::TempDir data;
-        EXPECT_EQ(Store(data, c.url, c.flags), c.path);
+        EXPECT_EQ(Store(data, c.url, c.flags, reserve()), c.path);
     }
 }
 
@@ -97,7 +126,7 @@ TEST(MakeLocalPath, TextWithoutAPathGivesAnEmptyPath) {
     }
 }
 
-TEST(MakeLocalPath, TakenNamesGetACounter) {
+TEST_P(NamingTest, TakenNamesGetACounter) {
     struct Sequence {
         unsigned flags;
         std::vector<std::string> urls;
@@ -122,23 +151,23 @@ TEST(MakeLocalPath, TakenNamesGetACounter) {
         fwtest::TempDir data;
         for (size_t i = 0; i < s.urls.size(); ++i) {
             SCOPED_TRACE(s.urls[i]);
-            EXPECT_EQ(Store(data, s.urls[i], s.flags), s.paths[i]);
+            EXPECT_EQ(Store(data, s.urls[i], s.flags, reserve()), s.paths[i]);
         }
     }
 }
 
-TEST(MakeLocalPath, RememberedCounterIsStillCheckedOnDisk) {
+TEST_P(NamingTest, RememberedCounterIsStillCheckedOnDisk) {
     fwtest::TempDir data;
-    EXPECT_EQ(Store(data, "http://h/page.html", 4), "h/page.html");
-    EXPECT_EQ(Store(data, "http://h/page.html", 4), "h/page2.html");
+    EXPECT_EQ(Store(data, "http://h/page.html", 4, reserve()), "h/page.html");
+    EXPECT_EQ(Store(data, "http://h/page.html", 4, reserve()), "h/page2.html");
     fwtest::WriteFile(data / "h/page3.html", "made by someone else");
-    EXPECT_EQ(Store(data, "http://h/page.html", 4), "h/page4.html");
+    EXPECT_EQ(Store(data, "http://h/page.html", 4, reserve()), "h/page4.html");
     // The counter goes on from where it was rather than searching from 2.
     platform::RemoveFile(data / "h/page2.html");
-    EXPECT_EQ(Store(data, "http://h/page.html", 4), "h/page5.html");
+    EXPECT_EQ(Store(data, "http://h/page.html", 4, reserve()), "h/page5.html");
     // A free plain name is always taken first.
     platform::RemoveFile(data / "h/page.html");
-    EXPECT_EQ(Store(data, "http://h/page.html", 4), "h/page.html");
+    EXPECT_EQ(Store(data, "http://h/page.html", 4, reserve()), "h/page.html");
 }
 
 TEST(MakeLocalPath, PathRelativeToTheDataDirectoryIsLimited) {
@@ -165,16 +194,16 @@ TEST(MakeLocalPath, PathRelativeToTheDataDirectoryIsLimited) {
     EXPECT_EQ(path, data / "h/index.html");
 }
 
-TEST(ChooseLocalPath, EveryUrlGetsAFileOfItsOwn) {
+TEST_P(NamingTest, EveryUrlGetsAFileOfItsOwn) {
     fwtest::TempDir data;
-    EXPECT_EQ(Choose(data, "http://h/a.htm", 4), "h/a.htm");
-    EXPECT_EQ(Choose(data, "http://h", 4), "h/index.html");
-    EXPECT_EQ(Choose(data, "http://h:81", 4), "h/index2.html");
+    EXPECT_EQ(Choose(data, "http://h/a.htm", 4, reserve()), "h/a.htm");
+    EXPECT_EQ(Choose(data, "http://h", 4, reserve()), "h/index.html");
+    EXPECT_EQ(Choose(data, "http://h:81", 4, reserve()), "h/index2.html");
 
     const std::string deep = "http://h/" + std::string(300, 'd') + "/";
     std::set<std::string> paths;
     for (const std::string& url : {deep + "a.gif", deep + "b.gif", deep + "a.gif"}) {
-        std::string path = Choose(data, url, 6);
+        std::string path = Choose(data, url, 6, reserve());
         EXPECT_LE(path.size(), kMaxStoredPath);
         EXPECT_EQ(path.rfind("h/u", 0), 0u) << path;
         EXPECT_EQ(path.substr(path.size() - 4), ".gif") << path;
@@ -182,14 +211,36 @@ TEST(ChooseLocalPath, EveryUrlGetsAFileOfItsOwn) {
     }
     EXPECT_EQ(paths.size(), 3u);
 
-    std::string no_scheme = Choose(data, "mailto:someone", 4);
+    std::string no_scheme = Choose(data, "mailto:someone", 4, reserve());
     EXPECT_EQ(no_scheme.find('/'), std::string::npos) << no_scheme;
-    EXPECT_NE(Choose(data, "mailto:someone", 4), no_scheme);
+    EXPECT_NE(Choose(data, "mailto:someone", 4, reserve()), no_scheme);
 
     std::string many_directories = "http://h/";
     for (int i = 0; i < 30; ++i) many_directories += "directory/";
-    std::string short_name = Choose(data, many_directories + "page.html", 7);
+    std::string short_name = Choose(data, many_directories + "page.html", 7, reserve());
     EXPECT_EQ(short_name.size(), std::string("h/12345678.htm").size()) << short_name;
+}
+
+// A reservation takes only a name nothing holds, not even a dangling link,
+// and gives back a name it had to create beyond the length limit.
+TEST(MakeLocalPath, ReservationTakesOnlyFreeNamesWithinTheLimit) {
+    fwtest::TempDir data;
+    fwtest::WriteFile(data / "h/x", "");
+    ASSERT_EQ(::symlink("nowhere", (data / "h/page.html").c_str()), 0);
+    EXPECT_EQ(Store(data, "http://h/page.html", 4, true), "h/page2.html");
+
+    const std::string host(200, 'h');
+    const std::string fits = "http://" + host + "/" + std::string(35, 'f') + ".htm";
+    ASSERT_EQ(Store(data, fits, 4, true).size(), kMaxStoredPath);
+    // Taken: the counter would make it one byte too long.
+    FileNameLock lock;
+    std::string path = "unchanged";
+    platform::UniqueFd file;
+    EXPECT_FALSE(MakeLocalPath(lock, fits, data.path(), 4, &path, &file));
+    EXPECT_EQ(path, "unchanged");
+    EXPECT_FALSE(file.ok());
+    const auto entries = std::filesystem::directory_iterator(data / host);
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 1) << "nothing reserved is left";
 }
 
 TEST(ExtensionFix, SuffixForTheContent) {

@@ -190,10 +190,12 @@ bool UrlWorker::Prepare(Prepared* p) {
     } else if (!keeps_nothing) {
         FileNameLock naming;
         std::string chosen;
-        if (ChooseLocalPath(naming, WithoutQuery(p->url), data_dir_, options_->file_flags,
-                            &chosen) &&
+        platform::UniqueFd reserved;
+        if (ChooseLocalPath(naming, WithoutQuery(p->url), data_dir_, options_->file_flags, &chosen,
+                            &reserved) &&
             !chosen.empty()) {
-            p->reserved_file = platform::CreateEmptyFile(chosen);
+            p->reserved_file =
+                reserved.ok() ? std::move(reserved) : platform::CreateEmptyFile(chosen);
             if (p->reserved_file.ok()) {
                 p->path = chosen;
                 p->reserved = true;
