@@ -34,9 +34,7 @@ mode_t NewFileMode() {
 
 }  // namespace
 
-PageOutput::FileBuffer::FileBuffer() {
-    setp(block_, block_ + sizeof block_);
-}
+PageOutput::FileBuffer::FileBuffer() { setp(block_, block_ + sizeof block_); }
 
 bool PageOutput::FileBuffer::FlushBlock() {
     const size_t used = static_cast<size_t>(pptr() - pbase());
@@ -54,9 +52,7 @@ PageOutput::FileBuffer::int_type PageOutput::FileBuffer::overflow(int_type c) {
     return traits_type::not_eof(c);
 }
 
-int PageOutput::FileBuffer::sync() {
-    return FlushBlock() ? 0 : -1;
-}
+int PageOutput::FileBuffer::sync() { return FlushBlock() ? 0 : -1; }
 
 namespace {
 
