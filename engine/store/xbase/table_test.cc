@@ -1,12 +1,17 @@
 #include "engine/store/xbase/table.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <random>
 #include <set>
+#include <thread>
 
 #include "engine/store/xbase/tag_oracle.h"
 #include "engine/store/xbase/test_shapes.h"
@@ -596,6 +601,40 @@ TEST_F(TableTest, UpdateMovesTheRowInItsTags) {
     t = Reopen();
     ASSERT_EQ(t->SelectTag("URL"), Result::kSuccess);
     EXPECT_EQ(Walk(*t), (std::vector<uint32_t>{4, 2, 5, 1, 3}));
+}
+
+// Writing a row back unchanged touches no file; a real change does.
+TEST_F(TableTest, UnchangedRowWritesNothing) {
+    // Modification times of every file of the table, in nanoseconds.
+    auto stamps = [this] {
+        std::map<std::string, long long> times;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+            struct stat st {};
+            EXPECT_EQ(::stat(entry.path().c_str(), &st), 0);
+            times[entry.path().filename()] = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+        }
+        return times;
+    };
+    auto t = Make(UrlShape());
+    for (int i = 1; i <= 3; ++i) ASSERT_EQ(AddUrl(*t, i, "http://u" + std::to_string(i) + "/"), Result::kSuccess);
+    ASSERT_EQ(t->Close(), Result::kSuccess);
+    const auto before = stamps();
+    // Long enough for any write to show in the times.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+
+    t = Reopen();
+    ASSERT_EQ(t->Go(2), Result::kSuccess);
+    ASSERT_EQ(t->WriteText(t->FieldIndex("URL"), "http://u2/"), Result::kSuccess);
+    ASSERT_EQ(t->WriteNumber(t->FieldIndex("ID"), 2), Result::kSuccess);
+    ASSERT_EQ(t->Update(), Result::kSuccess);
+    ASSERT_EQ(t->Close(), Result::kSuccess);
+    EXPECT_EQ(stamps(), before);
+
+    t = Reopen();
+    ASSERT_EQ(t->Go(2), Result::kSuccess);
+    ASSERT_EQ(t->WriteText(t->FieldIndex("URL"), "http://u2x/"), Result::kSuccess);
+    ASSERT_EQ(t->Close(), Result::kSuccess);
+    EXPECT_NE(stamps(), before);
 }
 
 TEST_F(TableTest, AppendStartIsAbandonedByAMove) {
