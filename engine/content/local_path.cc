@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/file_ops.h"
 #include "platform/text.h"
@@ -112,9 +113,11 @@ enum class Probe { kFree, kTaken, kError };
 // caller's own attempt at the file meets the same failure as without it.
 Probe ProbeName(const std::string& path, platform::UniqueFd* reserve) {
     if (reserve) {
-        *reserve = platform::CreateNewFile(path);
+        platform::UniqueFd created = platform::CreateNewFile(path);
+        const int error = errno;  // before anything held in *reserve is closed
+        *reserve = std::move(created);
         if (reserve->ok()) return Probe::kFree;
-        if (errno == EEXIST) return Probe::kTaken;
+        if (error == EEXIST) return Probe::kTaken;
     }
     struct stat st;
     if (::lstat(path.c_str(), &st) == 0) return Probe::kTaken;
