@@ -13,8 +13,6 @@
 namespace platform {
 namespace {
 
-using Fd = UniqueFd;
-
 int OpenForWrite(const std::string& path, int extra_flags) {
     int fd;
     do {
@@ -30,9 +28,9 @@ std::string ParentOf(const std::string& path) {
 }
 
 bool CopyFileContents(const std::string& source, const std::string& target) {
-    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (!in.ok()) return false;
-    Fd out(OpenForWrite(target, O_TRUNC));
+    UniqueFd out(OpenForWrite(target, O_TRUNC));
     if (!out.ok()) return false;
     char buffer[65536];
     for (;;) {
@@ -59,10 +57,14 @@ bool WriteAll(int fd, const void* data, size_t size) {
     return true;
 }
 
-bool PReadAll(int fd, void* data, size_t size, uint64_t offset) {
-    auto* p = static_cast<uint8_t*>(data);
+namespace {
+
+// Repeats `io` (pread or pwrite) until all `size` bytes have moved, retrying
+// short transfers and EINTR.
+template <typename Byte, typename Io>
+bool TransferAll(Io io, int fd, Byte* p, size_t size, uint64_t offset) {
     while (size > 0) {
-        ssize_t n = ::pread(fd, p, size, static_cast<off_t>(offset));
+        const ssize_t n = io(fd, p, size, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         p += n;
@@ -72,17 +74,14 @@ bool PReadAll(int fd, void* data, size_t size, uint64_t offset) {
     return true;
 }
 
+}  // namespace
+
+bool PReadAll(int fd, void* data, size_t size, uint64_t offset) {
+    return TransferAll(::pread, fd, static_cast<uint8_t*>(data), size, offset);
+}
+
 bool PWriteAll(int fd, const void* data, size_t size, uint64_t offset) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (size > 0) {
-        ssize_t n = ::pwrite(fd, p, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
+    return TransferAll(::pwrite, fd, static_cast<const uint8_t*>(data), size, offset);
 }
 
 bool CreateDirectories(const std::string& dir) {
@@ -97,7 +96,7 @@ namespace {
 // Empties an open file only when it has content: truncating makes some file
 // systems (ext4) force the file's data out at close, which costs a write-back
 // per fetched file for nothing when the file was new.
-bool EmptyIfNeeded(Fd& fd) {
+bool EmptyIfNeeded(UniqueFd& fd) {
     struct stat st;
     if (::fstat(fd.get(), &st) != 0) return false;
     return st.st_size == 0 || ::ftruncate(fd.get(), 0) == 0;
@@ -106,19 +105,19 @@ bool EmptyIfNeeded(Fd& fd) {
 }  // namespace
 
 UniqueFd CreateEmptyFile(const std::string& path) {
-    Fd fd(OpenForWrite(path, 0));
+    UniqueFd fd(OpenForWrite(path, 0));
     if (!fd.ok()) {
         if (!CreateDirectories(ParentOf(path))) return UniqueFd();
-        fd = Fd(OpenForWrite(path, 0));
+        fd = UniqueFd(OpenForWrite(path, 0));
     }
     if (!fd.ok() || !EmptyIfNeeded(fd)) return UniqueFd();
     return fd;
 }
 
 UniqueFd CreateNewFile(const std::string& path) {
-    Fd fd(OpenForWrite(path, O_EXCL));
+    UniqueFd fd(OpenForWrite(path, O_EXCL));
     if (!fd.ok() && errno == ENOENT && CreateDirectories(ParentOf(path))) {
-        fd = Fd(OpenForWrite(path, O_EXCL));
+        fd = UniqueFd(OpenForWrite(path, O_EXCL));
     }
     return fd;
 }
@@ -173,7 +172,7 @@ long long FileSize(const std::string& path) {
 
 bool ReadFilePrefix(const std::string& path, size_t max_bytes, std::string* out) {
     out->clear();
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.ok()) return false;
     char buffer[65536];
     while (out->size() < max_bytes) {
@@ -193,7 +192,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view content, unsi
     std::string temp = path + ".tmpXXXXXX";
     int raw = ::mkstemp(temp.data());
     if (raw < 0) return false;
-    Fd fd(raw);
+    UniqueFd fd(raw);
     ::fchmod(fd.get(), static_cast<mode_t>(mode & 07777));
     bool ok = WriteAll(fd.get(), content.data(), content.size()) && fd.Close();
     if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;

@@ -32,14 +32,17 @@ void MappedFile::Unmap() {
 
 bool MappedFile::Open(const std::string& path) {
     Unmap();
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd.ok() && Map(fd.get());
+}
+
+bool MappedFile::Map(int fd) {
+    Unmap();
     struct stat st;
-    if (!fd.ok() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
-        return false;
-    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return false;
     if (st.st_size == 0) return true;
     const size_t size = static_cast<size_t>(st.st_size);
-    void* data = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd.get(), 0);
+    void* data = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
     if (data == MAP_FAILED) return false;
     ::madvise(data, size, MADV_RANDOM);
     data_ = data;

@@ -20,6 +20,9 @@ public:
     // Maps the file at `path`; false when it cannot be opened, examined or
     // mapped. An empty file maps to empty bytes().
     bool Open(const std::string& path);
+    // The same for the file open on `fd`, which the mapping does not need
+    // once this returns.
+    bool Map(int fd);
 
     // The file's bytes, valid while this object lives. The file must not be
     // truncated meanwhile (reads past its new end would fault): map only

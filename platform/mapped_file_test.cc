@@ -1,10 +1,13 @@
 #include "platform/mapped_file.h"
 
+#include <fcntl.h>
+
 #include <gtest/gtest.h>
 
 #include <utility>
 
 #include "platform/file_ops.h"
+#include "platform/unique_fd.h"
 #include "tests/support/temp_dir.h"
 
 namespace platform {
@@ -25,6 +28,26 @@ TEST(MappedFileTest, MapsTheWholeFileAndOutlivesItsRemoval) {
     EXPECT_TRUE(file.bytes().empty());
     EXPECT_EQ(moved.bytes().size(), content.size());
     EXPECT_EQ(moved.bytes().back(), 'z');
+}
+
+// Mapping an open descriptor maps that very file, which stays mapped after
+// the descriptor is closed and another file takes its name.
+TEST(MappedFileTest, MapsTheFileOpenOnADescriptor) {
+    fwtest::TempDir dir;
+    const std::string path = dir / "store";
+    fwtest::WriteFile(path, "first");
+    MappedFile file;
+    {
+        const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        ASSERT_TRUE(fd.ok());
+        fwtest::WriteFile(dir / "store.new", "second file");
+        ASSERT_EQ(::rename((dir / "store.new").c_str(), path.c_str()), 0);
+        ASSERT_TRUE(file.Map(fd.get()));
+    }
+    EXPECT_EQ(file.bytes(), "first");
+    const UniqueFd directory(::open(dir.path().c_str(), O_RDONLY | O_CLOEXEC));
+    EXPECT_FALSE(file.Map(directory.get()));
+    EXPECT_TRUE(file.bytes().empty());
 }
 
 TEST(MappedFileTest, EmptyMissingAndNonRegularFiles) {

@@ -107,18 +107,12 @@ PageOutput::~PageOutput() {
 bool PageOutput::ReadTarget(size_t max_bytes, std::string* text) const {
     text->clear();
     if (!in_place_ || static_cast<unsigned long long>(old_size_) > max_bytes) return false;
-    // One byte more than there was at open, to notice a file that grew.
-    text->resize(static_cast<size_t>(old_size_) + 1);
-    size_t got = 0;
-    while (got < text->size()) {
-        const ssize_t n = ::pread(target_fd_.get(), text->data() + got, text->size() - got,
-                                  static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<size_t>(n);
-    }
-    const bool whole = got == static_cast<size_t>(old_size_);
-    text->resize(whole ? got : 0);
+    text->resize(static_cast<size_t>(old_size_));
+    // Still the size it had at open: a file that grew would be cut short.
+    struct stat st;
+    const bool whole = platform::PReadAll(target_fd_.get(), text->data(), text->size(), 0) &&
+                       ::fstat(target_fd_.get(), &st) == 0 && st.st_size == old_size_;
+    if (!whole) text->clear();
     return whole;
 }
 

@@ -53,9 +53,10 @@ std::string WithoutQuery(const std::string& url) { return url.substr(0, url.find
 // Holds the project store's lock and says so in the worker's flag.
 class StoreSection {
 public:
-  StoreSection(ProjectStore* store, std::atomic<bool>* flag) : guard_(store->Lock()), flag_(flag) {
-      *flag_ = true;
-  }
+    StoreSection(ProjectStore* store, std::atomic<bool>* flag)
+        : guard_(store->Lock()), flag_(flag) {
+        *flag_ = true;
+    }
     ~StoreSection() { *flag_ = false; }
     StoreSection(const StoreSection&) = delete;
     StoreSection& operator=(const StoreSection&) = delete;

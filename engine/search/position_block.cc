@@ -148,9 +148,9 @@ bool FindPositionLists(std::string_view block, const std::vector<uint32_t>& ids,
             if (id + gap > target) break;  // target is not in the document
             at = next;
             id += gap;
-            if (id == target) (*lists)[wanted] = all_lists.substr(list_at, bytes);
-            list_at += bytes;
+            const size_t list = std::exchange(list_at, list_at + bytes);
             if (id == target) {
+                (*lists)[wanted] = all_lists.substr(list, bytes);
                 ++entry;
                 break;
             }

@@ -32,11 +32,11 @@ inline constexpr uint32_t kSkipEvery = 16;
 
 void AppendVarint(uint32_t value, std::string* out);
 
-// Reads a varint at *pos (advanced past it); false when the bytes end first
-// or the value does not fit in 32 bits.
 // ReadVarint's general case.
 bool ReadLongVarint(std::string_view bytes, size_t* pos, uint32_t* value);
 
+// Reads a varint at *pos (advanced past it); false when the bytes end first
+// or the value does not fit in 32 bits.
 inline bool ReadVarint(std::string_view bytes, size_t* pos, uint32_t* value) {
     // Most numbers here take one byte.
     if (*pos < bytes.size() && static_cast<uint8_t>(bytes[*pos]) < 0x80) {

@@ -57,7 +57,7 @@ private:
     mutable Xapian::docid docid_ = 0;
     mutable size_t shard_ = 0;
     mutable std::string block_;
-    mutable std::vector<std::string_view> lists_;  // in block_  // by index in wanted_[shard_]
+    mutable std::vector<std::string_view> lists_;  // in block_, by index in wanted_[shard_]
     mutable std::vector<std::vector<uint32_t>> positions_;  // by slot
     mutable std::vector<bool> decoded_;                     // by slot
     mutable std::vector<Occurrence> occurrences_;           // scratch

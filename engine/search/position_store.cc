@@ -93,24 +93,16 @@ void PositionShardWriter::Add(const std::string& word, uint32_t position, uint32
 uint32_t PositionShardWriter::IdOf(const std::string& word) {
     const uint64_t hash = HashOf(word);
     const size_t mask = slots_.size() - 1;
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        const uint64_t slot = slots_[i];
-        if (slot == 0) break;
-        const auto id = static_cast<uint32_t>(slot) - 1;
-        if (slot >> 32 == hash && words_[id] == word) return id;
+    size_t i = hash & mask;
+    for (; slots_[i] != 0; i = (i + 1) & mask) {
+        const auto id = static_cast<uint32_t>(slots_[i]) - 1;
+        if (slots_[i] >> 32 == hash && words_[id] == word) return id;
     }
+    // New: it goes into the free slot the search ended at.
     const auto id = static_cast<uint32_t>(words_.size());
     words_.push_back(word);
-    if (words_.size() * 2 > slots_.size()) {
-        Grow();
-    } else {
-        for (size_t i = hash & mask;; i = (i + 1) & mask) {
-            if (slots_[i] == 0) {
-                slots_[i] = hash << 32 | (id + 1);
-                break;
-            }
-        }
-    }
+    slots_[i] = hash << 32 | (id + 1);
+    if (words_.size() * 2 > slots_.size()) Grow();
     return id;
 }
 
@@ -214,8 +206,10 @@ bool WritePositionStore(const std::string& path, std::string_view header,
 bool PositionStore::Open(const std::string& path, std::string_view header) {
     shards_.clear();
     documents_ = 0;
+    // One descriptor for the tables' mapping and the blocks' reads, so both
+    // come from the same file even when a new store is renamed into place.
     fd_ = platform::UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd_.ok() || !file_.Open(path)) return false;
+    if (!fd_.ok() || !file_.Map(fd_.get())) return false;
     bytes_ = file_.bytes();
     const uint64_t size = bytes_.size();
     if (size < header.size() + kFooterBytes || !bytes_.starts_with(header)) return false;
@@ -297,15 +291,7 @@ bool PositionStore::ReadBlock(uint64_t docid, std::string* block) const {
     const auto end = Get<uint64_t>(bytes_, offsets_at_ + docid * 8);
     if (begin < blocks_at_ || begin > end || end > offsets_at_) return false;
     block->resize(end - begin);
-    size_t done = 0;
-    while (done < block->size()) {
-        const ssize_t n = ::pread(fd_.get(), block->data() + done, block->size() - done,
-                                  static_cast<off_t>(begin + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return platform::PReadAll(fd_.get(), block->data(), block->size(), begin);
 }
 
 }  // namespace fw

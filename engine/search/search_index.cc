@@ -285,8 +285,9 @@ int SearchIndex::Query(std::string_view expression, std::vector<std::string>* fi
         Xapian::Enquire enquire(db);
         enquire.set_query(BuildXapianQuery(parsed.root, words));
         std::optional<PositionFilter> filter;
-        if (HasPositionalGroup(parsed.root))
+        if (HasPositionalGroup(parsed.root)) {
             filter.emplace(parsed.root, words, handles_->positions);
+        }
         const Xapian::MSet matches =
             enquire.get_mset(0, db.get_doccount(), 0, nullptr, filter ? &*filter : nullptr);
         files->reserve(matches.size());

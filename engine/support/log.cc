@@ -102,7 +102,6 @@ void LogMessage(std::string_view text) {
     if (state.path.empty()) return;
     if (!state.first_record_done) {
         state.first_record_done = true;
-        state.file = platform::UniqueFd();
         RotateIfLarge(state.path);
     }
     const auto now = std::chrono::steady_clock::now();
