@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <mutex>
 
 #include "platform/file_ops.h"
@@ -25,11 +26,17 @@ constexpr long long kRotateAbove = 250000;
 // process renamed (rotated) is let go after this long.
 constexpr std::chrono::seconds kReopenAfter{1};
 
+// Records are written outside the lock: a grab's workers log several times
+// per URL, and a lock held across the write made them queue and sleep (also
+// while they held the project's store lock). A writer keeps its reference to
+// the file, so a reopen by another thread never closes it under the write.
+using SharedFd = std::shared_ptr<const platform::UniqueFd>;
+
 struct LogState {
     std::mutex mutex;
     std::string path;
     bool first_record_done = false;
-    platform::UniqueFd file;  // open on `path`, when ok()
+    SharedFd file;  // open on `path`, when set
     std::chrono::steady_clock::time_point opened_at;
 };
 
@@ -88,6 +95,37 @@ std::string_view TimeStamp() {
     return {cached.text, cached.size};
 }
 
+// The file records go to now, opened when there is none or it is due to be
+// let go. `stale` is a file a writer found deleted: it is replaced unless
+// another thread replaced it already. Empty when the log cannot be opened.
+SharedFd CurrentFile(const SharedFd& stale) {
+    LogState& state = State();
+    std::lock_guard<std::mutex> guard(state.mutex);
+    if (state.path.empty()) state.path = platform::EngineLogPath();
+    if (state.path.empty()) return nullptr;
+    if (!state.first_record_done) {
+        state.first_record_done = true;
+        RotateIfLarge(state.path);
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (state.file && (state.file == stale || now - state.opened_at >= kReopenAfter)) {
+        state.file.reset();
+    }
+    if (!state.file) {
+        platform::UniqueFd fd(
+            ::open(state.path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+        if (!fd.ok()) return nullptr;
+        state.file = std::make_shared<const platform::UniqueFd>(std::move(fd));
+        state.opened_at = now;
+    }
+    return state.file;
+}
+
+bool Deleted(const platform::UniqueFd& file) {
+    struct stat st;
+    return ::fstat(file.get(), &st) != 0 || st.st_nlink == 0;
+}
+
 }  // namespace
 
 void LogMessage(std::string_view text) {
@@ -96,29 +134,12 @@ void LogMessage(std::string_view text) {
     record.reserve(stamp.size() + text.size() + 1);
     record.append(stamp).append(text).push_back('\n');
 
-    LogState& state = State();
-    std::lock_guard<std::mutex> guard(state.mutex);
-    if (state.path.empty()) state.path = platform::EngineLogPath();
-    if (state.path.empty()) return;
-    if (!state.first_record_done) {
-        state.first_record_done = true;
-        RotateIfLarge(state.path);
-    }
-    const auto now = std::chrono::steady_clock::now();
-    struct stat st;
-    if (state.file.ok() && (now - state.opened_at >= kReopenAfter ||
-                            ::fstat(state.file.get(), &st) != 0 || st.st_nlink == 0)) {
-        state.file = platform::UniqueFd();
-    }
-    if (!state.file.ok()) {
-        state.file = platform::UniqueFd(
-            ::open(state.path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-        if (!state.file.ok()) return;
-        state.opened_at = now;
-    }
-    // One write() per record: with O_APPEND even other processes sharing the
-    // file cannot interleave inside it.
-    platform::WriteAll(state.file.get(), record.data(), record.size());
+    SharedFd file = CurrentFile(nullptr);
+    if (file && Deleted(*file)) file = CurrentFile(file);
+    if (!file) return;
+    // One write() per record: with O_APPEND neither other threads nor other
+    // processes sharing the file can interleave inside it.
+    platform::WriteAll(file->get(), record.data(), record.size());
 }
 
 std::string LogFilePath() {
@@ -131,7 +152,7 @@ std::string LogFilePath() {
 void ResetLogForTesting(const std::string& path) {
     LogState& state = State();
     std::lock_guard<std::mutex> guard(state.mutex);
-    state.file = platform::UniqueFd();
+    state.file.reset();
     state.path = path;
     state.first_record_done = false;
     stamp_generation.fetch_add(1, std::memory_order_relaxed);
