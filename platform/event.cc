@@ -53,6 +53,9 @@ void StopEvent::Set() {
 
 void StopEvent::Reset() {
     std::lock_guard<std::mutex> guard(fd_mutex_);
+    // Set() writes the counter only when the event was clear, so a clear
+    // event has nothing to drain.
+    if (!event_.IsSet()) return;
     event_.Reset();
     if (fd_ >= 0) {
         uint64_t value;

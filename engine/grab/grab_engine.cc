@@ -119,16 +119,14 @@ void GrabEngine::StartWorker(const WaitingIndex::Pick& pick) {
         while (slot < slot_count_ && slots_[slot].worker) ++slot;
     }
     if (url_callback_) url_callback_(pick.url_id, true);
-    std::unique_ptr<UrlWorker> worker;
-    {
-        auto guard = store_->Lock();
-        worker = std::make_unique<UrlWorker>(store_, data_dir_, &wait_map_, pick.url_id, pick.row,
-                                             pick.host, &options_, url_callback_);
-        store_->QueueMarkTaken(pick.row);
-    }
+    Slot& s = slots_[slot];
+    // No worker is in the slot, so nothing can set its event meanwhile.
+    s.cancel.Reset();
+    auto worker = std::make_unique<UrlWorker>(store_, data_dir_, &wait_map_, pick.url_id, pick.row,
+                                              pick.host, &options_, url_callback_, &s.cancel);
+    store_->QueueMarkTaken(pick.row);
     waiting_.Taken(pick);
     running_.fetch_add(1);
-    Slot& s = slots_[slot];
     {
         std::lock_guard<std::mutex> guard(slots_mutex_);
         if (StopRequested()) worker->Cancel(false);

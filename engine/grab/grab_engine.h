@@ -68,6 +68,9 @@ private:
     struct Slot {
         std::unique_ptr<UrlWorker> worker;  // guarded by slots_mutex_
         bool job = false;                   // a worker waits to be run
+        // Each worker's cancel event: made once per slot rather than per URL,
+        // and reset while the slot is empty.
+        platform::StopEvent cancel;
         std::condition_variable wake;
         std::thread thread;
     };

@@ -95,7 +95,8 @@ struct UrlWorker::Fetched {
 
 UrlWorker::UrlWorker(ProjectStore* store, std::string data_dir, ChildWaitMap* wait_map,
                      int32_t url_id, uint32_t queue_row, std::string host,
-                     const GrabOptions* options, DoneCallback done)
+                     const GrabOptions* options, DoneCallback done,
+                     platform::StopEvent* cancel)
     : store_(store),
       data_dir_(std::move(data_dir)),
       wait_map_(wait_map),
@@ -103,13 +104,14 @@ UrlWorker::UrlWorker(ProjectStore* store, std::string data_dir, ChildWaitMap* wa
       queue_row_(queue_row),
       options_(options),
       done_(std::move(done)),
-      host_(std::move(host)) {}
+      host_(std::move(host)),
+      cancel_(cancel) {}
 
 UrlWorker::~UrlWorker() = default;
 
 void UrlWorker::Cancel(bool skip) {
     if (skip) skipped_ = true;
-    cancel_.Set();
+    cancel_->Set();
 }
 
 uint64_t UrlWorker::bytes_received() const { return received_.load(); }
@@ -237,7 +239,7 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
         auto ftp = std::make_unique<FtpFetch>(&sink);
         ftp->SetTarget(host, p.parsed.port(), request_path);
         ftp->set_check_only(options_->link_check);
-        ftp->set_stop_event(&cancel_);
+        ftp->set_stop_event(cancel_);
         if (!p.credentials.empty()) {
             std::string user, password;
             platform::DecodeCredentials(p.credentials, &user, &password);
@@ -249,12 +251,12 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
         int port = p.parsed.port();
         if (scheme == UrlScheme::Https) {
             auto secure = std::make_unique<SecureHttpFetch>(&sink);
-            secure->set_stop_event(&cancel_);
+            secure->set_stop_event(cancel_);
             http = std::move(secure);
             if (port < 0) port = SecureHttpFetch::kDefaultPort;
         } else {
             auto plain = std::make_unique<HttpFetch>(&sink);
-            plain->set_stop_event(&cancel_);
+            plain->set_stop_event(cancel_);
             http = std::move(plain);
             if (port < 0) port = 80;
         }
@@ -291,7 +293,7 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
         std::lock_guard<std::mutex> guard(fetch_mutex_);
         fetch_ = running;
     }
-    const bool started = !cancel_.IsSet();
+    const bool started = !cancel_->IsSet();
     if (started) running->Run();
     {
         std::lock_guard<std::mutex> guard(fetch_mutex_);

@@ -34,8 +34,11 @@ public:
     using DoneCallback = std::function<void(int32_t url_id, bool started)>;
 
     // `host` is the URL's host, as the engine counts workers per host.
+    // `cancel` (reset, and outliving the worker) is what Cancel() sets and
+    // the fetch watches; a slot hands the same one to each of its workers.
     UrlWorker(ProjectStore* store, std::string data_dir, ChildWaitMap* wait_map, int32_t url_id,
-              uint32_t queue_row, std::string host, const GrabOptions* options, DoneCallback done);
+              uint32_t queue_row, std::string host, const GrabOptions* options, DoneCallback done,
+              platform::StopEvent* cancel);
     ~UrlWorker();
     UrlWorker(const UrlWorker&) = delete;
     UrlWorker& operator=(const UrlWorker&) = delete;
@@ -94,7 +97,7 @@ private:
     std::string host_;
     FilterSet filters_;
 
-    platform::StopEvent cancel_;          // watched by the fetch
+    platform::StopEvent* const cancel_;   // watched by the fetch; not owned
     std::atomic<bool> skipped_{false};
     std::atomic<bool> lock_held_{false};
     bool deferred_ = false;
