@@ -95,8 +95,7 @@ struct UrlWorker::Fetched {
 
 UrlWorker::UrlWorker(ProjectStore* store, std::string data_dir, ChildWaitMap* wait_map,
                      int32_t url_id, uint32_t queue_row, std::string host,
-                     const GrabOptions* options, DoneCallback done,
-                     platform::StopEvent* cancel)
+                     const GrabOptions* options, DoneCallback done, platform::StopEvent* cancel)
     : store_(store),
       data_dir_(std::move(data_dir)),
       wait_map_(wait_map),

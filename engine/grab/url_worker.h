@@ -97,7 +97,7 @@ private:
     std::string host_;
     FilterSet filters_;
 
-    platform::StopEvent* const cancel_;   // watched by the fetch; not owned
+    platform::StopEvent* const cancel_;  // watched by the fetch; not owned
     std::atomic<bool> skipped_{false};
     std::atomic<bool> lock_held_{false};
     bool deferred_ = false;
