@@ -4,8 +4,16 @@
 
 namespace fw {
 
+// Straight into the stream's buffer: a page is emitted in hundreds of pieces,
+// and a stream sentry per piece cost more than the copies. A failed or short
+// write marks the stream bad, as write() would.
 void HtmlScanner::Emit(std::string_view text) {
-    if (output_) output_->write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (!output_ || text.empty()) return;
+    std::streambuf* buffer = output_->rdbuf();
+    const auto size = static_cast<std::streamsize>(text.size());
+    if (!output_->good() || !buffer || buffer->sputn(text.data(), size) != size) {
+        output_->setstate(std::ios::badbit);
+    }
 }
 
 void HtmlScanner::OnHref(std::string_view) {}

@@ -3,6 +3,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -170,6 +171,52 @@ TEST(HtmlScanner, PassThroughReproducesPagesWithoutBaseTags) {
         std::string page = fwtest::ReadFile(Fixture(file));
         EXPECT_EQ(PassedThrough(page), page);
     }
+}
+
+// Takes at most `room` bytes, then refuses, as a full disk would.
+class LimitedBuffer : public std::streambuf {
+  public:
+    explicit LimitedBuffer(size_t room) : room_(room) {}
+    const std::string& str() const { return taken_; }
+
+  protected:
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        const size_t take = std::min(static_cast<size_t>(n), room_ - taken_.size());
+        taken_.append(s, take);
+        return static_cast<std::streamsize>(take);
+    }
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        const char ch = traits_type::to_char_type(c);
+        return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
+    }
+
+  private:
+    size_t room_;
+    std::string taken_;
+};
+
+// A rewritten page is only committed while its stream is good, so an output
+// that stops taking bytes must leave the stream bad.
+TEST(HtmlScanner, OutputThatStopsTakingBytesEndsBad) {
+    const std::string page = fwtest::ReadFile(Fixture("anchors.html"));
+    for (size_t room : {size_t{0}, size_t{1}, page.size() / 2, page.size() - 1}) {
+        SCOPED_TRACE(room);
+        LimitedBuffer buffer(room);
+        std::ostream out(&buffer);
+        PassThrough scanner;
+        scanner.set_output(&out);
+        EXPECT_TRUE(scanner.ScanText(page));
+        EXPECT_TRUE(out.bad());
+        EXPECT_EQ(buffer.str(), page.substr(0, room));
+    }
+    LimitedBuffer roomy(page.size());
+    std::ostream out(&roomy);
+    PassThrough scanner;
+    scanner.set_output(&out);
+    EXPECT_TRUE(scanner.ScanText(page));
+    EXPECT_TRUE(out.good());
+    EXPECT_EQ(roomy.str(), page);
 }
 
 TEST(HtmlScanner, PassThroughReproducesPagesOfToday) {
