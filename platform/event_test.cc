@@ -50,6 +50,13 @@ TEST(StopEventTest, DescriptorIsReadableExactlyWhileSet) {
     stop.Reset();
     EXPECT_FALSE(stop.IsSet());
     EXPECT_FALSE(Readable(stop.descriptor()));
+    // Reused, as a grab slot reuses its workers' event.
+    stop.Reset();  // resetting a clear event changes nothing
+    EXPECT_FALSE(Readable(stop.descriptor()));
+    stop.Set();
+    EXPECT_TRUE(Readable(stop.descriptor()));
+    stop.Reset();
+    EXPECT_FALSE(Readable(stop.descriptor()));
 }
 
 TEST(StopEventTest, PollWakesWhenAnotherThreadStops) {
