@@ -1,7 +1,6 @@
 #include "engine/search/position_block.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 namespace fw {
@@ -9,18 +8,6 @@ namespace fw {
 namespace {
 
 constexpr uint32_t kSkipBytes = 12;
-
-void PutU32(uint32_t value, std::string* out) {
-    char bytes[4];
-    std::memcpy(bytes, &value, 4);
-    out->append(bytes, 4);
-}
-
-uint32_t GetU32(std::string_view bytes, size_t at) {
-    uint32_t value;
-    std::memcpy(&value, bytes.data() + at, 4);
-    return value;
-}
 
 }  // namespace
 
@@ -78,9 +65,9 @@ void PositionBlockBuilder::Finish(std::vector<uint32_t>* ids, std::vector<uint32
     for (size_t entry = 0; entry < ids->size(); ++entry) {
         const uint32_t id = (*ids)[entry];
         if (entry % kSkipEvery == 0) {
-            PutU32(previous_id, &skips_);
-            PutU32(static_cast<uint32_t>(header_.size()), &skips_);
-            PutU32(static_cast<uint32_t>(lists_.size()), &skips_);
+            AppendRaw<uint32_t>(previous_id, &skips_);
+            AppendRaw<uint32_t>(static_cast<uint32_t>(header_.size()), &skips_);
+            AppendRaw<uint32_t>(static_cast<uint32_t>(lists_.size()), &skips_);
         }
         const uint32_t end = std::exchange(counts_[id], 0);
         const size_t list_start = lists_.size();
@@ -127,14 +114,15 @@ bool FindPositionLists(std::string_view block, const std::vector<uint32_t>& ids,
         const uint32_t target = ids[wanted];
         // Jump to the last stretch of the header that starts below target.
         uint32_t jump = UINT32_MAX;
-        while (next_skip < skips && GetU32(skip_table, next_skip * kSkipBytes) < target) {
+        while (next_skip < skips &&
+               LoadRaw<uint32_t>(skip_table, next_skip * kSkipBytes) < target) {
             jump = next_skip++;
         }
         if (jump != UINT32_MAX && jump * kSkipEvery > entry) {
             entry = jump * kSkipEvery;
-            id = GetU32(skip_table, jump * kSkipBytes);
-            at = GetU32(skip_table, jump * kSkipBytes + 4);
-            list_at = GetU32(skip_table, jump * kSkipBytes + 8);
+            id = LoadRaw<uint32_t>(skip_table, jump * kSkipBytes);
+            at = LoadRaw<uint32_t>(skip_table, jump * kSkipBytes + 4);
+            list_at = LoadRaw<uint32_t>(skip_table, jump * kSkipBytes + 8);
             if (at > header.size() || list_at > all_lists.size()) return false;
         }
         for (; entry < count; ++entry) {

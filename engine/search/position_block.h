@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,23 @@
 namespace fw {
 
 inline constexpr uint32_t kSkipEvery = 16;
+
+// Fixed-width numbers in the machine's byte order, as the skip table and the
+// position store's tables hold them.
+template <typename T>
+void AppendRaw(T value, std::string* out) {
+    char bytes[sizeof value];
+    std::memcpy(bytes, &value, sizeof value);
+    out->append(bytes, sizeof value);
+}
+
+// REQUIRES: sizeof(T) bytes at `at`.
+template <typename T>
+T LoadRaw(std::string_view bytes, uint64_t at) {
+    T value;
+    std::memcpy(&value, bytes.data() + at, sizeof value);
+    return value;
+}
 
 void AppendVarint(uint32_t value, std::string* out);
 

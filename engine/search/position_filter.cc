@@ -8,10 +8,6 @@ namespace fw {
 
 namespace {
 
-bool IsGroup(const QueryNode& node) {
-    return node.kind == QueryNode::Kind::Phrase || node.kind == QueryNode::Kind::Near;
-}
-
 bool IsLeaf(const QueryNode& node) {
     return node.kind == QueryNode::Kind::Term || node.kind == QueryNode::Kind::Wildcard ||
            node.kind == QueryNode::Kind::Range;
@@ -69,7 +65,7 @@ PositionFilter::PositionFilter(const QueryNode& root, const LeafWords& words,
             return;
         }
         for (const QueryNode& child : node.children) self(self, child);
-        if (!IsGroup(node)) return;
+        if (!IsPositionalGroup(node)) return;
         std::unordered_set<std::string_view> seen;
         bool overlapping = false;
         for (const QueryNode& item : node.children) {

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -19,20 +18,6 @@ constexpr size_t kWriteBuffer = 1 << 20;
 constexpr size_t kFooterBytes = 5 * sizeof(uint64_t);
 constexpr size_t kShardRecordBytes = 4 * sizeof(uint64_t);
 constexpr size_t kMaxShards = 1024;
-
-template <typename T>
-void Put(T value, std::string* out) {
-    char bytes[sizeof value];
-    std::memcpy(bytes, &value, sizeof value);
-    out->append(bytes, sizeof value);
-}
-
-template <typename T>
-T Get(std::string_view bytes, uint64_t at) {
-    T value;
-    std::memcpy(&value, bytes.data() + at, sizeof value);
-    return value;
-}
 
 // Appends the work file `path` of `size` bytes to `out`.
 bool CopyInto(const std::string& path, uint64_t size, int out) {
@@ -55,24 +40,23 @@ uint32_t HashOf(std::string_view word) {
     return static_cast<uint32_t>(std::hash<std::string_view>()(word));
 }
 
-// The dictionary of one shard, in the file's format.
-std::string DictionaryBytes(const std::vector<std::string>& words, std::string* error) {
+// Appends the dictionary of one shard, in the file's format, to *out. False
+// when its words are too many to address.
+bool AppendDictionary(const std::vector<std::string>& words, std::string* out) {
     std::vector<std::pair<std::string_view, uint32_t>> sorted;
     sorted.reserve(words.size());
     for (uint32_t id = 0; id < words.size(); ++id) sorted.emplace_back(words[id], id);
     std::sort(sorted.begin(), sorted.end());
     std::string offsets, id_column, pool;
     for (const auto& [word, id] : sorted) {
-        Put(static_cast<uint32_t>(pool.size()), &offsets);
-        Put(id, &id_column);
+        AppendRaw(static_cast<uint32_t>(pool.size()), &offsets);
+        AppendRaw(id, &id_column);
         pool.append(word);
-        if (pool.size() > UINT32_MAX) {
-            *error = "too many words";
-            return {};
-        }
+        if (pool.size() > UINT32_MAX) return false;
     }
-    Put(static_cast<uint32_t>(pool.size()), &offsets);
-    return offsets + id_column + pool;
+    AppendRaw(static_cast<uint32_t>(pool.size()), &offsets);
+    out->append(offsets).append(id_column).append(pool);
+    return true;
 }
 
 }  // namespace
@@ -140,10 +124,10 @@ bool WriteStore(int out, std::string_view header,
             *error = "a shard was not flushed";
             return false;
         }
-        for (uint64_t offset : shard->offsets_) Put(at + offset, &tables);
+        for (uint64_t offset : shard->offsets_) AppendRaw(at + offset, &tables);
         at += shard->written_;
     }
-    Put(at, &tables);
+    AppendRaw(at, &tables);
     if (!platform::WriteAll(out, header.data(), header.size())) {
         *error = "cannot write";
         return false;
@@ -158,27 +142,32 @@ bool WriteStore(int out, std::string_view header,
     uint64_t documents = 0;
     std::string shard_table;
     for (const PositionShardWriter* shard : shards) {
-        const std::string dictionary = DictionaryBytes(shard->words_, error);
-        if (!error->empty()) return false;
-        Put(documents + 1, &shard_table);
-        Put(static_cast<uint64_t>(shard->documents()), &shard_table);
-        Put(offsets_at + tables.size(), &shard_table);
-        Put(static_cast<uint64_t>(shard->words_.size()), &shard_table);
+        AppendRaw(documents + 1, &shard_table);
+        AppendRaw(static_cast<uint64_t>(shard->documents()), &shard_table);
+        AppendRaw(offsets_at + tables.size(), &shard_table);
+        AppendRaw(static_cast<uint64_t>(shard->words_.size()), &shard_table);
         documents += shard->documents();
-        tables += dictionary;
+        if (!AppendDictionary(shard->words_, &tables)) {
+            *error = "too many words";
+            return false;
+        }
     }
     const uint64_t shards_at = offsets_at + tables.size();
     tables += shard_table;
-    Put(offsets_at, &tables);
-    Put(documents, &tables);
-    Put(shards_at, &tables);
-    Put(static_cast<uint64_t>(shards.size()), &tables);
-    Put(kPositionStoreMagic, &tables);
+    AppendRaw(offsets_at, &tables);
+    AppendRaw(documents, &tables);
+    AppendRaw(shards_at, &tables);
+    AppendRaw(static_cast<uint64_t>(shards.size()), &tables);
+    AppendRaw(kPositionStoreMagic, &tables);
     if (!platform::WriteAll(out, tables.data(), tables.size())) {
         *error = "cannot write";
         return false;
     }
     return true;
+}
+
+std::string PositionStoreAsidePath(const std::string& path) {
+    return path + ".new";
 }
 
 bool WritePositionStore(const std::string& path, std::string_view header,
@@ -187,7 +176,7 @@ bool WritePositionStore(const std::string& path, std::string_view header,
     error->clear();
     // Written aside and renamed into place: a reader may still map the file
     // it replaces, and a mapped file must never shrink under it.
-    const std::string temp = path + ".new";
+    const std::string temp = PositionStoreAsidePath(path);
     platform::UniqueFd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!out.ok()) {
         *error = "cannot create " + temp;
@@ -214,14 +203,15 @@ bool PositionStore::Open(const std::string& path, std::string_view header) {
     const uint64_t size = bytes_.size();
     if (size < header.size() + kFooterBytes || !bytes_.starts_with(header)) return false;
     const uint64_t footer = size - kFooterBytes;
-    const auto offsets_at = Get<uint64_t>(bytes_, footer);
-    const auto documents = Get<uint64_t>(bytes_, footer + 8);
-    const auto shards_at = Get<uint64_t>(bytes_, footer + 16);
-    const auto shard_count = Get<uint64_t>(bytes_, footer + 24);
-    if (Get<uint64_t>(bytes_, footer + 32) != kPositionStoreMagic || offsets_at < header.size() ||
-        offsets_at > footer || documents >= (footer - offsets_at) / 8 ||
-        shards_at < offsets_at + (documents + 1) * 8 || shards_at > footer ||
-        shard_count > kMaxShards || shard_count * kShardRecordBytes != footer - shards_at) {
+    const auto offsets_at = LoadRaw<uint64_t>(bytes_, footer);
+    const auto documents = LoadRaw<uint64_t>(bytes_, footer + 8);
+    const auto shards_at = LoadRaw<uint64_t>(bytes_, footer + 16);
+    const auto shard_count = LoadRaw<uint64_t>(bytes_, footer + 24);
+    if (LoadRaw<uint64_t>(bytes_, footer + 32) != kPositionStoreMagic ||
+        offsets_at < header.size() || offsets_at > footer ||
+        documents >= (footer - offsets_at) / 8 || shards_at < offsets_at + (documents + 1) * 8 ||
+        shards_at > footer || shard_count > kMaxShards ||
+        shard_count * kShardRecordBytes != footer - shards_at) {
         return false;
     }
     uint64_t next_document = 1;
@@ -229,10 +219,10 @@ bool PositionStore::Open(const std::string& path, std::string_view header) {
     for (uint64_t i = 0; i < shard_count; ++i) {
         const uint64_t record = shards_at + i * kShardRecordBytes;
         Shard shard;
-        shard.first = Get<uint64_t>(bytes_, record);
-        shard.documents = Get<uint64_t>(bytes_, record + 8);
-        const auto at = Get<uint64_t>(bytes_, record + 16);
-        shard.words = Get<uint64_t>(bytes_, record + 24);
+        shard.first = LoadRaw<uint64_t>(bytes_, record);
+        shard.documents = LoadRaw<uint64_t>(bytes_, record + 8);
+        const auto at = LoadRaw<uint64_t>(bytes_, record + 16);
+        shard.words = LoadRaw<uint64_t>(bytes_, record + 24);
         // The two columns and the pool's end: 8 x words + 4 bytes.
         if (shard.first != next_document || shard.documents > documents ||
             at != dictionary_at || shards_at - at < 4 || shard.words > (shards_at - at - 4) / 8) {
@@ -242,7 +232,7 @@ bool PositionStore::Open(const std::string& path, std::string_view header) {
         shard.word_offsets = bytes_.substr(at, (shard.words + 1) * 4);
         shard.word_ids = bytes_.substr(at + (shard.words + 1) * 4, shard.words * 4);
         const uint64_t pool_at = at + (shard.words * 2 + 1) * 4;
-        const auto pool_size = Get<uint32_t>(shard.word_offsets, shard.words * 4);
+        const auto pool_size = LoadRaw<uint32_t>(shard.word_offsets, shard.words * 4);
         if (pool_size > shards_at - pool_at) return false;
         shard.pool = bytes_.substr(pool_at, pool_size);
         dictionary_at = pool_at + pool_size;
@@ -271,11 +261,11 @@ uint32_t PositionStore::WordId(size_t shard, std::string_view word) const {
     uint64_t low = 0, high = s.words;
     while (low < high) {
         const uint64_t mid = low + (high - low) / 2;
-        const auto begin = Get<uint32_t>(s.word_offsets, mid * 4);
-        const auto end = Get<uint32_t>(s.word_offsets, mid * 4 + 4);
+        const auto begin = LoadRaw<uint32_t>(s.word_offsets, mid * 4);
+        const auto end = LoadRaw<uint32_t>(s.word_offsets, mid * 4 + 4);
         if (begin > end || end > s.pool.size()) return kNoWord;  // damaged
         const int order = s.pool.substr(begin, end - begin).compare(word);
-        if (order == 0) return Get<uint32_t>(s.word_ids, mid * 4);
+        if (order == 0) return LoadRaw<uint32_t>(s.word_ids, mid * 4);
         if (order < 0) {
             low = mid + 1;
         } else {
@@ -287,8 +277,8 @@ uint32_t PositionStore::WordId(size_t shard, std::string_view word) const {
 
 bool PositionStore::ReadBlock(uint64_t docid, std::string* block) const {
     if (docid == 0 || docid > documents_) return false;
-    const auto begin = Get<uint64_t>(bytes_, offsets_at_ + (docid - 1) * 8);
-    const auto end = Get<uint64_t>(bytes_, offsets_at_ + docid * 8);
+    const auto begin = LoadRaw<uint64_t>(bytes_, offsets_at_ + (docid - 1) * 8);
+    const auto end = LoadRaw<uint64_t>(bytes_, offsets_at_ + docid * 8);
     if (begin < blocks_at_ || begin > end || end > offsets_at_) return false;
     block->resize(end - begin);
     return platform::PReadAll(fd_.get(), block->data(), block->size(), begin);

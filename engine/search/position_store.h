@@ -89,6 +89,10 @@ private:
     std::vector<uint64_t> offsets_;  // where each document's block starts
 };
 
+// Where the store `path` is written before it is renamed into place; a file
+// left there by a write that was cut short can go.
+std::string PositionStoreAsidePath(const std::string& path);
+
 // Writes the store file `path`: `header`, then the shards' documents in the
 // order given. REQUIRES: each shard flushed, its document ids following the
 // shard before. False, with *error set, on failure.

@@ -99,8 +99,12 @@ LeafWords ExpandLeaves(const QueryNode& root, const Xapian::Database& db) {
     return words;
 }
 
+bool IsPositionalGroup(const QueryNode& node) {
+    return node.kind == QueryNode::Kind::Phrase || node.kind == QueryNode::Kind::Near;
+}
+
 bool HasPositionalGroup(const QueryNode& node) {
-    if (node.kind == QueryNode::Kind::Phrase || node.kind == QueryNode::Kind::Near) return true;
+    if (IsPositionalGroup(node)) return true;
     for (const QueryNode& child : node.children) {
         if (HasPositionalGroup(child)) return true;
     }

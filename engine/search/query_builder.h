@@ -33,6 +33,10 @@ LeafWords ExpandLeaves(const QueryNode& root, const Xapian::Database& db);
 // words out.
 Xapian::Query BuildXapianQuery(const QueryNode& node, const LeafWords& words);
 
+// True when `node` is a phrase or proximity group, whose words' positions
+// count.
+bool IsPositionalGroup(const QueryNode& node);
+
 // True when a phrase or proximity group occurs under `node`.
 bool HasPositionalGroup(const QueryNode& node);
 

@@ -352,7 +352,7 @@ std::string SearchIndex::Message(int code) { return SearchErrorMessage(code); }
 bool SearchIndex::Discard(const std::string& data_dir) {
     const bool base = platform::RemoveFile(data_dir + kIndexBaseName);
     const bool info = platform::RemoveFile(data_dir + kIndexInfoName);
-    const bool info_aside = platform::RemoveFile(data_dir + kIndexInfoName + ".new");
+    const bool info_aside = platform::RemoveFile(PositionStoreAsidePath(data_dir + kIndexInfoName));
     const bool database = platform::RemoveTree(data_dir + kIndexDatabaseName);
     const bool work = platform::RemoveTree(data_dir + kIndexWorkName);
     return base && info && info_aside && database && work;
