@@ -1,5 +1,6 @@
 #include "engine/store/store_table.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/store/xbase/key_expression.h"
@@ -30,10 +31,11 @@ std::string Key10(long long value) {
     return key;
 }
 
-std::string PaddedKey(std::string_view text, size_t width) {
-    std::string key(platform::CutUtf8(text, width));
-    key.resize(width, ' ');
-    return key;
+std::string_view PaddedKey(std::string_view text, std::span<char> buffer) {
+    const std::string_view cut = platform::CutUtf8(text, buffer.size());
+    std::copy(cut.begin(), cut.end(), buffer.begin());
+    std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(cut.size()), buffer.end(), ' ');
+    return {buffer.data(), buffer.size()};
 }
 
 bool StoreTable::Open(const std::string& dir, bool exclusive) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -69,7 +70,9 @@ private:
 
 // STR() of a number: 10 characters, right-aligned.
 std::string Key10(long long value);
-// A character column's key: the text blank-padded (or cut) to `width` bytes.
-std::string PaddedKey(std::string_view text, size_t width);
+// A character column's key: the text blank-padded (or cut) to the size of
+// `buffer`, written there. URL lookups run for every link of every page, so
+// the key is not given a heap string of its own.
+std::string_view PaddedKey(std::string_view text, std::span<char> buffer);
 
 }  // namespace fw

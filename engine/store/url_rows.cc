@@ -13,17 +13,24 @@ using xbase::Result;
 
 namespace {
 
-// Splits a URL into the pieces stored in the URL column and in ZQURLEXT:
-// at most 240 bytes each, never splitting a UTF-8 character and never ending
-// in a blank (stored text loses its trailing blanks when read back).
+// The first of the pieces a URL is stored in: the URL column holds at most
+// 240 bytes, never splitting a UTF-8 character and never ending in a blank
+// (stored text loses its trailing blanks when read back); the rest goes to
+// ZQURLEXT.
+std::string_view FirstUrlPiece(std::string_view url) {
+    std::string_view piece = platform::CutUtf8(url, kTextColumnWidth);
+    while (piece.size() > 1 && piece.size() < url.size() && piece.back() == ' ') {
+        piece.remove_suffix(1);
+    }
+    if (piece.empty()) piece = url.substr(0, 1);  // defensive: always progress
+    return piece;
+}
+
+// All the pieces of a URL, cut as FirstUrlPiece cuts the first.
 std::vector<std::string_view> SplitUrl(std::string_view url) {
     std::vector<std::string_view> pieces;
     while (!url.empty()) {
-        std::string_view piece = platform::CutUtf8(url, kTextColumnWidth);
-        while (piece.size() > 1 && piece.size() < url.size() && piece.back() == ' ') {
-            piece.remove_suffix(1);
-        }
-        if (piece.empty()) piece = url.substr(0, 1);  // defensive: always progress
+        const std::string_view piece = FirstUrlPiece(url);
         pieces.push_back(piece);
         url.remove_prefix(piece.size());
     }
@@ -125,8 +132,10 @@ bool ProjectStore::LoadRow(int32_t id, UrlRecord* out) {
 
 bool ProjectStore::SeekUrl(std::string_view url) {
     if (url.empty()) return false;
-    auto pieces = SplitUrl(url);
-    const std::string key = PaddedKey(pieces[0], kTextColumnWidth);
+    const std::string_view first_piece = FirstUrlPiece(url);
+    const bool one_piece = first_piece.size() == url.size();
+    char buffer[kTextColumnWidth];
+    const std::string_view key = PaddedKey(first_piece, buffer);
     auto& u = T(TableId::kUrl);
     u.SelectTag("URL");
     if (u.Seek(key) != Result::kSuccess) return false;
@@ -136,8 +145,8 @@ bool ProjectStore::SeekUrl(std::string_view url) {
         if (u.TextView(col_->u_url) != first) break;
         if (u.IsDeleted()) continue;
         const bool continued = u.TextView(col_->u_urlext) == "1";
-        if (pieces.size() == 1 && !continued) return true;
-        if (pieces.size() > 1 && continued && FullUrlOfCurrentRow() == url) return true;
+        if (one_piece && !continued) return true;
+        if (!one_piece && continued && FullUrlOfCurrentRow() == url) return true;
     } while (u.Skip() == Result::kSuccess && !u.Eof());
     return false;
 }
@@ -160,7 +169,8 @@ bool ProjectStore::FindUrlRow(std::string_view url, UrlRecord* out) {
 int32_t ProjectStore::FindByFile(std::string_view file) {
     Guard guard = Lock();
     if (!open_ || file.empty()) return 0;
-    const std::string key = PaddedKey(file, kTextColumnWidth);
+    char buffer[kTextColumnWidth];
+    const std::string_view key = PaddedKey(file, buffer);
     auto& u = T(TableId::kUrl);
     u.SelectTag("FILE");
     if (u.Seek(key) != Result::kSuccess) return 0;

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <optional>
 
 #include "engine/store/xbase/btree.h"
@@ -145,13 +144,15 @@ private:
     Result WriteRow();
     void RevertRow();
     Result WriteMemos();
-    Result PlanTags(const uint8_t* old_row, uint32_t recno, const uint8_t* new_row, std::vector<TagChange>* plan);
-    Result ApplyTags(uint32_t recno, const std::vector<TagChange>& plan);
+    // Fills plan_ for a write of new_row over old_row (nullptr: an append).
+    Result PlanTags(const uint8_t* old_row, uint32_t recno, const uint8_t* new_row);
+    Result ApplyTags(uint32_t recno);
     Result Promote(size_t tag_index, const std::string& key);
     void PlaceAfterWrite();
     Result SetDeleted(bool deleted);
     bool Recovered(Result r);
-    Result Walk(const std::function<Result(BTree& tree)>& step);
+    template <typename Step>
+    Result Walk(const Step& step);
     Result SeekKey(std::string_view key);
     const ColumnLayout* Column(int field) const;
     void SetField(const ColumnLayout& c, std::string_view text, bool right_aligned);
@@ -171,6 +172,9 @@ private:
     bool changed_ = false;                // row_ has unwritten changes
     bool appending_ = false;              // row_ is a new row (AppendStart)
     std::vector<std::optional<std::string>> memo_pending_;  // per column
+    // The tag changes of the write in progress, one per tag. Kept between
+    // writes so that their key buffers are reused.
+    std::vector<TagChange> plan_;
 
     bool may_rebuild_ = true;  // the operation holds the files for writing
     int tag_ = -1;             // selected tag, -1: physical order
@@ -421,14 +425,15 @@ Result TableImpl::WriteMemos() {
     return Result::kSuccess;
 }
 
-Result TableImpl::PlanTags(const uint8_t* old_row, uint32_t recno, const uint8_t* new_row,
-                           std::vector<TagChange>* plan) {
-    plan->clear();
-    if (!index_) return Result::kSuccess;
-    plan->resize(index_->tag_count());
-    for (size_t i = 0; i < index_->tag_count(); ++i) {
+Result TableImpl::PlanTags(const uint8_t* old_row, uint32_t recno, const uint8_t* new_row) {
+    plan_.resize(index_ ? index_->tag_count() : 0);
+    for (size_t i = 0; i < plan_.size(); ++i) {
         const CompiledTag& tag = index_->tag(i);
-        TagChange& change = (*plan)[i];
+        TagChange& change = plan_[i];
+        change.skip = false;
+        change.insert = false;
+        change.displace = 0;
+        change.suppress = false;
         change.old_in = old_row && tag.Admits(old_row, recno);
         if (change.old_in) tag.key.BuildKey(old_row, recno, &change.old_key);
         const bool new_in = tag.Admits(new_row, recno);
@@ -479,9 +484,9 @@ Result TableImpl::Promote(size_t tag_index, const std::string& key) {
     return Result::kSuccess;
 }
 
-Result TableImpl::ApplyTags(uint32_t recno, const std::vector<TagChange>& plan) {
-    for (size_t i = 0; i < plan.size(); ++i) {
-        const TagChange& change = plan[i];
+Result TableImpl::ApplyTags(uint32_t recno) {
+    for (size_t i = 0; i < plan_.size(); ++i) {
+        const TagChange& change = plan_[i];
         if (change.skip) continue;
         BTree& tree = index_->tree(i);
         const bool keep_row = index_->tag(i).def.unique == Uniqueness::kKeepRow;
@@ -528,9 +533,8 @@ Result TableImpl::WriteRow() {
         changed_ = false;
         return Result::kSuccess;
     }
-    std::vector<TagChange> plan;
-    Result r = PlanTags(stored_.data(), recno_, row_.data(), &plan);
-    if (Recovered(r)) r = PlanTags(stored_.data(), recno_, row_.data(), &plan);
+    Result r = PlanTags(stored_.data(), recno_, row_.data());
+    if (Recovered(r)) r = PlanTags(stored_.data(), recno_, row_.data());
     if (r != Result::kSuccess) return r;
     r = Modify();
     if (r == Result::kSuccess) r = WriteMemos();
@@ -539,7 +543,7 @@ Result TableImpl::WriteRow() {
     stored_ = row_;
     changed_ = false;
     for (auto& m : memo_pending_) m.reset();
-    r = ApplyTags(recno_, plan);
+    r = ApplyTags(recno_);
     if (Recovered(r)) r = Result::kSuccess;  // the rebuilt index holds the row as written
     PlaceAfterWrite();
     return r;
@@ -567,7 +571,8 @@ Result TableImpl::SelectTag(std::string_view name) {
 
 // Runs one step of a walk in the selected tag and puts the cursor on the
 // entry it arrives at.
-Result TableImpl::Walk(const std::function<Result(BTree& tree)>& step) {
+template <typename Step>
+Result TableImpl::Walk(const Step& step) {
     auto run = [&] {
         Result r = step(index_->tree(static_cast<size_t>(tag_)));
         // An entry naming a row the table does not have: the index is out of step.
@@ -667,11 +672,11 @@ Result TableImpl::SeekKey(std::string_view key) {
         }
         key = key.substr(0, length);
     }
-    const std::string sought(key);
+    const std::string_view sought = key;
     Result r = Walk([&](BTree& tree) {
         if (beyond <= 0) return tree.LowerBound(sought, &pos_);
         // Greater than every entry sharing the key: the one after them all.
-        std::string full = sought;
+        std::string full(sought);
         full.resize(length, ' ');
         return tree.After(full, UINT32_MAX, &pos_);
     });
@@ -826,9 +831,8 @@ Result TableImpl::Append() {
     if (r != Result::kSuccess) return r;
     if (!appending_) return Result::kErrorRecord;
     const uint32_t recno = dbf_->record_count() + 1;
-    std::vector<TagChange> plan;
-    r = PlanTags(nullptr, recno, row_.data(), &plan);
-    if (Recovered(r)) r = PlanTags(nullptr, recno, row_.data(), &plan);
+    r = PlanTags(nullptr, recno, row_.data());
+    if (Recovered(r)) r = PlanTags(nullptr, recno, row_.data());
     if (r != Result::kSuccess) return r;
     std::fill(stored_.begin(), stored_.end(), ' ');  // no memo blocks to reuse
     r = Modify();
@@ -841,7 +845,7 @@ Result TableImpl::Append() {
     loaded_ = true;
     changed_ = false;
     for (auto& m : memo_pending_) m.reset();
-    r = ApplyTags(recno, plan);
+    r = ApplyTags(recno);
     if (Recovered(r)) r = Result::kSuccess;
     PlaceAfterWrite();
     Result finish = op.Finish();
