@@ -32,6 +32,13 @@ std::string SpacesToEscapes(std::string_view text) {
     return ReplaceAll(text, " ", "%20");
 }
 
+std::string LinkAttributeText(std::string_view value) {
+    if (value.find('&') != std::string_view::npos) {
+        return SpacesToEscapes(platform::TrimView(DecodeEntities(value)));
+    }
+    return SpacesToEscapes(platform::TrimView(value));
+}
+
 std::string CollapseWhitespace(std::string_view text) {
     std::string out;
     out.reserve(text.size());

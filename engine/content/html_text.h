@@ -17,6 +17,12 @@ std::string DecodeEntities(std::string_view text);
 // Every space becomes "%20".
 std::string SpacesToEscapes(std::string_view text);
 
+// A link attribute's value as the link passes read it: entities decoded,
+// trimmed, spaces escaped. The same as SpacesToEscapes(Trim(DecodeEntities)),
+// built without the two strings between them when there is nothing to
+// decode.
+std::string LinkAttributeText(std::string_view value);
+
 // Every run of whitespace becomes one space.
 std::string CollapseWhitespace(std::string_view text);
 

@@ -31,6 +31,24 @@ TEST(HtmlText, WhitespaceOperations) {
     EXPECT_FALSE(HasWhitespace("a\vb\fc"));
 }
 
+TEST(HtmlText, LinkAttributeTextDecodesThenTrimsThenEscapesSpaces) {
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"page.htm", "page.htm"},
+        {" \t my page.htm \r\n", "my%20page.htm"},
+        {"a.htm?x=1&amp;y=2", "a.htm?x=1&y=2"},
+        // A space from an entity at either end is trimmed, one inside escaped.
+        {"&nbsp;a&nbsp;b.htm&nbsp;", "a%20b.htm"},
+        {" &amp;nbsp;x", "x"},
+        {"a&b c", "a&b%20c"},
+        {"", ""},
+        {" \t ", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(LinkAttributeText(c.in), c.out) << c.in;
+}
+
 TEST(HtmlText, RefreshPartsSplitsTheTagAsWritten) {
     auto parts = RefreshParts("<META HTTP-EQUIV=\"Refresh\" CONTENT=\"5;URL=Next.htm\">");
     ASSERT_TRUE(parts);

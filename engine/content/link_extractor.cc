@@ -216,7 +216,7 @@ void LinkExtractor::OnHref(std::string_view value) {
         ScriptStrings(value, true);
         return;
     }
-    std::string href = SpacesToEscapes(platform::Trim(DecodeEntities(value)));
+    std::string href = LinkAttributeText(value);
     std::string_view target = href;
     if (target.starts_with('\'')) {
         target.remove_prefix(1);

@@ -65,9 +65,11 @@ class LinkFixer : public PageRewriter {
     bool Resolve(std::string_view value) { return ResolveLink(base_, value, &link_); }
     // The stored file for link_, remembered for the page: pages link to the
     // same few files (menus, icons) many times.
-    std::optional<std::string> Cached(LookupCache& cache, Lookup lookup);
-    std::optional<std::string> PageFile() { return Cached(page_files_, &PageFileFor); }
-    std::optional<std::string> ResourceFile() { return Cached(resource_files_, &ResourceFileFor); }
+    const std::optional<std::string>& Cached(LookupCache& cache, Lookup lookup);
+    const std::optional<std::string>& PageFile() { return Cached(page_files_, &PageFileFor); }
+    const std::optional<std::string>& ResourceFile() {
+        return Cached(resource_files_, &ResourceFileFor);
+    }
     void PageLinkValue(std::string_view value);
     // The text a link to the page link_ is written as.
     std::string PageTarget();
@@ -98,18 +100,15 @@ class LinkFixer : public PageRewriter {
     size_t code_at_ = std::string::npos;
 };
 
-std::optional<std::string> LinkFixer::Cached(LookupCache& cache, Lookup lookup) {
-    const std::string url = link_.Text();
-    auto found = cache.find(url);
-    if (found == cache.end()) {
-        found = cache.emplace(url, lookup(store_, url, current_file_)).first;
-    }
-    return found->second;
+const std::optional<std::string>& LinkFixer::Cached(LookupCache& cache, Lookup lookup) {
+    auto [entry, added] = cache.try_emplace(link_.Text());
+    if (added) entry->second = lookup(store_, entry->first, current_file_);
+    return entry->second;
 }
 
 std::string LinkFixer::PageTarget() {
     const char* text = link_.Text();
-    if (auto file = PageFile()) {
+    if (const auto& file = PageFile()) {
         return EscapeLocalPath(*file) + EscapeUrlForPage(FragmentOf(link_));
     }
     if (!edge_prefix_.empty()) return edge_prefix_ + "?U=" + EscapeUrlForPage(text);
@@ -118,7 +117,7 @@ std::string LinkFixer::PageTarget() {
 
 std::string LinkFixer::ResourceTarget(std::string_view value) {
     if (!Resolve(platform::TrimView(value))) return std::string(value);
-    if (auto file = ResourceFile()) {
+    if (const auto& file = ResourceFile()) {
         return EscapeLocalPath(*file) + EscapeUrlForPage(FragmentOf(link_));
     }
     return EscapeUrlForPage(link_.Text()) + EscapeUrlForPage(FragmentOf(link_));
@@ -133,7 +132,7 @@ void LinkFixer::PageLinkValue(std::string_view value) {
         ScriptStrings(value, true);
         return;
     }
-    const std::string href = SpacesToEscapes(platform::Trim(DecodeEntities(value)));
+    const std::string href = LinkAttributeText(value);
     std::string_view target = href;
     const bool quoted = target.starts_with('\'');
     if (quoted) {
@@ -171,7 +170,7 @@ std::string LinkFixer::ScriptPiece(std::string_view piece, bool page) {
         return std::string(piece);
     }
     if (page || scripts_.IsLink(name, true)) return PageTarget();
-    if (auto file = ResourceFile()) {
+    if (const auto& file = ResourceFile()) {
         return EscapeLocalPath(*file);
     }
     return std::string(piece);
@@ -187,7 +186,7 @@ void LinkFixer::OnMeta(std::string_view tag) {
     if (Resolve(platform::TrimView(refresh->url)) && IsWebScheme(link_.scheme())) {
         // Written absolute when not stored: relative to the stored page it
         // would name a file that is not there.
-        if (auto file = PageFile()) {
+        if (const auto& file = PageFile()) {
             Put(EscapeLocalPath(*file));
         } else {
             Put(EscapeUrlForPage(link_.Text()));
@@ -247,7 +246,7 @@ void LinkFixer::OnStyleText(std::string_view text) {
     for (CssReferences refs(text); refs.Next(&ref);) {
         if (!IsCssLinkValue(ref.value) || !Resolve(ref.value)) continue;
         Put(text.substr(written, ref.begin - written));
-        if (auto file = ResourceFile()) {
+        if (const auto& file = ResourceFile()) {
             Put(EscapeLocalPath(*file));
         } else {
             Put(EscapeUrlForStyle(link_.Text()));
@@ -265,7 +264,7 @@ void LinkFixer::OnBackground(std::string_view value) {
     }
     // A background that is not stored is dropped rather than fetched from
     // the web by the offline copy.
-    if (auto file = PageFile()) {
+    if (const auto& file = PageFile()) {
         Put(EscapeLocalPath(*file));
     }
 }
@@ -278,7 +277,7 @@ void LinkFixer::OnLinkTag(std::string_view tag) {
     }
     const size_t start = static_cast<size_t>(href.data() - tag.data());
     Put(tag.substr(0, start));
-    if (auto file = ResourceFile()) {
+    if (const auto& file = ResourceFile()) {
         Put(EscapeLocalPath(*file));
     } else {
         Put(EscapeUrlForPage(link_.Text()));
@@ -317,7 +316,7 @@ void LinkFixer::OnCodebase(std::string_view value) {
     if (!applet_) {
         if (!Resolve(value)) {
             Put(value);
-        } else if (auto file = PageFile()) {
+        } else if (const auto& file = PageFile()) {
             Put(EscapeLocalPath(*file));
         }
         return;
@@ -359,7 +358,7 @@ void LinkFixer::OnObjectEnd() {
         return;
     }
     std::string target;
-    if (auto file = PageFile()) {
+    if (const auto& file = PageFile()) {
         target = EscapeLocalPath(*file);
     } else {
         target = EscapeUrlForPage(text);

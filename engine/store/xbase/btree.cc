@@ -656,13 +656,12 @@ Result BTree::Next(TreePosition* pos) {
 }
 
 Result BTree::Find(std::string_view key, bool* found, uint32_t* row) {
-    TreePosition pos;
-    Result r = LowerBound(key, &pos);
+    Result r = LowerBound(key, &found_);
     *found = false;
     if (r == Result::kEof) return Result::kSuccess;
     if (r != Result::kSuccess) return r;
-    *found = CompareKeys(TrimKey(pos.key), TrimKey(key)) == 0;
-    *row = pos.row;
+    *found = CompareKeys(TrimKey(found_.key), TrimKey(key)) == 0;
+    *row = found_.row;
     return Result::kSuccess;
 }
 

@@ -107,6 +107,7 @@ private:
     int key_length_;
     uint32_t root_;
     uint64_t version_ = 1;
+    TreePosition found_;  // Find's position, kept so that its key buffer is reused
 };
 
 // Writes a tag's tree bottom-up from entries given in order, straight to
