@@ -205,13 +205,20 @@ void FillPage(uint8_t* p, const std::vector<BTree::Item>& items, size_t from, si
     page.set_body(body);
 }
 
-std::vector<BTree::Item> ReadItems(const Page& page) {
-    std::vector<BTree::Item> items;
-    items.reserve(page.count() + 1);
-    for (uint32_t i = 0; i < page.count(); ++i) {
-        items.push_back({page.leaf() ? 0 : page.child(i), page.row(i), page.key(i)});
+// The entries of `page` into *items, leaving slot `gap` for the caller to
+// fill. *items is the tree's scratch list: its keys keep their buffers from
+// one rewritten page to the next.
+void ReadItemsAround(const Page& page, uint32_t gap, std::vector<BTree::Item>* items) {
+    const uint32_t count = page.count();
+    items->resize(size_t{count} + 1);
+    const std::string_view prefix = page.prefix();
+    for (uint32_t i = 0; i < count; ++i) {
+        BTree::Item& item = (*items)[i < gap ? i : i + 1];
+        item.child = page.leaf() ? 0 : page.child(i);
+        item.row = page.row(i);
+        item.key.assign(prefix);
+        item.key.append(page.suffix(i));
     }
-    return items;
 }
 
 // Inserts an entry whose key starts with the page's prefix into a page with
@@ -374,8 +381,11 @@ Result BTree::Insert(std::string_view full_key, uint32_t row) {
         PutEntry(page, slot, 0, row, key.substr(prefix.size()));
         return Result::kSuccess;
     }
-    std::vector<Item> items = ReadItems(page);
-    items.insert(items.begin() + slot, Item{0, row, std::string(key)});
+    std::vector<Item>& items = scratch_;
+    ReadItemsAround(page, slot, &items);
+    items[slot].child = 0;
+    items[slot].row = row;
+    items[slot].key.assign(key);
     uint32_t unused;
     if (PageBytes(true, items, 0, items.size(), &unused) <= kPageSize) {
         // A key outside the shared prefix: the page is written again with a
@@ -429,8 +439,10 @@ Result BTree::InsertUp(PathStep* path, int depth, Item item, bool rightmost) {
         PutEntry(page, step.slot + 1, item.child, item.row, item.key);
         return Result::kSuccess;
     }
-    std::vector<Item> items = ReadItems(page);
-    items.insert(items.begin() + step.slot + 1, std::move(item));
+    // The caller's list is done with: the entry going up is a copy.
+    std::vector<Item>& items = scratch_;
+    ReadItemsAround(page, step.slot + 1, &items);
+    items[step.slot + 1] = std::move(item);
     const size_t split = SplitPoint(false, items, rightmost);
     const int level = page.level();
     PageFile::Ref right;

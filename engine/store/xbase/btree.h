@@ -108,6 +108,9 @@ private:
     uint32_t root_;
     uint64_t version_ = 1;
     TreePosition found_;  // Find's position, kept so that its key buffer is reused
+    // The entries of a page being rewritten or split; kept for its buffers.
+    // A level's list is dead once the entry it sends up has been copied out.
+    std::vector<Item> scratch_;
 };
 
 // Writes a tag's tree bottom-up from entries given in order, straight to
