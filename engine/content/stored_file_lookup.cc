@@ -58,7 +58,9 @@ std::optional<std::string> FileFor(ProjectStore& store, std::string_view url,
     std::string file;
     {
         auto guard = store.Lock();
-        UrlRecord row;
+        // Kept by the thread for its buffers: a page's fix looks up every
+        // link the page holds.
+        thread_local UrlRecord row;
         if (!store.FindUrlRow(url, &row)) return std::nullopt;
         if (IsRedirect(row) && (row.level != 0 || rule.follow_start_urls)) {
             // The redirect itself needs to have been fetched, as any row.
@@ -68,7 +70,7 @@ std::optional<std::string> FileFor(ProjectStore& store, std::string_view url,
             file = std::move(target.file);
         } else {
             if (!Usable(row, rule)) return std::nullopt;
-            file = std::move(row.file);
+            file = row.file;
         }
     }
     // A path too long to be made relative would point elsewhere: none.

@@ -32,35 +32,45 @@ const char* MethodWord(HttpMethod method) {
 
 std::string HttpFetch::BuildRequest() const {
     const std::string host = platform::WithoutLineBreaks(this->host());
-    std::string request = MethodWord(method());
+    const std::string target = platform::WithoutLineBreaks(path());
+    std::string request;
+    request.reserve(256 + 2 * host.size() + target.size());
+    request += MethodWord(method());
     if (proxy() != nullptr && proxy()->protocol() == kProxyHttp) {
-        request += "http://" + host;
-        if (port() != 80) request += ":" + std::to_string(port());
+        request.append("http://").append(host);
+        if (port() != 80) request.append(":").append(std::to_string(port()));
     }
-    std::string target = platform::WithoutLineBreaks(path());
     request += target.empty() ? "/" : target;
     request += " HTTP/1.0\r\n";
     request += "Accept: */*\r\n";
     request += "User-Agent: ";
     request += user_agent().empty() ? kDefaultUserAgent : platform::WithoutLineBreaks(user_agent());
     request += "\r\n";
-    request += "Host: " + host + "\r\n";
+    request.append("Host: ").append(host).append("\r\n");
     if (proxy() != nullptr && !proxy()->credentials().empty()) {
-        request += "Proxy-Authorization: Basic " +
-                   platform::WithoutLineBreaks(proxy()->credentials()) + "\r\n";
+        request.append("Proxy-Authorization: Basic ")
+            .append(platform::WithoutLineBreaks(proxy()->credentials()))
+            .append("\r\n");
     }
     if (!credentials().empty()) {
-        request += "Authorization: Basic " + platform::WithoutLineBreaks(credentials()) + "\r\n";
+        request.append("Authorization: Basic ")
+            .append(platform::WithoutLineBreaks(credentials()))
+            .append("\r\n");
     }
     if (method() == HttpMethod::kPost) {
         request += "Content-Type: application/x-www-form-urlencoded\r\n";
-        request += "Content-Length: " + std::to_string(post_data().size()) + "\r\n";
+        request.append("Content-Length: ")
+            .append(std::to_string(post_data().size()))
+            .append("\r\n");
     } else if (method() == HttpMethod::kGet && if_modified_since() != 0) {
-        request += "If-Modified-Since: " + HttpDate::Format(if_modified_since()) + "\r\n";
+        request.append("If-Modified-Since: ")
+            .append(HttpDate::Format(if_modified_since()))
+            .append("\r\n");
     }
     if (cookie_jar() != nullptr) {
-        std::string cookies = platform::WithoutLineBreaks(cookie_jar()->CookiesFor(CookieUrl()));
-        if (!cookies.empty()) request += "Cookie: " + cookies + "\r\n";
+        const std::string cookies =
+            platform::WithoutLineBreaks(cookie_jar()->CookiesFor(CookieUrl()));
+        if (!cookies.empty()) request.append("Cookie: ").append(cookies).append("\r\n");
     }
     request += "\r\n";
     if (method() == HttpMethod::kPost) request += post_data();

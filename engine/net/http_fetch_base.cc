@@ -16,9 +16,11 @@ void HttpFetchBase::SetTarget(std::string host, int port, std::string path) {
 }
 
 std::string HttpFetchBase::CookieUrl() const {
-    std::string url = "http://" + host_;
-    if (port_ != 80) url += ":" + std::to_string(port_);
-    return url + path_;
+    std::string url;
+    url.reserve(16 + host_.size() + path_.size());
+    url.append("http://").append(host_);
+    if (port_ != 80) url.append(":").append(std::to_string(port_));
+    return url.append(path_);
 }
 
 bool HttpFetchBase::Consume(const char* data, size_t length) {
