@@ -123,7 +123,10 @@ class RecordingSink : public LinkSink {
 // Links are named by their place in the list plus one.
 class CollectingSink : public LinkSink {
   public:
-    explicit CollectingSink(FoundLinks& found) : found_(found) {}
+    explicit CollectingSink(FoundLinks& found) : found_(found) {
+        // Room for the links and titles of a usual page without regrowing.
+        found_.links.reserve(64);
+    }
     uint32_t Add(Role role, UrlScheme scheme, const char* text) override {
         if (!Room()) return 0;
         found_.links.push_back({role, scheme, text, 0});

@@ -27,6 +27,10 @@ class LinkFixer : public PageRewriter {
     LinkFixer(ProjectStore& store, std::string_view current_file, std::string_view page_url,
               const std::string& edge_file)
         : store_(store), current_file_(current_file), scripts_(ScriptLinks()) {
+        // Buckets for the links of a usual page, so the caches do not rehash
+        // while it is fixed.
+        page_files_.reserve(32);
+        resource_files_.reserve(16);
         base_.Parse(page_url);
         if (!edge_file.empty()) {
             std::string edge = edge_file;
