@@ -18,12 +18,26 @@ inline double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// User and system time of the whole process.
-inline double ProcessCpuSeconds() {
+// User and system time of the whole process, apart.
+struct CpuSeconds {
+    double user = 0.0;
+    double system = 0.0;
+    double total() const { return user + system; }
+};
+
+inline double Seconds(const timeval& tv) {
+    return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) / 1e6;
+}
+
+inline CpuSeconds ProcessCpu() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return {Seconds(usage.ru_utime), Seconds(usage.ru_stime)};
+}
+
+// User and system time of the whole process.
+inline double ProcessCpuSeconds() {
+    return ProcessCpu().total();
 }
 
 // Processor time of the calling thread: the machine is shared, so wall time
