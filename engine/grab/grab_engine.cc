@@ -132,8 +132,10 @@ void GrabEngine::StartWorker(const WaitingIndex::Pick& pick) {
         if (StopRequested()) worker->Cancel(false);
         s.worker = std::move(worker);
         s.job = true;
-        s.wake.notify_one();
     }
+    // Woken after the lock is let go, so that the slot's thread does not wake
+    // only to wait for it.
+    s.wake.notify_one();
     if (!s.thread.joinable()) s.thread = std::thread([this, slot] { SlotThread(slot); });
 }
 
