@@ -1,5 +1,6 @@
 #include "engine/content/link_fixer.h"
 
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -64,7 +65,14 @@ class LinkFixer : public PageRewriter {
   private:
     using Lookup = std::optional<std::string> (*)(ProjectStore&, std::string_view,
                                                   std::string_view);
-    using LookupCache = std::unordered_map<std::string, std::optional<std::string>>;
+    // Found by the URL's text as it stands, so that a link met again (the
+    // reason for the cache) builds no key string.
+    struct UrlHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view url) const { return std::hash<std::string_view>{}(url); }
+    };
+    using LookupCache =
+        std::unordered_map<std::string, std::optional<std::string>, UrlHash, std::equal_to<>>;
 
     bool Resolve(std::string_view value) { return ResolveLink(base_, value, &link_); }
     // The stored file for link_, remembered for the page: pages link to the
@@ -105,8 +113,10 @@ class LinkFixer : public PageRewriter {
 };
 
 const std::optional<std::string>& LinkFixer::Cached(LookupCache& cache, Lookup lookup) {
-    auto [entry, added] = cache.try_emplace(link_.Text());
-    if (added) entry->second = lookup(store_, entry->first, current_file_);
+    const std::string_view url = link_.Text();
+    if (auto found = cache.find(url); found != cache.end()) return found->second;
+    auto entry = cache.emplace(url, std::nullopt).first;
+    entry->second = lookup(store_, entry->first, current_file_);
     return entry->second;
 }
 
