@@ -93,42 +93,18 @@ private:
     int stop_signal_ = 0;
 };
 
-// Sets the thread limits for one grab and puts the old values back after
-// it, also when a second Ctrl-C aborts the process.
-class RunLimits {
-public:
-    RunLimits(fw::IDizoziz* engine, std::optional<int32_t> threads,
-              std::optional<int32_t> per_server)
-        : threads_(threads), per_server_(per_server) {
-        if (!threads && !per_server) return;
-        if (fw::Failed(engine->Preferences(prefs_.Receive()))) return;
-        if (threads && fw::Succeeded(prefs_->get_MaxThreads(&old_threads_))) {
-            prefs_->put_MaxThreads(*threads);
-        }
-        if (per_server && fw::Succeeded(prefs_->get_MaxThreadsPerServer(&old_per_server_))) {
-            prefs_->put_MaxThreadsPerServer(*per_server);
-        }
+// Gives one grab its thread limits through the engine's per-grab overrides,
+// so the settings file other programs share is never written for them.
+void ApplyRunLimits(fw::IDizoziz* engine, std::optional<int32_t> threads,
+                    std::optional<int32_t> per_server) {
+    if (threads) engine->OverrideSetting("Network", "MaxThreads", std::to_string(*threads));
+    // The whole thread count is what the user asked for, whatever share of
+    // MaxThreads the preferences give a grab.
+    if (threads) engine->OverrideSetting("Network", "PercentMaxThreads", "100");
+    if (per_server) {
+        engine->OverrideSetting("Network", "MaxThreadsPerServer", std::to_string(*per_server));
     }
-    ~RunLimits() { Restore(); }
-    RunLimits(const RunLimits&) = delete;
-    RunLimits& operator=(const RunLimits&) = delete;
-
-    void Restore() {
-        std::lock_guard<std::mutex> guard(mutex_);
-        if (!prefs_) return;
-        if (threads_ && old_threads_ > 0) prefs_->put_MaxThreads(old_threads_);
-        if (per_server_ && old_per_server_ > 0) prefs_->put_MaxThreadsPerServer(old_per_server_);
-        prefs_.Reset();
-    }
-
-private:
-    std::mutex mutex_;  // Restore may run on the interrupt watcher's thread
-    std::optional<int32_t> threads_;
-    std::optional<int32_t> per_server_;
-    int32_t old_threads_ = 0;
-    int32_t old_per_server_ = 0;
-    fw::ComPtr<fw::IDizozizPrefs> prefs_;
-};
+}
 
 // Keeps the sink advised for as long as it lives.
 class Advice {
@@ -275,7 +251,7 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
         }
     }
 
-    RunLimits limits(engine, request.threads, request.per_server);
+    ApplyRunLimits(engine, request.threads, request.per_server);
     auto monitor = fw::MakeObject<GrabMonitor>();
     Advice advice(engine, monitor.get());
     if (fw::Failed(advice.result())) {
@@ -284,21 +260,14 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
     }
     ProgressDisplay display(stderr, !request.quiet && ::isatty(STDERR_FILENO) == 1);
     interrupts.Arm([monitor](int signal_number) { monitor->RequestStop(signal_number); },
-                   [&limits, &display] {
+                   [&display] {
                        display.Clear();
                        std::fputs("fetchwell: aborted\n", stderr);
-                       limits.Restore();
                    });
-    // The limits go back before the watcher lets go: a Ctrl-C after that
-    // ends the process at once, with nobody left to restore them.
     struct Disarm {
         InterruptWatcher& watcher;
-        RunLimits& limits;
-        ~Disarm() {
-            limits.Restore();
-            watcher.Disarm();
-        }
-    } disarm{interrupts, limits};
+        ~Disarm() { watcher.Disarm(); }
+    } disarm{interrupts};
 
     const auto started_at = Clock::now();
     if (fw::HRESULT hr = Start(engine, request); fw::Failed(hr)) {

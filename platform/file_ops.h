@@ -70,4 +70,9 @@ bool RemoveFile(const std::string& path);
 // Removes a directory and everything under it.
 bool RemoveTree(const std::string& path);
 
+// Writes everything the file system holding `path` (a directory, or a path
+// whose directory exists) has in memory to its disk (syncfs). False when
+// the path cannot be opened or the sync fails.
+bool SyncFileSystem(const std::string& path);
+
 }  // namespace platform

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "engine/content/page_output.h"
 
@@ -31,5 +32,11 @@ bool FixPageFile(const std::string& source, const std::string& target, ProjectSt
 
 // The two header lines a fixed page starts with.
 std::string FixedPageHeader(const std::string& page_url);
+
+// Whether `start` (the first bytes of a stored file) begins as the Fix step
+// begins a page of `page_url`: its header comment, with at most a doctype
+// and the header's "<html>" line before it. A page found so was fixed by a
+// process that stopped before its row said so, and must not be fixed twice.
+bool StartsAsFixedPage(std::string_view start, const std::string& page_url);
 
 }  // namespace fw

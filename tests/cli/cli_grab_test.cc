@@ -334,6 +334,20 @@ TEST_F(CliStopTest, SecondCtrlCAbortsAndPutsTheLimitsBack) {
     EXPECT_TRUE(aborted) << "no second Ctrl-C arrived while the grab was stopping";
 }
 
+// The thread options belong to the grab alone: the shared settings never see
+// them, neither while it runs nor after it is killed.
+TEST_F(CliStopTest, ThreadOptionsNeverReachTheSharedSettings) {
+    CliProcess mirror(home_.path(), work_.path());
+    ASSERT_TRUE(mirror.Start({"mirror", base_, "p.cvn", "--threads", "3", "--per-server", "3"}));
+    ASSERT_TRUE(mirror.WaitForError("ok   " + base_ + "dir/", seconds(20)));
+    EXPECT_EQ(Run({"prefs", "MaxThreads", "MaxThreadsPerServer"}).out,
+              "MaxThreads=8\nMaxThreadsPerServer=2\n");
+    mirror.Signal(SIGKILL);
+    mirror.Finish(seconds(10));
+    EXPECT_EQ(Run({"prefs", "MaxThreads", "MaxThreadsPerServer"}).out,
+              "MaxThreads=8\nMaxThreadsPerServer=2\n");
+}
+
 TEST_F(CliStopTest, AProjectInUseByAGrabCannotBeOpenedElsewhere) {
     CliProcess mirror(home_.path(), work_.path());
     ASSERT_TRUE(mirror.Start({"mirror", base_, "p.cvn"}));

@@ -578,7 +578,11 @@ private:
     void CloseFiles(Conn& conn) {
         if (conn.file_fd >= 0) ::close(conn.file_fd);
         conn.file_fd = -1;
-        if (conn.fd >= 0) ::close(conn.fd);  // also leaves the epoll set
+        // Out of the epoll set first: a process forked meanwhile holds the
+        // socket too, and the set would go on reporting it under a number
+        // the next connection reuses.
+        if (conn.fd >= 0) ::epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, conn.fd, nullptr);
+        if (conn.fd >= 0) ::close(conn.fd);
         conn.fd = -1;
     }
 
