@@ -80,7 +80,8 @@ void GrabControl::Start(int32_t id, bool refresh, bool resume, bool async, Flags
             // process) wait again, and the job goes on as the job it was.
             store.QueueReleaseTaken();
             ProjectStore::QueueWalker walker(&store);
-            queued = walker.First() != 0;
+            // A grab killed after its last fetch still has pages to fix.
+            queued = walker.First() != 0 || PagesToFix() > 0;
             const int32_t job = store.QueueJobKind();
             flags.preview = job == kJobPreview;
             flags.link_check = job == kJobLinkCheck;
@@ -209,7 +210,18 @@ int32_t GrabControl::WaitingUrls() const {
     }
     // Between grabs: what a stopped or killed grab left for ResumeBegin.
     if (running_) return 0;
-    return host_->grab_store().QueueUnfinished();
+    return Clamp32(static_cast<uint64_t>(host_->grab_store().QueueUnfinished()) + PagesToFix());
+}
+
+// Pages a killed grab left waiting for their fix, and pages fixed early that
+// wait to be fixed again: the work of a resumed grab's end-of-grab pass.
+int32_t GrabControl::PagesToFix() const {
+    int32_t pages = static_cast<int32_t>(KeptOriginals(host_->grab_data_dir()).size());
+    host_->grab_store().ForEachUrl([&](const UrlRecord& row) {
+        if (row.status == kStatusFetched) ++pages;
+        return true;
+    });
+    return pages;
 }
 
 int32_t GrabControl::FinishedUrls() const {
@@ -219,7 +231,7 @@ int32_t GrabControl::FinishedUrls() const {
         std::lock_guard<std::mutex> guard(engine_mutex_);
         if (current_) unfinished = static_cast<int64_t>(current_->waiting()) + current_->running();
     }
-    if (unfinished == 0 && !running_) unfinished = store.QueueUnfinished();
+    if (unfinished == 0 && !running_) unfinished = WaitingUrls();
     return static_cast<int32_t>(std::max<int64_t>(0, store.QueueTotal() - unfinished));
 }
 

@@ -73,8 +73,8 @@ public:
 
     int32_t WorkingThreads() const;
     // Queue entries of the running grab still waiting for a worker; between
-    // grabs, the entries a stopped or killed grab left unfinished (what
-    // ResumeBegin would fetch).
+    // grabs, what a stopped or killed grab left for ResumeBegin: entries
+    // unfinished, and pages to fix.
     int32_t WaitingUrls() const;
     // URLs the current (or last) job has finished.
     int32_t FinishedUrls() const;
@@ -102,6 +102,7 @@ public:
     void Start(int32_t id, bool refresh, bool resume, bool async, Flags flags);
     void JoinFinishedThread();
     void SettleStoppedGrab();
+    int32_t PagesToFix() const;
     void PrepareLinkCheck(int32_t id);
     void MarkLinkCheck(int32_t id);
     // Builds an engine for one grab, runs it and the fixing pass.

@@ -7,6 +7,7 @@
 #include <map>
 #include <thread>
 
+#include "engine/content/link_fixer.h"
 #include "engine/grab/fix_step.h"
 #include "engine/grab/grab_harness.h"
 
@@ -146,7 +147,7 @@ TEST_F(GrabResumeTest, ACutBodyLeavesNothingAndTheResumeReusesItsName) {
     EXPECT_EQ(fwtest::ReadFile(dir + "doc.pdf"), "");
     for (const std::string& name : WorkFiles())
         EXPECT_EQ(name.rfind(".fw-unfixed-", 0), 0u) << name;
-    EXPECT_EQ(Waiting(), 1);
+    EXPECT_EQ(Waiting(), 2);  // the URL cut short, and the page that links to it
 
     server_->Script("/doc.pdf", Response::Text("application/pdf", std::string(40000, 'p')));
     events_->Clear();
@@ -158,6 +159,29 @@ TEST_F(GrabResumeTest, ACutBodyLeavesNothingAndTheResumeReusesItsName) {
     EXPECT_FALSE(platform::FileExists(dir + "doc2.pdf"));
     EXPECT_EQ(Stored(row), std::string(40000, 'p'));
     EXPECT_TRUE(WorkFiles().empty());
+}
+
+// A grab killed after its last fetch, before its end-of-grab pass, left
+// pages waiting for their fix: resuming it fixes them and fetches nothing.
+TEST_F(GrabResumeTest, PagesAKilledGrabLeftUnfixedAreFixedByTheResume) {
+    server_->Script("/start.html", Response::Html("<a href=\"a.html\">a</a>"));
+    server_->Script("/a.html", Response::Html("<p>a</p>"));
+    const int32_t start = AddStart(Url("/start.html"), 2);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    EXPECT_EQ(Waiting(), 0);
+    // As the tables and files were when the process was killed.
+    UrlRecord row = Row(Url("/start.html"));
+    fwtest::WriteFile(engine_->data_dir() + row.file, "<a href=\"a.html\">a</a>");
+    engine_->store().SetStatus(start, kStatusFetched);
+    EXPECT_EQ(Waiting(), 1);
+
+    server_->ClearRequests();
+    ASSERT_EQ(engine_->ResumeBegin(0), S_OK);
+    WaitForComplete();
+    for (const fwtest::Request& r : server_->Requests()) ADD_FAILURE() << "asked for " << r.path;
+    EXPECT_EQ(Row(Url("/start.html")).status, kStatusGrabbed);
+    EXPECT_NE(Stored(row).find(FixedPageHeader(Url("/start.html"))), std::string::npos);
+    EXPECT_EQ(Waiting(), 0);
 }
 
 // A skipped URL is done with: the resumed grab does not fetch it again.

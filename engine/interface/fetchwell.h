@@ -280,8 +280,9 @@ public:
     virtual HRESULT HelpMode(int32_t flag) = 0;                                           // 48
     virtual HRESULT IndexSearch(const std::string& expression, IDizozizEnumUrl** found) = 0;  // 49
     virtual HRESULT ValidIndexSearch(const std::string& expression, std::string* message) = 0;  // 50
-    // URLs of the running grab waiting for a worker; between grabs, the URLs
-    // a stopped or killed grab left unfinished, which ResumeBegin fetches.
+    // URLs of the running grab waiting for a worker; between grabs, what a
+    // stopped or killed grab left for ResumeBegin: URLs to fetch and pages to
+    // fix.
     virtual HRESULT WaitingUrls(int32_t* count) = 0;                                      // 51
     // Makes this engine object's grabs read `value` for the setting
     // `section`/`key` of the shared settings file (names as stored there,
@@ -292,8 +293,8 @@ public:
     virtual HRESULT OverrideSetting(const std::string& section, const std::string& key,
                                     const std::string& value) = 0;  // 52
     // URLs the job of the running grab has finished, those of a stopped grab
-    // it resumes included; between grabs, those of the last job (finished
-    // plus WaitingUrls is every URL the job has queued).
+    // it resumes included; between grabs, those of the last job, so that
+    // FinishedUrls plus WaitingUrls is every URL the job has queued.
     virtual HRESULT FinishedUrls(int32_t* count) = 0;  // 53
 
     // The connection point: every advised sink receives every event.
