@@ -400,6 +400,8 @@ ExtractOptions UrlWorker::ExtractOptionsNow(bool page_is_error) const {
     extract.pages_only = options_->preview;
     extract.page_order = options_->page_order;
     extract.page_is_error = page_is_error;
+    // A stop or skip must not wait for the parse of a huge page.
+    extract.stop = cancel_;
     return extract;
 }
 
