@@ -3,15 +3,15 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <unordered_set>
 
 #include "app/core/content_export.h"
 #include "app/core/contents_page.h"
+#include "app/core/grab_limits.h"
+#include "app/core/grab_monitor.h"
 #include "app/core/page_rules.h"
 #include "app/core/program_files.h"
+#include "app/core/rate_meter.h"
 #include "app/core/url_path.h"
 #include "cli/exit_codes.h"
 #include "engine/interface/ref_counted.h"
@@ -22,153 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-// The event sink. Engine threads call Invoke; it only records and wakes the
-// calling thread, never waits for it (GrabEnd blocks that thread while
-// events still arrive).
-class GrabMonitor : public fw::RefCounted<fw::IDizozizEvents> {
-public:
-    GrabMonitor() = default;
-
-    void Invoke(int32_t event_id, int32_t url_id) override {
-        std::lock_guard<std::mutex> guard(mutex_);
-        switch (event_id) {
-            case fw::kOnGrabUrlNew:
-                ++started_;
-                break;
-            case fw::kOnGrabUrlDone:
-                done_.push_back(url_id);
-                break;
-            case fw::kOnGrabComplete:
-                complete_ = true;
-                break;
-            default:
-                return;
-        }
-        wake_.notify_all();
-    }
-
-    void RequestStop(int signal_number) {
-        std::lock_guard<std::mutex> guard(mutex_);
-        stop_requested_ = true;
-        stop_signal_ = signal_number;
-        wake_.notify_all();
-    }
-
-    // Returns when the grab completed, a stop was asked for or URLs finished,
-    // or after `timeout`.
-    void WaitFor(milliseconds timeout) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait_for(lock, timeout, [this] {
-            return complete_ || (stop_requested_ && !stop_seen_) || !done_.empty();
-        });
-        if (stop_requested_) stop_seen_ = true;
-    }
-
-    std::deque<int32_t> TakeDone() {
-        std::lock_guard<std::mutex> guard(mutex_);
-        return std::exchange(done_, {});
-    }
-    bool complete() {
-        std::lock_guard<std::mutex> guard(mutex_);
-        return complete_;
-    }
-    bool stop_requested() {
-        std::lock_guard<std::mutex> guard(mutex_);
-        return stop_requested_;
-    }
-    int stop_signal() {
-        std::lock_guard<std::mutex> guard(mutex_);
-        return stop_signal_;
-    }
-    int64_t started() {
-        std::lock_guard<std::mutex> guard(mutex_);
-        return started_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    int64_t started_ = 0;
-    std::deque<int32_t> done_;
-    bool complete_ = false;
-    bool stop_requested_ = false;
-    bool stop_seen_ = false;
-    int stop_signal_ = 0;
-};
-
-// Sets the thread limits for one grab and puts the old values back after
-// it, also when a second Ctrl-C aborts the process.
-class RunLimits {
-public:
-    RunLimits(fw::IDizoziz* engine, std::optional<int32_t> threads,
-              std::optional<int32_t> per_server)
-        : threads_(threads), per_server_(per_server) {
-        if (!threads && !per_server) return;
-        if (fw::Failed(engine->Preferences(prefs_.Receive()))) return;
-        if (threads && fw::Succeeded(prefs_->get_MaxThreads(&old_threads_))) {
-            prefs_->put_MaxThreads(*threads);
-        }
-        if (per_server && fw::Succeeded(prefs_->get_MaxThreadsPerServer(&old_per_server_))) {
-            prefs_->put_MaxThreadsPerServer(*per_server);
-        }
-    }
-    ~RunLimits() { Restore(); }
-    RunLimits(const RunLimits&) = delete;
-    RunLimits& operator=(const RunLimits&) = delete;
-
-    void Restore() {
-        std::lock_guard<std::mutex> guard(mutex_);
-        if (!prefs_) return;
-        if (threads_ && old_threads_ > 0) prefs_->put_MaxThreads(old_threads_);
-        if (per_server_ && old_per_server_ > 0) prefs_->put_MaxThreadsPerServer(old_per_server_);
-        prefs_.Reset();
-    }
-
-private:
-    std::mutex mutex_;  // Restore may run on the interrupt watcher's thread
-    std::optional<int32_t> threads_;
-    std::optional<int32_t> per_server_;
-    int32_t old_threads_ = 0;
-    int32_t old_per_server_ = 0;
-    fw::ComPtr<fw::IDizozizPrefs> prefs_;
-};
-
-// Keeps the sink advised for as long as it lives.
-class Advice {
-public:
-    Advice(fw::IDizoziz* engine, fw::IDizozizEvents* sink) : engine_(engine) {
-        result_ = engine->Advise(sink, &cookie_);
-    }
-    ~Advice() {
-        if (fw::Succeeded(result_)) engine_->Unadvise(cookie_);
-    }
-    Advice(const Advice&) = delete;
-    Advice& operator=(const Advice&) = delete;
-    fw::HRESULT result() const { return result_; }
-
-private:
-    fw::IDizoziz* engine_;
-    uint32_t cookie_ = 0;
-    fw::HRESULT result_;
-};
-
-// Bytes per second over the last few seconds.
-class RateMeter {
-public:
-    int64_t Sample(Clock::time_point now, int64_t bytes) {
-        samples_.push_back({now, bytes});
-        while (samples_.size() > 2 && now - samples_.front().first > std::chrono::seconds(3)) {
-            samples_.pop_front();
-        }
-        const auto span = std::chrono::duration<double>(now - samples_.front().first).count();
-        if (span <= 0.0) return 0;
-        return static_cast<int64_t>(static_cast<double>(bytes - samples_.front().second) / span);
-    }
-
-private:
-    std::deque<std::pair<Clock::time_point, int64_t>> samples_;
-};
 
 fw::HRESULT Start(fw::IDizoziz* engine, const GrabRequest& request) {
     switch (request.kind) {
@@ -317,9 +170,9 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
         }
     }
 
-    RunLimits limits(engine, request.threads, request.per_server);
+    GrabLimits limits(engine, request.threads, request.per_server);
     auto monitor = fw::MakeObject<GrabMonitor>();
-    Advice advice(engine, monitor.get());
+    EventAdvice advice(engine, monitor.get());
     if (fw::Failed(advice.result())) {
         session.EngineFailure(advice.result(), "cannot follow the grab");
         return kExitGrab;
@@ -335,7 +188,7 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
     // ends the process at once, with nobody left to restore them.
     struct Disarm {
         InterruptWatcher& watcher;
-        RunLimits& limits;
+        GrabLimits& limits;
         ~Disarm() {
             limits.Restore();
             watcher.Disarm();
@@ -386,11 +239,11 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
     display.Clear();
     FinishGrab(session);
     if (!request.quiet) {
-        const std::string summary =
-            SummaryText(tally, BytesReceived(engine), Seconds(started_at), interrupted);
+        const std::string summary = SummaryText(tally, BytesReceived(engine),
+                                                Seconds(started_at), interrupted);
         std::fprintf(stderr, "%s\n", summary.c_str());
     }
-    return interrupted ? 128 + monitor->stop_signal() : kExitOk;
+    return interrupted ? 128 + monitor->stop_code() : kExitOk;
 }
 
 }  // namespace corvalin::cli
