@@ -64,6 +64,12 @@ int AddRule(CommandContext& context, const Session& session, const ProjectFile& 
         if (text.find_first_of("\r\n") != std::string::npos) {
             return UsageError(context.spec, "a rule cannot hold a line break");
         }
+        // The project file gives back no more than this.
+        if (text.size() > CProfileFile::kMaxValueChars) {
+            return UsageError(context.spec, "a rule's texts can hold at most " +
+                                                std::to_string(CProfileFile::kMaxValueChars) +
+                                                " bytes");
+        }
     }
     std::vector<ReplacementRule> rules = project.ReadRules();
     size_t at = rules.size();

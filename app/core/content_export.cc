@@ -40,6 +40,7 @@ bool IsOneLineName(std::string_view name) {
 
 bool WriteExportIndex(const std::string& program_dir, const std::string& folder,
                       std::string_view file) {
+    if (program_dir.empty()) return false;
     const auto lines = ReadTemplateLines(WithSlash(program_dir) + kExportTemplate, 0);
     if (!lines) return false;
     std::string path(file);
@@ -56,7 +57,7 @@ bool WriteExportIndex(const std::string& program_dir, const std::string& folder,
 int CopyEdgeFiles(const ProjectFile& project, const std::string& program_dir,
                   const std::string& target) {
     // An edge URL is on the web: nothing local to copy.
-    if (target.empty() || !project.UseEdgeFile() ||
+    if (program_dir.empty() || target.empty() || !project.UseEdgeFile() ||
         project.EdgeFile().find("://") != std::string::npos) {
         return 0;
     }
@@ -86,7 +87,8 @@ bool WriteDiscAutorun(const std::string& program_dir, const std::string& folder,
     }
     const std::string launcher = dir + kLauncherName;
     // A missing launcher is passed over: autorun.inf still names the page.
-    if (platform::CopyReplacing(WithSlash(program_dir) + kLauncherName, launcher)) {
+    if (!program_dir.empty() &&
+        platform::CopyReplacing(WithSlash(program_dir) + kLauncherName, launcher)) {
         ::chmod(launcher.c_str(), 0755);
     }
     if (!platform::ReplaceFileContents(dir + kAutorunName,

@@ -87,8 +87,11 @@ void AppendLinkLine(const ContentsLink& link, std::string* page) {
 
 // Copies a template line by line; a line longer than kTemplateLineChars is
 // written cut and ends the copy.
-void AppendTemplate(const std::string& path, std::string_view project_name, std::string* page) {
-    const auto lines = ReadTemplateLines(path, kTemplateLineChars);
+void AppendTemplate(const std::string& program_dir, const char* template_name,
+                    std::string_view project_name, std::string* page) {
+    if (program_dir.empty()) return;  // no program home: no templates
+    const auto lines =
+        ReadTemplateLines(WithSlash(program_dir) + template_name, kTemplateLineChars);
     if (!lines) return;
     const std::string name = HtmlText(project_name);
     for (const auto& line : *lines) {
@@ -178,7 +181,7 @@ fw::HRESULT CollectContents(fw::IDizoziz* engine, std::vector<ContentsEntry>* en
 std::string ContentsPageText(const std::vector<ContentsEntry>& entries,
                              const std::string& program_dir, std::string_view project_name) {
     std::string page;
-    AppendTemplate(WithSlash(program_dir) + kHeadTemplate, project_name, &page);
+    AppendTemplate(program_dir, kHeadTemplate, project_name, &page);
     for (const auto& entry : entries) {
         AppendLinkLine(entry.link, &page);
         if (entry.files.empty()) continue;
@@ -186,7 +189,7 @@ std::string ContentsPageText(const std::vector<ContentsEntry>& entries,
         for (const auto& file : entry.files) AppendLinkLine(file, &page);
         page += "</dl>\n";
     }
-    AppendTemplate(WithSlash(program_dir) + kFootTemplate, project_name, &page);
+    AppendTemplate(program_dir, kFootTemplate, project_name, &page);
     return page;
 }
 

@@ -57,7 +57,8 @@ fw::HRESULT FileTypeCollection(fw::IDizoziz* engine, int32_t start_id, std::vect
 fw::HRESULT CollectContents(fw::IDizoziz* engine, std::vector<ContentsEntry>* entries);
 
 // The page: head template, the entries' lines, foot template. Templates are
-// read from `program_dir` (ending in "/"); a missing one adds nothing.
+// read from `program_dir`; a missing one (or no program directory, "")
+// adds nothing.
 std::string ContentsPageText(const std::vector<ContentsEntry>& entries,
                              const std::string& program_dir, std::string_view project_name);
 

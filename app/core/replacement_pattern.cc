@@ -46,6 +46,7 @@ void ReplacementPattern::Add(ByteSet* set, unsigned char c, bool ignore_case) {
 
 std::optional<ReplacementPattern> ReplacementPattern::Compile(std::string_view text,
                                                               bool ignore_case) {
+    if (text.size() > kMaxPatternBytes) return std::nullopt;
     const bool anchored_end = EndsWithAnchor(text);
     if (anchored_end) text.remove_suffix(1);
     bool anchored_start = false;

@@ -37,6 +37,10 @@ public:
         friend bool operator==(const Match&, const Match&) = default;
     };
 
+    // Longer search texts are invalid: every wildcard part nests one level
+    // deeper. (A project file holds at most 1023 bytes per text.)
+    static constexpr size_t kMaxPatternBytes = 4096;
+
     // The compiled pattern, or nullopt when `text` is invalid.
     static std::optional<ReplacementPattern> Compile(std::string_view text, bool ignore_case);
 

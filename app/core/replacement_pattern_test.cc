@@ -151,6 +151,11 @@ TEST(ReplacementPatternTest, SearchGivesTheMatchAndLeavesThePatternAsItWas) {
     EXPECT_EQ(plain->Search("needl"), std::nullopt);
     EXPECT_EQ(plain->Search(""), std::nullopt);
     EXPECT_FALSE(ReplacementPattern::Compile("a[b", false).has_value());
+    // Every "?" part nests a level: a text of thousands of them is refused.
+    std::string deep;
+    for (int i = 0; i < 3000; ++i) deep += "?a";
+    EXPECT_FALSE(ReplacementPattern::Compile(deep, false).has_value());
+    EXPECT_TRUE(ReplacementPattern::Compile(deep.substr(0, 1000), false).has_value());
 }
 
 TEST(ReplacementPatternTest, ManyQuestionMarkPartsDoNotSearchForever) {
