@@ -60,10 +60,12 @@ std::string ErrorReason(int32_t error) {
             return "Service Unavailable";
         case 504:
             return "Gateway Timeout";
-        case 1001:
+        case fw::kErrorUnreachable:
             return "lookup or connect failed";
-        case 1002:
+        case fw::kErrorTransferBroken:
             return "transfer broken";
+        case fw::kErrorProxyCannotCarry:
+            return "proxy cannot carry HTTPS";
         default:
             break;
     }

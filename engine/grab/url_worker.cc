@@ -173,7 +173,11 @@ bool UrlWorker::Prepare(Prepared* p) {
         modified = record.modified;
         if (status == kStatusGrabbed) p->saved_file = record.file;
         if (entry.auth_id != 0) p->credentials = store_->LoadProps(entry.auth_id).credentials;
-        if (entry.filter_id != 0) filters_ = LoadFilterSet(*store_, entry.filter_id);
+        if (entry.filter_id != 0) {
+            filters_ = LoadFilterSet(*store_, entry.filter_id);
+            // Children taken again after a 304 pass the filters a page's links pass.
+            DropStayOnSiteWhenInDirectory(&filters_);
+        }
     }
     traverse_only_ = !Accepts(filters_, FilterType::Extensions, p->url);
 
@@ -304,9 +308,16 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
         return;
     }
     if (running->state() == kFetchError) {
+        // Every failure gets a code: one reported as 0 would read as success.
         const FetchState at = running->failed_at();
-        if (at == kFetchLookup || at == kFetchConnect) host_unreachable_ = true;
-        if (at == kFetchReceive) broken_transfer_ = true;
+        if (running->failure_code() != 0) {
+            fetch_error_ = running->failure_code();
+        } else if (at <= kFetchConnect) {
+            host_unreachable_ = at == kFetchLookup || at == kFetchConnect;
+            fetch_error_ = kErrorUnreachable;
+        } else {
+            fetch_error_ = kErrorTransferBroken;
+        }
     }
     sink.Flush();
     f->body_written = sink.wrote() && sink.ok();
@@ -389,6 +400,8 @@ ExtractOptions UrlWorker::ExtractOptionsNow(bool page_is_error) const {
     extract.pages_only = options_->preview;
     extract.page_order = options_->page_order;
     extract.page_is_error = page_is_error;
+    // A stop or skip must not wait for the parse of a huge page.
+    extract.stop = cancel_;
     return extract;
 }
 
@@ -412,7 +425,13 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
         fetch.state() == kFetchDone) {
         arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
     }
-    if (keeps && prepared.reserved) {
+    // A fetch that got no response at all has no content: the name reserved
+    // for it goes again, so no empty file stands in for the page offline.
+    if (prepared.reserved && code == 0 && fetch.state() == kFetchError && !f->body_written) {
+        platform::RemoveFile(path);
+        path.clear();
+    }
+    if (keeps && !path.empty() && prepared.reserved) {
         std::string_view suffix =
             ExtensionFix(fetch.content_kind() == ContentKind::kHtml, fetch.content_type(), path);
         if (!suffix.empty()) {
@@ -454,10 +473,7 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
         auto guard = store_->Lock();
         UrlRecord row;
         if (!store_->LoadRow(url_id_, &row)) return;
-        const int32_t error = (code > 0 && code != 200) ? code
-                              : host_unreachable_         ? 1001
-                              : broken_transfer_          ? 1002
-                                                          : 0;
+        const int32_t error = (code > 0 && code != 200) ? code : fetch_error_;
         if (code == 304) {
             row.is_new = 0;
         } else if (kept_saved) {

@@ -46,6 +46,13 @@ enum FetchStateCode : int32_t {
     kFetchPending = 0, kFetchLookup = 1, kFetchConnect = 2, kFetchSend = 3, kFetchReceive = 4,
     kFetchDone = 5, kFetchError = 6, kFetchFixing = 7,
 };
+// A URL's error code when the fetch failed without a status to record (the
+// ERROR column holds the HTTP status otherwise, or an FTP reply plus 1000).
+enum UrlErrorCode : int32_t {
+    kErrorUnreachable = 1001,       // the name lookup or the connection failed
+    kErrorTransferBroken = 1002,    // the connection broke off after it was made
+    kErrorProxyCannotCarry = 1008,  // the configured proxy kind cannot carry the request
+};
 enum JobKind : int32_t { kJobNone = 0, kJobTrawl = 1, kJobRefresh = 2, kJobPreview = 3, kJobLinkCheck = 4 };
 enum FilterTypeCode : int32_t {
     kFilterContentType = 77, kFilterSize = 83, kFilterUrl = 85, kFilterExtensions = 90,

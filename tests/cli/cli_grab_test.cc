@@ -135,6 +135,36 @@ TEST_F(CliGrabTest, StartUrlOptionsShapeTheGrab) {
     EXPECT_EQ(rows.at(base_ + "a.html"), "0 0 ");
 }
 
+// The start URL's directory and everything below it, nothing above or
+// beside it; also when the site has a port and when the start URL names a
+// page of the directory.
+TEST_F(CliGrabTest, StayInDirTakesTheStartDirectoryAndBelow) {
+    const fwtest::Response listing = fwtest::Response::Html(
+        "<a href=\"a.pdf\">a</a> <a href=\"b.zip\">b</a> <a href=\"sub/deep/leaf.html\">leaf</a> "
+        "<a href=\"../index.html\">up</a> <a href=\"/files-old/c.html\">beside</a>");
+    server_->Script("/files/", listing);
+    server_->Script("/files/index.html", listing);
+    server_->Script("/files/a.pdf", fwtest::Response::Text("application/pdf", "%PDF a"));
+    server_->Script("/files/b.zip", fwtest::Response::Text("application/zip", "PK b"));
+    server_->Script("/files/sub/deep/leaf.html", fwtest::Response::Html("<p>leaf</p>"));
+    server_->Script("/files-old/c.html", fwtest::Response::Html("<p>old</p>"));
+    for (const std::string start : {"files/", "files/index.html"}) {
+        const std::string project = start == "files/" ? "dir.cvn" : "page.cvn";
+        const CliResult r =
+            Run({"mirror", base_ + start, project, "--levels", "2", "--stay-in-dir"});
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        const auto rows = Rows(project);
+        for (const char* inside : {"files/a.pdf", "files/b.zip", "files/sub/deep/leaf.html"}) {
+            ASSERT_TRUE(rows.count(base_ + inside)) << start << " " << inside;
+            EXPECT_EQ(rows.at(base_ + inside).substr(0, 5), "71 0 ") << start << " " << inside;
+        }
+        for (const char* outside : {"index.html", "files-old/c.html"}) {
+            ASSERT_TRUE(rows.count(base_ + outside)) << start << " " << outside;
+            EXPECT_EQ(rows.at(base_ + outside), "0 0 ") << start << " " << outside;
+        }
+    }
+}
+
 TEST_F(CliGrabTest, MirrorAgainReusesTheStartUrlAndRefreshFetchesWhatChanged) {
     ASSERT_EQ(Mirror().exit_code, 0);
     // b.html changes on the server; everything else stays as it was.
