@@ -70,21 +70,22 @@ bool PageRules::ApplyRule(const Rule& rule, std::string_view text, std::string* 
 std::string PageRules::Apply(std::string_view text) const {
     std::string current;
     std::string next;
-    bool changed = false;
+    bool have_result = false;  // `current` holds the last rule's result
     for (const auto& rule : rules_) {
         // A rule whose result would be too large is passed over, as one that
         // cannot write its output is.
-        if (ApplyRule(rule, changed ? std::string_view(current) : text, &next)) {
+        if (ApplyRule(rule, have_result ? std::string_view(current) : text, &next)) {
             current.swap(next);
-            changed = true;
+            have_result = true;
         }
     }
-    if (!changed) return std::string(text);
+    if (!have_result) return std::string(text);
     return current;
 }
 
 PageRewrite PageRules::RewritePage(const std::string& path) const {
-    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: something other than a file (a FIFO) must not hold us up.
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
     if (!fd.ok() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
         static_cast<unsigned long long>(info.st_size) > max_bytes_) {
