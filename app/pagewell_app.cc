@@ -3,14 +3,13 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
-#include <unistd.h>
 
+#include "app/core/program_files.h"
 #include "app/core/project_layout.h"
 #include "app/main_frame.h"
 #include "app/splash_window.h"
 #include "app/views/left_view.h"
 #include "platform/file_ops.h"
-#include "platform/program_home.h"
 
 namespace corvalin {
 
@@ -22,19 +21,9 @@ CPagewellApp::~CPagewellApp() {
     splash_.reset();
 }
 
-std::string CPagewellApp::DefaultsDirectory() {
-    char exe[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return std::string();
-    std::string dir(exe, static_cast<size_t>(n));
-    dir = dir.substr(0, dir.find_last_of('/') + 1);
-    return dir + "../share/corvalin/";
-}
-
 bool CPagewellApp::InitInstance(const std::vector<std::string>& args, const Options& options) {
     info_ = ParseCommandLine(args);
-    const std::string defaults = DefaultsDirectory();
-    if (platform::DirectoryExists(defaults)) platform::SeedProgramHome(defaults);
+    ProgramDirectory();  // the program home gets the installed defaults it lacks
 
     if (options.splash) {
         splash_ = std::make_unique<CSplashWnd>();

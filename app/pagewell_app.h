@@ -43,10 +43,6 @@ public:
     CMainFrame* frame() const { return frame_.get(); }
     const CommandLineInfo& command_line() const { return info_; }
 
-    // Where the installed defaults of the program home are: share/corvalin
-    // beside the program's bin directory.
-    static std::string DefaultsDirectory();
-
 private:
     CommandLineInfo info_;
     std::unique_ptr<CSplashWnd> splash_;

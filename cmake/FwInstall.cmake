@@ -1,15 +1,13 @@
 # What `cmake --install` puts where (under CMAKE_INSTALL_PREFIX):
 #   bin/corvalin, bin/fetchwell       the programs
 #   lib/libfetchwell.so               the engine, found by the programs in ../lib
-#   share/corvalin/                   defaults copied into each user's program home
+#   share/corvalin/home/              defaults copied into each user's program home
+#                                     (installed by app/core)
 #   share/applications, share/mime/packages, share/icons/hicolor
 #                                     the desktop entry, the *.cvn file type and
 #                                     their icons, so a project opens on a double click
-set(FW_HOME_DEFAULTS_EXCLUDE PATTERN demo-site EXCLUDE PATTERN desktop EXCLUDE)
-
 install(TARGETS corvalin fetchwell_cli RUNTIME DESTINATION bin)
 install(TARGETS fetchwell LIBRARY DESTINATION lib)
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/ DESTINATION share/corvalin ${FW_HOME_DEFAULTS_EXCLUDE})
 install(FILES ${PROJECT_SOURCE_DIR}/data/desktop/corvalin.desktop DESTINATION share/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/data/desktop/corvalin-mime.xml
         DESTINATION share/mime/packages RENAME corvalin.xml)
@@ -33,8 +31,3 @@ install(CODE [[
     endif()
   endif()
 ]])
-
-# A program run from the build tree finds its defaults the same way, in
-# ../share/corvalin beside bin/.
-file(COPY ${PROJECT_SOURCE_DIR}/data/ DESTINATION ${PROJECT_BINARY_DIR}/share/corvalin
-     ${FW_HOME_DEFAULTS_EXCLUDE})

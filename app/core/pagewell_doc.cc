@@ -5,10 +5,10 @@
 #include "app/core/after_grab.h"
 #include "app/core/browser_proxy.h"
 #include "app/core/launch.h"
+#include "app/core/program_files.h"
 #include "app/core/project_open.h"
 #include "app/core/start_url.h"
 #include "platform/file_ops.h"
-#include "platform/program_home.h"
 
 namespace corvalin {
 namespace {
@@ -399,7 +399,7 @@ std::string CPagewellDoc::AfterGrabCommand() const {
     RunCommandValues values;
     values.browser = settings_.UseDefaultBrowser() ? std::string() : settings_.Browser();
     values.content_dir = content_dir_;
-    values.program_dir = platform::ProgramHome();
+    values.program_dir = ProgramDirectory();
     values.project_file = project_->path();
     values.shell = project_->Shell();
     return ExpandRunCommand(project_->RunCmd(), values);
