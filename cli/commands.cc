@@ -51,6 +51,8 @@ std::vector<OptionSpec> Join(std::initializer_list<std::vector<OptionSpec>> part
 
 const OptionSpec kRefresh = {"refresh", 'r', nullptr,
                              "fetch only what changed since the last grab"};
+const OptionSpec kRestart = {"restart", 0, nullptr,
+                             "start over instead of going on with a stopped grab"};
 
 const std::vector<CommandSpec> kCommands = {
     {"mirror", "URL [PROJECT]", "create a project when missing, add URL and grab it",
@@ -58,7 +60,7 @@ const std::vector<CommandSpec> kCommands = {
      "\".cvn\", in the current directory) is created when it does not exist; URL becomes\n"
      "one of its start URLs unless it already is one (then its stored settings are\n"
      "kept). At the end the path of the offline copy's start page is printed.\n",
-     Join({kStartUrlOptions, {kRefresh}, kGrabOptions, {kHelp}}), 1, 2, RunMirror},
+     Join({kStartUrlOptions, {kRefresh, kRestart}, kGrabOptions, {kHelp}}), 1, 2, RunMirror},
     {"create",
      "PROJECT",
      "create an empty project",
@@ -87,11 +89,13 @@ const std::vector<CommandSpec> kCommands = {
      "Fetches the start URLs of PROJECT (or URL alone) with everything below them, as\n"
      "deep as their levels say, and rewrites the links of the copies to local paths.\n"
      "Ctrl-C stops the grab cleanly (the pages fetched so far are finished); a second\n"
-     "Ctrl-C aborts at once.\n",
-     Join({{kRefresh}, kGrabOptions, {kHelp}}), 1, 2, RunGrab},
+     "Ctrl-C aborts at once. A grab that was stopped or killed goes on where it\n"
+     "stopped the next time, without fetching again what it had finished;\n"
+     "--restart starts over.\n",
+     Join({{kRefresh, kRestart}, kGrabOptions, {kHelp}}), 1, 2, RunGrab},
     {"refresh", "PROJECT [URL]", "fetch again only what changed",
      "Like grab, but asks the servers only for what changed since the last grab.\n",
-     Join({kGrabOptions, {kHelp}}), 1, 2, RunRefresh},
+     Join({{kRestart}, kGrabOptions, {kHelp}}), 1, 2, RunRefresh},
     {"preview", "PROJECT [URL]", "fetch the pages only, without images and other files",
      "Fetches only the HTML pages of the start URLs (or of URL), to see what a grab\n"
      "would take.\n",
@@ -131,8 +135,13 @@ const std::vector<CommandSpec> kCommands = {
      "copy grabbed files to a folder",
      "Copies the grabbed files of every start URL (or of URL and what lies below it)\n"
      "to DIR, keeping their paths relative to the content directory, so the copy\n"
-     "browses by itself.\n",
-     {{"page", 'p', nullptr, "copy only the page URL and the files it shows (needs URL)"}, kHelp},
+     "browses by itself. A whole project takes its contents page, contents.htm, along;\n"
+     "one URL gets index.htm, which leads to its page. The project's edge files are\n"
+     "copied too when it uses them.\n",
+     {{"page", 'p', nullptr, "copy only the page URL and the files it shows (needs URL)"},
+      {"autorun", 0, nullptr,
+       "prepare DIR for a disc that opens itself: autorun.inf and the launcher autorun.sh"},
+      kHelp},
      2,
      3,
      RunExport},
@@ -165,6 +174,24 @@ const std::vector<CommandSpec> kCommands = {
      1,
      1,
      RunPack},
+    {"rules",
+     "PROJECT [list | add TYPE SEARCH REPLACE | delete N]",
+     "list, add or delete the page replacement rules",
+     "Every grab rewrites the pages it finishes with the project's replacement rules,\n"
+     "in their order. Without an action the rules are listed, one per line: number,\n"
+     "type, search text and replacement, separated by tabs. 'add' adds a rule at the\n"
+     "end (or as rule --at N) and prints its number; 'delete N' deletes rule N.\n\n"
+     "TYPE is l (line by line, letter case ignored), L (line by line, case\n"
+     "significant), f (the whole file, case ignored) or F (the whole file, case\n"
+     "significant); t and T are text rules, kept for the desktop program and never\n"
+     "applied to pages. In SEARCH, * matches any run of characters, each ? up to one\n"
+     "character, [abc] one of the characters listed, ^ at the start anchors the match\n"
+     "to the start (of the line or file), $ at the end to the end, and \\ makes the\n"
+     "next character itself.\n",
+     {{"at", 0, "N", "with add: make the new rule number N"}, kHelp},
+     1,
+     5,
+     RunRules},
     {"prefs",
      "[NAME[=VALUE]...]",
      "show or set the engine preferences",

@@ -3,11 +3,15 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <unordered_set>
 
+#include "app/core/content_export.h"
+#include "app/core/contents_page.h"
+#include "app/core/grab_limits.h"
+#include "app/core/grab_monitor.h"
+#include "app/core/page_rules.h"
+#include "app/core/program_files.h"
+#include "app/core/rate_meter.h"
 #include "app/core/url_path.h"
 #include "cli/exit_codes.h"
 #include "engine/interface/ref_counted.h"
@@ -19,130 +23,20 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// The event sink. Engine threads call Invoke; it only records and wakes the
-// calling thread, never waits for it (GrabEnd blocks that thread while
-// events still arrive).
-class GrabMonitor : public fw::RefCounted<fw::IDizozizEvents> {
-public:
-    GrabMonitor() = default;
-
-    void Invoke(int32_t event_id, int32_t url_id) override {
-        std::lock_guard<std::mutex> guard(mutex_);
-        switch (event_id) {
-            case fw::kOnGrabUrlNew:
-                ++started_;
-                break;
-            case fw::kOnGrabUrlDone:
-                done_.push_back(url_id);
-                break;
-            case fw::kOnGrabComplete:
-                complete_ = true;
-                break;
-            default:
-                return;
-        }
-        wake_.notify_all();
-    }
-
-    void RequestStop(int signal_number) {
-        std::lock_guard<std::mutex> guard(mutex_);
-        stop_requested_ = true;
-        stop_signal_ = signal_number;
-        wake_.notify_all();
-    }
-
-    // Returns when the grab completed, a stop was asked for or URLs finished,
-    // or after `timeout`.
-    void WaitFor(milliseconds timeout) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait_for(lock, timeout, [this] {
-            return complete_ || (stop_requested_ && !stop_seen_) || !done_.empty();
-        });
-        if (stop_requested_) stop_seen_ = true;
-    }
-
-    std::deque<int32_t> TakeDone() {
-        std::lock_guard<std::mutex> guard(mutex_);
-        return std::exchange(done_, {});
-    }
-    bool complete() {
-        std::lock_guard<std::mutex> guard(mutex_);
-        return complete_;
-    }
-    bool stop_requested() {
-        std::lock_guard<std::mutex> guard(mutex_);
-        return stop_requested_;
-    }
-    int stop_signal() {
-        std::lock_guard<std::mutex> guard(mutex_);
-        return stop_signal_;
-    }
-    int64_t started() {
-        std::lock_guard<std::mutex> guard(mutex_);
-        return started_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    int64_t started_ = 0;
-    std::deque<int32_t> done_;
-    bool complete_ = false;
-    bool stop_requested_ = false;
-    bool stop_seen_ = false;
-    int stop_signal_ = 0;
-};
-
-// Gives one grab its thread limits through the engine's per-grab overrides,
-// so the settings file other programs share is never written for them.
-void ApplyRunLimits(fw::IDizoziz* engine, std::optional<int32_t> threads,
-                    std::optional<int32_t> per_server) {
-    if (threads) engine->OverrideSetting("Network", "MaxThreads", std::to_string(*threads));
-    // The whole thread count is what the user asked for, whatever share of
-    // MaxThreads the preferences give a grab.
-    if (threads) engine->OverrideSetting("Network", "PercentMaxThreads", "100");
-    if (per_server) {
-        engine->OverrideSetting("Network", "MaxThreadsPerServer", std::to_string(*per_server));
-    }
+// What a stopped or killed grab left: a grab or refresh goes on with it
+// unless asked to start over. False when there is nothing to go on with.
+bool LeftToResume(fw::IDizoziz* engine, const GrabRequest& request, int32_t* done, int32_t* left) {
+    if (request.restart) return false;
+    if (request.kind != GrabKind::kGrab && request.kind != GrabKind::kRefresh) return false;
+    *left = 0;
+    *done = 0;
+    engine->WaitingUrls(left);
+    engine->FinishedUrls(done);
+    return *left > 0;
 }
 
-// Keeps the sink advised for as long as it lives.
-class Advice {
-public:
-    Advice(fw::IDizoziz* engine, fw::IDizozizEvents* sink) : engine_(engine) {
-        result_ = engine->Advise(sink, &cookie_);
-    }
-    ~Advice() {
-        if (fw::Succeeded(result_)) engine_->Unadvise(cookie_);
-    }
-    Advice(const Advice&) = delete;
-    Advice& operator=(const Advice&) = delete;
-    fw::HRESULT result() const { return result_; }
-
-private:
-    fw::IDizoziz* engine_;
-    uint32_t cookie_ = 0;
-    fw::HRESULT result_;
-};
-
-// Bytes per second over the last few seconds.
-class RateMeter {
-public:
-    int64_t Sample(Clock::time_point now, int64_t bytes) {
-        samples_.push_back({now, bytes});
-        while (samples_.size() > 2 && now - samples_.front().first > std::chrono::seconds(3)) {
-            samples_.pop_front();
-        }
-        const auto span = std::chrono::duration<double>(now - samples_.front().first).count();
-        if (span <= 0.0) return 0;
-        return static_cast<int64_t>(static_cast<double>(bytes - samples_.front().second) / span);
-    }
-
-private:
-    std::deque<std::pair<Clock::time_point, int64_t>> samples_;
-};
-
-fw::HRESULT Start(fw::IDizoziz* engine, const GrabRequest& request) {
+fw::HRESULT Start(fw::IDizoziz* engine, const GrabRequest& request, bool resume) {
+    if (resume) return engine->ResumeBegin(request.kind == GrabKind::kRefresh ? 1 : 0);
     switch (request.kind) {
         case GrabKind::kGrab:
             return engine->GrabBegin(request.id, 0);
@@ -171,34 +65,40 @@ int64_t Seconds(Clock::time_point since) {
 // URLs from the monitor, counts and shows them, and keeps the status line.
 class GrabWatch {
 public:
-    GrabWatch(fw::IDizoziz* engine, const GrabRequest& request, ProgressDisplay* display,
-              GrabTally* tally)
-        : engine_(engine), request_(request), display_(display), tally_(tally) {}
+  GrabWatch(Session& session, const GrabRequest& request, const PageRules& rules,
+            ProgressDisplay* display, GrabTally* tally)
+      : session_(session),
+        engine_(session.engine()),
+        request_(request),
+        rules_(rules),
+        display_(display),
+        tally_(tally) {}
 
-    void TakeFinished(GrabMonitor* monitor) {
-        for (int32_t id : monitor->TakeDone()) {
-            if (!seen_.insert(id).second) continue;
-            fw::ComPtr<fw::IDizozizUrl> url;
-            UrlFacts facts;
-            if (fw::Failed(engine_->ReadUrl(id, url.Receive())) ||
-                fw::Failed(ReadUrlFacts(url.get(), &facts))) {
-                continue;  // deleted meanwhile
-            }
-            tally_->Add(facts.status, facts.error);
-            // A terminal shows the failures; a log shows every URL.
-            if (request_.quiet) continue;
-            if (display_->live() && Classify(facts.status, facts.error) != Outcome::kFailed) {
-                continue;
-            }
-            std::string line = platform::TimeOfDayStamp() + OutcomeWord(facts.status, facts.error);
-            line.resize(std::max<size_t>(line.size(), 14), ' ');
-            line += facts.url;
-            if (std::string reason = ErrorReason(facts.error);
-                !reason.empty() && facts.error >= 400) {
-                line += " (" + reason + ")";
-            }
-            display_->Line(line);
-        }
+  void TakeFinished(GrabMonitor* monitor) {
+      for (int32_t id : monitor->TakeDone()) {
+          if (!seen_.insert(id).second) continue;
+          fw::ComPtr<fw::IDizozizUrl> url;
+          UrlFacts facts;
+          if (fw::Failed(engine_->ReadUrl(id, url.Receive())) ||
+              fw::Failed(ReadUrlFacts(url.get(), &facts))) {
+              continue;  // deleted meanwhile
+          }
+          ApplyRules(id, facts.url);
+          tally_->Add(facts.status, facts.error);
+          // A terminal shows the failures; a log shows every URL.
+          if (request_.quiet) continue;
+          if (display_->live() && Classify(facts.status, facts.error) != Outcome::kFailed) {
+              continue;
+          }
+          std::string line = platform::TimeOfDayStamp() + OutcomeWord(facts.status, facts.error);
+          line.resize(std::max<size_t>(line.size(), 14), ' ');
+          line += facts.url;
+          if (std::string reason = ErrorReason(facts.error);
+              !reason.empty() && facts.error >= 400) {
+              line += " (" + reason + ")";
+          }
+          display_->Line(line);
+      }
     }
 
     // Redraws the status line, at most a few times a second however fast
@@ -222,14 +122,46 @@ public:
     }
 
 private:
-    fw::IDizoziz* engine_;
-    const GrabRequest& request_;
-    ProgressDisplay* display_;
-    GrabTally* tally_;
-    std::unordered_set<int32_t> seen_;  // finished URLs, each counted once
-    RateMeter rate_;
-    Clock::time_point last_status_;
+  // The project's replacement rules rewrite each page as it finishes, in
+  // the order the pages finish.
+  void ApplyRules(int32_t id, const std::string& url) {
+      std::optional<PageRewrite> outcome;
+      const fw::HRESULT hr =
+          RewriteFinishedPage(engine_, session_.project().content_dir, id, rules_, &outcome);
+      if (fw::Failed(hr)) {
+          session_.LogEngineFailure(hr);
+      } else if (outcome == PageRewrite::kNotWritten) {
+          display_->Line("warning: the replacement rules' result for " + url +
+                         " could not be written; the page is as it was");
+      }
+  }
+
+  Session& session_;
+  fw::IDizoziz* engine_;
+  const GrabRequest& request_;
+  const PageRules& rules_;
+  ProgressDisplay* display_;
+  GrabTally* tally_;
+  std::unordered_set<int32_t> seen_;  // finished URLs, each counted once
+  RateMeter rate_;
+  Clock::time_point last_status_;
 };
+
+// The end of every grab, as in the desktop program: the contents page, then
+// the edge files beside the grabbed content.
+void FinishGrab(Session& session) {
+    const std::string program_dir = ProgramDirectory();
+    const OpenedProject& project = session.project();
+    bool written = false;
+    const fw::HRESULT hr = BuildContentsPage(session.engine(), project.content_dir, program_dir,
+                                             ProjectName(project.project_path), &written);
+    if (fw::Failed(hr)) session.LogEngineFailure(hr);
+    if (!written) {
+        session.Warning("cannot write the contents page " + project.content_dir +
+                        kContentsPageName);
+    }
+    CopyEdgeFiles(session.project_file(), program_dir, project.content_dir);
+}
 
 }  // namespace
 
@@ -251,9 +183,9 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
         }
     }
 
-    ApplyRunLimits(engine, request.threads, request.per_server);
+    ApplyGrabLimits(engine, request.threads, request.per_server);
     auto monitor = fw::MakeObject<GrabMonitor>();
-    Advice advice(engine, monitor.get());
+    EventAdvice advice(engine, monitor.get());
     if (fw::Failed(advice.result())) {
         session.EngineFailure(advice.result(), "cannot follow the grab");
         return kExitGrab;
@@ -269,8 +201,16 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
         ~Disarm() { watcher.Disarm(); }
     } disarm{interrupts};
 
+    // Read again for every grab, so changes made since the last one count.
+    const PageRules page_rules(project.ReadPageRules());
+    int32_t done = 0, left = 0;
+    const bool resume = LeftToResume(engine, request, &done, &left);
+    if (resume && !request.quiet) {
+        display.Line("Resuming: " + std::to_string(done) + " of " + std::to_string(done + left) +
+                     " done (--restart starts over)");
+    }
     const auto started_at = Clock::now();
-    if (fw::HRESULT hr = Start(engine, request); fw::Failed(hr)) {
+    if (fw::HRESULT hr = Start(engine, request, resume); fw::Failed(hr)) {
         session.EngineFailure(hr, "the grab could not start");
         return kExitGrab;
     }
@@ -278,7 +218,7 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
 
     GrabTally tally;
     bool interrupted = false;
-    GrabWatch watch(engine, request, &display, &tally);
+    GrabWatch watch(session, request, page_rules, &display, &tally);
     bool stop_sent = false;
     std::optional<Clock::time_point> ended_at;
     for (;;) {
@@ -309,12 +249,13 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
     // URLs that finished between the last look and the completion.
     watch.TakeFinished(monitor.get());
     display.Clear();
+    FinishGrab(session);
     if (!request.quiet) {
         const std::string summary = SummaryText(tally, BytesReceived(engine),
                                                 Seconds(started_at), interrupted);
         std::fprintf(stderr, "%s\n", summary.c_str());
     }
-    return interrupted ? 128 + monitor->stop_signal() : kExitOk;
+    return interrupted ? 128 + monitor->stop_code() : kExitOk;
 }
 
 }  // namespace corvalin::cli

@@ -5,7 +5,6 @@
 
 #include <ctime>
 
-#include "engine/interface/fetchwell.h"
 #include "platform/local_time.h"
 
 namespace corvalin::cli {
@@ -46,73 +45,6 @@ std::string StatusText(const GrabCounters& c) {
            FormatBytes(c.rate) + "/s";
 }
 
-Outcome Classify(int32_t status, int32_t error) {
-    if (error >= 400) return Outcome::kFailed;
-    if (error >= 300 && error != 304) return Outcome::kRedirected;
-    if (status == fw::kStatusFetched || status == fw::kStatusGrabbed) return Outcome::kFetched;
-    return Outcome::kSkipped;
-}
-
-std::string OutcomeWord(int32_t status, int32_t error) {
-    switch (Classify(status, error)) {
-        case Outcome::kFetched:
-            return "ok";
-        case Outcome::kSkipped:
-            return "skip";
-        default:
-            return std::to_string(error);
-    }
-}
-
-std::string ErrorReason(int32_t error) {
-    switch (error) {
-        case 301:
-            return "Moved Permanently";
-        case 302:
-            return "Found";
-        case 303:
-            return "See Other";
-        case 307:
-            return "Temporary Redirect";
-        case 400:
-            return "Bad Request";
-        case 401:
-            return "Unauthorized";
-        case 403:
-            return "Forbidden";
-        case 404:
-            return "Not Found";
-        case 405:
-            return "Method Not Allowed";
-        case 407:
-            return "Proxy Authentication Required";
-        case 408:
-            return "Request Timeout";
-        case 410:
-            return "Gone";
-        case 429:
-            return "Too Many Requests";
-        case 500:
-            return "Internal Server Error";
-        case 501:
-            return "Not Implemented";
-        case 502:
-            return "Bad Gateway";
-        case 503:
-            return "Service Unavailable";
-        case 504:
-            return "Gateway Timeout";
-        case 1001:
-            return "lookup or connect failed";
-        case 1002:
-            return "transfer broken";
-        default:
-            break;
-    }
-    if (error > 1000) return "FTP reply " + std::to_string(error - 1000);
-    return std::string();
-}
-
 void ProgressDisplay::Line(std::string_view text) {
     if (live_ && !status_.empty()) std::fputs("\r\x1b[K", out_);
     std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
@@ -136,29 +68,6 @@ void ProgressDisplay::Clear() {
     std::fputs("\r\x1b[K", out_);
     std::fflush(out_);
     status_.clear();
-}
-
-void GrabTally::Add(int32_t status, int32_t error) {
-    switch (Classify(status, error)) {
-        case Outcome::kFetched:
-            ++fetched;
-            break;
-        case Outcome::kRedirected:
-            ++redirected;
-            break;
-        case Outcome::kSkipped:
-            ++skipped;
-            break;
-        case Outcome::kFailed:
-            ++failures[error];
-            break;
-    }
-}
-
-int64_t GrabTally::failed() const {
-    int64_t total = 0;
-    for (const auto& [code, count] : failures) total += count;
-    return total;
 }
 
 std::string SummaryText(const GrabTally& tally, int64_t bytes, int64_t seconds, bool interrupted) {

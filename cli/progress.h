@@ -5,9 +5,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <string_view>
+
+#include "app/core/grab_outcome.h"
 
 namespace corvalin::cli {
 
@@ -27,32 +28,6 @@ struct GrabCounters {
     int64_t seconds = 0;  // since the start
 };
 std::string StatusText(const GrabCounters& counters);
-
-// How a finished URL ended, from its status and error code.
-enum class Outcome {
-    kFetched,     // stored (status F or G) without an error
-    kRedirected,  // 3xx: the new location is fetched as a URL of its own
-    kSkipped,     // not stored: filtered out by its type or size, or unchanged
-    kFailed,      // 4xx/5xx (a bad link) or 1000 and above (no connection, broken transfer, FTP)
-};
-Outcome Classify(int32_t status, int32_t error);
-
-// The outcome in a log line: "ok", "skip", or the error code.
-std::string OutcomeWord(int32_t status, int32_t error);
-// The meaning of an error code ("Not Found", "lookup or connect failed");
-// empty when there is none to tell.
-std::string ErrorReason(int32_t error);
-
-// The outcomes of a grab, for its summary.
-struct GrabTally {
-    int64_t fetched = 0;
-    int64_t redirected = 0;
-    int64_t skipped = 0;
-    std::map<int32_t, int64_t> failures;  // error code -> URLs
-
-    void Add(int32_t status, int32_t error);
-    int64_t failed() const;
-};
 
 // "Finished in 0:03: 38 fetched, 1 redirected, 2 failed, 3 skipped; 1.4 MB
 // received." and, when any failed, a second line "Failed: 404 Not Found (1),

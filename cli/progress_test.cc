@@ -23,29 +23,6 @@ TEST(ProgressTest, ByteCountsAndDurations) {
     for (const auto& c : durations) EXPECT_EQ(FormatDuration(c.seconds), c.text) << c.seconds;
 }
 
-TEST(ProgressTest, OutcomesFromStatusAndError) {
-    struct Case {
-        int32_t status;
-        int32_t error;
-        Outcome outcome;
-        const char* word;
-    } cases[] = {
-        {71, 0, Outcome::kFetched, "ok"},       {70, 0, Outcome::kFetched, "ok"},
-        {71, 304, Outcome::kFetched, "ok"},     {71, 301, Outcome::kRedirected, "301"},
-        {71, 302, Outcome::kRedirected, "302"}, {71, 404, Outcome::kFailed, "404"},
-        {71, 503, Outcome::kFailed, "503"},     {0, 1001, Outcome::kFailed, "1001"},
-        {0, 1550, Outcome::kFailed, "1550"},    {0, 0, Outcome::kSkipped, "skip"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Classify(c.status, c.error), c.outcome) << c.status << "/" << c.error;
-        EXPECT_EQ(OutcomeWord(c.status, c.error), c.word) << c.status << "/" << c.error;
-    }
-    EXPECT_EQ(ErrorReason(404), "Not Found");
-    EXPECT_EQ(ErrorReason(1001), "lookup or connect failed");
-    EXPECT_EQ(ErrorReason(1425), "FTP reply 425");
-    EXPECT_EQ(ErrorReason(299), "");
-}
-
 TEST(ProgressTest, SummaryCountsOutcomesAndFailuresByCode) {
     GrabTally tally;
     for (auto [status, error] :

@@ -46,12 +46,28 @@ void ApplySwitch(std::string_view body, CommandLineInfo* info) {
     }
 }
 
+// A "/" starts every absolute path too, so after "/" only the unmistakable
+// forms count as switches: a switch letter alone or followed by ":", "/A"
+// directly followed by a URL ("/Ahttp://host/") and "/I" directly followed
+// by a file name without a directory ("/Ilist.txt"). "/Users/me/new.cvn" and
+// "/Applications/sites.cvn" stay paths.
+bool IsSlashSwitch(std::string_view arg) {
+    if (arg.size() < 2 || arg.front() != '/') return false;
+    const char letter = platform::ToUpperAscii(arg[1]);
+    if (std::string_view("ALCIUE").find(letter) == std::string_view::npos) return false;
+    const std::string_view rest = arg.substr(2);
+    if (rest.empty() || rest.front() == ':') return true;
+    if (letter == 'A') return rest.find("://") != std::string_view::npos;
+    if (letter == 'I') return rest.find('/') == std::string_view::npos;
+    return false;
+}
+
 }  // namespace
 
 CommandLineInfo ParseCommandLine(const std::vector<std::string>& args) {
     CommandLineInfo info;
     for (const std::string& arg : args) {
-        if (arg.size() >= 2 && arg.front() == '-') {
+        if ((arg.size() >= 2 && arg.front() == '-') || IsSlashSwitch(arg)) {
             ApplySwitch(std::string_view(arg).substr(1), &info);
         } else if (!arg.empty() && arg.front() != '-' && info.file_name.empty()) {
             info.file_name = arg;

@@ -2,10 +2,12 @@
 //
 //   corvalin [PROJECT.cvn] [-A[:]url] [-L[:n]] [-C[:0|1]] [-I[:]file] [-U] [-E]
 //
-// A switch starts with "-" and its letter is matched in either case. (A "/"
-// also introduces switches on the system the program comes from; here it
-// starts every absolute path, so it is not taken as one.) The first plain
-// argument names the project file; other plain arguments are ignored.
+// A switch starts with "-" or "/" and its letter is matched in either case.
+// Because "/" also starts every absolute path, a "/" argument is a switch only
+// in a form no path takes: the letter alone or followed by ":", "/A" right
+// before a URL holding "://", "/I" right before a file name without "/".
+// The first plain argument names the project file; other plain arguments are
+// ignored.
 #pragma once
 
 #include <cstdint>

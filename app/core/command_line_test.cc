@@ -27,6 +27,39 @@ TEST(CommandLineTest, SwitchesFillTheirFields) {
     EXPECT_FALSE(info.stay_on_site);
 }
 
+TEST(CommandLineTest, SlashSwitchesAreToldApartFromPaths) {
+    struct Case {
+        const char* arg;
+        const char* file_name;  // the argument when it is taken as a path
+        const char* add_url;
+        const char* import_file;
+        int32_t levels;
+        bool update;
+    } cases[] = {
+        {"/A:http://a.example/", "", "http://a.example/", "", 0, false},
+        {"/ahttp://a.example/x", "", "http://a.example/x", "", 0, false},
+        {"/Ilist.txt", "", "", "list.txt", 0, false},
+        {"/I:/home/me/list.txt", "", "", "/home/me/list.txt", 0, false},
+        {"/L", "", "", "", -1, false},
+        {"/L:4", "", "", "", 4, false},
+        {"/U", "", "", "", 0, true},
+        {"/u", "", "", "", 0, true},
+        {"/Users/me/new.cvn", "/Users/me/new.cvn", "", "", 0, false},
+        {"/Applications/sites.cvn", "/Applications/sites.cvn", "", "", 0, false},
+        {"/Imports/list.cvn", "/Imports/list.cvn", "", "", 0, false},
+        {"/Library", "/Library", "", "", 0, false},
+        {"/home/me/news.cvn", "/home/me/news.cvn", "", "", 0, false},
+    };
+    for (const auto& c : cases) {
+        const CommandLineInfo info = ParseCommandLine({c.arg});
+        EXPECT_EQ(info.file_name, c.file_name) << c.arg;
+        EXPECT_EQ(info.add_url, c.add_url) << c.arg;
+        EXPECT_EQ(info.import_file, c.import_file) << c.arg;
+        EXPECT_EQ(info.levels, c.levels) << c.arg;
+        EXPECT_EQ(info.update, c.update) << c.arg;
+    }
+}
+
 TEST(CommandLineTest, LevelsSwitch) {
     struct Case {
         const char* arg;

@@ -17,16 +17,21 @@
 // the matched text itself, valid only during the call: nothing beyond the
 // current token is copied.
 //
-// Input is untrusted. NUL bytes and invalid UTF-8 are scanned as ordinary
-// bytes. Tags, values and strings of any length are safe: a construct longer
-// than the input window (1 MiB without a ">", see ScannerInput) is seen in
-// pieces, and the words that open a tag-long match never look past the next
-// "<", so scanning time stays linear in the page size.
+// Input is untrusted, and scanning time is linear in the page size whatever
+// its bytes. Invalid UTF-8 is scanned as ordinary bytes; a NUL byte is text,
+// and ends an attribute value as a closing quote would. Tags, values and
+// strings of any length are safe: a construct longer than the input window
+// (1 MiB without a ">", see ScannerInput) is seen in pieces, and the words
+// that open a tag-long match never look past the next "<". A value that the
+// end of the input (or of the window) cuts off is text, not a value, so a
+// pass that rewrites values never drops the rest of a page that ends inside
+// one.
 //
 // Not thread-safe; use one scanner per thread. A scanner can run many scans.
 #pragma once
 
 #include <iosfwd>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -66,6 +71,10 @@ class HtmlScanner : public HtmlFlexLexer {
         input_.set_window(bytes);
         input_.set_max_read(max_read);
     }
+
+    // Once `stop` is set, a scan ends where it is and returns false.
+    // nullptr: scans always run to the end. Not owned.
+    void set_stop(const platform::StopEvent* stop) { input_.set_stop(stop); }
 
   protected:
     // Writes `text` to the output stream, when there is one. Passes that write
@@ -140,11 +149,25 @@ class HtmlScanner : public HtmlFlexLexer {
     // the current condition after it.
     void StyleValue(int condition);
     std::string_view Token() const { return {yytext, static_cast<size_t>(yyleng)}; }
-    // Called from a rule that matched one character: extends the token over
-    // every following character up to the first of `stops` (and over that
-    // one too when it is a ">" and `with_gt`) or the end of what is buffered,
-    // and returns it. Runs cut at the buffer's end go on in the next token.
-    std::string_view RunOn(const char* stops, bool with_gt);
+    // Undoes the end mark the generated code put after the token, and
+    // returns where the token ends.
+    char* TokenEnd();
+    // Makes the token end at `end` (within the buffer) and returns it.
+    std::string_view EndTokenAt(char* end);
+    // Called from a rule that matched its first characters: extends the
+    // token over what follows up to where the run ends (see RunEnd; NUL
+    // bytes are plain characters), over a ">" there too when `with_gt`, and
+    // returns it. Runs cut at the buffer's end go on in the next token.
+    std::string_view RunOn(const char* scan_set, bool with_gt,
+                           std::span<const std::string_view> words = {});
+    // A run of "<" but its last, which may begin a tag.
+    std::string_view LessThanRun();
+    // The run of a tag's text up to "<", through ">" (which ends the tag), or
+    // to where "style" begins.
+    std::string_view TagRun();
+    // Hands the value just matched to `action` and scans on in condition
+    // `next`; a value cut off by the end of the input is text instead.
+    void Value(void (HtmlScanner::*action)(std::string_view), int next);
 
     ScannerInput input_;
     std::ostream* output_ = nullptr;

@@ -152,6 +152,7 @@ class LinkExtractor : public HtmlScanner {
     LinkExtractor(LinkSink& sink, std::string_view page_url, const ExtractOptions& options)
         : sink_(sink), options_(options), scripts_(ScriptLinks()) {
         base_.Parse(page_url);
+        set_stop(options.stop);
     }
 
   protected:

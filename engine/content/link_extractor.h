@@ -12,6 +12,10 @@
 
 #include "engine/content/parsed_url.h"
 
+namespace platform {
+class StopEvent;
+}
+
 namespace fw {
 
 class ProjectStore;
@@ -28,6 +32,9 @@ struct ExtractOptions {
     bool pages_only = false;     // preview: only page links are taken
     bool page_order = false;     // queue a page's resources before the pages of its depth
     bool page_is_error = false;  // the page came with status 404
+    // Once set, the parse ends where it is: the links found so far count.
+    // Not owned; nullptr: the page is always read to its end.
+    const platform::StopEvent* stop = nullptr;
 };
 
 // A link found on a page, resolved against it, or the title of an anchor's

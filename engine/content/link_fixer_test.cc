@@ -215,6 +215,26 @@ TEST_F(FixTest, HeldBackAppletWithoutAnEndIsStillWritten) {
               "<applet code=\"Main\" codebase=\"classes/\"");
 }
 
+// Whatever cannot be parsed is copied as it stands: a page that ends inside a
+// value keeps every byte, also past the scanner's 1 MiB window, and so does a
+// link too long for a URL.
+TEST_F(FixTest, PageEndingInsideAValueKeepsEveryByte) {
+    for (size_t tail_bytes : {size_t{8} * 1024, size_t{3} * 1024 * 1024}) {
+        const std::string tail = "b/c.htm\n" + std::string(tail_bytes, 't');
+        for (const char* open :
+             {"<a href=\"", "<a href=", "<img src='", "<a onclick=\"go('", "<frame src=\"",
+              "<td background=\"", "<img srcset=\"", "<div style=\"", "<applet code=\""}) {
+            SCOPED_TRACE(open);
+            const std::string page = std::string("<a href=\"b/c.htm\">c</a>") + open + tail;
+            const std::string fixed = FixBody(page);
+            ASSERT_EQ(fixed.size(), page.size());
+            EXPECT_EQ(fixed, page);
+        }
+    }  // A link longer than a URL can hold is no link: it stays as written.
+    const std::string long_link = "<a href=\"" + std::string(3000, 'x') + ".htm\">x</a>";
+    EXPECT_EQ(FixBody(long_link), long_link);
+}
+
 TEST_F(FixTest, FailsWithoutTouchingTheTargetWhenTheSourceIsMissing) {
     project_.Write("h/d/p.htm", "stored");
     EXPECT_FALSE(FixPageFile(project_.PathOf("absent.htm"), project_.PathOf("h/d/p.htm"),

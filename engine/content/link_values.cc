@@ -43,6 +43,7 @@ bool IsControl(unsigned char c) {
 }  // namespace
 
 bool ResolveLink(const ParsedUrl& base, std::string_view value, ParsedUrl* out) {
+    if (value.size() > ParsedUrl::kTextCapacity) return false;
     const std::string_view scheme = SchemeWord(value);
     std::string lowered;
     if (!scheme.empty()) {

@@ -14,8 +14,9 @@ namespace fw {
 // ParseRelative). False when the result has no text, or when the value
 // names a scheme the URL model does not know (data:, tel:, about:,
 // javascript:, ...): the model would take such a value for a relative path
-// and invent a web address from it. A scheme word in capitals is taken in
-// lower case.
+// and invent a web address from it. False too for a value longer than a URL
+// can hold (ParsedUrl::kTextCapacity), which would be cut into another
+// address. A scheme word in capitals is taken in lower case.
 bool ResolveLink(const ParsedUrl& base, std::string_view value, ParsedUrl* out);
 
 // The URL's fragment ("#..."), or an empty view.

@@ -1,5 +1,7 @@
 #include "engine/content/link_values.h"
 
+#include <string>
+
 #include <gtest/gtest.h>
 
 namespace fw {
@@ -33,6 +35,16 @@ TEST(LinkValues, ResolvesOnlyValuesOfKnownSchemes) {
             EXPECT_STREQ(link.Text(), c.resolved) << c.value;
         }
     }
+}
+
+// A value a URL cannot hold whole is no link rather than another address.
+TEST(LinkValues, ValueLongerThanAUrlIsNoLink) {
+    ParsedUrl base;
+    base.Parse("http://h/d/p.htm");
+    ParsedUrl link;
+    const std::string longest(ParsedUrl::kTextCapacity, 'x');
+    EXPECT_TRUE(ResolveLink(base, longest, &link));
+    EXPECT_FALSE(ResolveLink(base, longest + "y", &link));
 }
 
 TEST(LinkValues, StoredPathsAreEscapedForPagesAndBack) {

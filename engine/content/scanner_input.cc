@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/event.h"
+
 namespace fw {
 
 ScannerInput::~ScannerInput() {
@@ -38,6 +40,12 @@ void ScannerInput::SetText(std::string_view text) {
 
 int ScannerInput::Read(char* buf, int max_size) {
     if (max_size <= 0) return 0;
+    // Checked once a read (16 KB as a rule), so a stop ends even a page of
+    // gigabytes at once.
+    if (stop_ && stop_->IsSet()) {
+        failed_ = true;
+        return -1;
+    }
     if (since_close_ >= window_) {
         since_close_ = 0;
         break_pending_ = true;

@@ -20,6 +20,10 @@
 #include <string>
 #include <string_view>
 
+namespace platform {
+class StopEvent;
+}
+
 namespace fw {
 
 class ScannerInput {
@@ -49,6 +53,10 @@ class ScannerInput {
     // REQUIRES: max_read > 0.
     void set_max_read(size_t max_read) { max_read_ = max_read; }
 
+    // Once `stop` is set, reads fail, which ends the scan. nullptr: never.
+    // Not owned; REQUIRES: it outlives the scans.
+    void set_stop(const platform::StopEvent* stop) { stop_ = stop; }
+
     // Copies up to max_size bytes into `buf`. Returns the count, 0 at the
     // end of the input or at a break, -1 on a read error.
     int Read(char* buf, int max_size);
@@ -56,7 +64,8 @@ class ScannerInput {
     // True once after Read returned 0 for a break rather than the end.
     bool TakeBreak();
 
-    // True when a read failed since the last OpenFile/SetText.
+    // True when a read failed (or the stop was set) since the last
+    // OpenFile/SetText.
     bool failed() const { return failed_; }
 
   private:
@@ -67,6 +76,7 @@ class ScannerInput {
     size_t since_close_ = 0;  // bytes handed out since the last ">"
     size_t window_ = kDefaultWindow;
     size_t max_read_ = SIZE_MAX;
+    const platform::StopEvent* stop_ = nullptr;
     bool break_pending_ = false;  // the last 0 from Read was a break
     bool failed_ = false;
 };

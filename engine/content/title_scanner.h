@@ -1,7 +1,7 @@
 // TitleScanner: finds the text of a page's first title element.
 //
 // The title starts after "<title>" (any case, blanks allowed around the word
-// and after the ">") and runs to the next "<" or line feed. It is returned as
+// and after the ">") and runs to the next "<", line feed or NUL. It is returned as
 // written: not decoded, not trimmed at its end, and cut to kMaxTitleBytes
 // (never inside a UTF-8 sequence), since the store keeps far less.
 #pragma once
@@ -43,6 +43,11 @@ class TitleScanner : public TitleFlexLexer {
     int yywrap() override;
 
     std::string Run();
+    // Extend the token just matched up to the first of `scan_set`, or over
+    // a run of "<" but its last, which may begin the title.
+    void SkipTo(const char* scan_set);
+    void SkipLessThans();
+    void EndTokenAt(const char* end);
     void Append(std::string_view text);
 
     ScannerInput input_;

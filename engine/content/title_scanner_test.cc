@@ -34,6 +34,19 @@ TEST(TitleScanner, TakesTheFirstTitleAsWritten) {
     }
 }
 
+// Runs the generated tables would scan again and again (NUL bytes) or that
+// keep the title's start open are skipped in linear time.
+TEST(TitleScanner, HostileRunsBeforeTheTitleAreSkipped) {
+    using namespace std::string_literals;
+    for (const std::string& run : {"\0"s, "<"s, "< "s, "<tit"s, "\t"s}) {
+        std::string page;
+        while (page.size() < 1024 * 1024) page += run;
+        SCOPED_TRACE(run);
+        EXPECT_EQ(TitleScanner().ScanText(page + "<title>T</title>"), "T");
+    }
+    EXPECT_EQ(TitleScanner().ScanText("<title>A\0B</title>"s), "A");  // a NUL ends the title
+}
+
 TEST(TitleScanner, LongTitleIsCutWithoutSplittingACharacter) {
     std::string text(TitleScanner::kMaxTitleBytes - 1, 'a');
     text += "\xc3\xa9 and more";  // a two-byte character across the limit

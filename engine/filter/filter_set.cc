@@ -107,7 +107,8 @@ bool FilterMatches(const Filter& filter, std::string_view subject, FoldedSubject
             data = folded_data;
         }
     }
-    if (IsStay(filter)) return subject.find(data) != std::string_view::npos;
+    if (filter.stay_in_dir) return InSiteDirectory(subject, data);
+    if (filter.stay_on_site) return subject.find(data) != std::string_view::npos;
     if (filter.type == FilterType::Extensions) return EndsWithAnyItem(subject, data);
     return TextMatches(subject, data, filter.match);
 }

@@ -97,9 +97,37 @@ TEST(FilterSetTest, StayOnSiteIsACaseInsensitiveContainmentTest) {
     // Containment: other hosts whose names hold the site pass too.
     EXPECT_TRUE(Accepts(set, FilterType::Url, "http://myhost.com.example.org/"));
     EXPECT_FALSE(Accepts(set, FilterType::Url, "http://other.org/host/"));
+}
 
+TEST(FilterSetTest, StayInDirectoryTakesTheDirectoryAndBelowOnly) {
+    struct Case {
+        const char* start;
+        const char* subject;
+        bool accepted;
+    } cases[] = {
+        {"http://h:8080/files/", "http://h:8080/files/", true},
+        {"http://h:8080/files/", "http://h:8080/files/a.pdf", true},
+        {"http://h:8080/files/", "http://h:8080/files/sub/deep/leaf.html", true},
+        {"http://h:8080/files/", "https://www.h:8080/files/b.zip", true},
+        {"http://h:8080/files/index.html", "http://h:8080/files/b.zip", true},
+        {"http://www.Host.com/Files/", "HTTP://host.com/files/x.htm", true},
+        {"http://h:8080/files/", "http://h:8080/", false},             // above
+        {"http://h:8080/files/", "http://h:8080/index.html", false},   // above
+        {"http://h:8080/files/", "http://h:8080/files-old/a", false},  // beside
+        {"http://h:8080/files/", "http://h:8080/filesystem.html", false},
+        {"http://h:8080/files/", "http://h:9090/files/a", false},  // another server
+        {"http://h:8080/files/", "http://other/?from=h:8080/files/", false},
+        {"http://h/", "http://h/anything/at/all", true},
+        {"http://h/", "http://hx/", false},
+    };
+    for (const Case& c : cases) {
+        FilterSet set = Stored({{'U', "D"}});
+        BindStayFilters(&set, c.start);
+        EXPECT_EQ(Accepts(set, FilterType::Url, c.subject), c.accepted)
+            << c.start << " " << c.subject;
+    }
     // Stored stay filters compare the same way whatever their match letters.
-    FilterSet stored = Stored({{'U', "Dhost.com/dir"}});
+    FilterSet stored = Stored({{'U', "Dhost.com/dir/"}});
     EXPECT_TRUE(Accepts(stored, FilterType::Url, "http://HOST.com/dir/p.htm"));
     EXPECT_FALSE(Accepts(stored, FilterType::Url, "http://host.com/other/p.htm"));
 }
@@ -133,12 +161,12 @@ TEST(FilterSetTest, SitesOfUrls) {
         const char* site;
         const char* site_and_directory;
     } cases[] = {
-        {"http://www.h/a/b/p.htm", "h", "h/a/b"},
-        {"http://h/p.htm", "h", "h"},
-        {"http://h", "h", "h"},
-        {"https://www.h.org:8080/a/?q=/x/y", "h.org", "h.org/a"},
-        {"http://WWW.h.org/a/b", "WWW.h.org", "WWW.h.org/a"},
-        {"http://wwwh.org/", "wwwh.org", "wwwh.org"},
+        {"http://www.h/a/b/p.htm", "h", "h/a/b/"},
+        {"http://h/p.htm", "h", "h/"},
+        {"http://h", "h", "h/"},
+        {"https://www.h.org:8080/a/?q=/x/y", "h.org", "h.org:8080/a/"},
+        {"http://h:80/files/", "h", "h:80/files/"},
+        {"http://wwwh.org/", "wwwh.org", "wwwh.org/"},
         {"mailto:me@h.org", "", ""},
         {"page.htm", "", ""},
     };
@@ -152,7 +180,7 @@ TEST(FilterSetTest, BindsStayFiltersToTheStartUrl) {
     FilterSet set = Stored({{'U', "Sold"}, {'U', "Dold"}, {'U', "IIPkeep"}, {'U', "S"}});
     BindStayFilters(&set, "http://www.h.org/a/b/index.htm");
     EXPECT_EQ(set.filters[0].data, "h.org");
-    EXPECT_EQ(set.filters[1].data, "h.org/a/b");
+    EXPECT_EQ(set.filters[1].data, "h.org/a/b/");
     EXPECT_EQ(set.filters[2].data, "keep");
     EXPECT_EQ(set.filters[3].data, "h.org");
 

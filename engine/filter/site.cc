@@ -24,9 +24,20 @@ std::string SiteAndDirectoryOf(std::string_view url) {
     parsed.Parse(url);
     std::string site = SiteOfParsed(parsed);
     if (site.empty()) return site;
+    // With the port, as it stands in the URLs the directory holds.
+    if (parsed.port() >= 0) site += ":" + std::to_string(parsed.port());
+    // With the final "/", so a directory that merely starts alike is not inside.
     std::string_view path = parsed.path();
-    site += path.substr(0, path.rfind('/'));
+    site += path.substr(0, path.rfind('/') + 1);
     return site;
+}
+
+bool InSiteDirectory(std::string_view url, std::string_view site_and_directory) {
+    if (const size_t scheme_end = url.find("://"); scheme_end != std::string_view::npos) {
+        url.remove_prefix(scheme_end + 3);
+    }
+    if (url.starts_with("www.")) url.remove_prefix(4);
+    return url.starts_with(site_and_directory);
 }
 
 }  // namespace fw

@@ -8,6 +8,7 @@
 #include "engine/grab/grab_options.h"
 #include "engine/interface/fetchwell.h"
 #include "engine/store/project_store.h"
+#include "engine/store/stored_file.h"
 #include "platform/file_ops.h"
 
 namespace fw {
@@ -37,12 +38,18 @@ void FixStoredPage(ProjectStore& store, const std::string& data_dir, int32_t id,
                    const GrabOptions& options, bool early) {
     UrlRecord row;
     if (!store.LoadRow(id, &row)) return;
-    const std::string path = data_dir + row.file;
+    std::string path;
+    if (!row.file.empty()) {
+        // A FILE that would lead out of the content directory is left alone.
+        const std::optional<std::string> found = StoredFilePath(data_dir, id, row.file);
+        if (!found) return;
+        path = *found;
+    }
     const std::string kept = KeptOriginalPath(data_dir, id);
     bool from_kept = platform::FileExists(kept);
     // A missing file needs no check of its own: its rewrite finds no source
     // and leaves nothing behind.
-    if (!row.file.empty() && (from_kept || !AlreadyFixed(path, row))) {
+    if (!path.empty() && (from_kept || !AlreadyFixed(path, row))) {
         if (early && !from_kept) from_kept = platform::CopyReplacing(path, kept);
         const std::string& source = from_kept ? kept : path;
         if (options.help_mode && platform::FileExists(source)) {

@@ -153,6 +153,28 @@ TEST_F(GrabHostileTest, RedirectLoopEndsWithEachUrlFetchedOnce) {
     ExpectTheRestOfTheGrabWentOn();
 }
 
+// Zero bytes (in a page's text, its title and an href) are parsed as fast as
+// any other, and a page that ends inside a value keeps its end: the grab
+// ends, the page is stored whole and the links after the zeros are followed.
+TEST_F(GrabHostileTest, ZeroBytesNeitherStallNorCutAPage) {
+    const std::string zeros(1 << 20, '\0');
+    const std::string tail = "<a href=\"" + std::string(8192, 't');
+    server_->Script(
+        "/start.html",
+        Response::Html("<title>" + zeros + "</title><a href=\"x" + zeros + "\">z</a>" + zeros +
+                       "<a href=\"good1.html\">1</a>" + "<a href=good2.html>2</a>" + tail));
+    server_->Script("/good1.html", Response::Html("<p>good</p>"));
+    server_->Script("/good2.html", Response::Html("<p>good</p>"));
+    AddStart(Url("/start.html"), 2);
+
+    ASSERT_TRUE(GrabCompletesWithin(30s)) << EngineLog();
+
+    ExpectTheRestOfTheGrabWentOn();
+    const std::string stored = Stored(Row(Url("/start.html")));
+    EXPECT_GT(stored.size(), 3 * zeros.size());
+    EXPECT_TRUE(stored.ends_with(tail));
+}
+
 // Pages on two host names of the same server, each answered slowly enough
 // that requests overlap whenever the grab lets them.
 struct HostLimitCase {

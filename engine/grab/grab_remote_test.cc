@@ -3,6 +3,7 @@
 
 #include "engine/grab/grab_harness.h"
 #include "engine/net/secure_http_fetch.h"
+#include "tests/support/child_process.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/test_certificates.h"
 #include "tests/support/tls_front.h"
@@ -82,6 +83,59 @@ TEST_F(SecureGrabTest, CookiesComeBackOnLaterRequestsPlainAndSecure) {
         if (request.path == "/secure-next.html") cookie = request.Header("Cookie");
     }
     EXPECT_NE(cookie.find("token=s3cure"), std::string::npos) << cookie;
+}
+
+// A secure URL that fails before any response is a failure in its row, and
+// keeps no empty file that the offline copy would link to.
+TEST_F(SecureGrabTest, ASecureUrlThatGetsNoResponseFailsAndKeepsNoFile) {
+    Response nothing = Response::Raw("");
+    nothing.send_only = 0;
+    server_->Script("/silent.html", nothing);
+    server_->Script("/list.html", Response::Html("<a href=\"silent.html\">silent</a>"));
+    AddStart(Secure("/list.html"), 2);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    const UrlRecord row = Row(Secure("/silent.html"));
+    EXPECT_EQ(row.error, kErrorTransferBroken);
+    EXPECT_EQ(row.file, "");
+    EXPECT_NE(Stored(Row(Secure("/list.html"))).find("href=\"" + Secure("/silent.html") + "\""),
+              std::string::npos);
+}
+
+// A grab with a proxy configured takes its HTTPS URLs through the proxy's
+// tunnel; a proxy kind that cannot carry them fails each one in its row.
+TEST_F(SecureGrabTest, HttpsGoesThroughTheConfiguredProxy) {
+    const std::string tinyproxy = fwtest::FindProgram("tinyproxy");
+    if (tinyproxy.empty()) GTEST_SKIP() << "tinyproxy is not installed (scripts/setup installs it)";
+    const uint16_t port = fwtest::FreeLoopbackPort();
+    fwtest::WriteFile(dir_ / "tinyproxy.conf",
+                      "Port " + std::to_string(port) +
+                          "\nListen 127.0.0.1\nTimeout 30\n"
+                          "MaxClients 20\nAllow 127.0.0.1\nBasicAuth alice s3cret\n");
+    fwtest::ChildProcess proxy;
+    ASSERT_TRUE(proxy.Start({tinyproxy, "-d", "-c", dir_ / "tinyproxy.conf"}, dir_ / "proxy.log"));
+    ASSERT_TRUE(fwtest::WaitForLoopbackPort(port, std::chrono::seconds(10)));
+    Setting("Proxy", "Proxy", "1");
+    Setting("Proxy", "ProxyType", "1");
+    Setting("Proxy", "Server", "127.0.0.1");
+    Setting("Proxy", "Port", std::to_string(port));
+    Setting("Proxy", "ProxyAuthentication", "alice:s3cret");
+
+    AddStart(Secure("/index.html"), 2);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    const UrlRecord page = Row(Secure("/index.html"));
+    EXPECT_EQ(page.error, 0) << EngineLog();
+    EXPECT_NE(Stored(page).find("Fixture site"), std::string::npos) << Stored(page);
+    EXPECT_EQ(Row(Secure("/a.html")).status, kStatusGrabbed);
+    ExpectOfflineCopyBrowses();
+
+    Setting("Proxy", "ProxyType", "9");
+    server_->Script("/extra.html", Response::Html("<p>extra</p>"));
+    AddStart(Secure("/extra.html"), 1);
+    ASSERT_EQ(engine_->Grab(IdOf(Secure("/extra.html")), 0), S_OK);
+    const UrlRecord refused = Row(Secure("/extra.html"));
+    EXPECT_EQ(refused.error, kErrorProxyCannotCarry);
+    EXPECT_EQ(refused.file, "");
+    EXPECT_NE(EngineLog().find("Proxy type 9 cannot carry HTTPS"), std::string::npos);
 }
 
 class FtpGrabTest : public fwtest::GrabHarness {};

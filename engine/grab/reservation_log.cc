@@ -19,18 +19,6 @@ constexpr char kLogName[] = "ZQRESERVE.LOG";
 // The log of one job holds a line per URL; anything far larger is not ours.
 constexpr size_t kMaxLogBytes = size_t{256} << 20;
 
-// A relative path without "." or ".." segments.
-bool StaysInside(std::string_view file) {
-    if (file.empty() || file.front() == '/') return false;
-    for (size_t start = 0;;) {
-        const size_t slash = file.find('/', start);
-        const std::string_view segment = file.substr(start, slash - start);
-        if (segment.empty() || segment == "." || segment == "..") return false;
-        if (slash == std::string_view::npos) return true;
-        start = slash + 1;
-    }
-}
-
 }  // namespace
 
 ReservationLog::ReservationLog(const std::string& path)
@@ -61,16 +49,18 @@ void ReservationLog::Settle(ProjectStore& store, const std::string& data_dir,
             if (tab == std::string_view::npos) continue;
             const long id = platform::LeadingInteger(line.substr(0, tab));
             const std::string file(line.substr(tab + 1));
-            // Never a path that leaves the data directory, whatever the log says.
-            if (id <= 0 || !StaysInside(file)) continue;
-            if (!platform::FileExists(data_dir + file) || store.FindByFile(file) != 0) continue;
+            // Never a path that leads out of the data directory, whatever the
+            // log says.
+            const std::optional<std::string> path = platform::PathInside(data_dir, file);
+            if (id <= 0 || !path) continue;
+            if (!platform::FileExists(*path) || store.FindByFile(file) != 0) continue;
             UrlRecord row;
             if (store.LoadRow(static_cast<int32_t>(id), &row) && row.file.empty() &&
                 row.status == kStatusNone && row.grabbed == 0) {
                 row.file = file;
                 store.Write(&row);
             } else {
-                platform::RemoveFile(data_dir + file);
+                platform::RemoveFile(*path);
             }
         }
     }

@@ -20,6 +20,7 @@
 #include "engine/net/secure_http_fetch.h"
 #include "engine/store/filter_sets.h"
 #include "engine/store/project_store.h"
+#include "engine/store/stored_file.h"
 #include "engine/support/crash_report.h"
 #include "engine/support/log.h"
 #include "platform/base64.h"
@@ -187,7 +188,11 @@ bool UrlWorker::Prepare(Prepared* p) {
         modified = record.modified;
         file = record.file;
         if (entry.auth_id != 0) p->credentials = store_->LoadProps(entry.auth_id).credentials;
-        if (entry.filter_id != 0) filters_ = LoadFilterSet(*store_, entry.filter_id);
+        if (entry.filter_id != 0) {
+            filters_ = LoadFilterSet(*store_, entry.filter_id);
+            // Children taken again after a 304 pass the filters a page's links pass.
+            DropStayOnSiteWhenInDirectory(&filters_);
+        }
     }
     traverse_only_ = !Accepts(filters_, FilterType::Extensions, p->url);
 
@@ -202,8 +207,12 @@ bool UrlWorker::Prepare(Prepared* p) {
     p->fetch_path = data_dir_ + ".fw-receiving-" + std::to_string(url_id_);
     const bool keeps_nothing = options_->link_check || traverse_only_;
     if (status != kStatusNone && !file.empty()) {
+        // A saved file out of the content directory is never overwritten:
+        // the URL is not fetched, and its row stays as it is.
+        const std::optional<std::string> saved = StoredFilePath(data_dir_, url_id_, file);
+        if (!saved) return false;
         p->saved_file = file;
-        p->path = data_dir_ + file;
+        p->path = *saved;
         const bool pages_in_full =
             options_->conditional_pages && (kind == kKindUnknown || kind == kKindHtml);
         if (!pages_in_full) p->conditional = modified;
@@ -218,9 +227,9 @@ bool UrlWorker::Prepare(Prepared* p) {
 // new one, created at once so no other URL takes it.
 void UrlWorker::Reserve(const std::string& recorded, Prepared* p) {
     if (!recorded.empty()) {
-        const std::string path = data_dir_ + recorded;
-        if (platform::FileExists(path) || platform::OpenCreatingDirectories(path)) {
-            p->path = path;
+        const std::optional<std::string> path = StoredFilePath(data_dir_, url_id_, recorded);
+        if (path && (platform::FileExists(*path) || platform::OpenCreatingDirectories(*path))) {
+            p->path = *path;
             p->reserved = true;
             return;
         }
@@ -349,9 +358,16 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
         return;
     }
     if (running->state() == kFetchError) {
+        // Every failure gets a code: one reported as 0 would read as success.
         const FetchState at = running->failed_at();
-        if (at == kFetchLookup || at == kFetchConnect) host_unreachable_ = true;
-        if (at == kFetchReceive) broken_transfer_ = true;
+        if (running->failure_code() != 0) {
+            fetch_error_ = running->failure_code();
+        } else if (at <= kFetchConnect) {
+            host_unreachable_ = at == kFetchLookup || at == kFetchConnect;
+            fetch_error_ = kErrorUnreachable;
+        } else {
+            fetch_error_ = kErrorTransferBroken;
+        }
     }
     sink.Flush();
     f->body_written = sink.wrote() && sink.ok();
@@ -429,6 +445,8 @@ ExtractOptions UrlWorker::ExtractOptionsNow(bool page_is_error) const {
     extract.pages_only = options_->preview;
     extract.page_order = options_->page_order;
     extract.page_is_error = page_is_error;
+    // A stop or skip must not wait for the parse of a huge page.
+    extract.stop = cancel_;
     return extract;
 }
 
@@ -451,7 +469,13 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
     if (keeps && !path.empty() && code != 304 && f->body_written && fetch.state() == kFetchDone) {
         arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
     }
-    if (keeps && prepared.reserved) {
+    // A fetch that got no response at all has no content: the name reserved
+    // for it goes again, so no empty file stands in for the page offline.
+    if (prepared.reserved && code == 0 && fetch.state() == kFetchError && !f->body_written) {
+        platform::RemoveFile(path);
+        path.clear();
+    }
+    if (keeps && !path.empty() && prepared.reserved) {
         std::string_view suffix =
             ExtensionFix(fetch.content_kind() == ContentKind::kHtml, fetch.content_type(), path);
         if (!suffix.empty()) {
@@ -490,10 +514,7 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
         auto guard = store_->Lock();
         UrlRecord row;
         if (!store_->LoadRow(url_id_, &row)) return;
-        const int32_t error = (code > 0 && code != 200) ? code
-                              : host_unreachable_         ? 1001
-                              : broken_transfer_          ? 1002
-                                                          : 0;
+        const int32_t error = (code > 0 && code != 200) ? code : fetch_error_;
         if (code == 304) {
             row.is_new = 0;
         } else if (kept_saved) {

@@ -113,7 +113,7 @@ private:
     std::atomic<bool> lock_held_{false};
     bool deferred_ = false;
     bool host_unreachable_ = false;
-    bool broken_transfer_ = false;
+    int32_t fetch_error_ = 0;  // the row's ERROR when the fetch failed without a status
     bool traverse_only_ = false;
 
     mutable std::mutex fetch_mutex_;      // guards fetch_ against Snapshot

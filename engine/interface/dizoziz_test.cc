@@ -272,6 +272,48 @@ TEST_F(DizozizTest, CollectionsAreOneBasedAndNoticeDeletedUrls) {
     EXPECT_EQ(walk->Next(item.Receive()), S_FALSE);
 }
 
+// Which links of a page the tree shows: deeper URLs, and on the page's own
+// level only requisites that are not pages.
+TEST_F(DizozizTest, EnumChildrenKeepsDeeperUrlsAndSameLevelRequisites) {
+    const int32_t start = AddStart("http://h/");
+    ProjectStore& s = engine_->store();
+    const int32_t page = s.AddUrl(start, 1, 0, "http://h/p.htm", kKindHtml).id;
+    struct Case {
+        const char* url;
+        int32_t level, min_level, kind;
+        bool shown;
+    } cases[] = {
+        {"http://h/deeper.htm", 2, 0, kKindHtml, true},
+        {"http://h/deeper.gif", 2, 1, kKindImage, true},
+        {"http://h/frame.htm", 1, 1, kKindHtml, false},  // a same-level page requisite
+        {"http://h/style.css", 1, 1, kKindCss, true},
+        {"http://h/sibling.htm", 1, 0, kKindHtml, false},
+        {"http://h/sibling.gif", 1, 0, kKindImage, false},
+    };
+    std::vector<int32_t> expected;
+    for (const auto& c : cases) {
+        const int32_t id = s.AddUrl(page, c.level, c.min_level, c.url, c.kind).id;
+        if (c.shown) expected.push_back(id);
+    }
+    ComPtr<IDizozizEnumChild> children;
+    ASSERT_EQ(engine_->EnumChildren(page, children.Receive()), S_OK);
+    int32_t count = 0;
+    children->get_Count(&count);
+    std::vector<int32_t> shown;
+    for (int32_t i = 1; i <= count; ++i) {
+        ComPtr<IDizozizUrl> item;
+        ASSERT_EQ(children->get_Item(i, item.Receive()), S_OK);
+        int32_t id = 0;
+        item->get_id(&id);
+        shown.push_back(id);
+    }
+    EXPECT_EQ(shown, expected);
+    // An unknown parent has no children and is no error.
+    ASSERT_EQ(engine_->EnumChildren(page + 1000, children.Receive()), S_OK);
+    children->get_Count(&count);
+    EXPECT_EQ(count, 0);
+}
+
 TEST_F(DizozizTest, TreeEnumerationsFollowLevels) {
     const int32_t start = AddStart("http://h/");
     ProjectStore& s = engine_->store();

@@ -52,15 +52,13 @@ HRESULT Dizoziz::GetUrl(const std::string& url, IDizozizUrl** found) {
 HRESULT Dizoziz::EnumChildren(int32_t parent_id, IDizozizEnumChild** children) {
     if (!children) return E_POINTER;
     if (!open_) return NotOpen();
-    auto guard = store_.Lock();
-    const int32_t level = TreeLevel(parent_id);
+    // The walk reads the columns the rule needs; no child row is loaded.
+    int32_t level = -1;
     std::vector<int32_t> kept;
-    UrlRecord child;
-    for (int32_t id : store_.TreeChildren(parent_id, true)) {
-        if (!store_.Load(id, &child)) continue;
+    for (const ProjectStore::TreeChild& child : store_.TreeChildColumns(parent_id, true, &level)) {
         if (child.level > level ||
             (child.level == level && child.min_level == 1 && child.kind != kKindHtml)) {
-            kept.push_back(id);
+            kept.push_back(child.id);
         }
     }
     return HandOutChildren(this, std::move(kept), children);

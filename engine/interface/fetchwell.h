@@ -46,6 +46,13 @@ enum FetchStateCode : int32_t {
     kFetchPending = 0, kFetchLookup = 1, kFetchConnect = 2, kFetchSend = 3, kFetchReceive = 4,
     kFetchDone = 5, kFetchError = 6, kFetchFixing = 7,
 };
+// A URL's error code when the fetch failed without a status to record (the
+// ERROR column holds the HTTP status otherwise, or an FTP reply plus 1000).
+enum UrlErrorCode : int32_t {
+    kErrorUnreachable = 1001,       // the name lookup or the connection failed
+    kErrorTransferBroken = 1002,    // the connection broke off after it was made
+    kErrorProxyCannotCarry = 1008,  // the configured proxy kind cannot carry the request
+};
 enum JobKind : int32_t { kJobNone = 0, kJobTrawl = 1, kJobRefresh = 2, kJobPreview = 3, kJobLinkCheck = 4 };
 enum FilterTypeCode : int32_t {
     kFilterContentType = 77, kFilterSize = 83, kFilterUrl = 85, kFilterExtensions = 90,
@@ -229,6 +236,54 @@ public:
 };
 
 // The engine object.
+//
+// Threads. One thread drives the object: the thread that opens and closes
+// projects (a program's UI thread, the command line's main thread). Every
+// member runs on the thread that calls it; only grabs run on threads of
+// their own (a grab thread and its workers).
+//
+// Members that any thread may call at any time, also from inside an event
+// sink: WorkingThreads, WaitingUrls, BytesReceived, BytesSent, UrlStatus,
+// SkipUrl (they read the running grab under a small lock of their own and
+// never wait for the store), Advise and Unadvise.
+//
+// Members that read the project (EditUrl, ReadUrl, GetUrl, HaveUrl,
+// HasChildren, EnumChildren, NewEnumChildren, EnumParents, Search,
+// IndexSearch, ValidIndexSearch, and the members of the objects they hand
+// out) may also be called from a helper thread of the caller, for long work
+// kept off the driving thread. REQUIRES: the driving thread does not Close or
+// reopen the project until the helper's call has returned and its objects
+// are released. Error information is per thread: the helper reads its own.
+//
+// GrabEnd may be called from a helper thread too, so that the driving thread
+// stays responsive while a grab winds down. REQUIRES: the driving thread
+// calls no member that starts or ends a grab, nor Close, until it returns.
+//
+// Inside an event sink (engine threads; OnGrabBegin on the caller's thread
+// inside the call that starts the grab): record, post to the driving thread
+// and return. Never call GrabEnd, Close, Open, OpenPlus or a member that starts
+// a grab there: GrabEnd waits for the very thread that is calling the sink.
+// Members that take the store lock are safe but hold up the grab.
+//
+// How long members block the caller:
+//   - GrabEnd: until the grab thread has ended: running fetches are cancelled
+//     (every network wait watches the stop event), then pages that still
+//     wait for their links are rewritten. Close ends a running grab the same
+//     way. Seconds on a large grab.
+//   - GrabBegin, PreviewBegin, LinkCheckBegin, ResumeBegin, BeginQueuedJobs:
+//     seed the crawl queue under the store lock and dial when configured,
+//     then return; the grab goes on in the background. They wait for an
+//     index search of the project that is under way (a grab makes the index
+//     stale). Grab runs a whole grab on the calling thread.
+//   - Long work, minutes on a large project: Search, IndexSearch and
+//     ValidIndexSearch (every grabbed page is read; the index is rebuilt when
+//     stale), NewEnumChildren of a search folder (kind 5), which is a Search
+//     of the folder's text, and Pack, Clean, Refix, Import, ExportTree,
+//     ExportPage, Copy and EnumBadLinks(0), which walk the project holding
+//     the store lock and so also hold up a running grab. Open and OpenPlus
+//     read the tables' indexes: proportional to the project's size.
+//   - Everything else: a few table lookups under the store lock, waiting for
+//     that lock when a grab's worker holds it (short spells).
 class IDizoziz : public IUnknown {
 public:
     virtual HRESULT Open(const std::string& path) = 0;                                   // 1
@@ -265,6 +320,8 @@ public:
     virtual HRESULT PreviewBegin(int32_t id) = 0;                                         // 34
     virtual HRESULT LinkCheckBegin(int32_t id) = 0;                                       // 35
     virtual HRESULT EnumBadLinks(int32_t id, IDizozizEnumUrl** bad) = 0;                  // 36
+    // A search folder's children are found by searching every grabbed page:
+    // long work (above).
     virtual HRESULT NewEnumChildren(int32_t parent_id, int32_t safe,
                                     IDizozizEnumUrl** children) = 0;                      // 37
     virtual HRESULT QueueJob(int32_t id) = 0;                                             // 38

@@ -135,8 +135,8 @@ TEST_F(UrlObjectTest, FilterUpdateWritesItsCopiesIntoTheStoredEntry) {
              f->put_Data("ignored");
          },
          true,
-         {'U', "Dh/dir"},
-         {kFilterUrl, kMatchContains, 1, 0, "h/dir", 0, 1}},
+         {'U', "Dh/dir/"},
+         {kFilterUrl, kMatchContains, 1, 0, "h/dir/", 0, 1}},
         {"a type clears stay on site",
          [](IDizozizFilter* f) {
              f->put_StayOnSite(1);
@@ -155,8 +155,8 @@ TEST_F(UrlObjectTest, FilterUpdateWritesItsCopiesIntoTheStoredEntry) {
              f->put_Type(kFilterContentType);
          },
          true,
-         {'U', "Dh/dir"},
-         {kFilterUrl, kMatchContains, 1, 0, "h/dir", 0, 1}},
+         {'U', "Dh/dir/"},
+         {kFilterUrl, kMatchContains, 1, 0, "h/dir/", 0, 1}},
         {"changes without the filter's Update",
          [](IDizozizFilter* f) {
              f->put_Type(kFilterContentType);

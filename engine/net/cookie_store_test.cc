@@ -248,6 +248,24 @@ TEST_F(CookieExchangeTest, ACookieSetOverPlainHttpComesBackOnTheNextMatchingRequ
     EXPECT_EQ(Secure("/app/x"), "cookie:sid=42");
 }
 
+TEST_F(CookieExchangeTest, EveryCookieOfAResponseIsKept) {
+    fwtest::Response login = fwtest::Response::Html("welcome");
+    login.headers.emplace_back("Set-Cookie", "sid=42; Path=/app; HttpOnly");
+    login.headers.emplace_back("Set-Cookie", "theme=dark; Max-Age=3600; Path=/");
+    server_.Script("/app/login", login);
+    Plain("/app/login");
+    EXPECT_EQ(Plain("/app/account"), "cookie:sid=42; theme=dark");
+    EXPECT_EQ(Plain("/other"), "cookie:theme=dark");
+
+    // Also from a redirect that the secure path follows on its own.
+    fwtest::Response hop = fwtest::Response::Redirect(302, "/next");
+    hop.headers.emplace_back("Set-Cookie", "a=1");
+    hop.headers.emplace_back("Set-Cookie", "b=2; Secure");
+    server_.Script("/hop", hop);
+    Secure("/hop");
+    EXPECT_EQ(Secure("/next"), "cookie:theme=dark; a=1; b=2");
+}
+
 TEST_F(CookieExchangeTest, ASecureCookieSetOverHttpsStaysOffPlainRequests) {
     fwtest::Response login = fwtest::Response::Html("welcome");
     login.headers.emplace_back("Set-Cookie", "token=s3; Secure");

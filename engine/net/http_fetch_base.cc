@@ -67,8 +67,9 @@ void HttpFetchBase::HeadersEnded() {
     content_length_ = head.content_length;
     location_ = std::move(head.location);
     last_modified_ = head.last_modified;
-    if (!head.set_cookie.empty() && cookie_jar_ != nullptr) {
-        cookie_jar_->SetCookie(CookieUrl(), head.set_cookie);
+    if (cookie_jar_ != nullptr) {
+        for (const std::string& cookie : head.set_cookies)
+            cookie_jar_->SetCookie(CookieUrl(), cookie);
     }
 
     if (content_length_ > 0 && length_callback_) aborted_ = length_callback_(content_length_);

@@ -74,7 +74,7 @@ public:
     // Feeds response bytes in arbitrary chunks. Header bytes collect until a
     // line feed follows a line feed (carriage returns in between do not
     // count), i.e. "\n\n" or "\r\n\r\n"; then the headers are parsed, the
-    // first Set-Cookie is given to the cookie jar, the callbacks are
+    // Set-Cookie values are given to the cookie jar, the callbacks are
     // consulted, and the rest is body: written to the sink, except for a redirect
     // (IsRedirectStatus) while redirects followed is below the redirect limit. Once
     // aborted or over kMaxHeaderBytes (logged once), nothing more is taken.

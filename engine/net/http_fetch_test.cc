@@ -304,16 +304,18 @@ TEST(HttpResponseTest, BodiesShortOfTheirAnnouncedLengthAreCutShort) {
     }
 }
 
-TEST(HttpResponseTest, StoresOnlyTheFirstSetCookieUnderTheRequestUrl) {
+TEST(HttpResponseTest, StoresEverySetCookieUnderTheRequestUrl) {
     FakeCookieJar jar;
     HttpFetch fetch(nullptr);
     fetch.set_cookie_jar(&jar);
     fetch.SetTarget("example.com", 80, "/shop/cart");
     std::string raw = "HTTP/1.0 200 OK\r\nSet-Cookie: id=7; path=/\r\nSet-Cookie: x=1\r\n\r\n";
     fetch.Consume(raw.data(), raw.size());
-    ASSERT_EQ(jar.stored.size(), 1u);
+    ASSERT_EQ(jar.stored.size(), 2u);
     EXPECT_EQ(jar.stored[0].first, "http://example.com/shop/cart");
     EXPECT_EQ(jar.stored[0].second, "id=7; path=/");
+    EXPECT_EQ(jar.stored[1].first, "http://example.com/shop/cart");
+    EXPECT_EQ(jar.stored[1].second, "x=1");
 }
 
 TEST(HttpResponseTest, HeaderBlockOverTheLimitStopsEverything) {

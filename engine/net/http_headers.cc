@@ -37,19 +37,47 @@ ContentKind ClassifyContentType(std::string_view type) {
     return ContentKind::kOther;
 }
 
-std::string HeaderValue(std::string_view raw, std::string_view lower, std::string_view lower_name) {
-    // Only at the start of a line: a name inside another header's name or
-    // value ("Content-Location:" holds "location:") is not that header.
-    size_t at = lower.find(lower_name);
-    while (at != std::string_view::npos && at > 0 && lower[at - 1] != '\n') {
-        at = lower.find(lower_name, at + 1);
-    }
-    if (at == std::string_view::npos) return std::string();
-    size_t start = at + lower_name.size();
+namespace {
+
+// Where the value of the header starting at `at` (the name's position) begins
+// and ends.
+std::pair<size_t, size_t> ValueAt(std::string_view lower, size_t at, size_t name_size) {
+    size_t start = at + name_size;
     while (start < lower.size() && lower[start] == ' ') ++start;
     size_t end = lower.find_first_of("\r\n", start);
     if (end == std::string_view::npos) end = lower.size();
+    return {start, end};
+}
+
+// The next place at or after `from` where `lower_name` starts a line: a name
+// inside another header's name or value ("Content-Location:" holds
+// "location:") is not that header.
+size_t NextHeader(std::string_view lower, std::string_view lower_name, size_t from) {
+    size_t at = lower.find(lower_name, from);
+    while (at != std::string_view::npos && at > 0 && lower[at - 1] != '\n') {
+        at = lower.find(lower_name, at + 1);
+    }
+    return at;
+}
+
+}  // namespace
+
+std::string HeaderValue(std::string_view raw, std::string_view lower, std::string_view lower_name) {
+    const size_t at = NextHeader(lower, lower_name, 0);
+    if (at == std::string_view::npos) return std::string();
+    const auto [start, end] = ValueAt(lower, at, lower_name.size());
     return std::string(raw.substr(start, end - start));
+}
+
+std::vector<std::string> HeaderValues(std::string_view raw, std::string_view lower,
+                                      std::string_view lower_name) {
+    std::vector<std::string> values;
+    for (size_t at = NextHeader(lower, lower_name, 0); at != std::string_view::npos;
+         at = NextHeader(lower, lower_name, at + lower_name.size())) {
+        const auto [start, end] = ValueAt(lower, at, lower_name.size());
+        if (end > start) values.emplace_back(raw.substr(start, end - start));
+    }
+    return values;
 }
 
 ResponseHead ParseResponseHead(std::string_view raw) {
@@ -74,7 +102,7 @@ ResponseHead ParseResponseHead(std::string_view raw) {
         if (t && *t > 0) head.last_modified = *t;
     }
 
-    head.set_cookie = HeaderValue(raw, lower, "set-cookie:");
+    head.set_cookies = HeaderValues(raw, lower, "set-cookie:");
     return head;
 }
 

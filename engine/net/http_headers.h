@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fw {
 
@@ -37,6 +38,12 @@ inline bool IsRedirectStatus(int32_t status) {
 // the name does not occur. REQUIRES: `lower` is `raw` lower-cased.
 std::string HeaderValue(std::string_view raw, std::string_view lower, std::string_view lower_name);
 
+// Every value of a header that may come more than once (Set-Cookie), in the
+// order sent, each taken as HeaderValue takes the first; empty values are
+// left out.
+std::vector<std::string> HeaderValues(std::string_view raw, std::string_view lower,
+                                      std::string_view lower_name);
+
 // What the engine takes from a header block.
 struct ResponseHead {
     int32_t status_code = 0;        // 0 without "HTTP/"
@@ -45,7 +52,7 @@ struct ResponseHead {
     int64_t content_length = 0;     // 0 when absent
     std::string location;           // only for redirects (IsRedirectStatus)
     int64_t last_modified = 0;      // 0 when absent, unparsable or before 1970
-    std::string set_cookie;         // the first Set-Cookie value
+    std::vector<std::string> set_cookies;  // every Set-Cookie value, in order
 };
 
 // Parses a header block (status line included) as received.

@@ -1,17 +1,23 @@
 // Fetches through real proxy servers started on loopback ports: tinyproxy
-// (HTTP proxy), microsocks (SOCKS5) and danted (SOCKS4). A test is skipped
-// with a message when its server is not installed (scripts/setup installs
-// all three).
+// (HTTP proxy), microsocks (SOCKS5) and danted (SOCKS4), plain and over TLS
+// (through the proxy's tunnel). A test is skipped with a message when its
+// server is not installed (scripts/setup installs all three).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <memory>
+#include <vector>
+
 #include "engine/net/http_fetch.h"
 #include "engine/net/proxy_settings.h"
+#include "engine/net/secure_http_fetch.h"
 #include "engine/net/test_sinks.h"
 #include "platform/event.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_certificates.h"
 #include "tests/support/test_web_server.h"
+#include "tests/support/tls_front.h"
 
 namespace fw {
 namespace {
@@ -28,6 +34,10 @@ protected:
     void SetUp() override {
         WriteFile(dir_ / "site/page.html", "<html>through the proxy</html>");
         ASSERT_TRUE(server_.Start());
+        ASSERT_TRUE(authority_.ok());
+        const fwtest::CertificateFiles files = authority_.Issue("server");
+        front_ = std::make_unique<fwtest::TlsFront>(server_.port(), files.cert, files.key);
+        ASSERT_TRUE(front_->Start());
     }
 
     // Starts `program` with `args` and waits for it to listen on `port`.
@@ -50,7 +60,17 @@ protected:
         fetch.Run();
     }
 
-    void ExpectPage(const HttpFetch& fetch, const StringSink& sink) {
+    // The same over TLS, through the proxy's tunnel to the TLS front.
+    void Fetch(SecureHttpFetch& fetch, const ProxySettings& proxy) {
+        fetch.set_cookie_jar(nullptr);
+        fetch.set_ca_file(authority_.ca_file());
+        fetch.SetTarget("127.0.0.1", front_->port(), "/page.html");
+        fetch.set_proxy(&proxy);
+        fetch.set_stop_event(&stop_);
+        fetch.Run();
+    }
+
+    void ExpectPage(const HttpFetchBase& fetch, const StringSink& sink) {
         EXPECT_EQ(fetch.state(), kFetchDone);
         EXPECT_EQ(fetch.status_code(), 200);
         EXPECT_EQ(sink.body, "<html>through the proxy</html>");
@@ -59,6 +79,8 @@ protected:
 
     TempDir dir_;
     fwtest::TestWebServer server_{dir_ / "site"};
+    fwtest::TestAuthority authority_{dir_ / "tls-"};
+    std::unique_ptr<fwtest::TlsFront> front_;
     ChildProcess peer_;
     platform::StopEvent stop_;
 };
@@ -99,6 +121,46 @@ TEST_F(ProxyPeerTest, HttpProxyTinyproxy) {
     HttpFetch fetch(&sink);
     Fetch(fetch, proxy);
     ExpectPage(fetch, sink);
+}
+
+// HTTPS goes through the HTTP proxy's CONNECT tunnel, with the proxy's
+// credentials; a refused tunnel is a failure with the proxy's status.
+TEST_F(ProxyPeerTest, SecureThroughTinyproxyTunnel) {
+    REQUIRE_PROGRAM(tinyproxy, "tinyproxy");
+    uint16_t port = FreeLoopbackPort();
+    WriteFile(dir_ / "tinyproxy.conf",
+              "Port " + std::to_string(port) +
+                  "\nListen 127.0.0.1\nTimeout 30\n"
+                  "MaxClients 20\nAllow 127.0.0.1\nBasicAuth alice s3cret\n");
+    ASSERT_TRUE(StartPeer(tinyproxy, {"-d", "-c", dir_ / "tinyproxy.conf"}, port));
+
+    ProxySettings proxy;
+    proxy.set_protocol(kProxyHttp);
+    proxy.set_server("127.0.0.1");
+    proxy.set_port(port);
+    struct Case {
+        const char* user;
+        const char* password;
+        int32_t refusal;  // 0: let through
+    } cases[] = {{"", "", 407}, {"alice", "wrong", 401}, {"alice", "s3cret", 0}};
+    for (const Case& c : cases) {
+        proxy.set_user_name(c.user);
+        proxy.set_password(c.password);
+        StringSink sink;
+        SecureHttpFetch fetch(&sink);
+        const size_t handshakes = front_->Handshakes();
+        Fetch(fetch, proxy);
+        if (c.refusal == 0) {
+            ExpectPage(fetch, sink);
+            EXPECT_EQ(fetch.failure_code(), 0);
+            continue;
+        }
+        EXPECT_EQ(fetch.state(), kFetchError) << c.user << ":" << c.password;
+        // tinyproxy answers a wrong password with 401 rather than 407.
+        EXPECT_EQ(fetch.failure_code(), c.refusal) << c.user << ":" << c.password;
+        EXPECT_TRUE(sink.body.empty());
+        EXPECT_EQ(front_->Handshakes(), handshakes);  // nothing reached the site
+    }
 }
 
 TEST_F(ProxyPeerTest, Socks5ProxyMicrosocksWithoutAuthentication) {
@@ -152,6 +214,43 @@ TEST_F(ProxyPeerTest, Socks5ProxyMicrosocksWithUserNameAndPassword) {
     }
 }
 
+TEST_F(ProxyPeerTest, SecureThroughMicrosocks) {
+    REQUIRE_PROGRAM(microsocks, "microsocks");
+    struct Case {
+        const char* name;
+        std::vector<std::string> peer_args;  // besides address and port
+        const char* user;
+        const char* password;
+        bool through;
+    } cases[] = {
+        {"open", {}, "", "", true},
+        {"user and password", {"-u", "bob", "-P", "pw42"}, "bob", "pw42", true},
+        {"wrong password", {"-u", "bob", "-P", "pw42"}, "bob", "nope", false},
+    };
+    for (const Case& c : cases) {
+        uint16_t port = FreeLoopbackPort();
+        std::vector<std::string> args = {"-i", "127.0.0.1", "-p", std::to_string(port)};
+        args.insert(args.end(), c.peer_args.begin(), c.peer_args.end());
+        peer_.Stop();
+        ASSERT_TRUE(StartPeer(microsocks, args, port)) << c.name;
+        ProxySettings proxy;
+        proxy.set_protocol(kProxySocks5);
+        proxy.set_server("127.0.0.1");
+        proxy.set_port(port);
+        proxy.set_user_name(c.user);
+        proxy.set_password(c.password);
+        StringSink sink;
+        SecureHttpFetch fetch(&sink);
+        Fetch(fetch, proxy);
+        if (c.through) {
+            ExpectPage(fetch, sink);
+        } else {
+            EXPECT_EQ(fetch.state(), kFetchError) << c.name;
+            EXPECT_EQ(fetch.failed_at(), kFetchConnect) << c.name;
+        }
+    }
+}
+
 TEST_F(ProxyPeerTest, Socks4ProxyDante) {
     REQUIRE_PROGRAM(danted, "danted");
     uint16_t port = FreeLoopbackPort();
@@ -177,6 +276,10 @@ TEST_F(ProxyPeerTest, Socks4ProxyDante) {
         HttpFetch fetch(&sink);
         Fetch(fetch, proxy);
         ExpectPage(fetch, sink);
+        StringSink secure_sink;
+        SecureHttpFetch secure(&secure_sink);
+        Fetch(secure, proxy);
+        ExpectPage(secure, secure_sink);
     }
 }
 

@@ -13,12 +13,13 @@
 #include "engine/net/cookie_jar.h"
 #include "engine/net/http_date.h"
 #include "engine/net/internet_library.h"
+#include "engine/net/proxy_settings.h"
 #include "engine/net/socket.h"
 #include "engine/net/win_sock.h"
 #include "engine/support/log.h"
-#include "platform/text.h"
 #include "platform/base64.h"
 #include "platform/event.h"
+#include "platform/text.h"
 
 namespace fw {
 namespace {
@@ -169,6 +170,20 @@ int AcceptUnknownAuthority(int ok, X509_STORE_CTX* store) {
     return 1;
 }
 
+// curl's name for a proxy kind, or null for a kind it cannot tunnel through.
+const char* ProxyScheme(int32_t protocol) {
+    switch (protocol) {
+        case kProxyHttp:
+            return "http://";  // a CONNECT tunnel
+        case kProxySocks4:
+            return "socks4://";  // the target resolved here, as on the plain path
+        case kProxySocks5:
+            return "socks5://";
+        default:
+            return nullptr;
+    }
+}
+
 CURLcode UseLenientVerification(CURL*, void* ssl_ctx, void*) {
     SSL_CTX_set_verify(static_cast<SSL_CTX*>(ssl_ctx), SSL_VERIFY_PEER, AcceptUnknownAuthority);
     return CURLE_OK;
@@ -201,19 +216,19 @@ public:
     std::exception_ptr error() const { return error_; }
 
 private:
-    enum class Outcome { Finished, Stopped, TimedOut, Broken };
+  // REQUIRES: the fetch's proxy, if any, has a ProxyScheme.
+  void UseProxy(CURL* h);
+  enum class Outcome { Finished, Stopped, TimedOut, Broken };
 
-    Outcome Attempt(bool lenient, CURLcode* result);
-    void Finish(Outcome outcome, CURLcode result);
-    void FailWith(const std::string& reason);
-    bool Interrupted() const {
-        return fetch_.stop_ != nullptr && fetch_.stop_->IsSet();
-    }
-    void Progress() { last_progress_ = Clock::now(); }
-    long RedirectCount() const {
-        long count = 0;
-        curl_easy_getinfo(easy_.get(), CURLINFO_REDIRECT_COUNT, &count);
-        return count;
+  Outcome Attempt(bool lenient, CURLcode* result);
+  void Finish(Outcome outcome, CURLcode result);
+  void FailWith(const std::string& reason);
+  bool Interrupted() const { return fetch_.stop_ != nullptr && fetch_.stop_->IsSet(); }
+  void Progress() { last_progress_ = Clock::now(); }
+  long RedirectCount() const {
+      long count = 0;
+      curl_easy_getinfo(easy_.get(), CURLINFO_REDIRECT_COUNT, &count);
+      return count;
     }
     std::string EffectiveUrl() const {
         char* url = nullptr;
@@ -265,7 +280,7 @@ bool SecureHttpFetch::Transfer::Open() {
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(fetch_.redirect_limit()));
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_PROXY, "");  // never a proxy from the environment
+    UseProxy(h);
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReadSize);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error_text_);
     const std::string agent = fetch_.user_agent().empty()
@@ -325,6 +340,28 @@ bool SecureHttpFetch::Transfer::Open() {
     curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &Transfer::ConnectedThunk);
     curl_easy_setopt(h, CURLOPT_PREREQDATA, this);
     return true;
+}
+
+void SecureHttpFetch::Transfer::UseProxy(CURL* h) {
+    const ProxySettings* proxy = fetch_.proxy();
+    // An empty text also keeps curl from taking a proxy from the environment.
+    if (proxy == nullptr) {
+        curl_easy_setopt(h, CURLOPT_PROXY, "");
+        return;
+    }
+    std::string server = UrlText(proxy->server());
+    if (server.find(':') != std::string::npos) server = "[" + server + "]";
+    const std::string address =
+        ProxyScheme(proxy->protocol()) + server + ":" + std::to_string(proxy->port());
+    curl_easy_setopt(h, CURLOPT_PROXY, address.c_str());
+    curl_easy_setopt(h, CURLOPT_NOPROXY, "");  // no_proxy in the environment does not apply
+    // The tunnel's own response is not the page's.
+    curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    if (!proxy->credentials().empty()) {
+        curl_easy_setopt(h, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+        curl_easy_setopt(h, CURLOPT_PROXYUSERNAME, proxy->user_name().c_str());
+        curl_easy_setopt(h, CURLOPT_PROXYPASSWORD, proxy->password().c_str());
+    }
 }
 
 void SecureHttpFetch::Transfer::Run() {
@@ -447,7 +484,14 @@ void SecureHttpFetch::Transfer::Finish(Outcome outcome, CURLcode result) {
         return fetch_.SetState(kFetchDone);
     }
 
-    if (result == CURLE_COULDNT_RESOLVE_HOST) fetch_.SetState(kFetchLookup);
+    if (result == CURLE_COULDNT_RESOLVE_HOST || result == CURLE_COULDNT_RESOLVE_PROXY) {
+        fetch_.SetState(kFetchLookup);
+    }
+    // A proxy that refused the tunnel answered with a status of its own
+    // (407 without the right credentials): that is the URL's outcome.
+    long tunnel = 0;
+    curl_easy_getinfo(easy_.get(), CURLINFO_HTTP_CONNECTCODE, &tunnel);
+    if (tunnel >= 300 && tunnel <= 999) fetch_.set_failure_code(static_cast<int32_t>(tunnel));
     if (outcome == Outcome::TimedOut) {
         FailWith("WSAETIMEDOUT");
     } else if (outcome == Outcome::Broken) {
@@ -481,8 +525,9 @@ void SecureHttpFetch::Transfer::ForgetResponse() {
 
 void SecureHttpFetch::Transfer::StoreIntermediateCookie() {
     if (fetch_.cookie_jar() == nullptr) return;
-    std::string value = ParseResponseHead(block_).set_cookie;
-    if (!value.empty()) fetch_.cookie_jar()->SetCookie(block_url_, value);
+    for (const std::string& cookie : ParseResponseHead(block_).set_cookies) {
+        fetch_.cookie_jar()->SetCookie(block_url_, cookie);
+    }
 }
 
 bool SecureHttpFetch::Transfer::FeedHead() {
@@ -608,10 +653,9 @@ std::string SecureHttpFetch::CookieUrl() const {
 
 void SecureHttpFetch::Run() {
     if (!InternetLibrary::Instance().available()) return;
-    if (proxy() != nullptr) {
-        Fail();
-        LogMessage("Gateway not supported with HTTPS");
-        return;
+    if (proxy() != nullptr && ProxyScheme(proxy()->protocol()) == nullptr) {
+        LogMessage("Proxy type " + std::to_string(proxy()->protocol()) + " cannot carry HTTPS");
+        return FailWithCode(kErrorProxyCannotCarry);
     }
     BWinSock::Instance();
     std::exception_ptr error;

@@ -7,8 +7,12 @@
 // The request: GET (HEAD is sent as GET), or POST with the post data as an
 // x-www-form-urlencoded body; "Accept: */*"; the user agent (the default when
 // empty); Basic credentials; If-Modified-Since for a GET when set; the
-// cookie jar's cookies for the URL. Never through a proxy: with one set the
-// fetch fails at once and logs "Gateway not supported with HTTPS".
+// cookie jar's cookies for the URL. Through the proxy it is given: a CONNECT
+// tunnel through an HTTP proxy, or a SOCKS4/SOCKS5 one, with the proxy's
+// credentials. A proxy that refuses the tunnel fails the fetch at Connect
+// with its status as failure_code() (407 for missing credentials); a proxy
+// kind that cannot tunnel fails it at once with kErrorProxyCannotCarry and
+// logs "Proxy type <n> cannot carry HTTPS".
 //
 // Certificates are verified against the system's authorities (or ca_file()).
 // One from an authority nobody trusts is accepted on a second attempt, which

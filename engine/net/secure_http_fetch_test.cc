@@ -287,16 +287,37 @@ TEST_F(SecureHttpFetchTest, AnUnknownAuthorityIsAcceptedOnTheRetryAndNothingElse
     }
 }
 
-TEST_F(SecureHttpFetchTest, WithAProxyEveryFetchFailsAtOnce) {
+TEST_F(SecureHttpFetchTest, AProxyKindThatCannotTunnelFailsTheFetchAtOnce) {
     ProxySettings proxy;
+    proxy.set_protocol(7);
     proxy.set_server("127.0.0.1");
     proxy.set_port(front_->port());
     SecureHttpFetch fetch(nullptr);
     fetch.set_proxy(&proxy);
     Fetch(fetch, "/page.html");
     EXPECT_EQ(fetch.state(), kFetchError);
-    EXPECT_EQ(fetch.failed_at(), kFetchPending);
-    EXPECT_EQ(log_.Lines(), std::vector<std::string>{"Gateway not supported with HTTPS"});
+    EXPECT_EQ(fetch.failure_code(), kErrorProxyCannotCarry);
+    EXPECT_EQ(log_.Lines(), std::vector<std::string>{"Proxy type 7 cannot carry HTTPS"});
+    EXPECT_EQ(front_->Connections(), 0u);
+}
+
+TEST_F(SecureHttpFetchTest, AProxyThatIsNotThereFailsAtLookupOrConnect) {
+    const uint16_t nobody = fwtest::FreeLoopbackPort();
+    struct Case {
+        const char* server;
+        FetchState failed_at;
+    } cases[] = {{"no-such-proxy.invalid", kFetchLookup}, {"127.0.0.1", kFetchConnect}};
+    for (const Case& c : cases) {
+        ProxySettings proxy;
+        proxy.set_server(c.server);
+        proxy.set_port(nobody);
+        SecureHttpFetch fetch(nullptr);
+        fetch.set_proxy(&proxy);
+        Fetch(fetch, "/page.html");
+        EXPECT_EQ(fetch.state(), kFetchError) << c.server;
+        EXPECT_EQ(fetch.failed_at(), c.failed_at) << c.server;
+        EXPECT_EQ(fetch.failure_code(), 0) << c.server;
+    }
     EXPECT_EQ(front_->Connections(), 0u);
 }
 
@@ -422,7 +443,7 @@ TEST_F(SecureHttpFetchTest, CallbacksRejectAResponseAndKeepNothing) {
 TEST_F(SecureHttpFetchTest, CookiesGoOutAndComeBackUnderTheHttpsUrl) {
     Response reply = Response::Html("hi");
     reply.headers.emplace_back("Set-Cookie", "sid=abc; Secure");
-    reply.headers.emplace_back("Set-Cookie", "second=ignored");
+    reply.headers.emplace_back("Set-Cookie", "second=kept; Path=/");
     server_.Script("/login", reply);
     RecordingJar jar;
     jar.cookies = "a=1; b=2";
@@ -431,8 +452,9 @@ TEST_F(SecureHttpFetchTest, CookiesGoOutAndComeBackUnderTheHttpsUrl) {
     Fetch(fetch, "/login?next=1");
     EXPECT_EQ(server_.LastRequest().Header("Cookie"), "a=1; b=2");
     EXPECT_EQ(jar.asked, std::vector<std::string>{Url("/login?next=1")});
-    EXPECT_EQ(jar.stored,
-              (std::vector<std::pair<std::string, std::string>>{{Url("/login?next=1"), "sid=abc; Secure"}}));
+    EXPECT_EQ(jar.stored, (std::vector<std::pair<std::string, std::string>>{
+                              {Url("/login?next=1"), "sid=abc; Secure"},
+                              {Url("/login?next=1"), "second=kept; Path=/"}}));
 }
 
 TEST_F(SecureHttpFetchTest, CookiesAndCredentialsStayWithTheHostTheyWereFor) {

@@ -47,6 +47,10 @@ public:
     uint64_t bytes_sent() const { return bytes_sent_.load(std::memory_order_relaxed); }
     uint64_t bytes_received() const { return bytes_received_.load(std::memory_order_relaxed); }
     uint64_t body_bytes() const { return body_bytes_.load(std::memory_order_relaxed); }
+    // The URL's error code (UrlErrorCode, or a proxy's refusing status) for
+    // a failure that neither a response status nor failed_at() tells; 0
+    // otherwise.
+    int32_t failure_code() const { return failure_code_; }
 
     // A body longer than `bytes` is not kept: the fetch ends as soon as it
     // passes the limit, whatever the server announced, so an endless body
@@ -60,6 +64,12 @@ protected:
     void Fail() {
         failed_at_.store(state(), std::memory_order_relaxed);
         SetState(kFetchError);
+    }
+    void set_failure_code(int32_t code) { failure_code_ = code; }
+    // Fail() with the code failure_code() reports.
+    void FailWithCode(int32_t code) {
+        failure_code_ = code;
+        Fail();
     }
     void CountSent(uint64_t n) { bytes_sent_.fetch_add(n, std::memory_order_relaxed); }
     void CountReceived(uint64_t n) { bytes_received_.fetch_add(n, std::memory_order_relaxed); }
@@ -87,6 +97,7 @@ private:
     uint64_t body_limit_ = UINT64_MAX;
     uint64_t body_offered_ = 0;  // body bytes seen, kept or not
     bool body_limit_passed_ = false;
+    int32_t failure_code_ = 0;
 };
 
 }  // namespace fw

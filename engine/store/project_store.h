@@ -148,6 +148,18 @@ public:
     // requisite (MINLEVEL 1), a deeper URL, or with `same_level` one on the
     // parent's own level.
     std::vector<int32_t> TreeChildren(int32_t parent, bool same_level);
+    // The columns the tree walk reads of each child.
+    struct TreeChild {
+        int32_t id = 0;
+        int32_t level = 0;
+        int32_t min_level = 0;
+        int32_t kind = 0;
+    };
+    // TreeChildren with each child's columns, so a caller that filters the
+    // children does not load every row while it holds the lock. `parent_level`
+    // (optional) receives the parent's LEVEL, -1 for the root.
+    std::vector<TreeChild> TreeChildColumns(int32_t parent, bool same_level,
+                                            int32_t* parent_level = nullptr);
     // Every URL `parent` links to; with `filter` only non-pages and deeper
     // pages.
     std::vector<int32_t> PlainChildren(int32_t parent, bool filter);

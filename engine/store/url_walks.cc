@@ -48,21 +48,31 @@ std::vector<int32_t> ProjectStore::LinkTargets(int32_t from) {
 }
 
 std::vector<int32_t> ProjectStore::TreeChildren(int32_t parent, bool same_level) {
+    std::vector<int32_t> ids;
+    for (const TreeChild& child : TreeChildColumns(parent, same_level)) ids.push_back(child.id);
+    return ids;
+}
+
+std::vector<ProjectStore::TreeChild> ProjectStore::TreeChildColumns(int32_t parent, bool same_level,
+                                                                    int32_t* parent_level_out) {
     Guard guard = Lock();
-    std::vector<int32_t> children;
-    if (!open_) return children;
+    std::vector<TreeChild> children;
     int32_t parent_level = -1;
+    if (parent_level_out) *parent_level_out = parent_level;
+    if (!open_) return children;
     if (parent > 0) {
         if (!FindByIdLocked(parent)) return children;
         parent_level = static_cast<int32_t>(T(TableId::kUrl).Number(col_->u_level));
+        if (parent_level_out) *parent_level_out = parent_level;
     }
     auto& u = T(TableId::kUrl);
     for (int32_t id : LinkTargets(parent)) {
         if (!FindByIdLocked(id)) break;  // links never point at missing rows
-        const auto level = u.Number(col_->u_level);
-        const auto min_level = u.Number(col_->u_min_level);
+        const auto level = static_cast<int32_t>(u.Number(col_->u_level));
+        const auto min_level = static_cast<int32_t>(u.Number(col_->u_min_level));
         if (min_level == 1 || level > parent_level || (same_level && level == parent_level)) {
-            children.push_back(id);
+            children.push_back(
+                {id, level, min_level, static_cast<int32_t>(u.Number(col_->u_kind))});
         }
     }
     return children;

@@ -6,7 +6,9 @@
 
 #include <filesystem>
 #include <regex>
+#include <thread>
 
+#include "platform/profile_file.h"
 #include "tests/cli/cli_fixture.h"
 #include "tests/support/test_web_server.h"
 
@@ -135,6 +137,36 @@ TEST_F(CliGrabTest, StartUrlOptionsShapeTheGrab) {
     EXPECT_EQ(rows.at(base_ + "a.html"), "0 0 ");
 }
 
+// The start URL's directory and everything below it, nothing above or
+// beside it; also when the site has a port and when the start URL names a
+// page of the directory.
+TEST_F(CliGrabTest, StayInDirTakesTheStartDirectoryAndBelow) {
+    const fwtest::Response listing = fwtest::Response::Html(
+        "<a href=\"a.pdf\">a</a> <a href=\"b.zip\">b</a> <a href=\"sub/deep/leaf.html\">leaf</a> "
+        "<a href=\"../index.html\">up</a> <a href=\"/files-old/c.html\">beside</a>");
+    server_->Script("/files/", listing);
+    server_->Script("/files/index.html", listing);
+    server_->Script("/files/a.pdf", fwtest::Response::Text("application/pdf", "%PDF a"));
+    server_->Script("/files/b.zip", fwtest::Response::Text("application/zip", "PK b"));
+    server_->Script("/files/sub/deep/leaf.html", fwtest::Response::Html("<p>leaf</p>"));
+    server_->Script("/files-old/c.html", fwtest::Response::Html("<p>old</p>"));
+    for (const std::string start : {"files/", "files/index.html"}) {
+        const std::string project = start == "files/" ? "dir.cvn" : "page.cvn";
+        const CliResult r =
+            Run({"mirror", base_ + start, project, "--levels", "2", "--stay-in-dir"});
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        const auto rows = Rows(project);
+        for (const char* inside : {"files/a.pdf", "files/b.zip", "files/sub/deep/leaf.html"}) {
+            ASSERT_TRUE(rows.count(base_ + inside)) << start << " " << inside;
+            EXPECT_EQ(rows.at(base_ + inside).substr(0, 5), "71 0 ") << start << " " << inside;
+        }
+        for (const char* outside : {"index.html", "files-old/c.html"}) {
+            ASSERT_TRUE(rows.count(base_ + outside)) << start << " " << outside;
+            EXPECT_EQ(rows.at(base_ + outside), "0 0 ") << start << " " << outside;
+        }
+    }
+}
+
 TEST_F(CliGrabTest, MirrorAgainReusesTheStartUrlAndRefreshFetchesWhatChanged) {
     ASSERT_EQ(Mirror().exit_code, 0);
     // b.html changes on the server; everything else stays as it was.
@@ -235,6 +267,82 @@ TEST_F(CliGrabTest, ExportCopiesTheTreeOrOnePage) {
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.err, "fetchwell export: " + base_ +
                          "deep.html has not been grabbed; there is nothing to export\n");
+}
+
+TEST_F(CliGrabTest, ReplacementRulesRewriteThePagesAsTheyFinish) {
+    ASSERT_EQ(Run({"create", "p.cvn"}).exit_code, 0);
+    const std::vector<std::vector<std::string>> rules = {
+        {"f", "<title>*</title>", "<title>Copy</title>"},
+        {"F", "Copy", "Offline copy"},  // sees what the first rule wrote
+        {"l", "needle", "pin"},
+        {"F", "document", "DOC"},        // app.js has it: not a page
+        {"F", "back.png", "front.png"},  // style.css has it: not a page
+        {"t", "page", "never"},          // text rules leave pages alone
+    };
+    for (const auto& rule : rules) {
+        ASSERT_EQ(Run({"rules", "p.cvn", "add", rule[0], rule[1], rule[2]}).exit_code, 0);
+    }
+    const CliResult r = Mirror();
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::string src = Work("p/src/") + local_;
+    for (const char* page : {"index.html", "a.html", "b.html"}) {
+        const std::string text = ReadFile(src + page);
+        EXPECT_NE(text.find("<title>Offline copy</title>"), std::string::npos) << page << text;
+        EXPECT_EQ(text.find("never"), std::string::npos) << page;
+        EXPECT_EQ(text.back(), '\n') << page;
+    }
+    EXPECT_NE(ReadFile(src + "b.html").find("The haystack hides a pin here."), std::string::npos);
+    EXPECT_NE(ReadFile(src + "index.html").find("first page"), std::string::npos);
+    EXPECT_EQ(ReadFile(src + "app.js"), ReadFile(site_ / "app.js"));
+    EXPECT_EQ(ReadFile(src + "logo.png"), ReadFile(site_ / "logo.png"));
+    EXPECT_NE(ReadFile(src + "style.css").find("back.png"), std::string::npos);
+}
+
+TEST_F(CliGrabTest, EveryGrabEndsWithTheContentsPageAndTheEdgeFiles) {
+    ASSERT_EQ(Run({"create", "p.cvn"}).exit_code, 0);
+    WriteFile(Work("p.cvn"), ReadFile(Work("p.cvn")) + "[CVN]\nUseEdgeFile=1\n");
+    ASSERT_EQ(Run({"add", "p.cvn", base_, "--notes", "<title>Fixture & friends</title>"}).exit_code,
+              0);
+    ASSERT_EQ(Run({"add", "p.cvn", "http://127.0.0.1:1/closed"}).exit_code, 0);
+    const CliResult r = Run({"grab", "p.cvn"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::string page = ReadFile(Work("p/src/contents.htm"));
+    // The program home's own templates, filled in with the project's name.
+    EXPECT_NE(page.find("<title>p - offline copy</title>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<dt><a href=\"" + local_ +
+                        "index.html\">Fixture &amp; friends</a></dt>\n"
+                        "<dt><a href=\"http://127.0.0.1:1/closed\">http://127.0.0.1:1/closed</a>"
+                        "</dt>\n"),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("</html>"), std::string::npos) << page;
+    EXPECT_EQ(ReadFile(Work("p/src/edge.htm")), ReadFile(home_ / "edge/edge.htm"));
+    EXPECT_NE(ReadFile(home_ / "edge/edge.htm").find("This page was not copied"),
+              std::string::npos);
+}
+
+TEST_F(CliGrabTest, ExportBringsTheContentsPageOrAnIndexPageAndCanStartADisc) {
+    ASSERT_EQ(Mirror().exit_code, 0);
+    WriteFile(Work("p.cvn"), ReadFile(Work("p.cvn")) + "[CVN]\nUseEdgeFile=1\n");
+    CliResult r = Run({"export", "p.cvn", "all", "--autorun"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(ReadFile(Work("all/contents.htm")), ReadFile(Work("p/src/contents.htm")));
+    EXPECT_FALSE(fs::exists(Work("all/index.htm")));
+    EXPECT_TRUE(fs::exists(Work("all/edge.htm")));
+    EXPECT_EQ(ReadFile(Work("all/autorun.inf")), "[autorun]\nOPEN=autorun.exe contents.htm\n");
+    EXPECT_TRUE(fs::exists(Work("all/autorun.sh")));
+
+    r = Run({"export", "p.cvn", "one", base_ + "a.html"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(ReadFile(Work("one/index.htm")).find("href=\"" + local_ + "a.html\""),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(Work("one/contents.htm")));
+    EXPECT_FALSE(fs::exists(Work("one/autorun.inf")));
+
+    // One URL's disc starts at its index page.
+    r = Run({"export", "p.cvn", "pic", base_ + "logo.png", "--autorun"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(ReadFile(Work("pic/autorun.inf")), "[autorun]\nOPEN=autorun.exe index.htm\n");
 }
 
 // The engine answers "... is not available in this build" for members still
@@ -346,6 +454,37 @@ TEST_F(CliStopTest, ThreadOptionsNeverReachTheSharedSettings) {
     mirror.Finish(seconds(10));
     EXPECT_EQ(Run({"prefs", "MaxThreads", "MaxThreadsPerServer"}).out,
               "MaxThreads=8\nMaxThreadsPerServer=2\n");
+}
+
+// Killed in the middle, a mirror goes on where it stopped: what it had
+// finished (and committed, at most a commit interval before the kill) is not
+// asked for again, what it had left is fetched, and the copy is complete.
+TEST_F(CliStopTest, AKilledMirrorGoesOnWhereItStopped) {
+    platform::ProfileFile(home_ / "corvalin.ini").WriteString("Data", "CommitInterval", "100");
+    CliProcess mirror(home_.path(), work_.path());
+    ASSERT_TRUE(mirror.Start({"mirror", base_, "p.cvn", "--threads", "3"}));
+    ASSERT_TRUE(mirror.WaitForError("ok   " + base_ + "dir/", seconds(20)));
+    // The commit interval is the subject here: let one pass.
+    std::this_thread::sleep_for(milliseconds(400));
+    mirror.Signal(SIGKILL);
+    mirror.Finish(seconds(10));
+
+    EXPECT_EQ(Rows("p.cvn").at(base_ + "dir/").substr(0, 3), "71 ");
+    server_->Script("/b.html", fwtest::Response::Html("<html><body>in time</body></html>"));
+    server_->ClearRequests();
+    const CliResult r = Run({"grab", "p.cvn"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find("Resuming: "), std::string::npos) << r.err;
+    for (const fwtest::Request& request : server_->Requests()) {
+        EXPECT_NE(request.path, "/") << "asked again";
+        EXPECT_NE(request.path, "/dir/") << "asked again";
+    }
+    EXPECT_EQ(Rows("p.cvn").at(base_ + "b.html").substr(0, 5), "71 0 ");
+    EXPECT_NE(ReadFile(Work("p/src/") + local_ + "index.html").find("href=\"b.html\""),
+              std::string::npos);
+
+    // Nothing is left, so the next grab starts over.
+    EXPECT_EQ(Run({"grab", "p.cvn"}).err.find("Resuming"), std::string::npos);
 }
 
 TEST_F(CliStopTest, AProjectInUseByAGrabCannotBeOpenedElsewhere) {
