@@ -131,8 +131,13 @@ const std::vector<CommandSpec> kCommands = {
      "copy grabbed files to a folder",
      "Copies the grabbed files of every start URL (or of URL and what lies below it)\n"
      "to DIR, keeping their paths relative to the content directory, so the copy\n"
-     "browses by itself.\n",
-     {{"page", 'p', nullptr, "copy only the page URL and the files it shows (needs URL)"}, kHelp},
+     "browses by itself. A whole project takes its contents page, contents.htm, along;\n"
+     "one URL gets index.htm, which leads to its page. The project's edge files are\n"
+     "copied too when it uses them.\n",
+     {{"page", 'p', nullptr, "copy only the page URL and the files it shows (needs URL)"},
+      {"autorun", 0, nullptr,
+       "prepare DIR for a disc that opens itself: autorun.inf and the launcher autorun.sh"},
+      kHelp},
      2,
      3,
      RunExport},
@@ -165,6 +170,24 @@ const std::vector<CommandSpec> kCommands = {
      1,
      1,
      RunPack},
+    {"rules",
+     "PROJECT [list | add TYPE SEARCH REPLACE | delete N]",
+     "list, add or delete the page replacement rules",
+     "Every grab rewrites the pages it finishes with the project's replacement rules,\n"
+     "in their order. Without an action the rules are listed, one per line: number,\n"
+     "type, search text and replacement, separated by tabs. 'add' adds a rule at the\n"
+     "end (or as rule --at N) and prints its number; 'delete N' deletes rule N.\n\n"
+     "TYPE is l (line by line, letter case ignored), L (line by line, case\n"
+     "significant), f (the whole file, case ignored) or F (the whole file, case\n"
+     "significant); t and T are text rules, kept for the desktop program and never\n"
+     "applied to pages. In SEARCH, * matches any run of characters, each ? up to one\n"
+     "character, [abc] one of the characters listed, ^ at the start anchors the match\n"
+     "to the start (of the line or file), $ at the end to the end, and \\ makes the\n"
+     "next character itself.\n",
+     {{"at", 0, "N", "with add: make the new rule number N"}, kHelp},
+     1,
+     5,
+     RunRules},
     {"prefs",
      "[NAME[=VALUE]...]",
      "show or set the engine preferences",

@@ -60,5 +60,6 @@ int RunSearch(CommandContext& context);
 int RunIndexSearch(CommandContext& context);
 int RunPack(CommandContext& context);
 int RunPrefs(CommandContext& context);
+int RunRules(CommandContext& context);
 
 }  // namespace corvalin::cli

@@ -3,8 +3,11 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "app/core/content_export.h"
+#include "app/core/program_files.h"
 #include "app/core/project_layout.h"
 #include "app/core/start_url.h"
+#include "app/core/url_import.h"
 #include "app/core/url_path.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
@@ -198,16 +201,24 @@ int RunDelete(CommandContext& context) {
 int RunImport(CommandContext& context) {
     const std::string& file = context.args.operands[1];
     Session session(context.spec.name);
-    std::string probe;
-    if (platform::DirectoryExists(file) || !platform::ReadFilePrefix(file, 1, &probe)) {
-        session.Error("Unable to open file for Import. (" + file + ")");
+    const std::string missing = std::string(kImportMissingFile) + " (" + file + ")";
+    // Checked before the project is opened, so a bad name changes nothing.
+    if (!IsImportableFile(file)) {
+        session.Error(missing);
         return kExitFailure;
     }
     if (int code = OpenOperandProject(context, &session)) return code;
     auto before = session.StartUrls();
     if (!before) return kExitFailure;
-    if (fw::HRESULT hr = session.engine()->Import(AbsolutePath(file)); fw::Failed(hr)) {
-        return session.EngineFailure(hr, "cannot import " + file);
+    fw::HRESULT hr = fw::S_OK;
+    switch (ImportUrls(session.engine(), file, &hr)) {
+        case ImportResult::kMissingFile:
+            session.Error(missing);
+            return kExitFailure;
+        case ImportResult::kEngineFailed:
+            return session.EngineFailure(hr, "cannot import " + file);
+        case ImportResult::kImported:
+            break;
     }
     auto after = session.StartUrls();
     if (!after) return kExitFailure;
@@ -262,12 +273,22 @@ int RunExport(CommandContext& context) {
         session.Error("cannot create the directory " + target);
         return kExitFailure;
     }
-    fw::HRESULT hr =
-        page ? session.engine()->ExportPage(id, target) : session.engine()->ExportTree(id, target);
-    if (fw::Failed(hr)) return session.EngineFailure(hr, "cannot export to " + target);
+    const std::string program_dir = ProgramDirectory();
+    if (fw::HRESULT hr =
+            ExportContent(session.engine(), session.project_file(), session.project().content_dir,
+                          program_dir, target, id, page);
+        fw::Failed(hr)) {
+        return session.EngineFailure(hr, "cannot export to " + target);
+    }
     for (const auto& file : files) {
         if (platform::FileExists(target + file))
             std::printf("%s%s\n", target.c_str(), file.c_str());
+    }
+    if (context.args.Has("autorun")) {
+        std::string start;
+        if (!WriteDiscAutorun(program_dir, target, &start)) {
+            session.Warning("no .htm file in " + target + " to start from; no autorun.inf written");
+        }
     }
     return kExitOk;
 }

@@ -5,8 +5,12 @@
 #include <chrono>
 #include <unordered_set>
 
+#include "app/core/content_export.h"
+#include "app/core/contents_page.h"
 #include "app/core/grab_limits.h"
 #include "app/core/grab_monitor.h"
+#include "app/core/page_rules.h"
+#include "app/core/program_files.h"
 #include "app/core/rate_meter.h"
 #include "app/core/url_path.h"
 #include "cli/exit_codes.h"
@@ -48,9 +52,14 @@ int64_t Seconds(Clock::time_point since) {
 // URLs from the monitor, counts and shows them, and keeps the status line.
 class GrabWatch {
 public:
-    GrabWatch(fw::IDizoziz* engine, const GrabRequest& request, ProgressDisplay* display,
-              GrabTally* tally)
-        : engine_(engine), request_(request), display_(display), tally_(tally) {}
+    GrabWatch(Session& session, const GrabRequest& request, const PageRules& rules,
+              ProgressDisplay* display, GrabTally* tally)
+        : session_(session),
+          engine_(session.engine()),
+          request_(request),
+          rules_(rules),
+          display_(display),
+          tally_(tally) {}
 
     void TakeFinished(GrabMonitor* monitor) {
         for (int32_t id : monitor->TakeDone()) {
@@ -61,6 +70,7 @@ public:
                 fw::Failed(ReadUrlFacts(url.get(), &facts))) {
                 continue;  // deleted meanwhile
             }
+            ApplyRules(id, facts.url);
             tally_->Add(facts.status, facts.error);
             // A terminal shows the failures; a log shows every URL.
             if (request_.quiet) continue;
@@ -99,14 +109,46 @@ public:
     }
 
 private:
+    // The project's replacement rules rewrite each page as it finishes, in
+    // the order the pages finish.
+    void ApplyRules(int32_t id, const std::string& url) {
+        std::optional<PageRewrite> outcome;
+        const fw::HRESULT hr =
+            RewriteFinishedPage(engine_, session_.project().content_dir, id, rules_, &outcome);
+        if (fw::Failed(hr)) {
+            session_.LogEngineFailure(hr);
+        } else if (outcome == PageRewrite::kNotWritten) {
+            display_->Line("warning: the replacement rules' result for " + url +
+                           " could not be written; the page is as it was");
+        }
+    }
+
+    Session& session_;
     fw::IDizoziz* engine_;
     const GrabRequest& request_;
+    const PageRules& rules_;
     ProgressDisplay* display_;
     GrabTally* tally_;
     std::unordered_set<int32_t> seen_;  // finished URLs, each counted once
     RateMeter rate_;
     Clock::time_point last_status_;
 };
+
+// The end of every grab, as in the desktop program: the contents page, then
+// the edge files beside the grabbed content.
+void FinishGrab(Session& session) {
+    const std::string program_dir = ProgramDirectory();
+    const OpenedProject& project = session.project();
+    bool written = false;
+    const fw::HRESULT hr = BuildContentsPage(session.engine(), project.content_dir, program_dir,
+                                             ProjectName(project.project_path), &written);
+    if (fw::Failed(hr)) session.LogEngineFailure(hr);
+    if (!written) {
+        session.Warning("cannot write the contents page " + project.content_dir +
+                        kContentsPageName);
+    }
+    CopyEdgeFiles(session.project_file(), program_dir, project.content_dir);
+}
 
 }  // namespace
 
@@ -153,6 +195,8 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
         }
     } disarm{interrupts, limits};
 
+    // Read again for every grab, so changes made since the last one count.
+    const PageRules page_rules(project.ReadPageRules());
     const auto started_at = Clock::now();
     if (fw::HRESULT hr = Start(engine, request); fw::Failed(hr)) {
         session.EngineFailure(hr, "the grab could not start");
@@ -162,7 +206,7 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
 
     GrabTally tally;
     bool interrupted = false;
-    GrabWatch watch(engine, request, &display, &tally);
+    GrabWatch watch(session, request, page_rules, &display, &tally);
     bool stop_sent = false;
     std::optional<Clock::time_point> ended_at;
     for (;;) {
@@ -193,6 +237,7 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
     // URLs that finished between the last look and the completion.
     watch.TakeFinished(monitor.get());
     display.Clear();
+    FinishGrab(session);
     if (!request.quiet) {
         const std::string summary = SummaryText(tally, BytesReceived(engine),
                                                 Seconds(started_at), interrupted);

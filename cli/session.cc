@@ -109,6 +109,12 @@ int Session::EngineFailure(fw::HRESULT hr, std::string_view what,
     return kExitFailure;
 }
 
+void Session::LogEngineFailure(fw::HRESULT hr, std::source_location where) const {
+    std::string description;
+    loader_.TakeError(&description);
+    LogEngineError(hr, description, where);
+}
+
 std::optional<int32_t> Session::ResolveUrl(const std::string& text) const {
     if (auto id = ParseInteger(text, 1, INT32_MAX)) {
         fw::ComPtr<fw::IDizozizUrl> url;

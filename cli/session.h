@@ -54,6 +54,11 @@ public:
     int EngineFailure(fw::HRESULT hr, std::string_view what,
                       std::source_location where = std::source_location::current()) const;
 
+    // Writes a failed engine call to the error log only, for failures the
+    // command goes on after (the user sees their effect otherwise).
+    void LogEngineFailure(fw::HRESULT hr,
+                          std::source_location where = std::source_location::current()) const;
+
     // The id of a URL argument: a decimal id, or the URL's text (also tried
     // in the form a start URL is stored in, "http://host" -> "http://host/").
     // Prints why and returns nullopt when the project holds no such URL.

@@ -211,3 +211,60 @@ bool RemoveTree(const std::string& path) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+namespace {
+
+bool HasUnsafeSegment(std::string_view relative) {
+    if (relative.find('\0') != std::string_view::npos) return true;
+    size_t start = 0;
+    while (start <= relative.size()) {
+        size_t end = relative.find('/', start);
+        if (end == std::string_view::npos) end = relative.size();
+        if (relative.substr(start, end - start) == "..") return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// realpath() as a string; nullopt when it fails.
+std::optional<std::string> RealPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return std::nullopt;
+    std::string result(real);
+    ::free(real);
+    return result;
+}
+
+}  // namespace
+
+std::optional<std::string> PathInside(const std::string& dir, std::string_view relative) {
+    if (relative.empty() || relative.front() == '/' || HasUnsafeSegment(relative)) {
+        return std::nullopt;
+    }
+    const std::optional<std::string> root = RealPath(dir);
+    if (!root) return std::nullopt;
+    std::string full = dir + std::string(relative);
+    // The nearest part of the path that exists, through every link.
+    std::string probe = full;
+    for (;;) {
+        struct stat st;
+        if (::lstat(probe.c_str(), &st) == 0) break;
+        if (errno != ENOENT && errno != ENOTDIR) return std::nullopt;
+        const size_t slash = probe.find_last_of('/', probe.size() - 1);
+        if (slash == std::string::npos || slash + 1 <= dir.size()) {
+            probe = dir;
+            break;
+        }
+        probe.resize(slash);
+    }
+    // A link that resolves nowhere (dangling, or a loop) fails here too.
+    const std::optional<std::string> real = RealPath(probe);
+    if (!real) return std::nullopt;
+    const std::string prefix = root->back() == '/' ? *root : *root + "/";
+    if (*real != *root && !real->starts_with(prefix)) return std::nullopt;
+    return full;
+}
+
+}  // namespace platform

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -69,5 +70,14 @@ bool RemoveFile(const std::string& path);
 
 // Removes a directory and everything under it.
 bool RemoveTree(const std::string& path);
+
+// `dir` + `relative` when that path stays inside the directory `dir` (which
+// ends in "/"); nullopt when it could lead elsewhere: `relative` empty,
+// absolute, holding a ".." segment or a NUL, or an existing part of the path
+// (a symbolic link, also a dangling one) resolving outside `dir`. A part that
+// does not exist yet is judged by its nearest existing ancestor: whoever
+// makes it makes a plain directory or file there. Paths named in files that
+// others can change (project tables) go through this before any use.
+std::optional<std::string> PathInside(const std::string& dir, std::string_view relative);
 
 }  // namespace platform

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "tests/support/temp_dir.h"
 
@@ -105,6 +107,51 @@ TEST(FileOpsTest, ReadFilePrefixStopsAtLimit) {
     EXPECT_EQ(out, "0123");
     EXPECT_FALSE(ReadFilePrefix(dir / "missing", 4, &out));
     EXPECT_TRUE(RemoveFile(dir / "missing"));
+}
+
+TEST(FileOpsTest, PathInsideKeepsEveryPathWithinItsDirectory) {
+    TempDir dir;
+    const std::string content = dir / "content/";
+    ASSERT_TRUE(CreateDirectories(content + "h/d"));
+    ASSERT_TRUE(CreateDirectories(dir / "outside"));
+    WriteFile(content + "h/d/p.htm", "page");
+    namespace fs = std::filesystem;
+    fs::create_directory_symlink(dir / "outside", content + "h/out");     // leads out
+    fs::create_directory_symlink(content + "h/d", content + "h/in");      // stays in
+    fs::create_symlink(dir / "outside/victim.txt", content + "h/dangle");  // out, to nothing
+    fs::create_symlink("loop", content + "h/loop");
+    const struct {
+        const char* relative;
+        bool inside;
+    } cases[] = {
+        {"h/d/p.htm", true},
+        {"h/d/new/deeper/file.htm", true},  // parts made later are plain
+        {"h/in/p.htm", true},
+        {"h/./d/p.htm", true},
+        {"h/d..x/p..htm", true},
+        {"", false},
+        {"/etc/passwd", false},
+        {"../outside/v.txt", false},
+        {"h/../../outside/v.txt", false},
+        {"h/d/..", false},
+        {"h/out/v.txt", false},
+        {"h/out/new/v.txt", false},
+        {"h/out", false},
+        {"h/dangle", false},
+        {"h/dangle/x", false},
+        {"h/loop", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.relative);
+        const std::optional<std::string> path = PathInside(content, c.relative);
+        EXPECT_EQ(path.has_value(), c.inside);
+        if (path) {
+            EXPECT_EQ(*path, content + c.relative);
+        }
+    }
+    using namespace std::string_literals;
+    EXPECT_FALSE(PathInside(content, "h/d/p.htm\0../x"s));
+    EXPECT_FALSE(PathInside(dir / "missing/", "p.htm"));
 }
 
 }  // namespace

@@ -18,6 +18,11 @@ std::string DataDirectoryFor(std::string_view project_path) {
     return std::string(project_path.substr(0, dot)) + "/";
 }
 
+std::string WithSlash(std::string dir) {
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    return dir;
+}
+
 std::string AbsolutePath(std::string_view path) {
     if (path.empty()) return std::string();
     std::error_code ec;

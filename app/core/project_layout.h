@@ -19,6 +19,9 @@ std::string DataDirectoryFor(std::string_view project_path);
 // and ".." segments resolved lexically. Empty for an empty path.
 std::string AbsolutePath(std::string_view path);
 
+// `dir` with a trailing "/" (an empty text stays empty).
+std::string WithSlash(std::string dir);
+
 // Creates a project at `project_path` (made absolute first):
 //   1. data directory = DataDirectoryFor(path); it must not exist yet and
 //      its parent must (one level is created);

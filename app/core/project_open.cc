@@ -21,11 +21,6 @@ constexpr char kCorrupt[] =
     "Corvalin has detected a corrupt database and cannot open\n"
     "your project.  The grabbed content is still available in:\n";
 
-std::string WithSlash(std::string dir) {
-    if (!dir.empty() && dir.back() != '/') dir += '/';
-    return dir;
-}
-
 // The URL table of a project, in the spelling found on disk.
 std::string UrlTableFile(const std::string& data_dir) {
     for (const char* name : {"ZQURL.DBF", "zqurl.dbf"}) {

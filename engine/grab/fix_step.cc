@@ -5,6 +5,7 @@
 #include "engine/grab/grab_options.h"
 #include "engine/interface/fetchwell.h"
 #include "engine/store/project_store.h"
+#include "engine/store/stored_file.h"
 #include "platform/file_ops.h"
 
 namespace fw {
@@ -13,10 +14,12 @@ void FixStoredPage(ProjectStore& store, const std::string& data_dir, int32_t id,
                    const GrabOptions& options) {
     UrlRecord row;
     if (!store.LoadRow(id, &row)) return;
-    const std::string path = data_dir + row.file;
     // A missing file needs no check of its own: its rewrite finds no source
     // and leaves nothing behind.
     if (!row.file.empty()) {
+        const std::optional<std::string> found = StoredFilePath(data_dir, id, row.file);
+        if (!found) return;
+        const std::string& path = *found;
         if (options.help_mode && platform::FileExists(path)) {
             platform::CopyReplacing(path, data_dir + std::to_string(id));
         }

@@ -19,6 +19,7 @@
 #include "engine/net/secure_http_fetch.h"
 #include "engine/store/filter_sets.h"
 #include "engine/store/project_store.h"
+#include "engine/store/stored_file.h"
 #include "engine/support/crash_report.h"
 #include "engine/support/log.h"
 #include "platform/base64.h"
@@ -189,7 +190,11 @@ bool UrlWorker::Prepare(Prepared* p) {
     // file: a saved file changes only when a complete new copy arrived.
     const bool keeps_nothing = options_->link_check || traverse_only_;
     if (!p->saved_file.empty()) {
-        p->path = data_dir_ + p->saved_file;
+        // A saved file out of the content directory is never overwritten:
+        // the URL is not fetched, and its row stays as it is.
+        const std::optional<std::string> saved = StoredFilePath(data_dir_, url_id_, p->saved_file);
+        if (!saved) return false;
+        p->path = *saved;
         const bool pages_in_full =
             options_->conditional_pages && (kind == kKindUnknown || kind == kKindHtml);
         if (!pages_in_full) p->conditional = modified;

@@ -2,6 +2,7 @@
 #include <cctype>
 #include <deque>
 #include <fstream>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -9,6 +10,7 @@
 #include "engine/content/web_address.h"
 #include "engine/interface/dizoziz.h"
 #include "engine/interface/error_info.h"
+#include "engine/store/stored_file.h"
 #include "platform/file_ops.h"
 #include "platform/text.h"
 
@@ -182,15 +184,19 @@ HRESULT Dizoziz::Copy(const std::string& storage_dir, int32_t id) {
         if (new_id == 0) {
             // A file of the same path here belongs to another URL: never
             // overwrite it.
+            // A row whose FILE leads out of its project is not copied.
             std::string file;
             if (!from.file.empty()) {
-                std::string source_file = source_dir + from.file;
-                if (!platform::FileExists(source_file) &&
-                    platform::FileExists(source_dir + "src/" + from.file)) {
-                    source_file = source_dir + "src/" + from.file;
+                std::optional<std::string> source_file =
+                    StoredFilePath(source_dir, from.id, from.file);
+                if (!source_file) continue;
+                if (!platform::FileExists(*source_file)) {
+                    auto in_src = platform::PathInside(source_dir, "src/" + from.file);
+                    if (in_src && platform::FileExists(*in_src)) source_file = std::move(in_src);
                 }
                 file = FreeFileName(data_dir_, from.file);
-                if (!platform::CopyReplacing(source_file, data_dir_ + file)) file = from.file;
+                const std::optional<std::string> target = platform::PathInside(data_dir_, file);
+                if (!target || !platform::CopyReplacing(*source_file, *target)) file = from.file;
             }
             UrlRecord to = store_.NewRecord();
             to.level = std::max(0, from.level - base_level);

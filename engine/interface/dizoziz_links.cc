@@ -3,6 +3,7 @@
 #include "engine/content/bookmark_import.h"
 #include "engine/content/link_refixer.h"
 #include "engine/interface/dizoziz.h"
+#include "engine/store/stored_file.h"
 
 namespace fw {
 
@@ -21,7 +22,9 @@ HRESULT Dizoziz::Refix() {
         }
         // Announced either way: a page that cannot be rewritten is left as
         // it was, which listeners may look at all the same.
-        if (!row.file.empty()) RefixPageFile(data_dir_ + row.file, store_, data_dir_);
+        if (const auto path = StoredFilePath(data_dir_, id, row.file)) {
+            RefixPageFile(*path, store_, data_dir_);
+        }
         Fire(kOnGrabUrlDone, id);
     }
     return S_OK;

@@ -8,6 +8,7 @@
 #include "engine/interface/url_collection.h"
 #include "engine/search/search_error.h"
 #include "engine/search/search_index.h"
+#include "engine/store/stored_file.h"
 #include "platform/file_ops.h"
 
 namespace fw {
@@ -28,12 +29,13 @@ struct StoredPage {
     bool html;
 };
 
-// The grabbed pages and text files, in table order. The files are read
-// afterwards, without the store lock, so a running grab is not held up.
-std::vector<StoredPage> SearchedPages(ProjectStore& store) {
+// The grabbed pages and text files, in table order, but those whose FILE
+// leads out of `data_dir`. The files are read afterwards, without the store
+// lock, so a running grab is not held up.
+std::vector<StoredPage> SearchedPages(ProjectStore& store, const std::string& data_dir) {
     std::vector<StoredPage> pages;
     store.ForEachUrl([&](const UrlRecord& record) {
-        if (IsSearchedPage(record)) {
+        if (IsSearchedPage(record) && StoredFilePath(data_dir, record.id, record.file)) {
             pages.push_back({record.id, record.file, record.kind == kKindHtml});
         }
         return true;
@@ -48,7 +50,7 @@ std::vector<int32_t> Dizoziz::SearchFiles(const std::string& pattern, std::strin
     if (!grep.Compile(pattern, error)) return {};
     std::vector<int32_t> found;
     std::string text;
-    for (const StoredPage& page : SearchedPages(store_)) {
+    for (const StoredPage& page : SearchedPages(store_, data_dir_)) {
         if (!platform::ReadFilePrefix(data_dir_ + page.file, kGrepBytes, &text)) continue;
         std::string_view view(text);
         view = view.substr(0, view.find('\0'));
@@ -71,7 +73,7 @@ namespace {
 IndexSearchResult IndexSearchOf(Dizoziz* engine, const std::string& expression) {
     return RunIndexSearch(engine->data_dir(), expression, [engine] {
         std::vector<IndexDocument> documents;
-        for (StoredPage& page : SearchedPages(engine->store())) {
+        for (StoredPage& page : SearchedPages(engine->store(), engine->data_dir())) {
             documents.push_back({std::move(page.file), page.html});
         }
         return documents;

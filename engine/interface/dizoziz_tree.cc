@@ -1,9 +1,11 @@
 // Dizoziz: URL tree members that need no companion objects, and maintenance.
 #include <algorithm>
+#include <optional>
 #include <unordered_set>
 
 #include "engine/interface/dizoziz.h"
 #include "engine/interface/error_info.h"
+#include "engine/store/stored_file.h"
 #include "platform/file_ops.h"
 
 namespace fw {
@@ -64,11 +66,15 @@ std::string WithSlash(std::string dir) {
     return dir;
 }
 
-// Copies one stored file; an empty FILE has nothing to copy.
+// Copies one stored file; an empty FILE has nothing to copy, and one that
+// leads out of the content directory is left alone. (Such a FILE is also
+// what would lead out of the target directory.)
 bool ExportFile(const std::string& data_dir, const std::string& target_dir,
-                const std::string& file) {
-    if (file.empty()) return true;
-    return platform::CopyReplacing(data_dir + file, target_dir + file);
+                const UrlRecord& record) {
+    if (record.file.empty()) return true;
+    const std::optional<std::string> source = StoredFilePath(data_dir, record.id, record.file);
+    if (!source) return true;
+    return platform::CopyReplacing(*source, target_dir + record.file);
 }
 
 }  // namespace
@@ -81,11 +87,11 @@ HRESULT Dizoziz::ExportPage(int32_t id, const std::string& target_dir) {
     UrlRecord record;
     if (id != 0) {
         if (!store_.Load(id, &record)) return S_OK;
-        if (record.file.empty() || !ExportFile(data_dir_, target, record.file)) return S_OK;
+        if (record.file.empty() || !ExportFile(data_dir_, target, record)) return S_OK;
     }
     for (int32_t child : store_.PlainChildren(id, true)) {
         if (store_.Load(child, &record) && record.min_level == 1) {
-            ExportFile(data_dir_, target, record.file);
+            ExportFile(data_dir_, target, record);
         }
     }
     return S_OK;
@@ -99,7 +105,7 @@ HRESULT Dizoziz::ExportTree(int32_t id, const std::string& target_dir) {
     UrlRecord record;
     if (id != 0) {
         if (!store_.Load(id, &record)) return S_OK;
-        if (record.file.empty() || !ExportFile(data_dir_, target, record.file)) return S_OK;
+        if (record.file.empty() || !ExportFile(data_dir_, target, record)) return S_OK;
     }
     // Breadth first; a URL reached twice (same-level requisites linking each
     // other) is visited once.
@@ -113,7 +119,7 @@ HRESULT Dizoziz::ExportTree(int32_t id, const std::string& target_dir) {
             if (!(record.level > level || (record.level == level && record.min_level == 1))) {
                 continue;
             }
-            if (!ExportFile(data_dir_, target, record.file)) return S_OK;
+            if (!ExportFile(data_dir_, target, record)) return S_OK;
             if (seen.insert(child).second && !store_.TreeChildren(child, false).empty()) {
                 visit.push_back(child);
             }

@@ -2,6 +2,7 @@
 // the web again, or the stored file itself for other kinds.
 #include "engine/content/link_refixer.h"
 #include "engine/interface/url_object.h"
+#include "engine/store/stored_file.h"
 #include "platform/file_ops.h"
 
 namespace fw {
@@ -14,15 +15,17 @@ HRESULT UrlObject::GetInternetFile(const std::string& url, std::string* file,
     const std::string data_dir = data_dir_.empty() ? engine_->data_dir() : data_dir_;
     auto guard = store().Lock();
     UrlRecord row;
-    if (!store().FindUrlRow(url, &row) || row.file.empty()) return S_OK;
+    if (!store().FindUrlRow(url, &row)) return S_OK;
+    const std::optional<std::string> path = StoredFilePath(data_dir, row.id, row.file);
+    if (!path) return S_OK;
     if (row.kind != kKindHtml) {
-        *file = data_dir + row.file;
+        *file = *path;
         *delete_file = 0;
         return S_OK;
     }
     const std::string copy = platform::TempFileName();
     if (copy.empty()) return S_OK;
-    if (!RestorePageFile(data_dir + row.file, copy, store(), data_dir, row.url)) {
+    if (!RestorePageFile(*path, copy, store(), data_dir, row.url)) {
         platform::RemoveFile(copy);
         return S_OK;
     }

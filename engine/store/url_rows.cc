@@ -4,6 +4,7 @@
 
 #include "engine/store/columns.h"
 #include "engine/store/project_store.h"
+#include "engine/store/stored_file.h"
 #include "platform/file_ops.h"
 #include "platform/text.h"
 
@@ -473,8 +474,9 @@ bool ProjectStore::DeleteUrl(int32_t id) {
     if (!open_ || !FindByIdLocked(id)) return false;
     auto& u = T(TableId::kUrl);
     const uint32_t url_row = u.RecNo();
-    const std::string file = u.Text(col_->u_file);
-    if (!file.empty()) platform::RemoveFile(data_dir_ + file);
+    if (const auto path = StoredFilePath(data_dir_, id, u.Text(col_->u_file))) {
+        platform::RemoveFile(*path);
+    }
 
     if (SeekProps(id)) T(TableId::kProps).Delete();
     if (PositionTitle(id)) T(TableId::kTitle).Delete();

@@ -267,6 +267,82 @@ TEST_F(CliGrabTest, ExportCopiesTheTreeOrOnePage) {
                          "deep.html has not been grabbed; there is nothing to export\n");
 }
 
+TEST_F(CliGrabTest, ReplacementRulesRewriteThePagesAsTheyFinish) {
+    ASSERT_EQ(Run({"create", "p.cvn"}).exit_code, 0);
+    const std::vector<std::vector<std::string>> rules = {
+        {"f", "<title>*</title>", "<title>Copy</title>"},
+        {"F", "Copy", "Offline copy"},  // sees what the first rule wrote
+        {"l", "needle", "pin"},
+        {"F", "document", "DOC"},        // app.js has it: not a page
+        {"F", "back.png", "front.png"},  // style.css has it: not a page
+        {"t", "page", "never"},          // text rules leave pages alone
+    };
+    for (const auto& rule : rules) {
+        ASSERT_EQ(Run({"rules", "p.cvn", "add", rule[0], rule[1], rule[2]}).exit_code, 0);
+    }
+    const CliResult r = Mirror();
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::string src = Work("p/src/") + local_;
+    for (const char* page : {"index.html", "a.html", "b.html"}) {
+        const std::string text = ReadFile(src + page);
+        EXPECT_NE(text.find("<title>Offline copy</title>"), std::string::npos) << page << text;
+        EXPECT_EQ(text.find("never"), std::string::npos) << page;
+        EXPECT_EQ(text.back(), '\n') << page;
+    }
+    EXPECT_NE(ReadFile(src + "b.html").find("The haystack hides a pin here."), std::string::npos);
+    EXPECT_NE(ReadFile(src + "index.html").find("first page"), std::string::npos);
+    EXPECT_EQ(ReadFile(src + "app.js"), ReadFile(site_ / "app.js"));
+    EXPECT_EQ(ReadFile(src + "logo.png"), ReadFile(site_ / "logo.png"));
+    EXPECT_NE(ReadFile(src + "style.css").find("back.png"), std::string::npos);
+}
+
+TEST_F(CliGrabTest, EveryGrabEndsWithTheContentsPageAndTheEdgeFiles) {
+    ASSERT_EQ(Run({"create", "p.cvn"}).exit_code, 0);
+    WriteFile(Work("p.cvn"), ReadFile(Work("p.cvn")) + "[CVN]\nUseEdgeFile=1\n");
+    ASSERT_EQ(Run({"add", "p.cvn", base_, "--notes", "<title>Fixture & friends</title>"}).exit_code,
+              0);
+    ASSERT_EQ(Run({"add", "p.cvn", "http://127.0.0.1:1/closed"}).exit_code, 0);
+    const CliResult r = Run({"grab", "p.cvn"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::string page = ReadFile(Work("p/src/contents.htm"));
+    // The program home's own templates, filled in with the project's name.
+    EXPECT_NE(page.find("<title>p - offline copy</title>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<dt><a href=\"" + local_ +
+                        "index.html\">Fixture &amp; friends</a></dt>\n"
+                        "<dt><a href=\"http://127.0.0.1:1/closed\">http://127.0.0.1:1/closed</a>"
+                        "</dt>\n"),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("</html>"), std::string::npos) << page;
+    EXPECT_EQ(ReadFile(Work("p/src/edge.htm")), ReadFile(home_ / "edge/edge.htm"));
+    EXPECT_NE(ReadFile(home_ / "edge/edge.htm").find("This page was not copied"),
+              std::string::npos);
+}
+
+TEST_F(CliGrabTest, ExportBringsTheContentsPageOrAnIndexPageAndCanStartADisc) {
+    ASSERT_EQ(Mirror().exit_code, 0);
+    WriteFile(Work("p.cvn"), ReadFile(Work("p.cvn")) + "[CVN]\nUseEdgeFile=1\n");
+    CliResult r = Run({"export", "p.cvn", "all", "--autorun"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(ReadFile(Work("all/contents.htm")), ReadFile(Work("p/src/contents.htm")));
+    EXPECT_FALSE(fs::exists(Work("all/index.htm")));
+    EXPECT_TRUE(fs::exists(Work("all/edge.htm")));
+    EXPECT_EQ(ReadFile(Work("all/autorun.inf")), "[autorun]\nOPEN=autorun.exe contents.htm\n");
+    EXPECT_TRUE(fs::exists(Work("all/autorun.sh")));
+
+    r = Run({"export", "p.cvn", "one", base_ + "a.html"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(ReadFile(Work("one/index.htm")).find("href=\"" + local_ + "a.html\""),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(Work("one/contents.htm")));
+    EXPECT_FALSE(fs::exists(Work("one/autorun.inf")));
+
+    // One URL's disc starts at its index page.
+    r = Run({"export", "p.cvn", "pic", base_ + "logo.png", "--autorun"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(ReadFile(Work("pic/autorun.inf")), "[autorun]\nOPEN=autorun.exe index.htm\n");
+}
+
 // The engine answers "... is not available in this build" for members still
 // being built; such a test waits for them rather than failing.
 #define SKIP_WHEN_NOT_BUILT(result)                                                 \

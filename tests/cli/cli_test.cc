@@ -240,6 +240,77 @@ TEST_F(CliTest, ImportAddsTheListedAddresses) {
     EXPECT_EQ(Snapshot(work_.path()), before);
 }
 
+TEST_F(CliTest, RulesAreListedAddedAndDeleted) {
+    ASSERT_EQ(Run({"create", "p.cvn"}).exit_code, 0);
+    CliResult r = Run({"rules", "p.cvn"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    r = Run({"rules", "p.cvn", "add", "f", "Hello", "Bye"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "1\n");
+    r = Run({"rules", "p", "add", "L", "^<p>*</p>$", "", "--at", "1"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "1\n");
+    ASSERT_EQ(Run({"rules", "p.cvn", "add", "t", "a", "b"}).exit_code, 0);
+    r = Run({"rules", "p.cvn", "list"});
+    EXPECT_EQ(r.out, "1\tL\t^<p>*</p>$\t\n2\tf\tHello\tBye\n3\tt\ta\tb\n");
+    // Stored as the desktop program stores them, and marked as a change.
+    const std::string file = ReadFile(Work("p.cvn"));
+    EXPECT_NE(file.find("[Replacements]\n1=L\n1Search=^<p>*</p>$\n1Replace=\n2=f\n"),
+              std::string::npos)
+        << file;
+    EXPECT_NE(file.find("DirtyFlag=1"), std::string::npos) << file;
+
+    ASSERT_EQ(Run({"rules", "p.cvn", "delete", "1"}).exit_code, 0);
+    r = Run({"rules", "p.cvn"});
+    EXPECT_EQ(r.out, "1\tf\tHello\tBye\n2\tt\ta\tb\n");
+    EXPECT_EQ(ReadFile(Work("p.cvn")).find("3Search"), std::string::npos);
+
+    const auto before = Snapshot(work_.path());
+    struct Case {
+        std::vector<std::string> args;
+        int exit_code;
+        const char* err;
+    } cases[] = {
+        {{"rules", "p.cvn", "add", "x", "a", "b"},
+         kUsage,
+         "fetchwell rules: 'x' is not a rule type (l, L, f, F, t or T)\n"},
+        {{"rules", "p.cvn", "add", "f", "[ab", "b"},
+         kUsage,
+         "fetchwell rules: '[ab' is not a valid pattern (a '[' without its ']')\n"},
+        {{"rules", "p.cvn", "add", "f", "", "b"},
+         kUsage,
+         "fetchwell rules: the search text is empty\n"},
+        {{"rules", "p.cvn", "add", "f", "a\nb", "b"},
+         kUsage,
+         "fetchwell rules: a rule cannot hold a line break\n"},
+        {{"rules", "p.cvn", "add", "f", "a", std::string(1024, 'x')},
+         kUsage,
+         "fetchwell rules: a rule's texts can hold at most 1023 bytes\n"},
+        {{"rules", "p.cvn", "add", "f", "a"},
+         kUsage,
+         "fetchwell rules: add needs TYPE, SEARCH and REPLACE\n"},
+        {{"rules", "p.cvn", "add", "f", "a", "b", "--at", "4"},
+         kUsage,
+         "fetchwell rules: --at needs a rule number from 1 to 3\n"},
+        {{"rules", "p.cvn", "delete", "3"}, 1, "fetchwell rules: the project has no rule 3\n"},
+        {{"rules", "p.cvn", "delete", "one"},
+         kUsage,
+         "fetchwell rules: 'one' is not a rule number\n"},
+        {{"rules", "p.cvn", "remove", "1"},
+         kUsage,
+         "fetchwell rules: unknown action 'remove' (list, add or delete)\n"},
+        {{"rules", "none.cvn"}, kProject, "fetchwell rules: Could not open document: "},
+    };
+    for (const auto& c : cases) {
+        r = Run(c.args);
+        EXPECT_EQ(r.exit_code, c.exit_code) << c.args.back() << "\n" << r.err;
+        EXPECT_EQ(r.err.substr(0, std::string(c.err).size()), c.err);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(Snapshot(work_.path()), before);
+}
+
 TEST_F(CliTest, DeleteTakesStartUrlsOnly) {
     ASSERT_EQ(Run({"create", "p.cvn"}).exit_code, 0);
     ASSERT_EQ(Run({"add", "p.cvn", "http://a.example/"}).exit_code, 0);

@@ -1,0 +1,21 @@
+// The stored file of a URL row: its FILE value taken relative to the
+// content directory. Project tables can be changed by anyone who can write
+// the project, so a value is confined to that directory before any read,
+// write or delete of the file it names.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace fw {
+
+// The path of `file` (URL `id`'s FILE value) under `data_dir` (which ends in
+// "/"); nullopt for an empty value, and, with a log line naming the URL, for
+// one that could lead out of the directory (see platform::PathInside). The
+// caller then leaves the file and the row alone.
+std::optional<std::string> StoredFilePath(const std::string& data_dir, int32_t id,
+                                          std::string_view file);
+
+}  // namespace fw
