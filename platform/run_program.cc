@@ -4,11 +4,13 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <thread>
 
 extern char** environ;
 
@@ -56,7 +58,88 @@ bool Drain(int fd, std::string* into, size_t max) {
     return true;
 }
 
+// Starts `argv` with standard input from /dev/null and the given output
+// descriptors (-1: ours), SIGPIPE back at its default and no signal blocked
+// (a caller may have blocked some for its own threads). `own_session` puts
+// it in a session of its own; otherwise in a process group of its own.
+// Returns 0 or the errno of the failed start.
+int Spawn(const std::vector<std::string>& argv, const std::string& working_dir, int out_fd,
+          int err_fd, bool own_session, pid_t* pid) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (out_fd >= 0) posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
+    if (err_fd >= 0) posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
+    if (!working_dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, working_dir.c_str());
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attr, &none);
+    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+    if (own_session) {
+        flags |= POSIX_SPAWN_SETSID;
+    } else {
+        posix_spawnattr_setpgroup(&attr, 0);
+        flags |= POSIX_SPAWN_SETPGROUP;
+    }
+    posix_spawnattr_setflags(&attr, flags);
+    const int rc = ::posix_spawnp(pid, args[0], &actions, &attr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    return rc;
+}
+
+// Waits for `pid` to end, at most `wait`; true when it ended (and was reaped).
+bool WaitForExit(pid_t pid, std::chrono::milliseconds wait) {
+    const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (fd < 0) return false;
+    pollfd pfd{fd, POLLIN, 0};
+    const Clock::time_point deadline = Clock::now() + wait;
+    int n = 0;
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        n = ::poll(&pfd, 1, static_cast<int>(std::max<int64_t>(0, left.count())));
+        if (n >= 0 || errno != EINTR) break;
+    }
+    ::close(fd);
+    if (n <= 0) return false;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return true;
+}
+
 }  // namespace
+
+ProgramStart StartProgram(const std::vector<std::string>& argv, const std::string& working_dir,
+                          std::chrono::milliseconds wait) {
+    ProgramStart start;
+    if (argv.empty() || argv[0].empty()) {
+        start.error = ENOENT;
+        return start;
+    }
+    pid_t pid = -1;
+    start.error = Spawn(argv, working_dir, -1, -1, true, &pid);
+    if (start.error != 0) return start;
+    if (wait.count() > 0 && WaitForExit(pid, wait)) {
+        start.finished = true;
+        return start;
+    }
+    std::thread([pid] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return start;
+}
 
 std::string FindOnPath(const std::string& name) {
     if (name.empty()) return std::string();
@@ -83,29 +166,8 @@ ProgramRun RunProgram(const std::vector<std::string>& argv, const RunLimits& lim
     Pipe err;
     if (!out.ok() || !err.ok()) return run;
 
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out.write, 1);
-    posix_spawn_file_actions_adddup2(&actions, err.write, 2);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setpgroup(&attr, 0);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     pid_t pid = -1;
-    int rc = ::posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+    const int rc = Spawn(argv, std::string(), out.write, err.write, false, &pid);
     out.CloseWrite();
     err.CloseWrite();
     if (rc != 0) return run;

@@ -1,5 +1,7 @@
-// Running a helper program to its end and keeping what it printed (the
-// engine drives NetworkManager's nmcli this way).
+// Running other programs: a helper run to its end with what it printed kept
+// (the engine drives NetworkManager's nmcli this way), and a program the user
+// asked for (a browser, an editor, a run-after command) that runs on by
+// itself.
 #pragma once
 
 #include <chrono>
@@ -29,5 +31,19 @@ struct RunLimits {
 // /dev/null, in a process group of its own, and waits for it. A program that
 // outlives the time limit is killed with its group. Safe from any thread.
 ProgramRun RunProgram(const std::vector<std::string>& argv, const RunLimits& limits = RunLimits());
+
+struct ProgramStart {
+    int error = 0;          // errno of the failed start; 0 when it started
+    bool finished = false;  // it ended within the wait
+};
+
+// Starts argv[0] (looked up on $PATH unless it holds "/") with `argv`, in
+// `working_dir` (empty: ours), standard input from /dev/null, in a session of
+// its own so that it outlives this program and a Ctrl-C meant for it. Waits
+// at most `wait` for it to end. A program still running when the call
+// returns is reaped by a thread of its own once it ends, so none is left
+// behind as a zombie. Safe from any thread.
+ProgramStart StartProgram(const std::vector<std::string>& argv, const std::string& working_dir,
+                          std::chrono::milliseconds wait);
 
 }  // namespace platform

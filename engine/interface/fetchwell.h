@@ -255,6 +255,10 @@ public:
 // reopen the project until the helper's call has returned and its objects
 // are released. Error information is per thread: the helper reads its own.
 //
+// GrabEnd may be called from a helper thread too, so that the driving thread
+// stays responsive while a grab winds down. REQUIRES: the driving thread
+// calls no member that starts or ends a grab, nor Close, until it returns.
+//
 // Inside an event sink (engine threads; OnGrabBegin on the caller's thread
 // inside the call that starts the grab): record, post to the driving thread
 // and return. Never call GrabEnd, Close, Open, OpenPlus or a member that starts

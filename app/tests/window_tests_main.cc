@@ -1,0 +1,21 @@
+// The window tests: every QtTest class of the desktop program in one run,
+// offscreen, with a program home of their own.
+#include <QApplication>
+#include <QtTest>
+#include <cstdlib>
+
+#include "tests/support/temp_dir.h"
+
+int RunMainFrameTests(int argc, char** argv);
+int RunStartupTests(int argc, char** argv);
+
+int main(int argc, char** argv) {
+    fwtest::TempDir home;
+    ::setenv("CORVALIN_HOME", home.path().c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    int failed = 0;
+    failed += RunMainFrameTests(argc, argv);
+    failed += RunStartupTests(argc, argv);
+    return failed == 0 ? 0 : 1;
+}
