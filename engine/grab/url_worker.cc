@@ -342,6 +342,12 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
     const FtpFetch& fetch = *f->ftp;
     const bool keeps = !options_->link_check;
     std::string path = prepared.path;
+    const bool failed = fetch.state() == kFetchError;
+    // A failed transfer has no content: no empty file stands in for it.
+    if (prepared.reserved && failed && !f->body_written) {
+        platform::RemoveFile(path);
+        path.clear();
+    }
     bool arrived_in_place = !prepared.scratch;
     if (keeps && prepared.scratch && !path.empty() && f->body_written &&
         fetch.state() == kFetchDone) {
@@ -372,9 +378,12 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
         row.status = kStatusGrabbed;
         row.modified = static_cast<int64_t>(std::time(nullptr));
         row.error = 0;
-        if (fetch.state() == kFetchError) {
+        if (failed) {
+            // No reply at all is the connection's failure, not the server's.
             const int32_t code = fetch.last_reply_code();
-            row.error = (code == 450 || code == 550) ? 404 : code + 1000;
+            row.error = code == 0                     ? fetch_error_
+                        : (code == 450 || code == 550) ? 404
+                                                      : code + 1000;
         }
         store_->Write(&row);
     }

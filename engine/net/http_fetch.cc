@@ -4,6 +4,7 @@
 #include "engine/net/http_date.h"
 #include "engine/net/proxy_handshake.h"
 #include "engine/net/proxy_settings.h"
+#include "engine/net/request_target.h"
 #include "engine/net/sock_addr.h"
 #include "engine/net/socket.h"
 #include "engine/net/win_sock.h"
@@ -30,7 +31,7 @@ const char* MethodWord(HttpMethod method) {
 
 std::string HttpFetch::BuildRequest() const {
     const std::string host = platform::WithoutLineBreaks(this->host());
-    const std::string target = platform::WithoutLineBreaks(path());
+    const std::string target = RequestTarget(path());
     std::string request;
     request.reserve(256 + 2 * host.size() + target.size());
     request += MethodWord(method());
@@ -38,7 +39,7 @@ std::string HttpFetch::BuildRequest() const {
         request.append("http://").append(host);
         if (port() != 80) request.append(":").append(std::to_string(port()));
     }
-    request += target.empty() ? "/" : target;
+    request += target;
     request += " HTTP/1.0\r\n";
     request += "Accept: */*\r\n";
     request += "User-Agent: ";

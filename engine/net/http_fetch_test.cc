@@ -130,7 +130,16 @@ TEST(HttpRequestTest, BuildsTheRequestByteForByte) {
              f.SetTarget("h", 80, "/a\r\nX-Evil: 1");
              f.set_user_agent("UA\r\nX-Evil: 2");
          },
-         "GET /aX-Evil: 1 HTTP/1.0\r\nAccept: */*\r\nUser-Agent: UAX-Evil: 2\r\nHost: h\r\n\r\n"},
+         "GET /a%0D%0AX-Evil:%201 HTTP/1.0\r\nAccept: */*\r\nUser-Agent: UAX-Evil: 2\r\nHost: h\r\n"
+         "\r\n"},
+        {"what may not stand on a request line goes percent-encoded",
+         [](HttpFetch& f) { f.SetTarget("h", 80, "/caf\xC3\xA9/a b\"<c>.html?q=\xC3\xBC|x"); },
+         "GET /caf%C3%A9/a%20b%22%3Cc%3E.html?q=%C3%BC%7Cx HTTP/1.0\r\nAccept: */*\r\n" + ua +
+             "Host: h\r\n\r\n"},
+        {"also in the absolute form an HTTP proxy gets",
+         [&](HttpFetch& f) { f.SetTarget("example.com", 80, "/\xC3\xA9 t"); f.set_proxy(&http_proxy); },
+         "GET http://example.com/%C3%A9%20t HTTP/1.0\r\nAccept: */*\r\n" + ua +
+             "Host: example.com\r\n\r\n"},
     };
     for (const Case& c : cases) {
         HttpFetch fetch(nullptr);
