@@ -184,9 +184,9 @@ int RunGrabKind(CommandContext& context, GrabKind kind) {
 int RunMirror(CommandContext& context) {
     const auto& operands = context.args.operands;
     std::string why, error;
-    auto url = CheckStartUrl(operands[0], &why);
-    if (!url) return UsageError(context.spec, "'" + operands[0] + "' cannot be grabbed: " + why);
     StartUrlOptions options;
+    auto url = CheckStartUrl(operands[0], &why, &options.url_user, &options.url_password);
+    if (!url) return UsageError(context.spec, "'" + operands[0] + "' cannot be grabbed: " + why);
     options.url = *url;
     if (!ReadStartUrlOptions(context.args, &options, &error))
         return UsageError(context.spec, error);
@@ -256,7 +256,8 @@ int RunCheck(CommandContext& context) {
         if (ParseInteger(text, 1, INT32_MAX)) {
             id = session.ResolveUrl(text);
             if (!id) return kExitFailure;
-        } else if (auto stored = CheckStartUrl(text, &error)) {
+        } else if (auto stored =
+                       CheckStartUrl(text, &error, &options.url_user, &options.url_password)) {
             id = session.FindUrl(*stored);
             if (!id) {
                 options.url = *stored;

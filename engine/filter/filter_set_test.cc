@@ -91,7 +91,7 @@ TEST(FilterSetTest, CaseFoldingTouchesOnlyAsciiLetters) {
 TEST(FilterSetTest, StayOnSiteIsACaseInsensitiveContainmentTest) {
     FilterSet set = Stored({{'U', "S"}});
     BindStayFilters(&set, "http://www.Host.com/dir/index.htm");
-    EXPECT_EQ(set.filters[0].data, "Host.com");
+    EXPECT_EQ(set.filters[0].data, "host.com");
     EXPECT_TRUE(Accepts(set, FilterType::Url, "http://host.com/x"));
     EXPECT_TRUE(Accepts(set, FilterType::Url, "http://WWW.HOST.COM/y"));
     // Containment: other hosts whose names hold the site pass too.

@@ -339,6 +339,9 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
     if (const int64_t limit = BodyLimit(); limit >= 0) {
         running->set_body_limit(static_cast<uint64_t>(limit));
     }
+    if (options_->response_cap > 0) {
+        running->set_response_cap(static_cast<uint64_t>(options_->response_cap));
+    }
 
     LogMessage(std::to_string(url_id_) + " - " + p.url);
     {
@@ -387,6 +390,12 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
     const FtpFetch& fetch = *f->ftp;
     const bool keeps = !options_->link_check;
     std::string path = prepared.path;
+    const bool failed = fetch.state() == kFetchError;
+    // A failed transfer has no content: no empty file stands in for it.
+    if (prepared.reserved && failed) {
+        ForgetReservation(prepared);
+        path.clear();
+    }
     bool arrived_in_place = false;
     if (keeps && !path.empty() && f->body_written && fetch.state() == kFetchDone) {
         arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
@@ -412,9 +421,12 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
         row.status = kStatusGrabbed;
         row.modified = static_cast<int64_t>(std::time(nullptr));
         row.error = 0;
-        if (fetch.state() == kFetchError) {
+        if (failed) {
+            // No reply at all is the connection's failure, not the server's.
             const int32_t code = fetch.last_reply_code();
-            row.error = (code == 450 || code == 550) ? 404 : code + 1000;
+            row.error = code == 0                     ? fetch_error_
+                        : (code == 450 || code == 550) ? 404
+                                                      : code + 1000;
         }
         store_->Write(&row);
     }
@@ -469,10 +481,11 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
     if (keeps && !path.empty() && code != 304 && f->body_written && fetch.state() == kFetchDone) {
         arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
     }
-    // A fetch that got no response at all has no content: the name reserved
-    // for it goes again, so no empty file stands in for the page offline.
-    if (prepared.reserved && code == 0 && fetch.state() == kFetchError && !f->body_written) {
-        platform::RemoveFile(path);
+    // A fetch that failed has no content (a partial body stays in the
+    // scratch file): the name reserved for it goes again, so no empty file
+    // stands in for the page offline.
+    if (prepared.reserved && fetch.state() == kFetchError) {
+        ForgetReservation(prepared);
         path.clear();
     }
     if (keeps && !path.empty() && prepared.reserved) {

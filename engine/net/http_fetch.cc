@@ -2,8 +2,10 @@
 
 #include "engine/net/cookie_jar.h"
 #include "engine/net/http_date.h"
+#include "engine/net/low_speed.h"
 #include "engine/net/proxy_handshake.h"
 #include "engine/net/proxy_settings.h"
+#include "engine/net/request_target.h"
 #include "engine/net/sock_addr.h"
 #include "engine/net/socket.h"
 #include "engine/net/win_sock.h"
@@ -30,7 +32,7 @@ const char* MethodWord(HttpMethod method) {
 
 std::string HttpFetch::BuildRequest() const {
     const std::string host = platform::WithoutLineBreaks(this->host());
-    const std::string target = platform::WithoutLineBreaks(path());
+    const std::string target = RequestTarget(path());
     std::string request;
     request.reserve(256 + 2 * host.size() + target.size());
     request += MethodWord(method());
@@ -38,7 +40,7 @@ std::string HttpFetch::BuildRequest() const {
         request.append("http://").append(host);
         if (port() != 80) request.append(":").append(std::to_string(port()));
     }
-    request += target.empty() ? "/" : target;
+    request += target;
     request += " HTTP/1.0\r\n";
     request += "Accept: */*\r\n";
     request += "User-Agent: ";
@@ -113,6 +115,7 @@ void HttpFetch::Transfer(BSocket& socket) {
     // On the stack: freeing a heap block this large after every fetch made
     // the allocator merge all its small free blocks each time.
     char buffer[kReadSize + 1];
+    LowSpeedWatch speed;
     for (;;) {
         size_t count = 0;
         if (!socket.Receive(buffer, sizeof buffer, &count, stop_)) {
@@ -130,8 +133,14 @@ void HttpFetch::Transfer(BSocket& socket) {
             return;
         }
         CountReceived(count);
+        if (!speed.Arrived(count)) {
+            Fail();
+            LogMessage(speed.Reason());
+            return;
+        }
         if (!Consume(buffer, count)) {
-            if (headers_too_long()) Fail();
+            if (response_cap_passed()) LogMessage(CapReason());
+            if (headers_too_long() || response_cap_passed()) Fail();
             return;  // aborted: the state stays Receive
         }
         if (stop_ != nullptr && stop_->IsSet()) return;

@@ -1,4 +1,5 @@
 #include "engine/net/http_fetch.h"
+#include "engine/net/low_speed.h"
 
 #include <gtest/gtest.h>
 
@@ -130,7 +131,16 @@ TEST(HttpRequestTest, BuildsTheRequestByteForByte) {
              f.SetTarget("h", 80, "/a\r\nX-Evil: 1");
              f.set_user_agent("UA\r\nX-Evil: 2");
          },
-         "GET /aX-Evil: 1 HTTP/1.0\r\nAccept: */*\r\nUser-Agent: UAX-Evil: 2\r\nHost: h\r\n\r\n"},
+         "GET /a%0D%0AX-Evil:%201 HTTP/1.0\r\nAccept: */*\r\nUser-Agent: UAX-Evil: 2\r\nHost: h\r\n"
+         "\r\n"},
+        {"what may not stand on a request line goes percent-encoded",
+         [](HttpFetch& f) { f.SetTarget("h", 80, "/caf\xC3\xA9/a b\"<c>.html?q=\xC3\xBC|x"); },
+         "GET /caf%C3%A9/a%20b%22%3Cc%3E.html?q=%C3%BC%7Cx HTTP/1.0\r\nAccept: */*\r\n" + ua +
+             "Host: h\r\n\r\n"},
+        {"also in the absolute form an HTTP proxy gets",
+         [&](HttpFetch& f) { f.SetTarget("example.com", 80, "/\xC3\xA9 t"); f.set_proxy(&http_proxy); },
+         "GET http://example.com/%C3%A9%20t HTTP/1.0\r\nAccept: */*\r\n" + ua +
+             "Host: example.com\r\n\r\n"},
     };
     for (const Case& c : cases) {
         HttpFetch fetch(nullptr);
@@ -495,6 +505,52 @@ TEST_F(HttpFetchTest, SilenceEndsTheFetchAsABrokenTransfer) {
     EXPECT_EQ(fetch.bytes_received(), 10u);
     EXPECT_EQ(log_.Lines(),
               (std::vector<std::string>{"BSocket::Receive ERROR: WSAETIMEDOUT", "receive error"}));
+}
+
+// A response that comes a byte now and then, or never ends, holds the fetch
+// no longer than the low-speed rule or the response cap allow: it ends as a
+// broken transfer with the reason in the log. The body limit of the filters
+// still turns a long file away instead.
+TEST_F(HttpFetchTest, TrickleAndEndlessBodiesEndAsBrokenTransfers) {
+    ScopedLowSpeedRule rule({1000, 300ms});
+    Response trickle = Response::Html(std::string(5000, 't'));
+    trickle.send_only = 200;
+    trickle.ending = fwtest::Ending::Trickle;
+    trickle.trickle = 20ms;
+    server_.Script("/trickle", trickle);
+    Response endless = Response::Html("x");
+    endless.content_length = false;
+    endless.ending = fwtest::Ending::Endless;
+    server_.Script("/endless", endless);
+    struct Case {
+        const char* path;
+        uint64_t cap;
+        const char* line;
+    } cases[] = {
+        {"/trickle", UINT64_MAX, "receive error: under 1000 bytes a second over 300 ms"},
+        {"/endless", 100000, "receive error: the response passed its cap of 100000 bytes"},
+        {"/big.bin", 100000, "receive error: the response passed its cap of 100000 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        LogCapture log;
+        StringSink sink;
+        HttpFetch fetch(&sink);
+        fetch.set_response_cap(c.cap);
+        Fetch(fetch, c.path);
+        EXPECT_EQ(fetch.state(), kFetchError);
+        EXPECT_EQ(fetch.failed_at(), kFetchReceive);
+        EXPECT_FALSE(fetch.aborted());
+        EXPECT_LE(sink.body.size(), c.cap == UINT64_MAX ? 5000 : c.cap);
+        EXPECT_EQ(log.Lines(), std::vector<std::string>{c.line});
+    }
+    // At the cap exactly, a response is whole.
+    StringSink sink;
+    HttpFetch whole(&sink);
+    whole.set_response_cap(3 << 20);
+    Fetch(whole, "/big.bin");
+    EXPECT_EQ(whole.state(), kFetchDone);
+    EXPECT_EQ(sink.body.size(), size_t{3} << 20);
 }
 
 TEST_F(HttpFetchTest, UnreachableHostsFailAtLookupOrConnect) {
