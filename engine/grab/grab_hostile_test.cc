@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/grab/grab_harness.h"
+#include "engine/net/low_speed.h"
 
 namespace fw {
 namespace {
@@ -63,6 +64,8 @@ struct HostileCase {
     int32_t error;    // what the bad URL's row records
     const char* log;  // a line the failure writes, or null
     std::chrono::milliseconds silence_limit;
+    LowSpeedRule low_speed{};
+    const char* response_kilobytes = nullptr;  // the ResponseBytes setting, or null
 };
 
 void PrintTo(const HostileCase& c, std::ostream* os) {
@@ -83,6 +86,22 @@ Response Cut(size_t send_only, Ending ending) {
     return r;
 }
 
+// Headers and the start of the body, then a byte every 200 ms.
+Response Trickle() {
+    Response r = Response::Html("<p>" + std::string(5000, 't') + "</p>");
+    r.send_only = 100;
+    r.ending = Ending::Trickle;
+    r.trickle = 200ms;
+    return r;
+}
+
+Response EndlessBody() {
+    Response r = Response::Html("<p>");
+    r.content_length = false;
+    r.ending = Ending::Endless;
+    return r;
+}
+
 Response HugeHeaders() {
     Response r = Response::Html("<p>never read</p>");
     r.header_padding = 3 << 20;  // well past the client's 1 MiB cap
@@ -95,6 +114,8 @@ class HostileServerTest : public GrabHostileTest,
 TEST_P(HostileServerTest, BadUrlIsRecordedAndTheRestIsGrabbed) {
     const HostileCase& c = GetParam();
     fw::ScopedSocketSilenceLimit silence(c.silence_limit);
+    ScopedLowSpeedRule low_speed(c.low_speed);
+    if (c.response_kilobytes) Setting("Limits", "ResponseBytes", c.response_kilobytes);
     server_->Script("/start.html", Response::Html("<a href=\"bad.html\">bad</a>"
                                                   "<a href=\"good1.html\">1</a>"
                                                   "<a href=\"good2.html\">2</a>"));
@@ -128,7 +149,16 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"HeadersPastTheCap", HugeHeaders(), 1002, "response headers too long", 15000ms},
         // An orderly close before the announced length: a cut copy, not a page.
         HostileCase{"ClosedShortOfContentLength", Cut(300, Ending::Close), 1002, "receive error",
-                    15000ms}),
+                    15000ms},
+        // A byte now and then, never 30 seconds of silence: the low-speed
+        // rule (shortened here, so slow that no page of the test is near it).
+        HostileCase{"TrickledBody", Trickle(), 1002,
+                    "receive error: under 10 bytes a second over 500 ms", 15000ms,
+                    LowSpeedRule{10, 500ms}},
+        // A body without end: the response cap (64 KB here).
+        HostileCase{"EndlessBody", EndlessBody(), 1002,
+                    "receive error: the response passed its cap of 65536 bytes", 15000ms,
+                    LowSpeedRule{}, "64"}),
     [](const ::testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
 
 TEST_F(GrabHostileTest, RedirectLoopEndsWithEachUrlFetchedOnce) {

@@ -4,9 +4,10 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/support/engine_preferences.h"
+
 namespace fw {
 
-class EnginePreferences;
 class ProxySettings;
 
 struct GrabOptions {
@@ -15,6 +16,8 @@ struct GrabOptions {
     unsigned file_flags = 4;   // local file layout
     std::string user_agent;    // empty: the fetch's default
     int64_t byte_limit = 0;    // bytes received that end the grab; 0 none
+    // Body bytes of one response that cut it; 0 none.
+    int64_t response_cap = int64_t{EnginePreferences::kDefaultResponseKiloBytes} * 1024;
     int64_t time_limit = 0;    // seconds; 0 none
     const ProxySettings* proxy = nullptr;  // enabled proxy or null; not owned
     bool refresh = true;             // conditional requests for grabbed URLs
@@ -27,7 +30,7 @@ struct GrabOptions {
 
     // The engine preferences' part: thread count (the whole part of
     // PercentMaxThreads percent of MaxThreads), per-host limit, file flags,
-    // user agent, byte and time limits.
+    // user agent, byte and time limits, response cap.
     void ReadPreferences(const EnginePreferences& prefs);
 };
 

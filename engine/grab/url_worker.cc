@@ -298,6 +298,9 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
     if (const int64_t limit = BodyLimit(); limit >= 0) {
         running->set_body_limit(static_cast<uint64_t>(limit));
     }
+    if (options_->response_cap > 0) {
+        running->set_response_cap(static_cast<uint64_t>(options_->response_cap));
+    }
 
     LogMessage(std::to_string(url_id_) + " - " + p.url);
     {

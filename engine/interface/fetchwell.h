@@ -215,6 +215,9 @@ public:
     virtual HRESULT put_LimitKiloBytes(int32_t v) = 0;
     virtual HRESULT get_FileFlags(int32_t* v) = 0;
     virtual HRESULT put_FileFlags(int32_t v) = 0;
+    // The cap on one response's body in kilobytes; 0: none.
+    virtual HRESULT get_LimitResponseKiloBytes(int32_t* v) = 0;
+    virtual HRESULT put_LimitResponseKiloBytes(int32_t v) = 0;
 };
 
 // Event ids (the DDizozizEvents dispatch identifiers).

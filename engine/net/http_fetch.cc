@@ -2,6 +2,7 @@
 
 #include "engine/net/cookie_jar.h"
 #include "engine/net/http_date.h"
+#include "engine/net/low_speed.h"
 #include "engine/net/proxy_handshake.h"
 #include "engine/net/proxy_settings.h"
 #include "engine/net/request_target.h"
@@ -121,6 +122,7 @@ void HttpFetch::Transfer(BSocket& socket) {
     // On the stack: freeing a heap block this large after every fetch made
     // the allocator merge all its small free blocks each time.
     char buffer[kReadSize + 1];
+    LowSpeedWatch speed;
     for (;;) {
         size_t count = 0;
         if (!socket.Receive(buffer, sizeof buffer, &count, stop_)) {
@@ -138,8 +140,14 @@ void HttpFetch::Transfer(BSocket& socket) {
             return;
         }
         CountReceived(count);
+        if (!speed.Arrived(count)) {
+            Fail();
+            LogMessage(speed.Reason());
+            return;
+        }
         if (!Consume(buffer, count)) {
-            if (headers_too_long()) Fail();
+            if (response_cap_passed()) LogMessage(CapReason());
+            if (headers_too_long() || response_cap_passed()) Fail();
             return;  // aborted: the state stays Receive
         }
         if (stop_ != nullptr && stop_->IsSet()) return;

@@ -24,7 +24,7 @@ std::string HttpFetchBase::CookieUrl() const {
 }
 
 bool HttpFetchBase::Consume(const char* data, size_t length) {
-    if (aborted_ || headers_too_long_) return false;
+    if (aborted_ || headers_too_long_ || response_cap_passed()) return false;
     size_t used = 0;
     if (in_headers_) {
         while (used < length && newline_run_ < 2) {
@@ -49,7 +49,7 @@ bool HttpFetchBase::Consume(const char* data, size_t length) {
     }
     body_seen_ += length - used;
     Body(data + used, length - used);
-    return !aborted_;
+    return !aborted_ && !response_cap_passed();
 }
 
 bool HttpFetchBase::body_cut_short() const {
@@ -85,8 +85,9 @@ void HttpFetchBase::Body(const char* data, size_t length) {
     if (IsRedirectStatus(status_code_) && redirects_followed_ < redirect_limit_) {
         return;
     }
-    // A body past the limit is rejected like one announced too long.
-    if (!WriteBody(data, length)) aborted_ = true;
+    // A body past the limit is rejected like one announced too long; one
+    // past the cap is cut, which the transport reports.
+    if (!WriteBody(data, length) && !response_cap_passed()) aborted_ = true;
 }
 
 }  // namespace fw

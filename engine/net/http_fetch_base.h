@@ -80,8 +80,8 @@ public:
     // Set-Cookie values are given to the cookie jar, the callbacks are
     // consulted, and the rest is body: written to the sink, except for a redirect
     // (IsRedirectStatus) while redirects followed is below the redirect limit. Once
-    // aborted or over kMaxHeaderBytes (logged once), nothing more is taken.
-    // Returns false in those two cases.
+    // aborted, over kMaxHeaderBytes (logged once) or past the response cap,
+    // nothing more is taken. Returns false in those cases.
     bool Consume(const char* data, size_t length);
 
     // --- Results -------------------------------------------------------------

@@ -1,4 +1,5 @@
 #include "engine/net/http_fetch.h"
+#include "engine/net/low_speed.h"
 
 #include <gtest/gtest.h>
 
@@ -513,6 +514,52 @@ TEST_F(HttpFetchTest, SilenceEndsTheFetchAsABrokenTransfer) {
     EXPECT_EQ(fetch.bytes_received(), 10u);
     EXPECT_EQ(log_.Lines(),
               (std::vector<std::string>{"BSocket::Receive ERROR: WSAETIMEDOUT", "receive error"}));
+}
+
+// A response that comes a byte now and then, or never ends, holds the fetch
+// no longer than the low-speed rule or the response cap allow: it ends as a
+// broken transfer with the reason in the log. The body limit of the filters
+// still turns a long file away instead.
+TEST_F(HttpFetchTest, TrickleAndEndlessBodiesEndAsBrokenTransfers) {
+    ScopedLowSpeedRule rule({1000, 300ms});
+    Response trickle = Response::Html(std::string(5000, 't'));
+    trickle.send_only = 200;
+    trickle.ending = fwtest::Ending::Trickle;
+    trickle.trickle = 20ms;
+    server_.Script("/trickle", trickle);
+    Response endless = Response::Html("x");
+    endless.content_length = false;
+    endless.ending = fwtest::Ending::Endless;
+    server_.Script("/endless", endless);
+    struct Case {
+        const char* path;
+        uint64_t cap;
+        const char* line;
+    } cases[] = {
+        {"/trickle", UINT64_MAX, "receive error: under 1000 bytes a second over 300 ms"},
+        {"/endless", 100000, "receive error: the response passed its cap of 100000 bytes"},
+        {"/big.bin", 100000, "receive error: the response passed its cap of 100000 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        LogCapture log;
+        StringSink sink;
+        HttpFetch fetch(&sink);
+        fetch.set_response_cap(c.cap);
+        Fetch(fetch, c.path);
+        EXPECT_EQ(fetch.state(), kFetchError);
+        EXPECT_EQ(fetch.failed_at(), kFetchReceive);
+        EXPECT_FALSE(fetch.aborted());
+        EXPECT_LE(sink.body.size(), c.cap == UINT64_MAX ? 5000 : c.cap);
+        EXPECT_EQ(log.Lines(), std::vector<std::string>{c.line});
+    }
+    // At the cap exactly, a response is whole.
+    StringSink sink;
+    HttpFetch whole(&sink);
+    whole.set_response_cap(3 << 20);
+    Fetch(whole, "/big.bin");
+    EXPECT_EQ(whole.state(), kFetchDone);
+    EXPECT_EQ(sink.body.size(), size_t{3} << 20);
 }
 
 TEST_F(HttpFetchTest, UnreachableHostsFailAtLookupOrConnect) {

@@ -13,6 +13,7 @@
 #include "engine/net/cookie_jar.h"
 #include "engine/net/http_date.h"
 #include "engine/net/internet_library.h"
+#include "engine/net/low_speed.h"
 #include "engine/net/proxy_settings.h"
 #include "engine/net/socket.h"
 #include "engine/net/win_sock.h"
@@ -262,6 +263,8 @@ private:
     size_t hop_header_bytes_ = 0;  // header bytes of the current request
     curl_off_t uploaded_ = 0;
     Clock::time_point last_progress_;
+    LowSpeedWatch speed_;
+    bool too_slow_ = false;  // the low-speed rule ended the transfer
     std::exception_ptr error_;
 };
 
@@ -412,6 +415,11 @@ SecureHttpFetch::Transfer::Outcome SecureHttpFetch::Transfer::Attempt(bool lenie
             break;
         }
         if (running == 0 || error_) break;
+        if (!speed_.Arrived(0)) {
+            too_slow_ = true;
+            outcome = Outcome::Broken;
+            break;
+        }
         if (Interrupted()) {
             outcome = Outcome::Stopped;
             break;
@@ -454,6 +462,10 @@ void SecureHttpFetch::Transfer::Finish(Outcome outcome, CURLcode result) {
                      static_cast<uint64_t>(std::max<curl_off_t>(upload_bytes, 0)));
 
     if (error_) return fetch_.Fail();
+    if (too_slow_ || fetch_.response_cap_passed()) {
+        LogMessage(too_slow_ ? speed_.Reason() : fetch_.CapReason());
+        return fetch_.Fail();
+    }
     if (fetch_.aborted()) return;  // rejected by a callback: the state stays
     if (fetch_.headers_too_long()) return fetch_.Fail();
 
@@ -543,6 +555,10 @@ bool SecureHttpFetch::Transfer::FeedHead() {
 size_t SecureHttpFetch::Transfer::OnHeader(const char* data, size_t size) {
     Progress();
     fetch_.CountReceived(size);
+    if (!speed_.Arrived(size)) {
+        too_slow_ = true;
+        return 0;
+    }
     if (head_fed_) return size;  // trailers of the final response
     std::string_view line(data, size);
     if (StartsWithNoCase(line, "http/")) {
@@ -572,6 +588,10 @@ size_t SecureHttpFetch::Transfer::OnHeader(const char* data, size_t size) {
 size_t SecureHttpFetch::Transfer::OnBody(const char* data, size_t size) {
     Progress();
     fetch_.CountReceived(size);
+    if (!speed_.Arrived(size)) {
+        too_slow_ = true;
+        return 0;
+    }
     if (!head_fed_ && !FeedHead()) return 0;
     return fetch_.Consume(data, size) ? size : 0;
 }

@@ -106,6 +106,12 @@ bool EnginePreferences::UseByteLimit() const { return ReadBool(kLimits, "ByteLim
 void EnginePreferences::SetUseByteLimit(bool v) { WriteBool(kLimits, "ByteLimit", v); }
 int32_t EnginePreferences::LimitKiloBytes() const { return ReadInt(kLimits, "Bytes", 0); }
 void EnginePreferences::SetLimitKiloBytes(int32_t v) { WriteInt(kLimits, "Bytes", v); }
+int32_t EnginePreferences::LimitResponseKiloBytes() const {
+    return ReadInt(kLimits, "ResponseBytes", kDefaultResponseKiloBytes);
+}
+void EnginePreferences::SetLimitResponseKiloBytes(int32_t v) {
+    WriteInt(kLimits, "ResponseBytes", v);
+}
 
 int32_t EnginePreferences::FileFlags() const { return ReadInt(kData, "FileFlags", 4); }
 void EnginePreferences::SetFileFlags(int32_t v) { WriteInt(kData, "FileFlags", v); }

@@ -24,6 +24,7 @@
 //   Limits    Hours                 int      0
 //   Limits    ByteLimit             bool     0
 //   Limits    Bytes                 int      0      (kilobytes)
+//   Limits    ResponseBytes         int      1048576 (kilobytes: 1 GiB; 0 none)
 //   Data      FileFlags             int      4
 //   Data      ScriptExtentions      list     "gif,jpg,htm,html,js,swf,class,xml,jar,asp,pl,cfm,css"
 //   Data      ScriptExtentionsHTML  list     "htm,html,asp,pl,cfm"
@@ -86,6 +87,11 @@ public:
     void SetUseByteLimit(bool use);
     int32_t LimitKiloBytes() const;
     void SetLimitKiloBytes(int32_t kilobytes);
+    // The cap on one response's body (a page or file), in kilobytes; 0 for
+    // none. A response past it ends as a broken transfer.
+    static constexpr int32_t kDefaultResponseKiloBytes = 1024 * 1024;
+    int32_t LimitResponseKiloBytes() const;
+    void SetLimitResponseKiloBytes(int32_t kilobytes);
 
     int32_t FileFlags() const;
     void SetFileFlags(int32_t flags);

@@ -39,6 +39,7 @@ TEST_F(EnginePreferencesTest, DefaultsWithoutASettingsFile) {
     EXPECT_EQ(prefs_.LimitHours(), 0);
     EXPECT_FALSE(prefs_.UseByteLimit());
     EXPECT_EQ(prefs_.LimitKiloBytes(), 0);
+    EXPECT_EQ(prefs_.LimitResponseKiloBytes(), 1048576);  // 1 GiB
     EXPECT_EQ(prefs_.FileFlags(), 4);
     std::set<std::string> scripts, pages;
     prefs_.ReadScriptExtensions(&scripts);
@@ -72,6 +73,7 @@ TEST_F(EnginePreferencesTest, EverySetterWritesItsOwnKey) {
         {"Limits", "Hours", [&] { prefs_.SetLimitHours(-1); }, "-1"},
         {"Limits", "ByteLimit", [&] { prefs_.SetUseByteLimit(false); }, "0"},
         {"Limits", "Bytes", [&] { prefs_.SetLimitKiloBytes(100); }, "100"},
+        {"Limits", "ResponseBytes", [&] { prefs_.SetLimitResponseKiloBytes(0); }, "0"},
         {"Data", "FileFlags", [&] { prefs_.SetFileFlags(12); }, "12"},
     };
     for (const Case& c : cases) {
