@@ -13,6 +13,7 @@
 #include "engine/content/script_links.h"
 #include "engine/content/source_set.h"
 #include "engine/content/stored_file_lookup.h"
+#include "platform/file_ops.h"
 #include "platform/text.h"
 
 namespace fw {
@@ -419,47 +420,13 @@ void LinkFixer::WriteApplet(std::string_view directory, std::string_view code) {
 
 }  // namespace
 
-std::string FixedPageHeader(const std::string& page_url) {
-    // A "--" in the address would end the comment early and let the rest of
-    // it into the page.
-    std::string url = page_url;
-    for (size_t pos; (pos = url.find("--")) != std::string::npos;) url.replace(pos, 1, "%2D");
-    return "<html>\n<!-- " + url + " -->\n";
-}
-
-bool StartsAsFixedPage(std::string_view start, const std::string& page_url) {
-    const std::string header = FixedPageHeader(page_url);
-    const std::string_view comment = std::string_view(header).substr(header.find("<!-- "));
-    const size_t at = start.find(comment);
-    if (at == std::string_view::npos) return false;
-    std::string_view lead = start.substr(0, at);
-    const auto skip_blanks = [&] {
-        while (!lead.empty() && (lead.front() == ' ' || lead.front() == '\t' ||
-                                 lead.front() == '\r' || lead.front() == '\n')) {
-            lead.remove_prefix(1);
-        }
-    };
-    const auto take = [&](std::string_view prefix) {
-        if (lead.size() < prefix.size() ||
-            !platform::EqualsIgnoreCase(lead.substr(0, prefix.size()), prefix)) {
-            return false;
-        }
-        const size_t end = lead.find('>');
-        if (end == std::string_view::npos) return false;
-        lead.remove_prefix(end + 1);
-        return true;
-    };
-    skip_blanks();
-    if (take("<!doctype")) skip_blanks();
-    if (take("<html>")) skip_blanks();
-    return lead.empty();
-}
-
 bool FixPageFile(const std::string& source, const std::string& target, ProjectStore& store,
                  const std::string& current_file, const std::string& page_url,
                  const std::string& edge_file, OutputMode mode) {
+    std::string start;
+    platform::ReadFilePrefix(source, kPageTopBytes, &start);
     LinkFixer fixer(store, current_file, page_url, edge_file);
-    return fixer.Rewrite(source, target, FixedPageHeader(page_url), mode);
+    return fixer.Rewrite(source, target, FixedPageTop(start, page_url), mode);
 }
 
 }  // namespace fw

@@ -5,6 +5,7 @@
 
 #include "engine/content/css_links.h"
 #include "engine/content/link_fixer.h"
+#include "engine/content/page_top.h"
 #include "engine/grab/grab_options.h"
 #include "engine/interface/fetchwell.h"
 #include "engine/store/project_store.h"
@@ -16,14 +17,12 @@ namespace fw {
 namespace {
 
 constexpr char kKeptPrefix[] = ".fw-unfixed-";
-// Enough of a file's start to hold a doctype and the header lines.
-constexpr size_t kHeaderProbe = 4096;
 
 // Whether the file at `path` already starts as the Fix step starts a file
 // of `url`.
 bool AlreadyFixed(const std::string& path, const UrlRecord& row) {
     std::string start;
-    if (!platform::ReadFilePrefix(path, kHeaderProbe + row.url.size(), &start)) return false;
+    if (!platform::ReadFilePrefix(path, kPageTopBytes + row.url.size(), &start)) return false;
     if (row.kind == kKindCss) return start.rfind("/* " + row.url + " */\n", 0) == 0;
     return StartsAsFixedPage(start, row.url);
 }

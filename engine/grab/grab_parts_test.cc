@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/content/link_fixer.h"
+#include "engine/content/page_top.h"
 #include "engine/content/link_test_project.h"
 #include "engine/grab/body_sink.h"
 #include "engine/grab/child_wait_map.h"

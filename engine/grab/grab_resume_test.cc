@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/content/link_fixer.h"
+#include "engine/content/page_top.h"
 #include "engine/grab/fix_step.h"
 #include "engine/grab/grab_harness.h"
 

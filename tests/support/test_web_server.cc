@@ -611,8 +611,13 @@ private:
             timers_.pop();
             auto it = conns_.find(timer.fd);
             if (it == conns_.end() || it->second.serial != timer.serial) continue;
-            if (it->second.phase == Phase::Delaying) StartWriting(it->second);
-            if (it->second.phase == Phase::Trickling) TrickleByte(it->second);
+            // Writing can finish and close the connection, so a delayed
+            // answer never falls through to the trickle step.
+            if (it->second.phase == Phase::Delaying) {
+                StartWriting(it->second);
+            } else if (it->second.phase == Phase::Trickling) {
+                TrickleByte(it->second);
+            }
         }
     }
 
