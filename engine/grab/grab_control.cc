@@ -80,7 +80,6 @@ void GrabControl::Start(int32_t id, bool refresh, bool resume, bool async, Flags
     }
     LogMessage(std::string(resume ? "Resuming " : "Beginning ") + (refresh ? "Refresh" : "Trawl"));
     flags.refresh = refresh;
-    flags.conditional_pages = refresh;
     if (!async) {
         PrepareRun();
         GrabThread(flags);
@@ -116,7 +115,6 @@ void GrabControl::RunOneGrab(const Flags& flags) {
     ProxySettings proxy(prefs.settings_path());
     if (proxy.enabled()) options.proxy = &proxy;
     options.refresh = flags.refresh;
-    options.conditional_pages = flags.conditional_pages;
     options.preview = flags.preview;
     options.link_check = flags.link_check;
     options.early_notify = host_->early_notify();
@@ -238,8 +236,6 @@ bool GrabControl::SetJobFlags(int32_t kind, Flags* flags) {
     flags->refresh = kind == 2;
     flags->preview = kind == 3;
     flags->link_check = kind == 4;
-    // Pages are fetched in full on a refresh, as in an interactive one.
-    flags->conditional_pages = flags->refresh;
     LogMessage(kLines[kind]);
     return true;
 }
@@ -291,7 +287,6 @@ void GrabControl::ScheduleThread(ScheduledLists* lists) {
     for (int32_t kind = kJobTrawl; kind <= kJobLinkCheck && !stop_.IsSet(); ++kind) {
         Flags flags;
         SetJobFlags(kind, &flags);
-        flags.conditional_pages = false;
         flags.scheduled = true;
         std::vector<int32_t>& list = (*lists)[kind];
         if (list.empty()) continue;

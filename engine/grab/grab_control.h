@@ -90,7 +90,6 @@ public:
 private:
     struct Flags {
         bool refresh = false;
-        bool conditional_pages = false;
         bool preview = false;
         bool link_check = false;
         bool scheduled = false;  // no help mode, no edge file

@@ -21,7 +21,6 @@ struct GrabOptions {
     int64_t time_limit = 0;    // seconds; 0 none
     const ProxySettings* proxy = nullptr;  // enabled proxy or null; not owned
     bool refresh = true;             // conditional requests for grabbed URLs
-    bool conditional_pages = false;  // ...but pages always in full
     bool preview = false;            // only text/html, only page links
     bool link_check = false;         // keep no files, record outcomes
     bool help_mode = false;          // keep a copy of each page as fetched

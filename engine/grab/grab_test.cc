@@ -235,25 +235,31 @@ TEST_F(GrabTest, FailuresAreRecordedByKind) {
     EXPECT_EQ(Row(Url("/cut.html")).error, 1002);
 }
 
-TEST_F(GrabTest, RefreshFetchesPagesInFullAndOthersConditionally) {
+TEST_F(GrabTest, RefreshAsksPagesAndOthersConditionally) {
     AddStart(Url("/index.html"), 2);
     ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    const UrlRecord page = Row(Url("/index.html"));
     const UrlRecord image = Row(Url("/img1.gif"));
     server_->ClearRequests();
     ASSERT_EQ(engine_->Grab(0, 1), S_OK);
-    bool page_conditional = true, image_conditional = false;
+    bool page_conditional = false, image_conditional = false, page_linked_again = false;
     for (const auto& request : server_->Requests()) {
         bool found = false;
         request.Header("If-Modified-Since", &found);
         if (request.path == "/index.html") page_conditional = found;
         if (request.path == "/img1.gif") image_conditional = found;
+        // The unchanged page's links are taken from what was stored.
+        if (request.path == "/a.html") page_linked_again = true;
     }
-    EXPECT_FALSE(page_conditional);
+    EXPECT_TRUE(page_conditional);
     EXPECT_TRUE(image_conditional);
-    const UrlRecord again = Row(Url("/img1.gif"));
-    EXPECT_EQ(again.is_new, 0);
-    EXPECT_EQ(again.file, image.file);
-    EXPECT_EQ(Stored(again), fwtest::ReadFile(std::string(FW_SOURCE_DIR) + "/tests/fixtures/site/img1.gif"));
+    EXPECT_TRUE(page_linked_again);
+    for (const UrlRecord& before : {page, image}) {
+        const UrlRecord again = Row(before.url);
+        EXPECT_EQ(again.is_new, 0) << before.url;
+        EXPECT_EQ(again.file, before.file) << before.url;
+        EXPECT_EQ(Stored(again), Stored(before)) << before.url;
+    }
 }
 
 // A refetch whose connection closes short of its Content-Length leaves the

@@ -77,6 +77,7 @@ struct UrlWorker::Prepared {
     std::string url;           // the URL's text
     std::string saved_file;    // FILE of an earlier grab, when the URL is grabbed
     int64_t conditional = 0;   // If-Modified-Since to send
+    std::string etag;          // If-None-Match to send
     std::string credentials;
     ParsedUrl parsed;
     std::string path;          // where the content ends up; empty: nowhere
@@ -160,8 +161,9 @@ void UrlWorker::RunSteps() {
 }
 
 bool UrlWorker::Prepare(Prepared* p) {
-    int32_t kind = 0, status = 0;
+    int32_t status = 0;
     int64_t modified = 0;
+    std::string etag;
     {
         auto guard = store_->Lock();
         UrlRecord record;
@@ -169,9 +171,9 @@ bool UrlWorker::Prepare(Prepared* p) {
         if (!store_->QueueEntryAt(queue_row_, &p->entry)) return false;
         const QueueEntry& entry = p->entry;
         p->url = record.url;
-        kind = record.kind;
         status = record.status;
         modified = record.modified;
+        etag = std::move(record.etag);
         if (status == kStatusGrabbed) p->saved_file = record.file;
         if (entry.auth_id != 0) p->credentials = store_->LoadProps(entry.auth_id).credentials;
         if (entry.filter_id != 0) {
@@ -195,9 +197,9 @@ bool UrlWorker::Prepare(Prepared* p) {
         const std::optional<std::string> saved = StoredFilePath(data_dir_, url_id_, p->saved_file);
         if (!saved) return false;
         p->path = *saved;
-        const bool pages_in_full =
-            options_->conditional_pages && (kind == kKindUnknown || kind == kKindHtml);
-        if (!pages_in_full) p->conditional = modified;
+        // Pages too: an unchanged one keeps its stored copy and links.
+        p->conditional = modified;
+        p->etag = std::move(etag);
     } else if (!keeps_nothing) {
         FileNameLock naming;
         std::string chosen;
@@ -272,6 +274,7 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
         http->SetTarget(host, port, request_path);
         if (!p.credentials.empty()) http->set_credentials(p.credentials);
         if (options_->refresh && p.conditional != 0) http->set_if_modified_since(p.conditional);
+        if (options_->refresh && !p.etag.empty()) http->set_if_none_match(p.etag);
         if (!options_->user_agent.empty()) http->set_user_agent(options_->user_agent);
         if (options_->proxy) http->set_proxy(options_->proxy);
 
@@ -493,6 +496,7 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
         const int32_t error = (code > 0 && code != 200) ? code : fetch_error_;
         if (code == 304) {
             row.is_new = 0;
+            if (!fetch.etag().empty()) row.etag = fetch.etag();
         } else if (kept_saved) {
             row.error = error;
         } else {
@@ -502,6 +506,7 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
             }
             if (keeps) row.file = file_text;
             row.content_type = fetch.content_type();
+            row.etag = fetch.etag();
             row.kind = KindOf(fetch.content_kind());
             if (html) {
                 if (options_->link_check && row.level == 0) row.kind = kKindLinkCheck;
@@ -535,7 +540,10 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
         // page without children, instead of waiting for the end of the grab.
         if (!deferred_ && keeps && html && !leaf) FixNow(url_id_, false);
     } else if (code == 304) {
-        if (kind == kKindHtml) RequeueChildren(level, levels, filter_id, auth_id);
+        // What an unchanged page or style sheet links to may have changed.
+        if (kind == kKindHtml || kind == kKindCss) {
+            RequeueChildren(level, levels, filter_id, auth_id);
+        }
         if (parent_id != 0 && !options_->link_check && !traverse_only_) NotifyParents();
     } else {
         if (parent_id != 0 && keeps) NotifyParents();

@@ -62,10 +62,17 @@ std::string HttpFetch::BuildRequest() const {
         request.append("Content-Length: ")
             .append(std::to_string(post_data().size()))
             .append("\r\n");
-    } else if (method() == HttpMethod::kGet && if_modified_since() != 0) {
-        request.append("If-Modified-Since: ")
-            .append(HttpDate::Format(if_modified_since()))
-            .append("\r\n");
+    } else if (method() == HttpMethod::kGet) {
+        if (if_modified_since() != 0) {
+            request.append("If-Modified-Since: ")
+                .append(HttpDate::Format(if_modified_since()))
+                .append("\r\n");
+        }
+        if (!if_none_match().empty()) {
+            request.append("If-None-Match: ")
+                .append(platform::WithoutLineBreaks(if_none_match()))
+                .append("\r\n");
+        }
     }
     if (cookie_jar() != nullptr) {
         const std::string cookies =

@@ -67,6 +67,7 @@ void HttpFetchBase::HeadersEnded() {
     content_length_ = head.content_length;
     location_ = std::move(head.location);
     last_modified_ = head.last_modified;
+    etag_ = std::move(head.etag);
     if (cookie_jar_ != nullptr) {
         for (const std::string& cookie : head.set_cookies) cookie_jar_->SetCookie(CookieUrl(), cookie);
     }

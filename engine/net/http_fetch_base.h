@@ -49,6 +49,8 @@ public:
     void set_credentials(std::string credentials) { credentials_ = std::move(credentials); }
     // Calendar time for If-Modified-Since; 0 sends none.
     void set_if_modified_since(int64_t t) { if_modified_since_ = t; }
+    // An entity tag for If-None-Match (sent with a GET); empty sends none.
+    void set_if_none_match(std::string etag) { if_none_match_ = std::move(etag); }
     // Not owned; null means a direct connection. REQUIRES: outlives Run.
     void set_proxy(const ProxySettings* proxy) { proxy_ = proxy; }
     // Not owned; null sends and keeps no cookies.
@@ -67,6 +69,7 @@ public:
     const std::string& user_agent() const { return user_agent_; }
     const std::string& credentials() const { return credentials_; }
     int64_t if_modified_since() const { return if_modified_since_; }
+    const std::string& if_none_match() const { return if_none_match_; }
     const ProxySettings* proxy() const { return proxy_; }
     CookieJar* cookie_jar() const { return cookie_jar_; }
 
@@ -86,6 +89,7 @@ public:
     ContentKind content_kind() const { return content_kind_; }
     int64_t content_length() const { return content_length_; }
     int64_t last_modified() const { return last_modified_; }
+    const std::string& etag() const { return etag_; }
     const std::string& location() const { return location_; }
     const std::string& content_type() const { return content_type_; }
     const std::string& raw_headers() const { return raw_headers_; }
@@ -122,6 +126,7 @@ private:
     std::string credentials_;
     HttpMethod method_ = HttpMethod::kGet;
     int64_t if_modified_since_ = 0;
+    std::string if_none_match_;
     const ProxySettings* proxy_ = nullptr;
     CookieJar* cookie_jar_;
     LengthCallback length_callback_;
@@ -132,6 +137,7 @@ private:
     int64_t content_length_ = 0;
     int32_t status_code_ = 0;
     int64_t last_modified_ = 0;
+    std::string etag_;
     int32_t redirect_limit_ = 3;
     int32_t redirects_followed_ = 0;
     std::string raw_headers_;  // the header block exactly as received

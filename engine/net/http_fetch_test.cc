@@ -110,6 +110,15 @@ TEST(HttpRequestTest, BuildsTheRequestByteForByte) {
          },
          "GET / HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Corvalin/1.0\r\nHost: h\r\n"
          "If-Modified-Since: Sun, 06 Nov 1994 08:49:37 GMT\r\n\r\n"},
+        {"conditional GET with an entity tag",
+         [](HttpFetch& f) {
+             f.SetTarget("h", 80, "/");
+             f.set_if_modified_since(784111777);
+             f.set_if_none_match("W/\"5f3e-1a\"\r\nX-Evil: 1");
+         },
+         "GET / HTTP/1.0\r\nAccept: */*\r\n" + ua + "Host: h\r\n"
+         "If-Modified-Since: Sun, 06 Nov 1994 08:49:37 GMT\r\n"
+         "If-None-Match: W/\"5f3e-1a\"X-Evil: 1\r\n\r\n"},
         {"HEAD never sends If-Modified-Since",
          [](HttpFetch& f) {
              f.SetTarget("h", 80, "/");

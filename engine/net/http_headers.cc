@@ -102,6 +102,7 @@ ResponseHead ParseResponseHead(std::string_view raw) {
         if (t && *t > 0) head.last_modified = *t;
     }
 
+    head.etag = HeaderValue(raw, lower, "etag:");
     head.set_cookies = HeaderValues(raw, lower, "set-cookie:");
     return head;
 }

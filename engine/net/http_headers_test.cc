@@ -97,6 +97,12 @@ TEST(HttpHeadersTest, EverySetCookieCounts) {
     for (const Case& c : cases) EXPECT_EQ(ParseResponseHead(c.raw).set_cookies, c.cookies) << c.raw;
 }
 
+TEST(HttpHeadersTest, EntityTagIsTakenAsSent) {
+    EXPECT_EQ(ParseResponseHead("HTTP/1.0 200 OK\r\nETag: \"5f3e-1a\"\r\n\r\n").etag, "\"5f3e-1a\"");
+    EXPECT_EQ(ParseResponseHead("HTTP/1.0 304 Not Modified\netag:   W/\"x\"\n\n").etag, "W/\"x\"");
+    EXPECT_EQ(ParseResponseHead("HTTP/1.0 200 OK\r\nX-ETag: no\r\n\r\n").etag, "");
+}
+
 TEST(HttpHeadersTest, HeaderValueKeepsCaseAndStopsAtLineEnd) {
     std::string raw = "HTTP/1.0 200 OK\r\nX-Name:   Mixed Case Value\r\nOther: v";
     std::string lower = "http/1.0 200 ok\r\nx-name:   mixed case value\r\nother: v";

@@ -313,8 +313,13 @@ bool SecureHttpFetch::Transfer::Open() {
         curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
                          static_cast<curl_off_t>(fetch_.post_data().size()));
         curl_easy_setopt(h, CURLOPT_COPYPOSTFIELDS, fetch_.post_data().c_str());
-    } else if (fetch_.if_modified_since() != 0) {
-        lines.emplace_back("If-Modified-Since: " + HttpDate::Format(fetch_.if_modified_since()));
+    } else {
+        if (fetch_.if_modified_since() != 0) {
+            lines.emplace_back("If-Modified-Since: " + HttpDate::Format(fetch_.if_modified_since()));
+        }
+        if (!fetch_.if_none_match().empty()) {
+            lines.push_back("If-None-Match: " + platform::WithoutLineBreaks(fetch_.if_none_match()));
+        }
     }
     // A Cookie header of our own goes to this host only: curl drops it when
     // a redirect leads elsewhere.

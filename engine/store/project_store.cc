@@ -48,6 +48,7 @@ bool ProjectStore::Open(const std::string& db_dir, const std::string& data_dir, 
     col->u_new = u.Field("NEW");
     col->u_error = u.Field("ERROR");
     col->u_content = u.Field("CONTENT");
+    col->u_etag = u.Field("ETAG");
     auto& p = T(TableId::kProps);
     col->p_url_id = p.Field("URLID");
     col->p_levels = p.Field("LEVELS");
