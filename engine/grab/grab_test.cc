@@ -144,6 +144,18 @@ TEST_F(GrabTest, PageWithoutLinksIsFixedByItsOwnWorker) {
     EXPECT_EQ(events_->Count(kOnGrabUrlDone, d), 1);
 }
 
+// A saved page that has a doctype keeps it first, so it renders in the
+// mode it was written for; the note of its address follows it.
+TEST_F(GrabTest, SavedPagesKeepTheirDoctypeFirst) {
+    server_->Script("/modern.html", Response::Html("<!DOCTYPE html>\n<html lang=\"en\">"
+                                                   "<a href=\"dir/d.html\">d</a></html>"));
+    AddStart(Url("/modern.html"), 2);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    EXPECT_EQ(Stored(Row(Url("/modern.html"))),
+              "<!DOCTYPE html>\n<!-- " + Url("/modern.html") +
+                  " -->\n<html lang=\"en\"><a href=\"d.html\">d</a></html>");
+}
+
 TEST_F(GrabTest, RedirectTargetKeepsTheLevelsAndParentsWaitForIt) {
     server_->Script("/s.html", Response::Html("<a href=\"l1.html\">1</a>"));
     server_->Script("/l1.html", Response::Html("<a href=\"r.html\">r</a>"));
