@@ -151,6 +151,13 @@ INSTANTIATE_TEST_SUITE_P(
         // An orderly close before the announced length: a cut copy, not a page.
         HostileCase{"ClosedShortOfContentLength", Cut(300, Ending::Close), 1002, "receive error",
                     15000ms},
+        // Not HTTP: never a page recorded as a success.
+        HostileCase{"Http09Reply", Response::Raw("<html>\n\n<p>old</p></html>"), 1002,
+                    "receive error: no HTTP status line", 15000ms},
+        HostileCase{"GarbageStatusLine", Response::Raw("ICY 200 OK\r\n\r\n<p>x</p>"), 1002,
+                    "receive error: no HTTP status line", 15000ms},
+        HostileCase{"EndsInsideTheHeaders", Response::Raw("HTTP/1.0 200 OK\r\nServer: x"), 1002,
+                    "receive error: the response ended inside its headers", 15000ms},
         // A byte now and then, never 30 seconds of silence: the low-speed
         // rule (shortened here, so slow that no page of the test is near it).
         HostileCase{"TrickledBody", Trickle(), 1002,
