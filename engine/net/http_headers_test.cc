@@ -66,8 +66,18 @@ TEST(HttpHeadersTest, ParsesATableOfResponses) {
         {"no status line here\r\nContent-Length: 7\r\n\r\n", 0, "", ContentKind::kNone, 7, "", 0},
         {"HTTP/1.0\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
         {"HTTP/1.0 99999999999999999999 Huge\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
-        {"HTTP/1.0 200 OK\r\nContent-Length: 5000000000\r\n\r\n", 200, "", ContentKind::kNone,
-         5000000000, "", 0},
+        // The status line starts the response and carries a code of 100 to 599.
+        {"\r\nHTTP/2 200\r\n\r\n", 200, "", ContentKind::kNone, 0, "", 0},
+        {"X-Junk: HTTP/1.0 200 OK\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        {"<html>HTTP/1.0 200 OK\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        {"HTTP/ 200 OK\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        {"HTTP/1.0 2000 OK\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        {"HTTP/1.0 20x OK\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        {"HTTP/1.0 099 Low\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        {"HTTP/1.0 600 High\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        {"HTTP/1.0 599", 599, "", ContentKind::kNone, 0, "", 0},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 5000000000\r\n\r\n",
+         200, "", ContentKind::kNone, 5000000000, "", 0},
     };
     for (const Case& c : cases) {
         ResponseHead head = ParseResponseHead(c.raw);

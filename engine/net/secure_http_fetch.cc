@@ -469,7 +469,7 @@ void SecureHttpFetch::Transfer::Finish(Outcome outcome, CURLcode result) {
         return fetch_.Fail();
     }
     if (fetch_.aborted()) return;  // rejected by a callback: the state stays
-    if (fetch_.headers_too_long()) return fetch_.Fail();
+    if (fetch_.refused()) return fetch_.Fail();
 
     // A complete block of a response that curl then followed belongs to the
     // chain, not to the outcome; what failed is the next request.
