@@ -20,11 +20,17 @@ struct Preference {
     fw::HRESULT (IDizozizPrefs::*put_number)(int32_t) = nullptr;
     fw::HRESULT (IDizozizPrefs::*get_text)(std::string*) = nullptr;
     fw::HRESULT (IDizozizPrefs::*put_text)(const std::string&) = nullptr;
+    fw::PreferenceRange range{0, INT32_MAX};  // of a number
 };
 
-#define FW_NUMBER(name, kind)                                                           \
-    Preference {                                                                        \
-#name, Preference::kind, &IDizozizPrefs::get_##name, &IDizozizPrefs::put_##name \
+#define FW_FLAG(name)                                                                  \
+    Preference {                                                                       \
+#name, Preference::kFlag, &IDizozizPrefs::get_##name, &IDizozizPrefs::put_##name \
+    }
+#define FW_NUMBER(name)                                                                  \
+    Preference {                                                                         \
+#name, Preference::kNumber, &IDizozizPrefs::get_##name, &IDizozizPrefs::put_##name, \
+            nullptr, nullptr, fw::k##name##Range                                         \
     }
 #define FW_TEXT(name, kind)                                                    \
     Preference {                                                               \
@@ -33,31 +39,32 @@ struct Preference {
     }
 
 const Preference kPreferences[] = {
-    FW_NUMBER(UseDialUp, kFlag),
+    FW_FLAG(UseDialUp),
     FW_TEXT(DialUpEntry, kText),
     FW_TEXT(DialUpUserName, kText),
     FW_TEXT(DialUpPassword, kSecret),
     FW_TEXT(DialUpDomain, kText),
     FW_TEXT(UserAgent, kText),
-    FW_NUMBER(MaxThreads, kNumber),
-    FW_NUMBER(MaxThreadsPerServer, kNumber),
-    FW_NUMBER(PercentMaxThreads, kNumber),
-    FW_NUMBER(Retries, kNumber),
-    FW_NUMBER(UseProxy, kFlag),
-    FW_NUMBER(ProxyType, kNumber),
+    FW_NUMBER(MaxThreads),
+    FW_NUMBER(MaxThreadsPerServer),
+    FW_NUMBER(PercentMaxThreads),
+    FW_NUMBER(Retries),
+    FW_FLAG(UseProxy),
+    FW_NUMBER(ProxyType),
     FW_TEXT(ProxyServer, kText),
-    FW_NUMBER(ProxyPort, kNumber),
+    FW_NUMBER(ProxyPort),
     FW_TEXT(ProxyUsername, kText),
     FW_TEXT(ProxyPassword, kSecret),
-    FW_NUMBER(UseTimeLimit, kFlag),
-    FW_NUMBER(LimitMinutes, kNumber),
-    FW_NUMBER(LimitHours, kNumber),
-    FW_NUMBER(UseByteLimit, kFlag),
-    FW_NUMBER(LimitKiloBytes, kNumber),
-    FW_NUMBER(FileFlags, kNumber),
-    FW_NUMBER(LimitResponseKiloBytes, kNumber),
+    FW_FLAG(UseTimeLimit),
+    FW_NUMBER(LimitMinutes),
+    FW_NUMBER(LimitHours),
+    FW_FLAG(UseByteLimit),
+    FW_NUMBER(LimitKiloBytes),
+    FW_NUMBER(FileFlags),
+    FW_NUMBER(LimitResponseKiloBytes),
 };
 
+#undef FW_FLAG
 #undef FW_NUMBER
 #undef FW_TEXT
 
@@ -82,10 +89,11 @@ std::optional<int32_t> NumberValue(const Preference& pref, std::string_view text
         *error = std::string(pref.name) + " is 0 or 1, not '" + std::string(text) + "'";
         return std::nullopt;
     }
-    auto value = ParseInteger(text, 0, INT32_MAX);
+    auto value = ParseInteger(text, pref.range.min, pref.range.max);
     if (!value) {
-        *error = std::string(pref.name) + " needs a whole number of 0 or more, not '" +
-                 std::string(text) + "'";
+        *error = std::string(pref.name) + " needs a whole number from " +
+                 std::to_string(pref.range.min) + " to " + std::to_string(pref.range.max) +
+                 ", not '" + std::string(text) + "'";
         return std::nullopt;
     }
     return static_cast<int32_t>(*value);

@@ -168,6 +168,31 @@ public:
     virtual HRESULT get_BytesSent(int32_t* bytes) = 0;             // 3
 };
 
+// The values a numeric preference takes. An IDizozizPrefs setter refuses any
+// other with DISP_E_EXCEPTION and the error information "<Name> must be from
+// <min> to <max>"; a grab that reads a value out of range from the settings
+// file takes the nearer end of the range and logs it (FileFlags, a set of
+// bits, takes its default 4; an invalid proxy type or port fails each fetch
+// that would use the proxy, with kErrorProxyCannotCarry). The flags
+// (UseDialUp, UseProxy, UseTimeLimit, UseByteLimit) take any value,
+// non-zero meaning 1.
+struct PreferenceRange {
+    int32_t min;
+    int32_t max;
+    bool Holds(int32_t value) const { return value >= min && value <= max; }
+};
+inline constexpr PreferenceRange kMaxThreadsRange{1, 1000};
+inline constexpr PreferenceRange kMaxThreadsPerServerRange{1, 1000};
+inline constexpr PreferenceRange kPercentMaxThreadsRange{1, 100};
+inline constexpr PreferenceRange kRetriesRange{0, 100};
+inline constexpr PreferenceRange kProxyTypeRange{1, 3};
+inline constexpr PreferenceRange kProxyPortRange{1, 65535};
+inline constexpr PreferenceRange kLimitMinutesRange{0, 1000000};
+inline constexpr PreferenceRange kLimitHoursRange{0, 100000};
+inline constexpr PreferenceRange kLimitKiloBytesRange{0, 2147483647};
+inline constexpr PreferenceRange kFileFlagsRange{0, 15};
+inline constexpr PreferenceRange kLimitResponseKiloBytesRange{0, 2147483647};
+
 // The engine's settings. Proxy members change memory only; they are written
 // when the object is finally released.
 class IDizozizPrefs : public IUnknown {

@@ -1,5 +1,6 @@
 #include "engine/interface/prefs_object.h"
 
+#include "engine/interface/error_info.h"
 #include "engine/support/engine_preferences.h"
 
 namespace fw {
@@ -23,6 +24,17 @@ HRESULT PrefsObject::Get(T* out, Read read) {
 template <class Write>
 HRESULT PrefsObject::Put(Write write) {
     if (prefs_ == nullptr) return E_POINTER;
+    write();
+    return S_OK;
+}
+
+template <class Write>
+HRESULT PrefsObject::PutIn(const char* name, PreferenceRange range, int32_t value, Write write) {
+    if (prefs_ == nullptr) return E_POINTER;
+    if (!range.Holds(value)) {
+        return ReportError(std::string(name) + " must be from " + std::to_string(range.min) +
+                           " to " + std::to_string(range.max));
+    }
     write();
     return S_OK;
 }
@@ -67,25 +79,27 @@ HRESULT PrefsObject::get_MaxThreads(int32_t* v) {
     return Get(v, [&] { return prefs_->MaxThreads(); });
 }
 HRESULT PrefsObject::put_MaxThreads(int32_t v) {
-    return Put([&] { prefs_->SetMaxThreads(v); });
+    return PutIn("MaxThreads", kMaxThreadsRange, v, [&] { prefs_->SetMaxThreads(v); });
 }
 HRESULT PrefsObject::get_MaxThreadsPerServer(int32_t* v) {
     return Get(v, [&] { return prefs_->MaxThreadsPerServer(); });
 }
 HRESULT PrefsObject::put_MaxThreadsPerServer(int32_t v) {
-    return Put([&] { prefs_->SetMaxThreadsPerServer(v); });
+    return PutIn("MaxThreadsPerServer", kMaxThreadsPerServerRange, v,
+                 [&] { prefs_->SetMaxThreadsPerServer(v); });
 }
 HRESULT PrefsObject::get_PercentMaxThreads(int32_t* v) {
     return Get(v, [&] { return prefs_->PercentMaxThreads(); });
 }
 HRESULT PrefsObject::put_PercentMaxThreads(int32_t v) {
-    return Put([&] { prefs_->SetPercentMaxThreads(v); });
+    return PutIn("PercentMaxThreads", kPercentMaxThreadsRange, v,
+                 [&] { prefs_->SetPercentMaxThreads(v); });
 }
 HRESULT PrefsObject::get_Retries(int32_t* v) {
     return Get(v, [&] { return prefs_->Retries(); });
 }
 HRESULT PrefsObject::put_Retries(int32_t v) {
-    return Put([&] { prefs_->SetRetries(v); });
+    return PutIn("Retries", kRetriesRange, v, [&] { prefs_->SetRetries(v); });
 }
 
 HRESULT PrefsObject::get_UseProxy(int32_t* v) {
@@ -98,7 +112,7 @@ HRESULT PrefsObject::get_ProxyType(int32_t* v) {
     return Get(v, [&] { return proxy_.protocol(); });
 }
 HRESULT PrefsObject::put_ProxyType(int32_t v) {
-    return Put([&] { proxy_.set_protocol(v); });
+    return PutIn("ProxyType", kProxyTypeRange, v, [&] { proxy_.set_protocol(v); });
 }
 HRESULT PrefsObject::get_ProxyServer(std::string* v) {
     return Get(v, [&] { return proxy_.server(); });
@@ -110,7 +124,7 @@ HRESULT PrefsObject::get_ProxyPort(int32_t* v) {
     return Get(v, [&] { return proxy_.port(); });
 }
 HRESULT PrefsObject::put_ProxyPort(int32_t v) {
-    return Put([&] { proxy_.set_port(v); });
+    return PutIn("ProxyPort", kProxyPortRange, v, [&] { proxy_.set_port(v); });
 }
 HRESULT PrefsObject::get_ProxyUsername(std::string* v) {
     return Get(v, [&] { return proxy_.user_name(); });
@@ -135,13 +149,13 @@ HRESULT PrefsObject::get_LimitMinutes(int32_t* v) {
     return Get(v, [&] { return prefs_->LimitMinutes(); });
 }
 HRESULT PrefsObject::put_LimitMinutes(int32_t v) {
-    return Put([&] { prefs_->SetLimitMinutes(v); });
+    return PutIn("LimitMinutes", kLimitMinutesRange, v, [&] { prefs_->SetLimitMinutes(v); });
 }
 HRESULT PrefsObject::get_LimitHours(int32_t* v) {
     return Get(v, [&] { return prefs_->LimitHours(); });
 }
 HRESULT PrefsObject::put_LimitHours(int32_t v) {
-    return Put([&] { prefs_->SetLimitHours(v); });
+    return PutIn("LimitHours", kLimitHoursRange, v, [&] { prefs_->SetLimitHours(v); });
 }
 HRESULT PrefsObject::get_UseByteLimit(int32_t* v) {
     return Get(v, [&] { return prefs_->UseByteLimit() ? 1 : 0; });
@@ -153,19 +167,20 @@ HRESULT PrefsObject::get_LimitKiloBytes(int32_t* v) {
     return Get(v, [&] { return prefs_->LimitKiloBytes(); });
 }
 HRESULT PrefsObject::put_LimitKiloBytes(int32_t v) {
-    return Put([&] { prefs_->SetLimitKiloBytes(v); });
+    return PutIn("LimitKiloBytes", kLimitKiloBytesRange, v, [&] { prefs_->SetLimitKiloBytes(v); });
 }
 HRESULT PrefsObject::get_LimitResponseKiloBytes(int32_t* v) {
     return Get(v, [&] { return prefs_->LimitResponseKiloBytes(); });
 }
 HRESULT PrefsObject::put_LimitResponseKiloBytes(int32_t v) {
-    return Put([&] { prefs_->SetLimitResponseKiloBytes(v); });
+    return PutIn("LimitResponseKiloBytes", kLimitResponseKiloBytesRange, v,
+                 [&] { prefs_->SetLimitResponseKiloBytes(v); });
 }
 HRESULT PrefsObject::get_FileFlags(int32_t* v) {
     return Get(v, [&] { return prefs_->FileFlags(); });
 }
 HRESULT PrefsObject::put_FileFlags(int32_t v) {
-    return Put([&] { prefs_->SetFileFlags(v); });
+    return PutIn("FileFlags", kFileFlagsRange, v, [&] { prefs_->SetFileFlags(v); });
 }
 
 }  // namespace fw

@@ -78,6 +78,9 @@ private:
     HRESULT Get(T* out, Read read);
     template <class Write>
     HRESULT Put(Write write);
+    // Put for a number that must lie in `range`.
+    template <class Write>
+    HRESULT PutIn(const char* name, PreferenceRange range, int32_t value, Write write);
 
     EnginePreferences* prefs_;  // not owned; null when unbound
     ProxySettings proxy_;

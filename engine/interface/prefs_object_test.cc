@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "engine/interface/error_info.h"
 #include "engine/support/engine_preferences.h"
 #include "platform/base64.h"
 #include "platform/profile_file.h"
@@ -143,6 +144,66 @@ TEST_F(PrefsObjectTest, SettersWriteAtOnceAndBooleansAsOneOrZero) {
     std::string s;
     prefs->get_UserAgent(&s);
     EXPECT_EQ(s, "Corvalin/1.0 (Linux)");
+}
+
+TEST_F(PrefsObjectTest, NumbersOutOfTheirRangeAreRefusedAndNameIt) {
+    ComPtr<PrefsObject> prefs = MakeObject<PrefsObject>(&engine_prefs_);
+    using Put = HRESULT (IDizozizPrefs::*)(int32_t);
+    using GetNumber = HRESULT (IDizozizPrefs::*)(int32_t*);
+    struct Case {
+        Put put;
+        GetNumber get;
+        int32_t refused;
+        int32_t accepted;  // each end of the range is taken
+        const char* error;
+    } cases[] = {
+        {&IDizozizPrefs::put_MaxThreads, &IDizozizPrefs::get_MaxThreads, 0, 1000,
+         "MaxThreads must be from 1 to 1000"},
+        {&IDizozizPrefs::put_MaxThreads, &IDizozizPrefs::get_MaxThreads, 1001, 1,
+         "MaxThreads must be from 1 to 1000"},
+        {&IDizozizPrefs::put_MaxThreadsPerServer, &IDizozizPrefs::get_MaxThreadsPerServer, -1, 1,
+         "MaxThreadsPerServer must be from 1 to 1000"},
+        {&IDizozizPrefs::put_PercentMaxThreads, &IDizozizPrefs::get_PercentMaxThreads, 101, 100,
+         "PercentMaxThreads must be from 1 to 100"},
+        {&IDizozizPrefs::put_Retries, &IDizozizPrefs::get_Retries, -2, 0,
+         "Retries must be from 0 to 100"},
+        {&IDizozizPrefs::put_ProxyType, &IDizozizPrefs::get_ProxyType, 9, 3,
+         "ProxyType must be from 1 to 3"},
+        {&IDizozizPrefs::put_ProxyPort, &IDizozizPrefs::get_ProxyPort, 70000, 65535,
+         "ProxyPort must be from 1 to 65535"},
+        {&IDizozizPrefs::put_ProxyPort, &IDizozizPrefs::get_ProxyPort, 0, 1,
+         "ProxyPort must be from 1 to 65535"},
+        {&IDizozizPrefs::put_LimitMinutes, &IDizozizPrefs::get_LimitMinutes, -5, 0,
+         "LimitMinutes must be from 0 to 1000000"},
+        {&IDizozizPrefs::put_LimitHours, &IDizozizPrefs::get_LimitHours, -1, 100000,
+         "LimitHours must be from 0 to 100000"},
+        {&IDizozizPrefs::put_LimitKiloBytes, &IDizozizPrefs::get_LimitKiloBytes, -1, 0,
+         "LimitKiloBytes must be from 0 to 2147483647"},
+        {&IDizozizPrefs::put_FileFlags, &IDizozizPrefs::get_FileFlags, 16, 15,
+         "FileFlags must be from 0 to 15"},
+        {&IDizozizPrefs::put_LimitResponseKiloBytes, &IDizozizPrefs::get_LimitResponseKiloBytes,
+         INT32_MIN, 0, "LimitResponseKiloBytes must be from 0 to 2147483647"},
+    };
+    for (const Case& c : cases) {
+        int32_t before = 0;
+        ASSERT_EQ(((*prefs).*c.get)(&before), S_OK);
+        EXPECT_EQ(((*prefs).*c.put)(c.refused), DISP_E_EXCEPTION) << c.error;
+        std::string description, source;
+        ASSERT_TRUE(TakeErrorInfo(&description, &source)) << c.error;
+        EXPECT_EQ(description, c.error);
+        int32_t after = -7;
+        ((*prefs).*c.get)(&after);
+        EXPECT_EQ(after, before) << c.error;  // unchanged
+
+        EXPECT_EQ(((*prefs).*c.put)(c.accepted), S_OK) << c.error;
+        ((*prefs).*c.get)(&after);
+        EXPECT_EQ(after, c.accepted) << c.error;
+    }
+    // A refused proxy value leaves the proxy section as it was on release.
+    prefs.Reset();
+    EXPECT_EQ(Read("Proxy", "Port"), "1");
+    EXPECT_EQ(Read("Proxy", "ProxyType"), "3");
+    EXPECT_EQ(Read("Network", "MaxThreads"), "1");
 }
 
 TEST_F(PrefsObjectTest, ProxyReachesTheFileOnlyOnFinalReleaseAndOnlyWhenSet) {

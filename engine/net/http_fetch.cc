@@ -100,6 +100,14 @@ bool HttpFetch::ResolveAddresses(BSockAddr* target, BSockAddr* proxy_address) co
 void HttpFetch::Run() {
     BWinSock::Instance();
     set_redirect_limit(0);
+    // A proxy of no known kind would be sent the request as if it were the
+    // server; one on no valid port cannot be reached.
+    if (proxy() != nullptr) {
+        if (const std::string fault = proxy()->Fault(); !fault.empty()) {
+            LogMessage(fault);
+            return FailWithCode(kErrorProxyCannotCarry);
+        }
+    }
 
     SetState(kFetchLookup);
     BSockAddr target;

@@ -159,18 +159,51 @@ TEST(ProxyHandshakeTest, Socks5Replies) {
     }
 }
 
-TEST(ProxyHandshakeTest, HttpAndUnknownProtocolsNeedNoHandshake) {
-    for (int protocol : {int{kProxyHttp}, 7}) {
+TEST(ProxyHandshakeTest, HttpNeedsNoHandshake) {
+    ScriptedPeer peer;
+    peer.ReadUntil("\r\n\r\n").Write(kHttpReply);
+    ASSERT_TRUE(peer.Start());
+    ProxySettings proxy;
+    proxy.set_protocol(kProxyHttp);
+    Outcome out = FetchThrough(peer, proxy);
+    EXPECT_EQ(out.state, kFetchDone);
+    const std::string line = "GET http://10.0.0.7:8080/x HTTP/1.0\r\n";
+    EXPECT_EQ(out.proxy_saw.substr(0, line.size()), line);
+}
+
+// A proxy of an unknown kind would otherwise be sent the request meant for
+// the server, and one on no valid port cannot be reached.
+TEST(ProxyHandshakeTest, AnUnknownKindOrAPortOutOfRangeFailsBeforeConnecting) {
+    struct Case {
+        int32_t protocol;
+        int32_t port;  // 0: the peer's
+        const char* line;
+    } cases[] = {
+        {9, 0, "Proxy type 9 is out of range 1 to 3"},
+        {0, 0, "Proxy type 0 is out of range 1 to 3"},
+        {kProxySocks5, 70000, "Proxy port 70000 is out of range 1 to 65535"},
+        {kProxyHttp, -1, "Proxy port -1 is out of range 1 to 65535"},
+    };
+    for (const Case& c : cases) {
+        fwtest::LogCapture log;
         ScriptedPeer peer;
         peer.ReadUntil("\r\n\r\n").Write(kHttpReply);
         ASSERT_TRUE(peer.Start());
         ProxySettings proxy;
-        proxy.set_protocol(protocol);
-        Outcome out = FetchThrough(peer, proxy);
-        EXPECT_EQ(out.state, kFetchDone) << protocol;
-        std::string line = protocol == kProxyHttp ? "GET http://10.0.0.7:8080/x HTTP/1.0\r\n"
-                                                  : "GET /x HTTP/1.0\r\n";
-        EXPECT_EQ(out.proxy_saw.substr(0, line.size()), line) << protocol;
+        proxy.set_protocol(c.protocol);
+        proxy.set_server("127.0.0.1");
+        proxy.set_port(c.port != 0 ? c.port : peer.port());
+        StringSink sink;
+        HttpFetch fetch(&sink);
+        fetch.set_cookie_jar(nullptr);
+        fetch.SetTarget("10.0.0.7", 8080, "/x");
+        fetch.set_proxy(&proxy);
+        fetch.Run();
+        peer.Stop();
+        EXPECT_EQ(fetch.state(), kFetchError) << c.line;
+        EXPECT_EQ(fetch.failure_code(), kErrorProxyCannotCarry) << c.line;
+        EXPECT_EQ(peer.Connections(), 0u) << c.line;
+        EXPECT_TRUE(log.Has(c.line)) << c.line;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "engine/interface/fetchwell.h"
 #include "platform/base64.h"
 #include "platform/profile_file.h"
 #include "platform/text.h"
@@ -97,6 +98,16 @@ void ProxySettings::set_password(std::string password) {
 void ProxySettings::RebuildCredentials() {
     credentials_ = user_name_.empty() ? std::string()
                                       : platform::EncodeCredentials(user_name_, password_);
+}
+
+std::string ProxySettings::Fault() const {
+    const auto out_of = [](const char* what, int32_t value, PreferenceRange range) {
+        return std::string("Proxy ") + what + " " + std::to_string(value) + " is out of range " +
+               std::to_string(range.min) + " to " + std::to_string(range.max);
+    };
+    if (!kProxyTypeRange.Holds(protocol_)) return out_of("type", protocol_, kProxyTypeRange);
+    if (!kProxyPortRange.Holds(port_)) return out_of("port", port_, kProxyPortRange);
+    return std::string();
 }
 
 }  // namespace fw

@@ -50,6 +50,9 @@ public:
     const std::string& credentials() const { return credentials_; }
     const std::string& user_name() const { return user_name_; }
     const std::string& password() const { return password_; }
+    // Why these settings cannot carry a request (a type or port out of
+    // range, say "Proxy type 9 is out of range 1 to 3"); empty when they can.
+    std::string Fault() const;
 
     // Every setter sets dirty. Setting the user name or the password rebuilds
     // the credentials from both (none while the user name is empty).

@@ -678,9 +678,12 @@ std::string SecureHttpFetch::CookieUrl() const {
 
 void SecureHttpFetch::Run() {
     if (!InternetLibrary::Instance().available()) return;
-    if (proxy() != nullptr && ProxyScheme(proxy()->protocol()) == nullptr) {
-        LogMessage("Proxy type " + std::to_string(proxy()->protocol()) + " cannot carry HTTPS");
-        return FailWithCode(kErrorProxyCannotCarry);
+    // Every kind in range has a ProxyScheme.
+    if (proxy() != nullptr) {
+        if (const std::string fault = proxy()->Fault(); !fault.empty()) {
+            LogMessage(fault);
+            return FailWithCode(kErrorProxyCannotCarry);
+        }
     }
     BWinSock::Instance();
     std::exception_ptr error;

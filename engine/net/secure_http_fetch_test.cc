@@ -289,16 +289,27 @@ TEST_F(SecureHttpFetchTest, AnUnknownAuthorityIsAcceptedOnTheRetryAndNothingElse
 }
 
 TEST_F(SecureHttpFetchTest, AProxyKindThatCannotTunnelFailsTheFetchAtOnce) {
-    ProxySettings proxy;
-    proxy.set_protocol(7);
-    proxy.set_server("127.0.0.1");
-    proxy.set_port(front_->port());
-    SecureHttpFetch fetch(nullptr);
-    fetch.set_proxy(&proxy);
-    Fetch(fetch, "/page.html");
-    EXPECT_EQ(fetch.state(), kFetchError);
-    EXPECT_EQ(fetch.failure_code(), kErrorProxyCannotCarry);
-    EXPECT_EQ(log_.Lines(), std::vector<std::string>{"Proxy type 7 cannot carry HTTPS"});
+    struct Case {
+        int32_t type;
+        int32_t port;  // 0: the front server's
+        const char* line;
+    } cases[] = {
+        {7, 0, "Proxy type 7 is out of range 1 to 3"},
+        {kProxySocks4, 70000, "Proxy port 70000 is out of range 1 to 65535"},
+    };
+    for (const Case& c : cases) {
+        ProxySettings proxy;
+        proxy.set_protocol(c.type);
+        proxy.set_server("127.0.0.1");
+        proxy.set_port(c.port != 0 ? c.port : front_->port());
+        SecureHttpFetch fetch(nullptr);
+        fetch.set_proxy(&proxy);
+        Fetch(fetch, "/page.html");
+        EXPECT_EQ(fetch.state(), kFetchError) << c.line;
+        EXPECT_EQ(fetch.failure_code(), kErrorProxyCannotCarry) << c.line;
+        EXPECT_EQ(log_.Lines().back(), c.line);
+    }
+    EXPECT_EQ(log_.Lines().size(), 2u);
     EXPECT_EQ(front_->Connections(), 0u);
 }
 
