@@ -94,7 +94,9 @@ void ParsedUrl::ParseRelative(std::string_view text) { ScanInto(text); }
 
 void ParsedUrl::ScanInto(std::string_view text) {
     text = ScriptTarget(text.substr(0, kTextCapacity));
-    ThreadScanner().Scan(text, this);
+    // A malformed host makes the whole reference unusable, never a link to
+    // part of the name.
+    if (!ThreadScanner().Scan(text, this)) return Reset();
     if ((scheme_ == UrlScheme::Http || scheme_ == UrlScheme::Https) && host_.len == 0) {
         scheme_ = UrlScheme::None;
         text_state_ = TextState::Stale;

@@ -67,8 +67,20 @@ TEST(ParsedUrlTest, ParsesComponents) {
          "/docs/manual.html\"x", nullptr, nullptr, "http://h/docs/manual.html\"x"},
         {"http://h/a<b>{c}|d^e`f\\g?x=<y>", S::Http, nullptr, nullptr, "h", -1,
          "/a<b>{c}|d^e`f\\g", "?x=<y>", nullptr, "http://h/a<b>{c}|d^e`f\\g?x=<y>"},
-        {"http://ho_st/x", S::Http, nullptr, nullptr, "ho", -1, "/_st/x", nullptr, nullptr,
-         "http://ho/_st/x"},
+        // A malformed host name makes the URL unusable, not a shorter host.
+        {"http://ho_st/x", S::None, nullptr, nullptr, nullptr, -1, "/", nullptr, nullptr, nullptr},
+        {"http://a..b/x", S::None, nullptr, nullptr, nullptr, -1, "/", nullptr, nullptr, nullptr},
+        {"https://a.b..", S::None, nullptr, nullptr, nullptr, -1, "/", nullptr, nullptr, nullptr},
+        {"http://ann:pw@a..b/", S::None, nullptr, nullptr, nullptr, -1, "/", nullptr, nullptr,
+         nullptr},
+        {"ftp://f.org&x/", S::None, nullptr, nullptr, nullptr, -1, "/", nullptr, nullptr, nullptr},
+        // A root dot is dropped; the host may end at any authority end.
+        {"http://example.org./x", S::Http, nullptr, nullptr, "example.org", -1, "/x", nullptr,
+         nullptr, "http://example.org/x"},
+        {"http://a.b.", S::Http, nullptr, nullptr, "a.b", -1, "/", nullptr, nullptr, "http://a.b/"},
+        {"http://a.b?q", S::Http, nullptr, nullptr, "a.b", -1, "/", "?q", nullptr,
+         "http://a.b/?q"},
+        {"http://a.b#f", S::Http, nullptr, nullptr, "a.b", -1, "/", nullptr, "#f", "http://a.b/"},
         {"http://1.2.3.4:8080/x", S::Http, nullptr, nullptr, "1.2.3.4", 8080, "/x", nullptr,
          nullptr, "http://1.2.3.4:8080/x"},
         // No valid host: everything after "http:" is dropped.
@@ -85,9 +97,14 @@ TEST(ParsedUrlTest, ParsesComponents) {
          nullptr, "http://h/a/zz.htm"},
         {"http://h/x//a/./b/../c", S::Http, nullptr, nullptr, "h", -1, "/x/a/c", nullptr,
          nullptr, "http://h/x/a/c"},
-        // "//" and a host name is a network-path reference even after a host.
-        {"http://h//a/b", S::Http, nullptr, nullptr, "a", -1, "/b", nullptr, nullptr,
-         "http://a/b"},
+        // "//" begins an authority only at the start: after a host it is
+        // part of the path.
+        {"http://h//a/b", S::Http, nullptr, nullptr, "h", -1, "/a/b", nullptr, nullptr,
+         "http://h/a/b"},
+        {"http://h/x//evil.org/y", S::Http, nullptr, nullptr, "h", -1, "/x/evil.org/y", nullptr,
+         nullptr, "http://h/x/evil.org/y"},
+        {"http://h:81//evil.org", S::Http, nullptr, nullptr, "h", 81, "/evil.org", nullptr,
+         nullptr, "http://h:81/evil.org"},
         {"http://h/p#frag ment", S::Http, nullptr, nullptr, "h", -1, "/p", nullptr,
          "#frag ment", "http://h/p"},
         {"http://h:99999999999/", S::Http, nullptr, nullptr, "h", 2147483647, "/", nullptr,
@@ -166,6 +183,15 @@ TEST(ParsedUrlTest, ResolvesLinksAgainstABase) {
         // A link that names a host names its port and user too.
         {"http://a:8080/p", "http://b/x", "http://b/x"},
         {"http://a:8080/p", "//b/x", "http://b/x"},
+        // Only the first "//" names a host; later ones are path.
+        {"http://h/a/b/c.htm", "//double//slash.html", "http://double/slash.html"},
+        {"http://h/a/b/c.htm", "/x//other.org/y", "http://h/x/other.org/y"},
+        {"http://h/a/b/c.htm", "x.htm?u=//other.org", "http://h/a/b/x.htm?u=//other.org"},
+        {"http://h/a/b/c.htm", "[//other.org/y", "http://h/other.org/y"},
+        // A malformed host leaves no link at all.
+        {"http://h/a/b/c.htm", "//a..b/x", nullptr},
+        {"http://h/a/b/c.htm", "http://ho_st/", nullptr},
+        {"http://h/a/b/c.htm", "//ann@b/x", nullptr},
         {"http://a:8080/p", "http://b:81/x", "http://b:81/x"},
         {"http://us:pw@a/p", "x.htm", "http://a/x.htm"},
         {"http://us:pw@a/p", "http://b/x", "http://b/x"},

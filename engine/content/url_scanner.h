@@ -31,14 +31,17 @@ public:
 
     // Scans `text` from the initial start condition into `target`'s
     // components through its setters. `text` must stay valid during the call;
-    // the caller bounds its length.
-    void Scan(std::string_view text, ParsedUrl* target);
+    // the caller bounds its length. False when a host name is malformed
+    // ("a..b", "ho_st"): the scan stops there and the target is half set.
+    bool Scan(std::string_view text, ParsedUrl* target);
 
 private:
     int yylex() override;  // generated from url_scanner.l
     int LexerInput(char* buf, int max_size) override;
     void LexerError(const char* message) override;
     void NewAuthority(std::string_view host);  // "//" host without user
+
+    static constexpr int kMalformedHost = 1;  // what yylex returns for one
 
     ParsedUrl* target_ = nullptr;
     const char* input_ = nullptr;  // what Scan has not handed to flex yet
