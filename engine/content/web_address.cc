@@ -1,6 +1,7 @@
 #include "engine/content/web_address.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "engine/content/link_values.h"
 #include "engine/content/parsed_url.h"
@@ -15,15 +16,17 @@ bool EndsAddress(char c) {
     return byte <= ' ' || byte == 0x7F || c == '<' || c == '>' || c == '"';
 }
 
-// The address without what closes the sentence around it.
+// The address without what closes the sentence around it. The brackets are
+// counted once, so a run of marks costs its length, not its square.
 std::string_view WithoutTrailingMarks(std::string_view address) {
+    auto opened = std::count(address.begin(), address.end(), '(');
+    auto closed = std::count(address.begin(), address.end(), ')');
     while (!address.empty()) {
         const char last = address.back();
         const bool mark = std::string_view(".,;:!?'").find(last) != std::string_view::npos;
-        const bool unopened =
-            last == ')' && std::count(address.begin(), address.end(), '(') <
-                               std::count(address.begin(), address.end(), ')');
+        const bool unopened = last == ')' && opened < closed;
         if (!mark && !unopened) break;
+        if (last == ')') --closed;
         address.remove_suffix(1);
     }
     return address;
@@ -44,11 +47,23 @@ std::optional<WebAddress> StoredAddress(std::string_view text) {
 
 std::vector<std::string_view> AddressesInText(std::string_view text) {
     static constexpr std::string_view kStarts[] = {"http://", "https://", "ftp://"};
+    // Where each prefix occurs next at or after `pos`: searched again only
+    // once passed, so a text with no "ftp://" is not searched to its end
+    // for every address.
+    size_t next[std::size(kStarts)];
+    for (size_t i = 0; i < std::size(kStarts); ++i) {
+        next[i] = platform::FindIgnoreCase(text, kStarts[i], 0);
+    }
     std::vector<std::string_view> found;
     size_t pos = 0;
     while (pos < text.size()) {
         size_t start = std::string_view::npos;
-        for (auto prefix : kStarts) start = std::min(start, platform::FindIgnoreCase(text, prefix, pos));
+        for (size_t i = 0; i < std::size(kStarts); ++i) {
+            if (next[i] != std::string_view::npos && next[i] < pos) {
+                next[i] = platform::FindIgnoreCase(text, kStarts[i], pos);
+            }
+            start = std::min(start, next[i]);
+        }
         if (start == std::string_view::npos) break;
         size_t end = start;
         while (end < text.size() && !EndsAddress(text[end])) ++end;

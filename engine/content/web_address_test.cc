@@ -18,6 +18,12 @@ TEST(WebAddressTest, AddressesInProseAndMailLeaveTheirDelimitersOut) {
         {"'https://h/x'?", {"https://h/x"}},
         // A ")" the address opened stays.
         {"at http://en.example/wiki/Foo_(bar).", {"http://en.example/wiki/Foo_(bar)"}},
+        {"(http://h/a_(b)))).)", {"http://h/a_(b)"}},
+        {"((http://h/(a)(b)))", {"http://h/(a)(b)"}},
+        // Prefixes met in any order, each found after the one before.
+        {"ftp://f/1 https://s/2 http://h/3 ftp://f/4 http://h/5 https://s/6",
+         {"ftp://f/1", "https://s/2", "http://h/3", "ftp://f/4", "http://h/5", "https://s/6"}},
+        {"xhttps://s/a http://h/b", {"https://s/a", "http://h/b"}},
         {"HTTP://H/up and Ftp://f/pub", {"HTTP://H/up", "Ftp://f/pub"}},
         {"<a href=\"http://h/x\">", {"http://h/x"}},
         {"tab\thttp://h/t\tend\r\nftp://f/\n", {"http://h/t", "ftp://f/"}},
