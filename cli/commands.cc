@@ -169,7 +169,8 @@ const std::vector<CommandSpec> kCommands = {
      "PROJECT",
      "remove unreachable URLs and compact the tables",
      "Removes the URLs that no start URL reaches any more (with their files) and\n"
-     "compacts the project's tables.\n",
+     "compacts the project's tables. Then removes the files below the content\n"
+     "directory's subdirectories that no URL names, and says how many.\n",
      {kHelp},
      1,
      1,

@@ -330,6 +330,9 @@ int RunPack(CommandContext& context) {
     if (fw::HRESULT hr = session.engine()->Pack(); fw::Failed(hr)) {
         return session.EngineFailure(hr, "cannot pack the project");
     }
+    int32_t removed = 0;
+    session.engine()->PackedFiles(&removed);
+    std::printf("Removed %d file%s no URL names\n", removed, removed == 1 ? "" : "s");
     return kExitOk;
 }
 

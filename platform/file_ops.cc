@@ -200,6 +200,11 @@ bool ReplaceFileContents(const std::string& path, std::string_view content, unsi
     return false;
 }
 
+unsigned ModeForReplacing(const std::string& path, unsigned fresh) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : fresh;
+}
+
 bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }

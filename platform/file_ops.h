@@ -56,6 +56,9 @@ bool ReadFilePrefix(const std::string& path, size_t max_bytes, std::string* out)
 // file gets permission bits `mode` (0600 keeps secrets from other users; the
 // bits are set before any byte is written).
 bool ReplaceFileContents(const std::string& path, std::string_view content, unsigned mode = 0644);
+// The mode for a file that is about to replace `path`: the one `path` has,
+// so a rewrite keeps what its owner gave it, or `fresh` when there is none.
+unsigned ModeForReplacing(const std::string& path, unsigned fresh);
 
 // Writes all of `data` to the descriptor, retrying short writes and EINTR.
 bool WriteAll(int fd, const void* data, size_t size);

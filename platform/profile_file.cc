@@ -1,7 +1,6 @@
 #include "platform/profile_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -54,9 +53,7 @@ bool WriteLinesAtomically(const std::string& path, const std::vector<std::string
     }
     // Settings can hold passwords (proxy, dial-up): a new file is private,
     // and a rewrite keeps whatever mode the user gave the file.
-    struct stat st;
-    const unsigned mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600;
-    return ReplaceFileContents(path, content, mode);
+    return ReplaceFileContents(path, content, ModeForReplacing(path, 0600));
 }
 
 // "[name]" with optional blanks around; returns the name or nullopt.

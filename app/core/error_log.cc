@@ -20,7 +20,8 @@ void ErrorLog::Log(std::string_view text) const {
     line += '\n';
     // One write to a file opened for appending, so lines of concurrent
     // writers never interleave.
-    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    // Private: engine messages can name what a user would not show others.
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) return;
     platform::WriteAll(fd, line.data(), line.size());
     ::close(fd);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 
 #include "tests/support/temp_dir.h"
@@ -21,6 +22,8 @@ TEST(ErrorLogTest, EachCallAppendsOneTimeStampedLine) {
                                  std::regex("\\d\\d:\\d\\d:\\d\\d first\n"
                                             "\\d\\d:\\d\\d:\\d\\d second\n")))
         << ReadFile(dir / "corvalin.log");
+    EXPECT_EQ(std::filesystem::status(dir / "corvalin.log").permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST(ErrorLogTest, EngineErrorsNameTextFileAndLine) {

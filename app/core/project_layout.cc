@@ -40,7 +40,8 @@ bool CreateProject(const std::string& project_path, std::string* message) {
         return false;
     };
     if (data_dir.empty()) return fail(false);
-    if (::mkdir(data_dir.c_str(), 0777) != 0) return fail(false);
+    // The tables hold the start URLs' credentials: only the owner may enter.
+    if (::mkdir(data_dir.c_str(), 0700) != 0) return fail(false);
 
     const bool file_existed = platform::FileExists(path);
     ProjectFile project(path);

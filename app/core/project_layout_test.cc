@@ -43,6 +43,8 @@ TEST(ProjectLayoutTest, CreateMakesBothDirectoriesAndNamesThemInTheFile) {
     ASSERT_TRUE(CreateProject(dir / "news.cvn", &message));
     EXPECT_EQ(message, "untouched");
     EXPECT_TRUE(fs::is_directory(dir / "news"));
+    // The tables hold credentials: only their owner may enter.
+    EXPECT_EQ(fs::status(dir / "news").permissions(), fs::perms::owner_all);
     EXPECT_TRUE(fs::is_directory(dir / "news/src"));
     EXPECT_TRUE(fs::is_empty(dir / "news/src"));
     EXPECT_EQ(ReadFile(dir / "news.cvn"), "[DALK]\nDataDirectory=" + dir.path() +

@@ -83,7 +83,9 @@ TEST_F(ProjectOpenTest, DamagedTablesPointToTheGrabbedContent) {
               "Corvalin has detected a corrupt database and cannot open\n"
               "your project.  The grabbed content is still available in:\n" +
                   dir_ / "news/src/");
-    EXPECT_EQ(failure_.detail, "Error opening storage");
+    EXPECT_EQ(failure_.detail,
+              "Error opening storage: ZQPROPS.DBF, ZQLINKS.DBF, ZQTITLE.DBF, ZQURLEXT.DBF, "
+              "ZQQUEUE.DBF, ZQFILTER.DBF are missing");
     EXPECT_FALSE(EngineOpen());
 }
 

@@ -62,8 +62,10 @@ HRESULT Dizoziz::OpenAt(const std::string& db_dir, const std::string& data_dir) 
     db_dir_ = db_dir;
     LogMessage("Opening " + db_dir_ + " " + (exclusive_mode_ ? "1" : "0"));
     if (!store_.Open(db_dir_, data_dir_, exclusive_mode_)) {
-        LogMessage("Error Opening " + db_dir_);
-        return ReportError("Error opening storage");
+        const std::string& cause = store_.open_failure();
+        LogMessage("Error Opening " + db_dir_ + (cause.empty() ? "" : ": " + cause));
+        return ReportError(cause.empty() ? "Error opening storage"
+                                         : "Error opening storage: " + cause);
     }
     open_count_ = 1;
     open_ = true;

@@ -40,6 +40,7 @@ public:
     HRESULT EnumParents(int32_t child_id, IDizozizEnumUrl** parents) override;
     HRESULT Clean() override;
     HRESULT Pack() override;
+    HRESULT PackedFiles(int32_t* count) override;
     HRESULT Copy(const std::string& storage_dir, int32_t id) override;
     HRESULT Import(const std::string& path) override;
     HRESULT ExportTree(int32_t id, const std::string& target_dir) override;
@@ -112,6 +113,7 @@ private:
     std::atomic<bool> exclusive_mode_{false};
     bool open_ = false;
     int32_t open_count_ = 0;
+    int32_t packed_files_ = 0;
     DialUpState dial_up_;
     GrabControl grab_{this};  // last: ends a running grab before the rest goes
 

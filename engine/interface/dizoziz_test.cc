@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <mutex>
 #include <sstream>
 
@@ -89,12 +90,57 @@ TEST_F(DizozizTest, SecondDirectoryIsRefusedWhileOneIsOpen) {
     EXPECT_GT(AddStart("http://h/"), 0);  // the first stays usable
 }
 
+// Pack removes the copies no row names below the content directory's
+// subdirectories, and counts them; the project's own files stay.
+TEST_F(DizozizTest, PackRemovesFilesNoUrlNames) {
+    ProjectStore& s = engine_->store();
+    const int32_t start = AddStart("http://h/");
+    for (const char* file : {"h/index.html", "h/docs/a b.html"}) {
+        UrlRecord r = s.NewRecord();
+        r.url = std::string("http://h/") + file;
+        r.level = 1;
+        r.file = file;
+        ASSERT_TRUE(s.Write(&r));
+        s.AddLink(start, r.id);
+        WriteFile(dir_ / file, "kept");
+    }
+    TempDir outside;
+    WriteFile(outside / "target.txt", "not ours");
+    const char* own[] = {"contents.htm", "edge.htm", "17", ".fw-unfixed-3", "h/.fw-receiving-9",
+                         ".cache/x.bin"};
+    for (const char* file : own) WriteFile(dir_ / file, "own");
+    const char* orphans[] = {"h/index10202.html", "h/docs/old/c.css", "other/x.png"};
+    for (const char* file : orphans) WriteFile(dir_ / file, "orphan");
+    std::filesystem::create_symlink(outside / "target.txt", dir_ / "h/link.txt");
+
+    int32_t removed = -1;
+    ASSERT_EQ(engine_->PackedFiles(&removed), S_OK);
+    EXPECT_EQ(removed, 0);
+    ASSERT_EQ(engine_->Pack(), S_OK);
+    ASSERT_EQ(engine_->PackedFiles(&removed), S_OK);
+    EXPECT_EQ(removed, 4);
+    for (const char* file : orphans) EXPECT_FALSE(std::filesystem::exists(dir_ / file)) << file;
+    EXPECT_FALSE(std::filesystem::is_symlink(dir_ / "h/link.txt"));
+    EXPECT_EQ(fwtest::ReadFile(outside / "target.txt"), "not ours");  // never followed
+    for (const char* file : own) EXPECT_TRUE(std::filesystem::exists(dir_ / file)) << file;
+    EXPECT_EQ(fwtest::ReadFile(dir_ / "h/index.html"), "kept");
+    EXPECT_EQ(fwtest::ReadFile(dir_ / "h/docs/a b.html"), "kept");
+    EXPECT_TRUE(platform::FileExists(dir_ / "ZQURL.DBF"));
+
+    ASSERT_EQ(engine_->Pack(), S_OK);  // nothing left to remove
+    ASSERT_EQ(engine_->PackedFiles(&removed), S_OK);
+    EXPECT_EQ(removed, 0);
+    EXPECT_EQ(engine_->PackedFiles(nullptr), E_POINTER);
+}
+
 TEST_F(DizozizTest, OpenOfADamagedProjectFailsAndStaysClosed) {
     engine_->Close();
     TempDir bad;
     WriteFile(bad / "ZQURL.DBF", "garbage");
     EXPECT_EQ(engine_->Open(bad.path()), DISP_E_EXCEPTION);
-    EXPECT_EQ(LastError(), "Error opening storage");
+    EXPECT_EQ(LastError(),
+              "Error opening storage: ZQPROPS.DBF, ZQLINKS.DBF, ZQTITLE.DBF, ZQURLEXT.DBF, "
+              "ZQQUEUE.DBF, ZQFILTER.DBF are missing");
     int32_t open = 1;
     engine_->IsOpen(&open);
     EXPECT_EQ(open, 0);
@@ -778,11 +824,16 @@ TEST_F(DizozizLogTest, OpenAndCloseNameTheTableDirectory) {
 }
 
 TEST_F(DizozizLogTest, AFailedOpenLogsTheTableErrorAndTheDirectory) {
+    ASSERT_EQ(engine_->Open(dir_.path()), S_OK);
+    ASSERT_EQ(engine_->Close(), S_OK);
+    TakeLog();
     WriteFile(dir_ / "ZQURL.DBF", "garbage");
     EXPECT_EQ(engine_->Open(dir_.path()), DISP_E_EXCEPTION);
     engine_.Reset();  // closed: no closing line
-    EXPECT_EQ(TakeLog(), (Lines{"Opening " + dir_.path() + " 0", "ZQCB<ZQURL>::open e4data(-50)",
-                                "Error Opening " + dir_.path()}));
+    EXPECT_EQ(TakeLog(),
+              (Lines{"Opening " + dir_.path() + " 0", "ZQCB<ZQURL>::open e4data(-50)",
+                     "Error Opening " + dir_.path() +
+                         ": ZQURL.DBF is damaged: its header does not describe a valid table"}));
 }
 
 }  // namespace

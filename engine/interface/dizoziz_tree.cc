@@ -1,11 +1,13 @@
 // Dizoziz: URL tree members that need no companion objects, and maintenance.
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <unordered_set>
 
 #include "engine/interface/dizoziz.h"
 #include "engine/interface/error_info.h"
 #include "engine/store/stored_file.h"
+#include "engine/support/log.h"
 #include "platform/file_ops.h"
 
 namespace fw {
@@ -49,7 +51,26 @@ HRESULT Dizoziz::Clean() {
 
 HRESULT Dizoziz::Pack() {
     if (!open_) return NotOpen();
+    auto guard = store_.Lock();
     store_.Compact();
+    // A grab killed or failed after choosing a file but before recording it
+    // leaves a copy no row names; after Compact, no row names any of them.
+    std::unordered_set<std::string> named;
+    UrlRecord record;
+    for (int32_t id : store_.AllUrls()) {
+        if (store_.LoadRow(id, &record) && !record.file.empty()) named.insert(record.file);
+    }
+    const size_t removed = RemoveUnnamedFiles(data_dir_, db_dir_, named);
+    packed_files_ = static_cast<int32_t>(std::min<size_t>(removed, INT32_MAX));
+    if (removed > 0) {
+        LogMessage("Pack removed " + std::to_string(removed) + " files no URL names");
+    }
+    return S_OK;
+}
+
+HRESULT Dizoziz::PackedFiles(int32_t* count) {
+    if (!count) return E_POINTER;
+    *count = packed_files_;
     return S_OK;
 }
 

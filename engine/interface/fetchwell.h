@@ -382,6 +382,9 @@ public:
     // it resumes included; between grabs, those of the last job, so that
     // FinishedUrls plus WaitingUrls is every URL the job has queued.
     virtual HRESULT FinishedUrls(int32_t* count) = 0;  // 53
+    // Files of the content directory's subdirectories that the last Pack of
+    // this object removed because no URL names them (0 before any Pack).
+    virtual HRESULT PackedFiles(int32_t* count) = 0;  // 54
 
     // The connection point: every advised sink receives every event.
     virtual HRESULT Advise(IDizozizEvents* sink, uint32_t* cookie) = 0;

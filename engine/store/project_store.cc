@@ -1,9 +1,14 @@
 #include "engine/store/project_store.h"
 
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
 #include "engine/store/columns.h"
 #include "engine/store/xbase/commit_journal.h"
 #include "engine/support/log.h"
 #include "platform/file_ops.h"
+#include "platform/text.h"
 
 namespace fw {
 
@@ -24,19 +29,24 @@ bool ProjectStore::Open(const std::string& db_dir, const std::string& data_dir, 
     db_dir_ = db_dir;
     data_dir_ = data_dir;
     exclusive_ = exclusive;
+    open_failure_.clear();
     switch (xbase::ReplayJournal(JournalPath(), db_dir_)) {
         case xbase::ReplayOutcome::kReplayed:
             LogMessage("Completed the last commit of " + db_dir_);
             break;
         case xbase::ReplayOutcome::kFailed:
             LogMessage("Could not complete the last commit of " + db_dir_);
+            open_failure_ = std::string("the last commit could not be completed from ") +
+                            kJournalName;
             return false;
         case xbase::ReplayOutcome::kNone:
         case xbase::ReplayOutcome::kDiscarded:
             break;
     }
+    if (!MayOpenTables()) return false;
     for (auto& table : tables_) {
         if (!table->Open(db_dir_, exclusive_)) {
+            open_failure_ = table->open_failure();
             Close();
             return false;
         }
@@ -103,6 +113,57 @@ bool ProjectStore::Open(const std::string& db_dir, const std::string& data_dir, 
         return false;
     }
     return true;
+}
+
+namespace {
+
+// Whether `dir` + `prefix` names only what a new project may hold: files
+// beginning with "ZQ" (ours: tables, their indexes, the journal, the name
+// reservations), the engine's scratch files (".fw-"), and the content
+// directory. A directory that cannot be listed passes: creating the tables
+// will then fail and say so.
+bool HoldsNoOtherFiles(const std::string& db_dir, const std::string& data_dir) {
+    const size_t slash = db_dir.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : db_dir.substr(0, slash + 1);
+    const std::string prefix = slash == std::string::npos ? db_dir : db_dir.substr(slash + 1);
+    std::error_code error;
+    std::filesystem::directory_iterator entries(dir, error);
+    if (error) return true;
+    for (const auto& entry : entries) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string_view rest = std::string_view(name).substr(prefix.size());
+        if (platform::EqualsIgnoreCase(rest.substr(0, 2), "ZQ") || rest.starts_with(".fw-")) continue;
+        if (prefix.empty() && dir + name + "/" == data_dir) continue;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ProjectStore::MayOpenTables() {
+    std::string missing;
+    size_t present = 0;
+    for (const auto& table : tables_) {
+        const std::string file = std::string(table->name()) + ".DBF";
+        if (platform::FileExists(db_dir_ + file)) {
+            ++present;
+        } else {
+            missing += (missing.empty() ? "" : ", ") + file;
+        }
+    }
+    if (missing.empty()) return true;
+    if (present > 0) {
+        open_failure_ = missing + (present + 1 < tables_.size() ? " are missing" : " is missing");
+    } else if (!HoldsNoOtherFiles(db_dir_, data_dir_)) {
+        open_failure_ = db_dir_ + " holds no project tables but other files: it is not a "
+                                  "project's data directory";
+    } else {
+        return true;
+    }
+    LogMessage("Not opening " + db_dir_ + ": " + open_failure_);
+    return false;
 }
 
 bool ProjectStore::ComputeCounters() {

@@ -61,12 +61,20 @@ public:
     using Guard = std::unique_lock<platform::RecursiveMutex>;
     [[nodiscard]] Guard Lock() { return Guard(mutex_); }
 
-    // Opens (creating what is missing) the tables in `db_dir` (used exactly as
-    // given: table paths are db_dir + name), after replaying a commit that a
-    // stopped process left in the journal. The crawl queue is kept: what a
-    // stopped or killed grab left waiting is there for the next to resume.
-    // `data_dir` (with a trailing "/") is where FILE values are relative to.
+    // Opens the tables in `db_dir` (used exactly as given: table paths are
+    // db_dir + name), after replaying a commit that a stopped process left in
+    // the journal. The tables are created only where there are none and
+    // nothing else but the content directory and files of ours (a new
+    // project); a table missing beside the others, or a directory of other
+    // files, is refused, as is a table that cannot be opened (never
+    // replaced). The crawl queue is kept: what a stopped or killed grab left
+    // waiting is there for the next to resume. `data_dir` (with a trailing
+    // "/") is where FILE values are relative to.
     bool Open(const std::string& db_dir, const std::string& data_dir, bool exclusive);
+    // Why the last Open failed, for people: "ZQPROPS.DBF is missing",
+    // "ZQURL.DBF is shorter than its header says: rows are missing", ...
+    // Empty after a successful Open.
+    const std::string& open_failure() const { return open_failure_; }
     // Commits, then closes the tables.
     void Close();
     // Writes every change made since the last commit, all or nothing: into
@@ -269,6 +277,9 @@ private:
     // it; 0 when it has none. REQUIRES: the lock.
     uint32_t SeekQueuedLocked(int32_t url_id);
     bool ComputeCounters();
+    // False, with open_failure_ set, when the tables of db_dir_ must not be
+    // opened or created (see Open).
+    bool MayOpenTables();
     std::vector<int32_t> LinkTargets(int32_t from);
     bool FlushIfShared();
 
@@ -276,6 +287,7 @@ private:
     std::array<std::unique_ptr<StoreTable>, kTableCount> tables_;
     std::string db_dir_;
     std::string data_dir_;
+    std::string open_failure_;
     bool exclusive_ = false;
     bool sync_commits_ = false;
     bool open_ = false;

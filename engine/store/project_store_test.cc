@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+#include <map>
+
 #include "engine/store/table_schema.h"
 #include "engine/store/xbase/table.h"
 #include "platform/file_ops.h"
@@ -623,6 +627,10 @@ TEST_F(ProjectStoreTest, EntityTagsAreKeptWhenTheyFit) {
 TEST(ProjectStoreOpenTest, ATableWithoutTheEtagColumnOpens) {
     TempDir dir;
     {
+        ProjectStore made;
+        ASSERT_TRUE(made.Open(dir.path(), dir.path(), true));
+    }
+    {
         const TableSchema& url_table = ProjectTables().front();
         std::vector<xbase::FieldDef> fields = url_table.fields;
         ASSERT_EQ(fields.back().name, "ETAG");
@@ -652,6 +660,165 @@ TEST(ProjectStoreOpenTest, DamagedTablesAreNotReplaced) {
     ProjectStore store;
     EXPECT_FALSE(store.Open(dir.path(), dir.path(), true));
     EXPECT_EQ(fwtest::ReadFile(dir / "ZQURL.DBF"), "this is not a table");
+}
+
+// A project of `rows` URLs in `dir`, closed.
+void MakeProject(const TempDir& dir, int rows) {
+    ProjectStore store;
+    ASSERT_TRUE(store.Open(dir.path(), dir.path(), true));
+    store.AddUrl(0, 0, 0, "http://h/start", 0);
+    for (int i = 1; i < rows; ++i) store.AddUrl(1, 1, 0, "http://h/p" + std::to_string(i), 0);
+}
+
+uint32_t HeaderRows(const std::string& table) {
+    const std::string bytes = fwtest::ReadFile(table);
+    uint32_t rows = 0;
+    for (int i = 3; i >= 0; --i) rows = rows << 8 | static_cast<uint8_t>(bytes[4 + i]);
+    return rows;
+}
+
+// Damage is reported with the table's name and leaves every file as it was;
+// what a kill leaves (rows past the header's count, a partial last row, an
+// emptying cut short) opens as it always did.
+TEST(ProjectStoreOpenTest, DamagedTablesAreNamedAndLeftAsTheyAre) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& dir)> harm;
+        const char* failure;  // nullptr: opens
+        size_t live_rows;     // when it opens
+    } cases[] = {
+        {"cut in half",
+         [](const std::string& dir) {
+             std::filesystem::resize_file(dir + "ZQURL.DBF",
+                                          std::filesystem::file_size(dir + "ZQURL.DBF") / 2);
+         },
+         "ZQURL.DBF is shorter than its header says: rows are missing", 0},
+        {"header length off by a column",
+         [](const std::string& dir) {
+             std::string bytes = fwtest::ReadFile(dir + "ZQURL.DBF");
+             bytes[8] = static_cast<char>(static_cast<uint8_t>(bytes[8]) + 32);
+             WriteFile(dir + "ZQURL.DBF", bytes);
+         },
+         "ZQURL.DBF is damaged: its header does not describe a valid table", 0},
+        {"settings table deleted",
+         [](const std::string& dir) { std::filesystem::remove(dir + "ZQPROPS.DBF"); },
+         "ZQPROPS.DBF is missing", 0},
+        {"two tables deleted",
+         [](const std::string& dir) {
+             std::filesystem::remove(dir + "ZQLINKS.DBF");
+             std::filesystem::remove(dir + "ZQTITLE.DBF");
+         },
+         "ZQLINKS.DBF, ZQTITLE.DBF are missing", 0},
+        {"rows past the header's count",
+         [](const std::string& dir) {
+             std::string bytes = fwtest::ReadFile(dir + "ZQURL.DBF");
+             bytes[4] = static_cast<char>(static_cast<uint8_t>(bytes[4]) - 5);
+             WriteFile(dir + "ZQURL.DBF", bytes);
+         },
+         nullptr, 20},
+        {"a partial last row",
+         [](const std::string& dir) {
+             std::string bytes = fwtest::ReadFile(dir + "ZQURL.DBF");
+             bytes.pop_back();  // the end mark
+             WriteFile(dir + "ZQURL.DBF", bytes + std::string(100, ' '));
+         },
+         nullptr, 20},
+        {"an emptying cut short",
+         [](const std::string& dir) {
+             const std::string bytes = fwtest::ReadFile(dir + "ZQURL.DBF");
+             const size_t header = static_cast<uint8_t>(bytes[8]) | static_cast<uint8_t>(bytes[9]) << 8;
+             std::filesystem::resize_file(dir + "ZQURL.DBF", header);
+         },
+         nullptr, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        MakeProject(dir, 20);
+        ASSERT_EQ(HeaderRows(dir / "ZQURL.DBF"), 20u);
+        c.harm(dir.path());
+        std::map<std::string, std::string> before;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            before[entry.path().filename().string()] = fwtest::ReadFile(entry.path().string());
+        }
+        ProjectStore store;
+        const bool opened = store.Open(dir.path(), dir.path(), true);
+        if (c.failure != nullptr) {
+            EXPECT_FALSE(opened);
+            EXPECT_EQ(store.open_failure(), c.failure);
+            std::map<std::string, std::string> after;
+            for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+                after[entry.path().filename().string()] = fwtest::ReadFile(entry.path().string());
+            }
+            EXPECT_TRUE(after == before);  // nothing written, nothing created
+        } else {
+            ASSERT_TRUE(opened) << store.open_failure();
+            EXPECT_EQ(store.open_failure(), "");
+            EXPECT_EQ(store.AllUrls().size(), c.live_rows);
+        }
+    }
+}
+
+// Tables are made for a new project only: in an empty directory, or one
+// holding nothing but the content directory; never among someone's files.
+TEST(ProjectStoreOpenTest, TablesAreCreatedOnlyWhereThereIsNothingElse) {
+    TempDir dir;
+    WriteFile(dir / "home/notes.txt", "mine");
+    WriteFile(dir / "fresh/src/old-copy/index.html", "<html>");
+    std::filesystem::create_directories(dir / "empty");
+    {
+        ProjectStore store;
+        EXPECT_FALSE(store.Open(dir / "home/", dir / "home/", true));
+        EXPECT_EQ(store.open_failure(), dir / "home/" +
+                                            " holds no project tables but other files: it is "
+                                            "not a project's data directory");
+        EXPECT_FALSE(store.Open(dir / "home/", dir / "home/src/", true));
+    }
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir / "home")) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u);  // notes.txt alone
+    for (const auto& [db, content] : {std::pair{dir / "fresh/", dir / "fresh/src/"},
+                                      std::pair{dir / "empty/", dir / "empty/"}}) {
+        ProjectStore store;
+        EXPECT_TRUE(store.Open(db, content, true)) << db;
+        EXPECT_TRUE(platform::FileExists(db + "ZQFILTER.DBF")) << db;
+    }
+}
+
+// Tables and their indexes can hold credentials: made private, and a mode
+// their owner chose survives rewriting them.
+TEST(ProjectStoreOpenTest, TablesArePrivateAndKeepTheModeTheirOwnerGave) {
+    TempDir dir;
+    MakeProject(dir, 3);
+    auto mode = [&](const std::string& name) {
+        return std::filesystem::status(dir / name).permissions() & std::filesystem::perms::all;
+    };
+    using std::filesystem::perms;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(mode(name), perms::owner_read | perms::owner_write) << name;
+    }
+    std::filesystem::permissions(dir / "ZQURL.DBF", perms::group_read, std::filesystem::perm_options::add);
+    std::filesystem::permissions(dir / "ZQURL.CDX", perms::group_read, std::filesystem::perm_options::add);
+    {
+        ProjectStore store;
+        ASSERT_TRUE(store.Open(dir.path(), dir.path(), true));
+        store.DeleteUrl(3);
+        store.Compact();
+    }
+    WriteFile(dir / "ZQTITLE.CDX", "not an index");  // rebuilt at the next open
+    std::filesystem::permissions(dir / "ZQTITLE.CDX", perms::owner_read | perms::owner_write | perms::group_read);
+    {
+        ProjectStore store;
+        ASSERT_TRUE(store.Open(dir.path(), dir.path(), true));
+    }
+    const perms shared = perms::owner_read | perms::owner_write | perms::group_read;
+    EXPECT_EQ(mode("ZQURL.DBF"), shared);
+    EXPECT_EQ(mode("ZQURL.CDX"), shared);
+    EXPECT_EQ(mode("ZQTITLE.CDX"), shared);
+    EXPECT_EQ(mode("ZQLINKS.DBF"), perms::owner_read | perms::owner_write);
 }
 
 TEST(ProjectStoreOpenTest, DamagedIndexIsRebuiltFromItsTable) {

@@ -38,11 +38,31 @@ std::string_view PaddedKey(std::string_view text, std::span<char> buffer) {
     return {buffer.data(), buffer.size()};
 }
 
+namespace {
+
+// What a failed open or create of a table means to people.
+std::string Meaning(Result result, bool created) {
+    switch (result) {
+        case Result::kErrorShort:
+            return "is shorter than its header says: rows are missing";
+        case Result::kErrorData:
+            return "is damaged: its header does not describe a valid table";
+        case Result::kErrorLocked:
+            return "is in use by another program";
+        default:
+            return std::string(created ? "cannot be created" : "cannot be opened") + " (" +
+                   xbase::ResultName(result) + ")";
+    }
+}
+
+}  // namespace
+
 bool StoreTable::Open(const std::string& dir, bool exclusive) {
     const auto access = exclusive ? xbase::Access::kExclusive : xbase::Access::kShared;
     const std::string path = dir + schema_.name;
     Result r = Result::kSuccess;
     bool created = false;
+    open_failure_.clear();
     if (platform::FileExists(path + ".DBF")) {
         table_ = xbase::Table::Open(path, access, &r);
     } else {
@@ -51,12 +71,14 @@ bool StoreTable::Open(const std::string& dir, bool exclusive) {
     }
     if (!table_) {
         LogFailure(created ? "create" : "open", r);
+        open_failure_ = std::string(schema_.name) + ".DBF " + Meaning(r, created);
         return false;
     }
     if (!created) r = table_->OpenIndex();
     if (created || r != Result::kSuccess) r = table_->CreateIndex(schema_.tags);
     if (r != Result::kSuccess) {
         LogFailure("index", r);
+        open_failure_ = std::string(schema_.name) + ".CDX " + Meaning(r, true);
         table_.reset();
         return false;
     }

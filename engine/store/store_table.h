@@ -24,6 +24,9 @@ public:
     // created; one that exists but cannot be opened is an error (it is never
     // replaced). A missing or unreadable index is created from the table.
     bool Open(const std::string& dir, bool exclusive);
+    // Why the last Open failed, for people ("ZQURL.DBF is in use by another
+    // program").
+    const std::string& open_failure() const { return open_failure_; }
     // Deletes the table's files and creates it again, empty.
     bool Recreate(const std::string& dir, bool exclusive);
     void Close();
@@ -70,6 +73,7 @@ private:
 
     const TableSchema& schema_;
     std::unique_ptr<xbase::Table> table_;
+    std::string open_failure_;
 };
 
 // STR() of a number: 10 characters, right-aligned.

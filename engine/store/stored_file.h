@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace fw {
 
@@ -17,5 +18,15 @@ namespace fw {
 // caller then leaves the file and the row alone.
 std::optional<std::string> StoredFilePath(const std::string& data_dir, int32_t id,
                                           std::string_view file);
+
+// Removes the files below `data_dir`'s subdirectories that `named` (FILE
+// values) does not hold: copies a killed or failed grab left behind. Files
+// directly in `data_dir` are the project's own (contents page, edge page,
+// search index, kept pages, tables when they share the directory) and stay,
+// as do hidden files and directories (work files) and `db_dir` when it lies
+// below. Symbolic links are removed like files, never followed. Returns how
+// many were removed.
+size_t RemoveUnnamedFiles(const std::string& data_dir, const std::string& db_dir,
+                          const std::unordered_set<std::string>& named);
 
 }  // namespace fw

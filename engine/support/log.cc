@@ -113,7 +113,7 @@ SharedFd CurrentFile(const SharedFd& stale) {
     }
     if (!state.file) {
         platform::UniqueFd fd(
-            ::open(state.path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+            ::open(state.path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
         if (!fd.ok()) return nullptr;
         state.file = std::make_shared<const platform::UniqueFd>(std::move(fd));
         state.opened_at = now;

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -35,6 +36,9 @@ TEST_F(LogTest, RecordHasTimeStampTextAndLineEnd) {
         else EXPECT_EQ(log[i], shape[i]) << log;
     }
     EXPECT_EQ(log.substr(shape.size()), "Beginning Trawl\n");
+    // A log can name what its user would not show others.
+    EXPECT_EQ(std::filesystem::status(dir_ / "fetchwell.log").permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST_F(LogTest, TimeStampIsMonthDayYearOfLocalTime) {

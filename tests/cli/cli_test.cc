@@ -209,15 +209,73 @@ TEST_F(CliTest, ProjectsThatCannotBeOpened) {
 
 TEST_F(CliTest, DamagedTablesPointToTheGrabbedContent) {
     ASSERT_EQ(Run({"create", "p.cvn"}).exit_code, 0);
+    ASSERT_EQ(Run({"add", "p.cvn", "http://one.example/"}).exit_code, 0);
+    auto corrupt = [&](const std::string& content_dir) {
+        return "Corvalin has detected a corrupt database and cannot open your project.  The "
+               "grabbed content is still available in: " +
+               Work(content_dir);
+    };
     WriteFile(Work("p/ZQURL.DBF"), "not a table");
-    CliResult r = Run({"list", "p.cvn"});
+    fs::remove(Work("p/ZQPROPS.DBF"));
+    const auto before = Snapshot(work_.path());
+    struct Case {
+        std::vector<std::string> args;
+        std::string cause;
+    } cases[] = {
+        {{"list", "p.cvn"}, "ZQPROPS.DBF is missing"},
+        {{"grab", "p.cvn"}, "ZQPROPS.DBF is missing"},
+    };
+    for (const auto& c : cases) {
+        const CliResult r = Run(c.args);
+        EXPECT_EQ(r.exit_code, kProject) << c.args[0];
+        EXPECT_EQ(r.err, "fetchwell " + c.args[0] + ": " + corrupt("p/src/") +
+                             " (Error opening storage: " + c.cause + ")\n");
+    }
+    EXPECT_EQ(Snapshot(work_.path()), before);  // nothing mended, nothing created
+
+    // With every table there, the damaged one is named.
+    ASSERT_EQ(Run({"create", "q.cvn"}).exit_code, 0);
+    WriteFile(Work("q/ZQURL.DBF"), "not a table");
+    const CliResult r = Run({"list", "q.cvn"});
     EXPECT_EQ(r.exit_code, kProject);
-    EXPECT_EQ(r.err,
-              "fetchwell list: Corvalin has detected a corrupt database and cannot open your "
-              "project.  The grabbed content is still available in: " +
-                  Work("p/src/") + " (Error opening storage)\n");
-    EXPECT_EQ(ReadFile(Work("p/ZQURL.DBF")), "not a table");
-    EXPECT_NE(ReadFile(home_ / "corvalin.log").find("Error opening storage\n"), std::string::npos);
+    const std::string cause = "ZQURL.DBF is damaged: its header does not describe a valid table";
+    EXPECT_EQ(r.err, "fetchwell list: " + corrupt("q/src/") + " (Error opening storage: " +
+                         cause + ")\n");
+    EXPECT_EQ(ReadFile(Work("q/ZQURL.DBF")), "not a table");
+    EXPECT_NE(ReadFile(home_ / "corvalin.log").find("Error opening storage: " + cause + "\n"),
+              std::string::npos);
+}
+
+TEST_F(CliTest, PackRemovesCopiesNoUrlNamesAndSaysHowMany) {
+    ASSERT_EQ(Run({"create", "p.cvn"}).exit_code, 0);
+    ASSERT_EQ(Run({"add", "p.cvn", "http://one.example/"}).exit_code, 0);
+    WriteFile(Work("p/src/one.example/index10202.html"), "left by a killed grab");
+    WriteFile(Work("p/src/contents.htm"), "the contents page");
+    CliResult r = Run({"pack", "p.cvn"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "Removed 1 file no URL names\n");
+    EXPECT_FALSE(fs::exists(Work("p/src/one.example/index10202.html")));
+    EXPECT_EQ(ReadFile(Work("p/src/contents.htm")), "the contents page");
+    r = Run({"pack", "p.cvn"});
+    EXPECT_EQ(r.out, "Removed 0 files no URL names\n");
+}
+
+// A project file whose data directory holds someone's files is refused, and
+// nothing is written there.
+TEST_F(CliTest, AProjectFileNamingAnotherDirectoryIsRefused) {
+    WriteFile(Work("docs/letter.txt"), "Dear ...");
+    WriteFile(Work("stray.cvn"), "[DALK]\nDataDirectory=" + Work("docs/") + "\nSRCDirectory=" +
+                                     Work("docs/") + "\n");
+    const auto before = Snapshot(work_.path());
+    for (const char* command : {"list", "grab", "pack"}) {
+        const CliResult r = Run({command, "stray.cvn"});
+        EXPECT_EQ(r.exit_code, kProject) << command;
+        EXPECT_EQ(r.err, std::string("fetchwell ") + command + ": Could not open document: " +
+                             Work("stray.cvn") + " (Error opening storage: " + Work("docs/") +
+                             " holds no project tables but other files: it is not a project's "
+                             "data directory)\n");
+    }
+    EXPECT_EQ(Snapshot(work_.path()), before);
 }
 
 TEST_F(CliTest, ImportAddsTheListedAddresses) {

@@ -13,6 +13,7 @@
 #include "engine/store/xbase/bytes.h"
 #include "engine/store/xbase/file_io.h"
 #include "engine/store/xbase/file_lock.h"
+#include "platform/file_ops.h"
 #include "platform/local_time.h"
 #include "platform/text.h"
 #include "platform/unique_fd.h"
@@ -126,8 +127,11 @@ Result DbfFile::Create(const std::string& path, const std::vector<FieldDef>& fie
 
     // The new table is made whole under another name and then takes the
     // name, so a process killed meanwhile leaves no half-made table behind.
+    // Tables can hold credentials: private unless the file replaced had
+    // another mode.
     const std::string temp = path + ".new";
-    int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC,
+                    platform::ModeForReplacing(path, 0600));
     if (fd < 0) return Result::kErrorCreate;
     std::unique_ptr<DbfFile> file(new DbfFile());
     file->path_ = path;
@@ -180,7 +184,11 @@ Result DbfFile::ParseHeader() {
         columns.push_back({name, type, static_cast<int>(offset), width});
         offset += static_cast<uint32_t>(width);
     }
-    if (columns.empty() || pos >= header_length || header[pos] != kTerminator) return Result::kErrorData;
+    // The header's length must be that of its columns, or the rows would be
+    // read from the wrong place.
+    if (columns.empty() || pos + 1 != header_length || header[pos] != kTerminator) {
+        return Result::kErrorData;
+    }
     if (offset != record_length) return Result::kErrorData;
 
     struct stat st;
@@ -189,6 +197,12 @@ Result DbfFile::ParseHeader() {
     if (size < header_length) return Result::kErrorData;
     const uint64_t rows = (size - header_length) / record_length;
     if (rows >= UINT32_MAX) return Result::kErrorData;
+    // Rows the header counts but the file lacks were lost (a file cut short,
+    // a copy that stopped). More rows than the header counts are not: they
+    // were written before a kill let the header be updated. A file that ends
+    // right at its header, without even the end mark, is an emptying that a
+    // kill cut short (Truncate, then Flush).
+    if (LoadLE32(fixed + 4) > rows && size != header_length) return Result::kErrorShort;
 
     header_ = std::move(header);
     columns_ = std::move(columns);

@@ -19,6 +19,7 @@ enum class Result : int {
     kErrorRead = -30,    // a read failed or came back short
     kErrorWrite = -40,   // a write failed
     kErrorData = -50,    // the file is not a valid table/index/memo file
+    kErrorShort = -51,   // the data file ends before the rows its header counts
     kErrorField = -60,   // no such column, or a value that does not fit its type
     kErrorExpression = -70,  // a key or filter expression cannot be compiled
     kErrorLocked = -80,  // another process holds the file exclusively

@@ -10,6 +10,7 @@
 #include "engine/store/xbase/bytes.h"
 #include "engine/store/xbase/file_io.h"
 #include "engine/store/xbase/key_sorter.h"
+#include "platform/file_ops.h"
 #include "platform/text.h"
 
 namespace fw::xbase {
@@ -254,7 +255,9 @@ Result IndexFile::Build(const std::string& path, const std::vector<CompiledTag>&
     const std::vector<uint8_t> definitions = DefinitionPage(tags, &fits);
     if (!fits) return Result::kErrorExpression;
     const std::string temp = path + ".new";
-    int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Keys are column text, credentials among them: private like the table.
+    int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC,
+                    platform::ModeForReplacing(path, 0600));
     if (fd < 0) return Result::kErrorCreate;
     auto fail = [&](Result failure) {
         ::close(fd);

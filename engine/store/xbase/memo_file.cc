@@ -38,7 +38,8 @@ Result MemoFile::Open(const std::string& path, std::unique_ptr<MemoFile>* out) {
 }
 
 Result MemoFile::Create(const std::string& path, std::unique_ptr<MemoFile>* out) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Private like its table; an existing file keeps its mode.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return Result::kErrorCreate;
     std::unique_ptr<MemoFile> file(new MemoFile());
     file->path_ = path;

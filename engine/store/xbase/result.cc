@@ -15,6 +15,7 @@ const char* ResultName(Result result) {
         case Result::kErrorRead: return "e4read";
         case Result::kErrorWrite: return "e4write";
         case Result::kErrorData: return "e4data";
+        case Result::kErrorShort: return "e4short";
         case Result::kErrorField: return "e4field";
         case Result::kErrorExpression: return "e4expr";
         case Result::kErrorLocked: return "e4lock";
