@@ -25,6 +25,7 @@ TEST(GrabOutcomeTest, OutcomesFromStatusAndError) {
     EXPECT_EQ(ErrorReason(404), "Not Found");
     EXPECT_EQ(ErrorReason(1001), "lookup or connect failed");
     EXPECT_EQ(ErrorReason(1425), "FTP reply 425");
+    EXPECT_EQ(ErrorReason(1009), "too many redirects");
     EXPECT_EQ(ErrorReason(299), "");
 }
 

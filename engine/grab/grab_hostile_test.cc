@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/grab/grab_harness.h"
+#include "engine/grab/url_worker.h"
 #include "engine/net/low_speed.h"
 
 namespace fw {
@@ -203,6 +204,38 @@ TEST_F(GrabHostileTest, ZeroBytesNeitherStallNorCutAPage) {
     const std::string stored = Stored(Row(Url("/start.html")));
     EXPECT_GT(stored.size(), 3 * zeros.size());
     EXPECT_TRUE(stored.ends_with(tail));
+}
+
+// A chain of distinct redirects is followed 20 redirects deep, however few
+// levels the grab has: the URL whose redirect would be the 21st ends the
+// chain with error 1009, and nothing beyond it is added. A short chain still
+// costs no level.
+TEST_F(GrabHostileTest, RedirectChainEndsAtItsLimit) {
+    server_->Handle("/chain", [](const fwtest::Request& request) {
+        return Response::Redirect(302, "/chain?" + std::to_string(std::stoi("0" + request.query) + 1));
+    });
+    server_->Script("/short0.html", Response::Redirect(302, "/short1.html"));
+    server_->Script("/short1.html", Response::Redirect(301, "/page.html"));
+    server_->Script("/page.html", Response::Html("<p>arrived</p>"));
+    AddStart(Url("/chain?0"), 1);
+    AddStart(Url("/short0.html"), 1);
+
+    ASSERT_TRUE(GrabCompletesWithin(20s)) << RequestsFor("/chain") << " requests";
+
+    for (int n = 0; n < UrlWorker::kMaxRedirects; ++n) {
+        EXPECT_EQ(Row(Url("/chain?" + std::to_string(n))).error, 302) << n;
+    }
+    const std::string last = Url("/chain?" + std::to_string(UrlWorker::kMaxRedirects));
+    EXPECT_EQ(Row(last).error, kErrorTooManyRedirects);
+    EXPECT_EQ(IdOf(Url("/chain?" + std::to_string(UrlWorker::kMaxRedirects + 1))), 0);
+    EXPECT_EQ(RequestsFor("/chain"), size_t{UrlWorker::kMaxRedirects} + 1);
+    EXPECT_NE(EngineLog().find(std::to_string(IdOf(last)) +
+                               " - more than 20 redirects in a row; not followed"),
+              std::string::npos);
+
+    const UrlRecord page = Row(Url("/page.html"));
+    EXPECT_EQ(page.status, kStatusGrabbed);
+    EXPECT_NE(Stored(page).find("arrived"), std::string::npos);
 }
 
 // Pages on two host names of the same server, each answered slowly enough

@@ -568,6 +568,25 @@ void UrlWorker::Redirect(const HttpFetchBase& fetch, int32_t level, int32_t leve
     const char* text = target.Text();
     if (text != nullptr) {
         StoreSection section(store_, &lock_held_);
+        int redirects = 0;
+        {
+            std::lock_guard<std::mutex> map_lock(wait_map_->mutex());
+            redirects = wait_map_->RedirectsTo(url_id_) + 1;
+        }
+        if (redirects > kMaxRedirects) {
+            // The chain ends at this URL: its row says why, and the target
+            // is not added.
+            UrlRecord row;
+            if (store_->LoadRow(url_id_, &row)) {
+                row.error = kErrorTooManyRedirects;
+                store_->Write(&row);
+            }
+            LogMessage(std::to_string(url_id_) + " - more than " + std::to_string(kMaxRedirects) +
+                       " redirects in a row; not followed");
+            section.Release();
+            if (parent_id != 0 && !options_->link_check && !traverse_only_) NotifyParents();
+            return;
+        }
         int32_t grandparent = 0;
         if (parent_id != 0) {
             auto parents = store_->Parents(parent_id);
@@ -589,8 +608,10 @@ void UrlWorker::Redirect(const HttpFetchBase& fetch, int32_t level, int32_t leve
             entry.filter_id = filter_id;
             entry.parent_id = url_id_;
             entry.auth_id = auth_id;
-            if (store_->QueueAppend(entry) && !traverse_only_) {
-                std::lock_guard<std::mutex> map_lock(wait_map_->mutex());
+            const bool queued = store_->QueueAppend(entry);
+            std::lock_guard<std::mutex> map_lock(wait_map_->mutex());
+            if (queued) wait_map_->SetRedirectsTo(t, redirects);
+            if (queued && !traverse_only_) {
                 wait_map_->Wait(url_id_, {{t, true}});
                 if (level > 0) {
                     if (parent_id != 0) wait_map_->AddTo(parent_id, {t, true});

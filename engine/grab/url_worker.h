@@ -33,6 +33,10 @@ public:
     // Called as (URL id, started): started false announces the URL as done.
     using DoneCallback = std::function<void(int32_t url_id, bool started)>;
 
+    // Redirects followed in a row, as browsers do; the URL whose redirect
+    // would pass it ends the chain with kErrorTooManyRedirects.
+    static constexpr int kMaxRedirects = 20;
+
     // `host` is the URL's host, as the engine counts workers per host.
     // `cancel` (reset, and outliving the worker) is what Cancel() sets and
     // the fetch watches; a slot hands the same one to each of its workers.

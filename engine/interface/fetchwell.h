@@ -52,6 +52,7 @@ enum UrlErrorCode : int32_t {
     kErrorUnreachable = 1001,       // the name lookup or the connection failed
     kErrorTransferBroken = 1002,    // the connection broke off after it was made
     kErrorProxyCannotCarry = 1008,  // the configured proxy kind cannot carry the request
+    kErrorTooManyRedirects = 1009,  // the URL's redirect would pass the chain's limit
 };
 enum JobKind : int32_t { kJobNone = 0, kJobTrawl = 1, kJobRefresh = 2, kJobPreview = 3, kJobLinkCheck = 4 };
 enum FilterTypeCode : int32_t {
