@@ -29,7 +29,9 @@
 
 // The program's icons are compiled into a static library, whose resources
 // are registered by hand.
-static void InitResources() { Q_INIT_RESOURCE(resources); }
+static void InitResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace corvalin {
 namespace {
@@ -37,7 +39,9 @@ namespace {
 constexpr char kProgramName[] = "Corvalin";
 constexpr char kProjectFilter[] = "Corvalin Files (*.cvn);;All Files (*)";
 
-bool IsProjectFile(const QString& path) { return path.endsWith(".cvn", Qt::CaseInsensitive); }
+bool IsProjectFile(const QString& path) {
+    return path.endsWith(".cvn", Qt::CaseInsensitive);
+}
 
 }  // namespace
 
@@ -87,7 +91,8 @@ void CMainFrame::Place() {
 void CMainFrame::CreateActions() {
     const auto make = [this](const QString& text, const QString& tip, const QString& icon,
                              QStyle::StandardPixmap fallback) {
-        auto* action = new QAction(QIcon::fromTheme(icon, style()->standardIcon(fallback)), text, this);
+        auto* action =
+            new QAction(QIcon::fromTheme(icon, style()->standardIcon(fallback)), text, this);
         action->setStatusTip(tip);
         return action;
     };
@@ -98,14 +103,14 @@ void CMainFrame::CreateActions() {
                         QStyle::SP_DialogOpenButton);
     open_action_->setShortcut(QKeySequence::Open);
     connect(open_action_, &QAction::triggered, this, &CMainFrame::OnFileOpen);
-    exit_action_ = make("E&xit", "Quit the application", "application-exit",
-                        QStyle::SP_DialogCloseButton);
+    exit_action_ =
+        make("E&xit", "Quit the application", "application-exit", QStyle::SP_DialogCloseButton);
     connect(exit_action_, &QAction::triggered, this, &QWidget::close);
     insert_action_ = make("&Insert", "Add a new URL", "list-add", QStyle::SP_FileDialogNewFolder);
     insert_action_->setShortcut(Qt::Key_Insert);
     connect(insert_action_, &QAction::triggered, this, [this] { RunWizard(QString()); });
-    grab_action_ = make("&Grab Site(s)", "Begin Grabbing Web Site(s)", "go-down",
-                        QStyle::SP_ArrowDown);
+    grab_action_ =
+        make("&Grab Site(s)", "Begin Grabbing Web Site(s)", "go-down", QStyle::SP_ArrowDown);
     connect(grab_action_, &QAction::triggered, this, [this] { GrabAll(false); });
     refresh_action_ = make("&Refresh Site(s)", "Refresh the grabbed Web Site(s)", "view-refresh",
                            QStyle::SP_BrowserReload);
@@ -295,7 +300,9 @@ void CMainFrame::UpdateAllViews(int hint) {
     right_view_->OnUpdate(hint);
 }
 
-void CMainFrame::RebuildTree() { left_view_->Refresh(); }
+void CMainFrame::RebuildTree() {
+    left_view_->Refresh();
+}
 
 void CMainFrame::AskFirstUrl() {
     Post([this] { RunWizard(QString()); });
@@ -335,8 +342,8 @@ void CMainFrame::CloseStoppingNotice() {
 }
 
 void CMainFrame::ShowDoneBox(std::function<void()> closed) {
-    auto* box = new QMessageBox(QMessageBox::Information, kProgramName, kDoneText, QMessageBox::Ok,
-                                this);
+    auto* box =
+        new QMessageBox(QMessageBox::Information, kProgramName, kDoneText, QMessageBox::Ok, this);
     box->setObjectName("DoneBox");
     box->setAttribute(Qt::WA_DeleteOnClose);
     auto* timer = new QTimer(box);

@@ -27,7 +27,7 @@ class GrabWindow;
 
 class CMainFrame : public QMainWindow, public DocumentHost {
     Q_OBJECT
-public:
+  public:
     static constexpr int kDoneBoxMs = 20000;
 
     explicit CMainFrame(AppSettings settings, ErrorLog log = ErrorLog());
@@ -80,12 +80,12 @@ public:
     void RunProgram(const std::string& command_line) override;
     void CloseMainWindow() override;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();

@@ -31,8 +31,14 @@ TEST(GrabOutcomeTest, OutcomesFromStatusAndError) {
 
 TEST(GrabOutcomeTest, TallyCountsEachOutcomeAndFailuresByCode) {
     GrabTally tally;
-    for (auto [status, error] :
-         {std::pair{71, 0}, {70, 0}, {71, 304}, {71, 301}, {71, 404}, {71, 404}, {0, 1001}, {0, 0}}) {
+    for (auto [status, error] : {std::pair{71, 0},
+                                 {70, 0},
+                                 {71, 304},
+                                 {71, 301},
+                                 {71, 404},
+                                 {71, 404},
+                                 {0, 1001},
+                                 {0, 0}}) {
         tally.Add(status, error);
     }
     EXPECT_EQ(tally.fetched, 3);

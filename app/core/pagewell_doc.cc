@@ -50,8 +50,7 @@ bool CPagewellDoc::CreateEngine(std::string* message) {
     if (fw::Failed(hr) || !engine_) {
         std::string why;
         loader_.TakeError(&why);
-        *message = std::string(kFailed) + "\n\n" + loader_.path() + ": " +
-                   EngineErrorText(hr, why);
+        *message = std::string(kFailed) + "\n\n" + loader_.path() + ": " + EngineErrorText(hr, why);
         return false;
     }
     Check(engine_->ExclusiveMode(1));
@@ -61,7 +60,9 @@ bool CPagewellDoc::CreateEngine(std::string* message) {
 
 // --- Projects -------------------------------------------------------------------
 
-std::string CPagewellDoc::path() const { return project_ ? project_->path() : std::string(); }
+std::string CPagewellDoc::path() const {
+    return project_ ? project_->path() : std::string();
+}
 
 bool CPagewellDoc::OpenProject(const std::string& path) {
     if (!engine_ || grabbing()) return false;

@@ -50,8 +50,8 @@ GrabWindow::GrabWindow(CPagewellDoc* doc, QWidget* parent)
     threads_ = Value(body);
     received_ = Value(body);
     sent_ = Value(body);
-    for (auto [caption, value] : {std::pair{"Threads:", threads_}, std::pair{"Received:", received_},
-                                  std::pair{"Sent:", sent_}}) {
+    for (auto [caption, value] : {std::pair{"Threads:", threads_},
+                                  std::pair{"Received:", received_}, std::pair{"Sent:", sent_}}) {
         totals->addWidget(Caption(caption, body));
         totals->addWidget(value);
     }
@@ -101,7 +101,8 @@ void GrabWindow::AddUrl(int32_t url_id) {
 void GrabWindow::RemoveUrl(int32_t url_id) {
     QTreeWidgetItem* item = rows_.take(url_id);
     if (!item) return;
-    std::unique_ptr<QTreeWidgetItem> gone(list_->takeTopLevelItem(list_->indexOfTopLevelItem(item)));
+    std::unique_ptr<QTreeWidgetItem> gone(
+        list_->takeTopLevelItem(list_->indexOfTopLevelItem(item)));
     emit urlRemoved(url_id);
 }
 
@@ -111,14 +112,16 @@ void GrabWindow::Reset() {
     list_->clear();
 }
 
-int GrabWindow::rows() const { return list_->topLevelItemCount(); }
+int GrabWindow::rows() const {
+    return list_->topLevelItemCount();
+}
 
 void GrabWindow::Tick() {
     fw::IDizoziz* engine = doc_->engine();
     if (!engine) return;
     int32_t threads = 0, received = 0, sent = 0;
-    if (fw::Failed(engine->WorkingThreads(&threads)) || fw::Failed(engine->BytesReceived(&received)) ||
-        fw::Failed(engine->BytesSent(&sent))) {
+    if (fw::Failed(engine->WorkingThreads(&threads)) ||
+        fw::Failed(engine->BytesReceived(&received)) || fw::Failed(engine->BytesSent(&sent))) {
         return;  // the next tick tries again
     }
     threads_->setText(QString::number(threads));
@@ -128,7 +131,8 @@ void GrabWindow::Tick() {
         fw::ComPtr<fw::IDizozizUrlStatus> status;
         int32_t state = 0, bytes = 0;
         if (fw::Failed(engine->UrlStatus(it.key(), status.Receive())) ||
-            fw::Failed(status->get_State(&state)) || fw::Failed(status->get_BytesReceived(&bytes))) {
+            fw::Failed(status->get_State(&state)) ||
+            fw::Failed(status->get_BytesReceived(&bytes))) {
             return;
         }
         it.value()->setText(1, QString::fromStdString(FetchStateText(state)));

@@ -19,7 +19,7 @@ class CPagewellDoc;
 
 class GrabWindow : public QDockWidget {
     Q_OBJECT
-public:
+  public:
     GrabWindow(CPagewellDoc* doc, QWidget* parent);
 
     // An engine event (OnGrabBegin, OnGrabUrlNew, OnGrabUrlDone), on the UI
@@ -33,12 +33,12 @@ public:
     int rows() const;
     bool ticking() const { return timer_.isActive(); }
 
-signals:
+  signals:
     // A row for the URL was added / removed.
     void urlAdded(int32_t url_id);
     void urlRemoved(int32_t url_id);
 
-private:
+  private:
     void Start();
     void AddUrl(int32_t url_id);
     void RemoveUrl(int32_t url_id);

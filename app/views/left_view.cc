@@ -42,7 +42,8 @@ void CLeftView::OnUpdate(int hint) {
 void CLeftView::OnSelection() {
     if (filling_) return;
     const QList<QTreeWidgetItem*> selected = selectedItems();
-    doc_->set_selected_url(selected.isEmpty() ? -1 : selected.front()->data(0, Qt::UserRole).toInt());
+    doc_->set_selected_url(selected.isEmpty() ? -1
+                                              : selected.front()->data(0, Qt::UserRole).toInt());
 }
 
 }  // namespace corvalin

@@ -11,7 +11,7 @@ class CPagewellDoc;
 
 class CLeftView : public QTreeWidget {
     Q_OBJECT
-public:
+  public:
     CLeftView(CPagewellDoc* doc, QWidget* parent);
 
     // Rebuilds the tree from the engine and clears the selection (hint 1).
@@ -21,7 +21,7 @@ public:
     // Each time a project is opened or closed.
     void OnInitialUpdate() { Refresh(); }
 
-private:
+  private:
     void Fill();
     void Append(int32_t id);
     void OnSelection();

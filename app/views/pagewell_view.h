@@ -10,13 +10,13 @@ class CPagewellDoc;
 
 class CPagewellView : public QListWidget {
     Q_OBJECT
-public:
+  public:
     CPagewellView(CPagewellDoc* doc, QWidget* parent);
 
     void OnUpdate(int hint);
     void OnInitialUpdate() { clear(); }
 
-private:
+  private:
     CPagewellDoc* doc_;
 };
 

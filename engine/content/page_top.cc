@@ -41,6 +41,12 @@ PageTop FixedPageTop(std::string_view page_start, std::string_view page_url) {
     return {std::string(page_start.substr(0, doctype)) + "\n" + AddressComment(page_url), doctype};
 }
 
+bool StartsAsFixedPage(std::string_view page_start, std::string_view page_url) {
+    const size_t doctype = LeadingDoctypeLength(page_start);
+    if (doctype == 0) return page_start.starts_with(FixedPageHeader(page_url));
+    return page_start.substr(doctype).starts_with("\n" + AddressComment(page_url));
+}
+
 PageTop RepairedPageTop(std::string_view page_start) {
     if (!page_start.starts_with(kOldHeaderStart)) return {};
     const size_t comment_end = page_start.find(kCommentEnd);

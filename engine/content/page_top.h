@@ -35,6 +35,11 @@ std::string FixedPageHeader(std::string_view page_url);
 // on a line of its own; FixedPageHeader when there is no doctype.
 PageTop FixedPageTop(std::string_view page_start, std::string_view page_url);
 
+// Whether `page_start` (a stored file's first bytes) begins as the Fix step
+// begins a page of `page_url`. A page found so was fixed by a process that
+// stopped before its row said so, and must not be fixed twice.
+bool StartsAsFixedPage(std::string_view page_start, std::string_view page_url);
+
 // For a page fixed with its header lines before its doctype: the top that
 // puts the comment after the doctype and drops that "<html>". Nothing for
 // any other page.

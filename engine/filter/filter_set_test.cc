@@ -97,7 +97,6 @@ TEST(FilterSetTest, StayOnSiteIsACaseInsensitiveContainmentTest) {
     // Containment: other hosts whose names hold the site pass too.
     EXPECT_TRUE(Accepts(set, FilterType::Url, "http://myhost.com.example.org/"));
     EXPECT_FALSE(Accepts(set, FilterType::Url, "http://other.org/host/"));
-
 }
 
 TEST(FilterSetTest, StayInDirectoryTakesTheDirectoryAndBelowOnly) {
@@ -116,7 +115,7 @@ TEST(FilterSetTest, StayInDirectoryTakesTheDirectoryAndBelowOnly) {
         {"http://h:8080/files/", "http://h:8080/index.html", false},   // above
         {"http://h:8080/files/", "http://h:8080/files-old/a", false},  // beside
         {"http://h:8080/files/", "http://h:8080/filesystem.html", false},
-        {"http://h:8080/files/", "http://h:9090/files/a", false},      // another server
+        {"http://h:8080/files/", "http://h:9090/files/a", false},  // another server
         {"http://h:8080/files/", "http://other/?from=h:8080/files/", false},
         {"http://h/", "http://h/anything/at/all", true},
         {"http://h/", "http://hx/", false},

@@ -151,6 +151,13 @@ INSTANTIATE_TEST_SUITE_P(
         // An orderly close before the announced length: a cut copy, not a page.
         HostileCase{"ClosedShortOfContentLength", Cut(300, Ending::Close), 1002, "receive error",
                     15000ms},
+        // Not HTTP: never a page recorded as a success.
+        HostileCase{"Http09Reply", Response::Raw("<html>\n\n<p>old</p></html>"), 1002,
+                    "receive error: no HTTP status line", 15000ms},
+        HostileCase{"GarbageStatusLine", Response::Raw("ICY 200 OK\r\n\r\n<p>x</p>"), 1002,
+                    "receive error: no HTTP status line", 15000ms},
+        HostileCase{"EndsInsideTheHeaders", Response::Raw("HTTP/1.0 200 OK\r\nServer: x"), 1002,
+                    "receive error: the response ended inside its headers", 15000ms},
         // A byte now and then, never 30 seconds of silence: the low-speed
         // rule (shortened here, so slow that no page of the test is near it).
         HostileCase{"TrickledBody", Trickle(), 1002,
@@ -190,10 +197,10 @@ TEST_F(GrabHostileTest, RedirectLoopEndsWithEachUrlFetchedOnce) {
 TEST_F(GrabHostileTest, ZeroBytesNeitherStallNorCutAPage) {
     const std::string zeros(1 << 20, '\0');
     const std::string tail = "<a href=\"" + std::string(8192, 't');
-    server_->Script("/start.html",
-                    Response::Html("<title>" + zeros + "</title><a href=\"x" + zeros +
-                                   "\">z</a>" + zeros + "<a href=\"good1.html\">1</a>" +
-                                   "<a href=good2.html>2</a>" + tail));
+    server_->Script(
+        "/start.html",
+        Response::Html("<title>" + zeros + "</title><a href=\"x" + zeros + "\">z</a>" + zeros +
+                       "<a href=\"good1.html\">1</a>" + "<a href=good2.html>2</a>" + tail));
     server_->Script("/good1.html", Response::Html("<p>good</p>"));
     server_->Script("/good2.html", Response::Html("<p>good</p>"));
     AddStart(Url("/start.html"), 2);

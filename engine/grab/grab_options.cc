@@ -19,6 +19,7 @@ void GrabOptions::ReadPreferences(const EnginePreferences& prefs) {
     time_limit = prefs.UseTimeLimit() ? static_cast<int64_t>(prefs.LimitHours()) * 3600 +
                                             static_cast<int64_t>(prefs.LimitMinutes()) * 60
                                       : 0;
+    commit_interval_ms = prefs.CommitInterval();
 }
 
 }  // namespace fw

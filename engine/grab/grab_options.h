@@ -27,10 +27,11 @@ struct GrabOptions {
     bool early_notify = false;       // announce pages once their resources are in
     bool page_order = false;         // a page's resources before the next pages
     std::string edge_file;           // relative to the data directory; empty: none
+    int commit_interval_ms = 1000;   // between commits of the grab's table changes
 
     // The engine preferences' part: thread count (the whole part of
     // PercentMaxThreads percent of MaxThreads), per-host limit, file flags,
-    // user agent, byte and time limits, response cap.
+    // user agent, byte and time limits, response cap, commit interval.
     void ReadPreferences(const EnginePreferences& prefs);
 };
 

@@ -108,8 +108,9 @@ TEST_F(SecureGrabTest, HttpsGoesThroughTheConfiguredProxy) {
     if (tinyproxy.empty()) GTEST_SKIP() << "tinyproxy is not installed (scripts/setup installs it)";
     const uint16_t port = fwtest::FreeLoopbackPort();
     fwtest::WriteFile(dir_ / "tinyproxy.conf",
-                      "Port " + std::to_string(port) + "\nListen 127.0.0.1\nTimeout 30\n"
-                      "MaxClients 20\nAllow 127.0.0.1\nBasicAuth alice s3cret\n");
+                      "Port " + std::to_string(port) +
+                          "\nListen 127.0.0.1\nTimeout 30\n"
+                          "MaxClients 20\nAllow 127.0.0.1\nBasicAuth alice s3cret\n");
     fwtest::ChildProcess proxy;
     ASSERT_TRUE(proxy.Start({tinyproxy, "-d", "-c", dir_ / "tinyproxy.conf"}, dir_ / "proxy.log"));
     ASSERT_TRUE(fwtest::WaitForLoopbackPort(port, std::chrono::seconds(10)));

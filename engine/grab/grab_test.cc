@@ -475,6 +475,33 @@ TEST_F(GrabTest, ByteLimitStopsNewStarts) {
     EXPECT_EQ(Row(Url("/dir/d.html")).grabbed, 0);
 }
 
+// A program's choices for its own grab reach the grab without being written
+// where other programs would read them, and go when it removes them.
+TEST_F(GrabTest, OverriddenSettingsApplyToTheGrabOnly) {
+    Setting("Network", "MaxThreads", "8");
+    ASSERT_EQ(engine_->OverrideSetting("Limits", "ByteLimit", "1"), S_OK);
+    ASSERT_EQ(engine_->OverrideSetting("Limits", "Bytes", "1"), S_OK);
+    ASSERT_EQ(engine_->OverrideSetting("network", "maxthreads", "1"), S_OK);
+    ASSERT_EQ(engine_->OverrideSetting("Network", "PercentMaxThreads", "100"), S_OK);
+    EXPECT_EQ(engine_->OverrideSetting("Network", "", "1"), E_INVALIDARG);
+    AddStart(Url("/index.html"), 3);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    EXPECT_NE(EngineLog().find("Reached max bytes limit"), std::string::npos);
+    EXPECT_EQ(Row(Url("/dir/d.html")).grabbed, 0);
+    const std::string ini = fwtest::ReadFile(dir_ / "home/corvalin.ini");
+    EXPECT_EQ(ini.find("ByteLimit"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("MaxThreads=8"), std::string::npos) << ini;
+    ComPtr<IDizozizPrefs> prefs;
+    ASSERT_EQ(engine_->Preferences(prefs.Receive()), S_OK);
+    int32_t threads = 0;
+    prefs->get_MaxThreads(&threads);
+    EXPECT_EQ(threads, 8);  // the preferences show what is stored
+
+    ASSERT_EQ(engine_->OverrideSetting("Limits", "ByteLimit", ""), S_OK);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    EXPECT_NE(Row(Url("/dir/d.html")).grabbed, 0);
+}
+
 // A body that never ends holds no worker for long: a size filter or the byte
 // limit ends it whatever the server announced (here: no length at all), the
 // URL's row stays as it was and the rest of the grab goes on.

@@ -13,6 +13,7 @@
 #include "engine/grab/body_sink.h"
 #include "engine/grab/child_wait_map.h"
 #include "engine/grab/fix_step.h"
+#include "engine/grab/reservation_log.h"
 #include "engine/net/ftp_fetch.h"
 #include "engine/net/ftp_listing.h"
 #include "engine/net/http_fetch.h"
@@ -81,14 +82,13 @@ struct UrlWorker::Prepared {
     std::string credentials;
     ParsedUrl parsed;
     std::string path;          // where the content ends up; empty: nowhere
-    std::string fetch_path;    // where the body is received (path, or a scratch file)
-    bool scratch = false;      // fetch_path is a scratch file, deleted at the end
-    bool reserved = false;     // `path` was created for this fetch
-    platform::UniqueFd reserved_file;  // open on it, for the body sink
+    std::string fetch_path;    // the scratch file the body is received into
+    bool reserved = false;     // `path` was reserved for this URL (now or by an earlier attempt)
     QueueEntry entry;          // what the URL was queued with (fixed once queued)
 };
 
 struct UrlWorker::Fetched {
+    bool stopped = false;  // cut by the grab's stop before it ended on its own
     std::unique_ptr<HttpFetchBase> http;
     std::unique_ptr<FtpFetch> ftp;
     bool body_written = false;
@@ -96,11 +96,13 @@ struct UrlWorker::Fetched {
 };
 
 UrlWorker::UrlWorker(ProjectStore* store, std::string data_dir, ChildWaitMap* wait_map,
-                     int32_t url_id, uint32_t queue_row, std::string host,
-                     const GrabOptions* options, DoneCallback done, platform::StopEvent* cancel)
+                     ReservationLog* reservations, int32_t url_id, uint32_t queue_row,
+                     std::string host, const GrabOptions* options, DoneCallback done,
+                     platform::StopEvent* cancel)
     : store_(store),
       data_dir_(std::move(data_dir)),
       wait_map_(wait_map),
+      reservations_(reservations),
       url_id_(url_id),
       queue_row_(queue_row),
       options_(options),
@@ -143,10 +145,22 @@ void UrlWorker::RunSteps() {
     }
     Fetched f;
     Fetch(p, &f);
+    // A whole body was moved off the scratch file; what is left goes.
+    struct Scratch {
+        const std::string& path;
+        ~Scratch() { platform::RemoveFile(path); }
+    } scratch{p.fetch_path};
     if (skipped_) {
-        // Abandoned: no row or queue update. A name reserved for this fetch
-        // goes again.
-        if (p.scratch || p.reserved) platform::RemoveFile(p.fetch_path);
+        // Abandoned for this grab and any resumed one: the row stays as it
+        // was, and a name reserved for this fetch goes again.
+        if (p.reserved) ForgetReservation(p);
+        store_->QueueMarkDone(queue_row_);
+        return;
+    }
+    if (f.stopped) {
+        // Cut by a stop: nothing of it is kept, and the URL waits for the
+        // grab that resumes this one (which also reuses its reserved name).
+        store_->QueueMarkWaiting(queue_row_);
         return;
     }
     if ((f.http && f.http->aborted()) || (f.ftp && f.ftp->body_limit_passed())) {
@@ -156,13 +170,13 @@ void UrlWorker::RunSteps() {
     } else if (f.ftp) {
         FtpOutcome(p, &f);
     }
-    if (p.scratch) platform::RemoveFile(p.fetch_path);
     store_->QueueMarkDone(queue_row_);
 }
 
 bool UrlWorker::Prepare(Prepared* p) {
     int32_t status = 0;
     int64_t modified = 0;
+    std::string file;
     std::string etag;
     {
         auto guard = store_->Lock();
@@ -173,8 +187,8 @@ bool UrlWorker::Prepare(Prepared* p) {
         p->url = record.url;
         status = record.status;
         modified = record.modified;
+        file = record.file;
         etag = std::move(record.etag);
-        if (status == kStatusGrabbed) p->saved_file = record.file;
         if (entry.auth_id != 0) p->credentials = store_->LoadProps(entry.auth_id).credentials;
         if (entry.filter_id != 0) {
             filters_ = LoadFilterSet(*store_, entry.filter_id);
@@ -187,41 +201,71 @@ bool UrlWorker::Prepare(Prepared* p) {
     p->parsed.Parse(p->url);
     if (!IsFetchedScheme(p->parsed.scheme())) return false;
 
-    // Content that will not be kept (a link check, a URL that is only
-    // traversed), and any refetch of a saved file, is received into a scratch
-    // file: a saved file changes only when a complete new copy arrived.
+    // The body is always received into a scratch file: the stored file
+    // changes only when a complete new copy arrived, so a fetch cut short (a
+    // stop, a kill, a broken connection) never leaves a truncated file where
+    // the copy links to it. Content that will not be kept (a link check, a
+    // URL that is only traversed) never goes further.
+    p->fetch_path = data_dir_ + ".fw-receiving-" + std::to_string(url_id_);
     const bool keeps_nothing = options_->link_check || traverse_only_;
-    if (!p->saved_file.empty()) {
+    if (status != kStatusNone && !file.empty()) {
         // A saved file out of the content directory is never overwritten:
         // the URL is not fetched, and its row stays as it is.
-        const std::optional<std::string> saved = StoredFilePath(data_dir_, url_id_, p->saved_file);
+        const std::optional<std::string> saved = StoredFilePath(data_dir_, url_id_, file);
         if (!saved) return false;
+        p->saved_file = file;
         p->path = *saved;
         // Pages too: an unchanged one keeps its stored copy and links.
         p->conditional = modified;
         p->etag = std::move(etag);
     } else if (!keeps_nothing) {
-        FileNameLock naming;
-        std::string chosen;
-        platform::UniqueFd reserved;
-        if (ChooseLocalPath(naming, WithoutQuery(p->url), data_dir_, options_->file_flags, &chosen,
-                            &reserved) &&
-            !chosen.empty()) {
-            p->reserved_file =
-                reserved.ok() ? std::move(reserved) : platform::CreateEmptyFile(chosen);
-            if (p->reserved_file.ok()) {
-                p->path = chosen;
-                p->reserved = true;
-            }
-        }
-    }
-    if (p->path.empty() || keeps_nothing || !p->saved_file.empty()) {
-        p->fetch_path = data_dir_ + ".fw-receiving-" + std::to_string(url_id_);
-        p->scratch = true;
-    } else {
-        p->fetch_path = p->path;
+        Reserve(file, p);
     }
     return true;
+}
+
+// Gives the fetch its file name: the one an earlier attempt reserved (a
+// grab stopped or killed before the URL was done, see ReservationLog), or a
+// new one, created at once so no other URL takes it.
+void UrlWorker::Reserve(const std::string& recorded, Prepared* p) {
+    if (!recorded.empty()) {
+        const std::optional<std::string> path = StoredFilePath(data_dir_, url_id_, recorded);
+        if (path && (platform::FileExists(*path) || platform::OpenCreatingDirectories(*path))) {
+            p->path = *path;
+            p->reserved = true;
+            return;
+        }
+    }
+    FileNameLock naming;
+    const std::string chosen = NewLocalPath(naming, WithoutQuery(p->url), true);
+    if (chosen.empty() || !platform::OpenCreatingDirectories(chosen)) return;
+    p->path = chosen;
+    p->reserved = true;
+}
+
+std::string UrlWorker::NewLocalPath(const FileNameLock& naming, const std::string& url,
+                                    bool choose_always) {
+    std::string chosen;
+    const bool made = choose_always
+                          ? ChooseLocalPath(naming, url, data_dir_, options_->file_flags, &chosen)
+                          : MakeLocalPath(naming, url, data_dir_, options_->file_flags, &chosen);
+    if (!made || chosen.empty() || chosen.compare(0, data_dir_.size(), data_dir_) != 0) return {};
+    // Recorded first: a file a kill leaves behind is then always known.
+    if (reservations_)
+        reservations_->Record(url_id_, std::string_view(chosen).substr(data_dir_.size()));
+    return chosen;
+}
+
+// A reserved name that will not be used: its file goes, and so does the
+// row's record of it.
+void UrlWorker::ForgetReservation(const Prepared& p) {
+    platform::RemoveFile(p.path);
+    auto guard = store_->Lock();
+    UrlRecord row;
+    if (store_->LoadRow(url_id_, &row) && data_dir_ + row.file == p.path) {
+        row.file.clear();
+        store_->Write(&row);
+    }
 }
 
 // The longest body this fetch may receive, or -1 for any: the size filters'
@@ -240,7 +284,7 @@ int64_t UrlWorker::BodyLimit() const {
 }
 
 void UrlWorker::Fetch(Prepared& p, Fetched* f) {
-    BodySink sink(p.fetch_path, std::move(p.reserved_file));
+    BodySink sink(p.fetch_path);
     std::unique_ptr<UrlFetch> fetch;
     const UrlScheme scheme = p.parsed.scheme();
     const std::string host = p.parsed.host() ? p.parsed.host() : "";
@@ -313,9 +357,10 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
         std::lock_guard<std::mutex> guard(fetch_mutex_);
         fetch_ = nullptr;
     }
-    if (!started) {  // stopped before it began: the row stays as it was
-        f->http.reset();
-        f->ftp.reset();
+    // A fetch the stop cut (or kept from starting) did not end on its own;
+    // one that completed meanwhile did.
+    if (!skipped_ && cancel_->IsSet() && (!started || running->state() == kFetchError)) {
+        f->stopped = true;
         return;
     }
     if (running->state() == kFetchError) {
@@ -350,24 +395,19 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
     std::string path = prepared.path;
     const bool failed = fetch.state() == kFetchError;
     // A failed transfer has no content: no empty file stands in for it.
-    if (prepared.reserved && failed && !f->body_written) {
-        platform::RemoveFile(path);
+    if (prepared.reserved && failed) {
+        ForgetReservation(prepared);
         path.clear();
     }
-    bool arrived_in_place = !prepared.scratch;
-    if (keeps && prepared.scratch && !path.empty() && f->body_written &&
-        fetch.state() == kFetchDone) {
+    bool arrived_in_place = false;
+    if (keeps && !path.empty() && f->body_written && fetch.state() == kFetchDone) {
         arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
     }
     if (keeps && fetch.listing() && arrived_in_place &&
         (path.size() < 4 || path.compare(path.size() - 4, 4, ".txt") != 0)) {
         FileNameLock naming;
-        std::string target;
-        if (MakeLocalPath(naming, prepared.url + ".txt", data_dir_, options_->file_flags,
-                          &target) &&
-            !target.empty() && platform::MoveReplacing(path, target)) {
-            path = target;
-        }
+        const std::string target = NewLocalPath(naming, prepared.url + ".txt", false);
+        if (!target.empty() && platform::MoveReplacing(path, target)) path = target;
     }
     const std::string content_path = arrived_in_place ? path : prepared.fetch_path;
     const QueueEntry& entry = prepared.entry;
@@ -429,7 +469,7 @@ void UrlWorker::Aborted(const Prepared& p) {
     if (p.entry.parent_id != 0) NotifyParents();
     // A name reserved for this fetch goes again; a file of an earlier grab
     // was never touched (the fetch went to a scratch file).
-    if (p.reserved) platform::RemoveFile(p.path);
+    if (p.reserved) ForgetReservation(p);
 }
 
 void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
@@ -438,17 +478,17 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
     const bool keeps = !options_->link_check && !traverse_only_;
     std::string path = prepared.path;
 
-    // A complete new copy replaces the saved file (refetches arrive in a
-    // scratch file); anything less leaves the saved file as it was.
-    bool arrived_in_place = !prepared.scratch;
-    if (keeps && prepared.scratch && !path.empty() && code != 304 && f->body_written &&
-        fetch.state() == kFetchDone) {
+    // A complete new copy replaces the stored file (every body arrives in a
+    // scratch file); anything less leaves the stored file as it was.
+    bool arrived_in_place = false;
+    if (keeps && !path.empty() && code != 304 && f->body_written && fetch.state() == kFetchDone) {
         arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
     }
-    // A fetch that got no response at all has no content: the name reserved
-    // for it goes again, so no empty file stands in for the page offline.
-    if (prepared.reserved && code == 0 && fetch.state() == kFetchError && !f->body_written) {
-        platform::RemoveFile(path);
+    // A fetch that failed has no content (a partial body stays in the
+    // scratch file): the name reserved for it goes again, so no empty file
+    // stands in for the page offline.
+    if (prepared.reserved && fetch.state() == kFetchError) {
+        ForgetReservation(prepared);
         path.clear();
     }
     if (keeps && !path.empty() && prepared.reserved) {
@@ -456,12 +496,9 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
             ExtensionFix(fetch.content_kind() == ContentKind::kHtml, fetch.content_type(), path);
         if (!suffix.empty()) {
             FileNameLock naming;
-            std::string target;
-            if (MakeLocalPath(naming, WithoutQuery(prepared.url) + std::string(suffix), data_dir_,
-                              options_->file_flags, &target) &&
-                !target.empty() && platform::MoveReplacing(path, target)) {
-                path = target;
-            }
+            const std::string target =
+                NewLocalPath(naming, WithoutQuery(prepared.url) + std::string(suffix), false);
+            if (!target.empty() && platform::MoveReplacing(path, target)) path = target;
         }
     }
     // A refetch that did not arrive whole leaves the copy saved earlier, whose

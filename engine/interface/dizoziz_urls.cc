@@ -63,8 +63,7 @@ HRESULT Dizoziz::EnumChildren(int32_t parent_id, IDizozizEnumChild** children) {
     // The walk reads the columns the rule needs; no child row is loaded.
     int32_t level = -1;
     std::vector<int32_t> kept;
-    for (const ProjectStore::TreeChild& child :
-         store_.TreeChildColumns(parent_id, true, &level)) {
+    for (const ProjectStore::TreeChild& child : store_.TreeChildColumns(parent_id, true, &level)) {
         if (child.level > level ||
             (child.level == level && child.min_level == 1 && child.kind != kKindHtml)) {
             kept.push_back(child.id);

@@ -46,7 +46,11 @@ std::string HttpFetch::BuildRequest() const {
     request += "User-Agent: ";
     request += user_agent().empty() ? kDefaultUserAgent : platform::WithoutLineBreaks(user_agent());
     request += "\r\n";
-    request.append("Host: ").append(host).append("\r\n");
+    // The port, when not the default, names the site as much as the host
+    // does: virtual hosts on other ports answer by it.
+    request.append("Host: ").append(host);
+    if (port() != 80) request.append(":").append(std::to_string(port()));
+    request += "\r\n";
     if (proxy() != nullptr && !proxy()->credentials().empty()) {
         request.append("Proxy-Authorization: Basic ")
             .append(platform::WithoutLineBreaks(proxy()->credentials()))
@@ -131,6 +135,12 @@ void HttpFetch::Transfer(BSocket& socket) {
             return;
         }
         if (count == 0) {
+            if (in_headers()) {  // nothing an HTTP/1 server sends
+                Fail();
+                LogMessage(raw_headers().empty() ? "receive error: closed without a response"
+                                                 : "receive error: the response ended inside its headers");
+                return;
+            }
             if (body_cut_short()) {  // a broken transfer, not the end of the page
                 Fail();
                 LogMessage("receive error");
@@ -147,7 +157,7 @@ void HttpFetch::Transfer(BSocket& socket) {
         }
         if (!Consume(buffer, count)) {
             if (response_cap_passed()) LogMessage(CapReason());
-            if (headers_too_long() || response_cap_passed()) Fail();
+            if (refused()) Fail();
             return;  // aborted: the state stays Receive
         }
         if (stop_ != nullptr && stop_->IsSet()) return;

@@ -80,8 +80,9 @@ public:
     // Set-Cookie values are given to the cookie jar, the callbacks are
     // consulted, and the rest is body: written to the sink, except for a redirect
     // (IsRedirectStatus) while redirects followed is below the redirect limit. Once
-    // aborted, over kMaxHeaderBytes (logged once) or past the response cap,
-    // nothing more is taken. Returns false in those cases.
+    // aborted, refused (over kMaxHeaderBytes or without a status line, each
+    // logged once) or past the response cap, nothing more is taken. Returns
+    // false in those cases.
     bool Consume(const char* data, size_t length);
 
     // --- Results -------------------------------------------------------------
@@ -100,6 +101,13 @@ public:
     // no body whatever their Content-Length (HEAD, 1xx, 204, 304) never are.
     bool body_cut_short() const;
     bool headers_too_long() const { return headers_too_long_; }
+    // The header block does not start with an HTTP status line of a code
+    // from 100 to 599 (an HTTP/0.9 reply, or garbage): nothing is taken,
+    // and the fetch fails (logged once).
+    bool no_status_line() const { return no_status_line_; }
+    // What the headers or the body refused, such that the fetch failed:
+    // headers too long, no status line, or the response cap passed.
+    bool refused() const { return headers_too_long_ || no_status_line_ || response_cap_passed(); }
     int32_t redirect_limit() const { return redirect_limit_; }
     int32_t redirects_followed() const { return redirects_followed_; }
 
@@ -148,6 +156,7 @@ private:
     int newline_run_ = 0;  // line feeds seen with only carriage returns between
     bool aborted_ = false;
     bool headers_too_long_ = false;
+    bool no_status_line_ = false;
 };
 
 }  // namespace fw

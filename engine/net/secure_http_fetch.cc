@@ -18,9 +18,9 @@
 #include "engine/net/socket.h"
 #include "engine/net/win_sock.h"
 #include "engine/support/log.h"
-#include "platform/text.h"
 #include "platform/base64.h"
 #include "platform/event.h"
+#include "platform/text.h"
 
 namespace fw {
 namespace {
@@ -174,10 +174,14 @@ int AcceptUnknownAuthority(int ok, X509_STORE_CTX* store) {
 // curl's name for a proxy kind, or null for a kind it cannot tunnel through.
 const char* ProxyScheme(int32_t protocol) {
     switch (protocol) {
-        case kProxyHttp: return "http://";      // a CONNECT tunnel
-        case kProxySocks4: return "socks4://";  // the target resolved here, as on the plain path
-        case kProxySocks5: return "socks5://";
-        default: return nullptr;
+        case kProxyHttp:
+            return "http://";  // a CONNECT tunnel
+        case kProxySocks4:
+            return "socks4://";  // the target resolved here, as on the plain path
+        case kProxySocks5:
+            return "socks5://";
+        default:
+            return nullptr;
     }
 }
 
@@ -213,21 +217,19 @@ public:
     std::exception_ptr error() const { return error_; }
 
 private:
-    // REQUIRES: the fetch's proxy, if any, has a ProxyScheme.
-    void UseProxy(CURL* h);
-    enum class Outcome { Finished, Stopped, TimedOut, Broken };
+  // REQUIRES: the fetch's proxy, if any, has a ProxyScheme.
+  void UseProxy(CURL* h);
+  enum class Outcome { Finished, Stopped, TimedOut, Broken };
 
-    Outcome Attempt(bool lenient, CURLcode* result);
-    void Finish(Outcome outcome, CURLcode result);
-    void FailWith(const std::string& reason);
-    bool Interrupted() const {
-        return fetch_.stop_ != nullptr && fetch_.stop_->IsSet();
-    }
-    void Progress() { last_progress_ = Clock::now(); }
-    long RedirectCount() const {
-        long count = 0;
-        curl_easy_getinfo(easy_.get(), CURLINFO_REDIRECT_COUNT, &count);
-        return count;
+  Outcome Attempt(bool lenient, CURLcode* result);
+  void Finish(Outcome outcome, CURLcode result);
+  void FailWith(const std::string& reason);
+  bool Interrupted() const { return fetch_.stop_ != nullptr && fetch_.stop_->IsSet(); }
+  void Progress() { last_progress_ = Clock::now(); }
+  long RedirectCount() const {
+      long count = 0;
+      curl_easy_getinfo(easy_.get(), CURLINFO_REDIRECT_COUNT, &count);
+      return count;
     }
     std::string EffectiveUrl() const {
         char* url = nullptr;
@@ -467,7 +469,7 @@ void SecureHttpFetch::Transfer::Finish(Outcome outcome, CURLcode result) {
         return fetch_.Fail();
     }
     if (fetch_.aborted()) return;  // rejected by a callback: the state stays
-    if (fetch_.headers_too_long()) return fetch_.Fail();
+    if (fetch_.refused()) return fetch_.Fail();
 
     // A complete block of a response that curl then followed belongs to the
     // chain, not to the outcome; what failed is the next request.

@@ -506,11 +506,28 @@ TEST_F(ProjectStoreTest, WalkerMeetsEntriesAppendedBehindIt) {
     EXPECT_EQ(walker.Next(), 0u);
 }
 
-TEST_F(ProjectStoreTest, QueueStartsEmptyAtEveryOpen) {
+// What a stopped or killed grab left in the queue is there after reopening,
+// for the next grab to resume; entries whose workers are gone wait again
+// once released.
+TEST_F(ProjectStoreTest, TheQueueSurvivesReopeningForResume) {
     const int32_t a = AddPage(0, 0, "http://h/a");
+    const int32_t b = AddPage(a, 1, "http://h/b");
+    const int32_t c = AddPage(a, 1, "http://h/c");
     store_.QueueAppend(Entry(a, 0));
+    const uint32_t b_row = store_.QueueAppendUnlessQueued(Entry(b, 1)).row;
+    const uint32_t c_row = store_.QueueAppendUnlessQueued(Entry(c, 1)).row;
+    store_.QueueMarkTaken(b_row);
+    store_.QueueMarkTaken(c_row);
+    store_.QueueMarkDone(c_row);
     ASSERT_TRUE(Reopen());
-    EXPECT_TRUE(WaitingUrls(store_).empty());
+    EXPECT_EQ(WaitingUrls(store_), std::vector<int32_t>{a});
+    EXPECT_EQ(store_.QueueUnfinished(), 2);
+    EXPECT_EQ(store_.QueueReleaseTaken(), 1);
+    EXPECT_EQ(WaitingUrls(store_), (std::vector<int32_t>{a, b}));
+    EXPECT_TRUE(store_.IsQueued(c));  // done in this grab: not queued again
+    EXPECT_FALSE(store_.QueueAppend(Entry(c, 1)));
+    store_.QueueEmpty();
+    EXPECT_EQ(store_.QueueUnfinished(), 0);
 }
 
 TEST_F(ProjectStoreTest, StartQueueSeedsStartUrlsByTheirSettings) {

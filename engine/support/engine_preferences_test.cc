@@ -133,5 +133,30 @@ TEST(EnginePreferencesPathTest, DefaultsToTheProgramSettingsFile) {
     EXPECT_EQ(prefs.MaxThreads(), 3);
 }
 
+TEST_F(EnginePreferencesTest, OverridesAnswerForTheFileWithoutWritingIt) {
+    file_.WriteInt("Network", "MaxThreads", 6);
+    ASSERT_TRUE(prefs_.SetOverride("network", "MAXTHREADS", "3"));
+    ASSERT_TRUE(prefs_.SetOverride("Limits", "TimeLimit", "1"));
+    ASSERT_TRUE(prefs_.SetOverride("Browser", "UserAgent", "Probe/2"));
+    EXPECT_EQ(prefs_.MaxThreads(), 3);
+    EXPECT_TRUE(prefs_.UseTimeLimit());
+    EXPECT_EQ(prefs_.UserAgent(), "Probe/2");
+    EXPECT_EQ(prefs_.MaxThreadsPerServer(), 2);  // keys without an override read the file
+    // The file still holds what the user stored, and another reader sees that.
+    EXPECT_EQ(file_.ReadInt32("Network", "MaxThreads", 0), 6);
+    EXPECT_EQ(file_.ReadText("Limits", "TimeLimit", "absent"), "absent");
+    EXPECT_EQ(EnginePreferences(path_).MaxThreads(), 6);
+
+    ASSERT_TRUE(prefs_.SetOverride("Network", "MaxThreads", ""));  // empty removes it
+    EXPECT_EQ(prefs_.MaxThreads(), 6);
+    prefs_.ClearOverrides();
+    EXPECT_FALSE(prefs_.UseTimeLimit());
+    EXPECT_EQ(prefs_.UserAgent(), "");
+
+    EXPECT_FALSE(prefs_.SetOverride("", "MaxThreads", "1"));
+    EXPECT_FALSE(prefs_.SetOverride("Network", "", "1"));
+    EXPECT_FALSE(prefs_.SetOverride("Network", std::string(65, 'K'), "1"));
+}
+
 }  // namespace
 }  // namespace fw

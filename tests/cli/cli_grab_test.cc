@@ -6,7 +6,9 @@
 
 #include <filesystem>
 #include <regex>
+#include <thread>
 
+#include "platform/profile_file.h"
 #include "tests/cli/cli_fixture.h"
 #include "tests/support/test_web_server.h"
 
@@ -498,6 +500,51 @@ TEST_F(CliStopTest, SecondCtrlCAbortsAndPutsTheLimitsBack) {
         EXPECT_EQ(Run({"prefs", "MaxThreads"}).out, "MaxThreads=8\n");
     }
     EXPECT_TRUE(aborted) << "no second Ctrl-C arrived while the grab was stopping";
+}
+
+// The thread options belong to the grab alone: the shared settings never see
+// them, neither while it runs nor after it is killed.
+TEST_F(CliStopTest, ThreadOptionsNeverReachTheSharedSettings) {
+    CliProcess mirror(home_.path(), work_.path());
+    ASSERT_TRUE(mirror.Start({"mirror", base_, "p.cvn", "--threads", "3", "--per-server", "3"}));
+    ASSERT_TRUE(mirror.WaitForError("ok   " + base_ + "dir/", seconds(20)));
+    EXPECT_EQ(Run({"prefs", "MaxThreads", "MaxThreadsPerServer"}).out,
+              "MaxThreads=8\nMaxThreadsPerServer=2\n");
+    mirror.Signal(SIGKILL);
+    mirror.Finish(seconds(10));
+    EXPECT_EQ(Run({"prefs", "MaxThreads", "MaxThreadsPerServer"}).out,
+              "MaxThreads=8\nMaxThreadsPerServer=2\n");
+}
+
+// Killed in the middle, a mirror goes on where it stopped: what it had
+// finished (and committed, at most a commit interval before the kill) is not
+// asked for again, what it had left is fetched, and the copy is complete.
+TEST_F(CliStopTest, AKilledMirrorGoesOnWhereItStopped) {
+    platform::ProfileFile(home_ / "corvalin.ini").WriteString("Data", "CommitInterval", "100");
+    CliProcess mirror(home_.path(), work_.path());
+    ASSERT_TRUE(mirror.Start({"mirror", base_, "p.cvn", "--threads", "3"}));
+    ASSERT_TRUE(mirror.WaitForError("ok   " + base_ + "dir/", seconds(20)));
+    // The commit interval is the subject here: let one pass.
+    std::this_thread::sleep_for(milliseconds(400));
+    mirror.Signal(SIGKILL);
+    mirror.Finish(seconds(10));
+
+    EXPECT_EQ(Rows("p.cvn").at(base_ + "dir/").substr(0, 3), "71 ");
+    server_->Script("/b.html", fwtest::Response::Html("<html><body>in time</body></html>"));
+    server_->ClearRequests();
+    const CliResult r = Run({"grab", "p.cvn"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find("Resuming: "), std::string::npos) << r.err;
+    for (const fwtest::Request& request : server_->Requests()) {
+        EXPECT_NE(request.path, "/") << "asked again";
+        EXPECT_NE(request.path, "/dir/") << "asked again";
+    }
+    EXPECT_EQ(Rows("p.cvn").at(base_ + "b.html").substr(0, 5), "71 0 ");
+    EXPECT_NE(ReadFile(Work("p/src/") + local_ + "index.html").find("href=\"b.html\""),
+              std::string::npos);
+
+    // Nothing is left, so the next grab starts over.
+    EXPECT_EQ(Run({"grab", "p.cvn"}).err.find("Resuming"), std::string::npos);
 }
 
 TEST_F(CliStopTest, AProjectInUseByAGrabCannotBeOpenedElsewhere) {

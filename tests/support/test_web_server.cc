@@ -596,7 +596,11 @@ private:
     void CloseFiles(Conn& conn) {
         if (conn.file_fd >= 0) ::close(conn.file_fd);
         conn.file_fd = -1;
-        if (conn.fd >= 0) ::close(conn.fd);  // also leaves the epoll set
+        // Out of the epoll set first: a process forked meanwhile holds the
+        // socket too, and the set would go on reporting it under a number
+        // the next connection reuses.
+        if (conn.fd >= 0) ::epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, conn.fd, nullptr);
+        if (conn.fd >= 0) ::close(conn.fd);
         conn.fd = -1;
     }
 
@@ -607,8 +611,13 @@ private:
             timers_.pop();
             auto it = conns_.find(timer.fd);
             if (it == conns_.end() || it->second.serial != timer.serial) continue;
-            if (it->second.phase == Phase::Delaying) StartWriting(it->second);
-            if (it->second.phase == Phase::Trickling) TrickleByte(it->second);
+            // Writing can finish and close the connection, so a delayed
+            // answer never falls through to the trickle step.
+            if (it->second.phase == Phase::Delaying) {
+                StartWriting(it->second);
+            } else if (it->second.phase == Phase::Trickling) {
+                TrickleByte(it->second);
+            }
         }
     }
 
