@@ -26,6 +26,7 @@
 
 #include "app/core/app_settings.h"
 #include "app/core/command_line.h"
+#include "app/core/copy_search.h"
 #include "app/core/engine_loader.h"
 #include "app/core/error_log.h"
 #include "app/core/project_file.h"
@@ -139,6 +140,7 @@ public:
     const AppSettings& settings() const { return settings_; }
     const ErrorLog& error_log() const { return log_; }
     fw::IDizoziz* engine() const { return engine_.get(); }
+    const EngineLoader& loader() const { return loader_; }
 
     // --- Projects -----------------------------------------------------------
     // Closes the open project, then opens `path`. On failure shows why (a
@@ -172,8 +174,30 @@ public:
     bool DeleteUrlWithConfirmation(int32_t id);
     // Where to look at a URL (see UrlPathKind).
     std::string PathOfUrl(int32_t id, UrlPathKind kind);
-    // Imports the URLs of a file through the import hook.
+    // Imports the URLs of a file through the import hook (by default the
+    // engine's Import; a file that cannot be read says "Unable to open file
+    // for Import.").
     void Import(const std::string& file);
+    // "Skip URL": GrabLevels goes from -2 to 0 or from anything else to -2;
+    // DirtyFlag is written when it became -2. The new skip state, or nullopt
+    // when the engine failed.
+    std::optional<bool> ToggleSkip(int32_t id);
+    // Gives a start URL the display title `title` (cut to 200 characters; an
+    // empty one removes it), keeping the free notes of its Notes, then
+    // rebuilds the contents page when the project has one. Returns the label
+    // the tree shows now, read back from the engine; nullopt on failure.
+    std::optional<std::string> RenameStartUrl(int32_t id, const std::string& title);
+    // Writes the contents page again (a start URL's title changed) when the
+    // project has one.
+    void RebuildContentsPage();
+
+    // --- Find in the copy ---------------------------------------------------------
+    // Searches the grabbed pages (see copy_search.h) on a helper thread, so
+    // the window stays responsive; `done` runs on the UI thread with the
+    // result. Refused (false) while a grab runs or a search is under way: a
+    // grab's start would wait for the search.
+    bool SearchCopy(const std::string& text, std::function<void(CopySearchResult)> done);
+    bool searching() const { return searching_; }
     // Remembers a new start URL and tells the views (hint 2).
     void NoteUrlAdded(int32_t id);
     int32_t last_added_url() const { return last_added_url_; }
@@ -198,6 +222,8 @@ public:
     // --- Grabs ------------------------------------------------------------------
     GrabPhase phase() const { return phase_; }
     bool grabbing() const { return phase_ != GrabPhase::kIdle; }
+    // A grab may start: a project is open, no grab runs and no search.
+    bool can_grab() const { return project_open() && !grabbing() && !searching_; }
     bool stopping() const { return stopping_; }
     // Grabs (refresh false) or refreshes every start URL. Without one:
     // string 1030 and the URL wizard; nothing starts.
@@ -226,6 +252,7 @@ private:
     void OnEngineEvent(int32_t event_id, int32_t url_id);
     void FinishEndOfGrab();
     void JoinStopper();
+    void JoinSearcher();
 
     DocumentHost* host_;
     AppSettings settings_;
@@ -245,7 +272,10 @@ private:
 
     GrabPhase phase_ = GrabPhase::kIdle;
     bool stopping_ = false;
-    std::thread stopper_;  // runs GrabEnd
+    std::thread stopper_;   // runs GrabEnd
+    std::thread searcher_;  // runs a search of the copy
+    bool searching_ = false;
+    uint64_t project_generation_ = 0;  // counts closed projects
     bool exit_after_grab_ = false;
     bool closing_ = false;  // CloseAfterGrab was called
     int32_t last_added_url_ = 0;

@@ -8,6 +8,7 @@
 
 int RunMainFrameTests(int argc, char** argv);
 int RunStartupTests(int argc, char** argv);
+int RunViewsTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     fwtest::TempDir home;
@@ -17,5 +18,6 @@ int main(int argc, char** argv) {
     int failed = 0;
     failed += RunMainFrameTests(argc, argv);
     failed += RunStartupTests(argc, argv);
+    failed += RunViewsTests(argc, argv);
     return failed == 0 ? 0 : 1;
 }
