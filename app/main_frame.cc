@@ -802,18 +802,20 @@ void CMainFrame::ResetGrabWindow() {
     UpdateCommands();
 }
 
-void CMainFrame::GrabWindowEvent(int32_t event_id, int32_t url_id) {
-    grab_window_->OnEngineEvent(event_id, url_id);
-    if (event_id == fw::kOnGrabBegin) {
-        progress_.Start(GrabProgress::Clock::now());
-        progress_bar_->setRange(0, 100);
-        progress_bar_->setValue(0);
-        progress_label_->clear();
-        progress_label_->show();
-        progress_bar_->show();
-        UpdateCommands();
-    } else if (event_id == fw::kOnGrabUrlDone) {
-        progress_.UrlDone(url_id);
+void CMainFrame::GrabWindowEvents(const std::vector<std::pair<int32_t, int32_t>>& events) {
+    grab_window_->OnEngineEvents(events);
+    for (const auto& [event_id, url_id] : events) {
+        if (event_id == fw::kOnGrabBegin) {
+            progress_.Start(GrabProgress::Clock::now());
+            progress_bar_->setRange(0, 100);
+            progress_bar_->setValue(0);
+            progress_label_->clear();
+            progress_label_->show();
+            progress_bar_->show();
+            UpdateCommands();
+        } else if (event_id == fw::kOnGrabUrlDone) {
+            progress_.UrlDone(url_id);
+        }
     }
 }
 

@@ -128,7 +128,7 @@ public:
     void AskFirstUrl() override;
     void ShowGrabWindow(bool show) override;
     void ResetGrabWindow() override;
-    void GrabWindowEvent(int32_t event_id, int32_t url_id) override;
+    void GrabWindowEvents(const std::vector<std::pair<int32_t, int32_t>>& events) override;
     void ShowStoppingNotice() override;
     void CloseStoppingNotice() override;
     void ShowDoneBox(std::function<void()> closed) override;

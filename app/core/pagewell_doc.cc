@@ -103,9 +103,8 @@ bool CPagewellDoc::OpenInEngine(const std::string& path, std::string* failure_te
     phase_ = GrabPhase::kIdle;
     selected_url_ = -1;
     contents_page_present_ = platform::FileExists(ContentsPagePath());
-    main_sink_ = fw::MakeObject<GrabEventSink>([this](int32_t event_id, int32_t url_id) {
-        host_->Post([this, event_id, url_id] { OnEngineEvent(event_id, url_id); });
-    });
+    main_sink_ = fw::MakeObject<GrabEventSink>(
+        [this](int32_t event_id, int32_t url_id) { QueueEvent(false, event_id, url_id); });
     if (const fw::HRESULT hr = engine_->Advise(main_sink_.get(), &main_cookie_); fw::Failed(hr)) {
         main_sink_.Reset();
         host_->ShowMessage("Advise failed: " + Hex(hr));
@@ -127,6 +126,11 @@ void CPagewellDoc::CloseProject() {
         sink->Reset();
     }
     Check(engine_->Close());  // a grab still running ends here
+    {
+        // Events of the closed project are not delivered.
+        std::lock_guard<std::mutex> guard(events_mutex_);
+        events_.clear();
+    }
     project_.reset();
     ++project_generation_;
     data_dir_.clear();
@@ -348,11 +352,10 @@ bool CPagewellDoc::StartGrab(int32_t id, bool refresh, bool all) {
     page_rules_ = project_->ReadPageRules();
     host_->ShowGrabWindow(true);
     window_sink_ = fw::MakeObject<GrabEventSink>([this](int32_t event_id, int32_t url_id) {
-        if (event_id != fw::kOnGrabBegin && event_id != fw::kOnGrabUrlNew &&
-            event_id != fw::kOnGrabUrlDone) {
-            return;
+        if (event_id == fw::kOnGrabBegin || event_id == fw::kOnGrabUrlNew ||
+            event_id == fw::kOnGrabUrlDone) {
+            QueueEvent(true, event_id, url_id);
         }
-        host_->Post([this, event_id, url_id] { host_->GrabWindowEvent(event_id, url_id); });
     });
     if (const fw::HRESULT hr = engine_->Advise(window_sink_.get(), &window_cookie_);
         fw::Failed(hr)) {
@@ -387,6 +390,38 @@ void CPagewellDoc::ApplyBrowserProxyIfWanted() {
         DdeEnd();
     }
     Check(ApplyBrowserProxy(engine_.get(), proxy));
+}
+
+void CPagewellDoc::QueueEvent(bool for_window, int32_t event_id, int32_t url_id) {
+    std::lock_guard<std::mutex> guard(events_mutex_);
+    events_.push_back({for_window, event_id, url_id});
+    if (delivery_posted_) return;
+    delivery_posted_ = true;
+    host_->Post([this] { DeliverEvents(); });
+}
+
+void CPagewellDoc::DeliverEvents() {
+    std::vector<QueuedEvent> batch;
+    {
+        std::lock_guard<std::mutex> guard(events_mutex_);
+        batch.swap(events_);
+        delivery_posted_ = false;
+    }
+    // The grab window takes its events in runs; the document's own come
+    // between them in firing order.
+    std::vector<std::pair<int32_t, int32_t>> window;
+    for (const QueuedEvent& e : batch) {
+        if (e.for_window) {
+            window.emplace_back(e.event_id, e.url_id);
+            continue;
+        }
+        if (!window.empty()) {
+            host_->GrabWindowEvents(window);
+            window.clear();
+        }
+        OnEngineEvent(e.event_id, e.url_id);
+    }
+    if (!window.empty()) host_->GrabWindowEvents(window);
 }
 
 void CPagewellDoc::OnEngineEvent(int32_t event_id, int32_t url_id) {

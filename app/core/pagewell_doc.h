@@ -9,6 +9,9 @@
 // UI thread. The event sinks run on engine threads and only post to the UI
 // thread (DocumentHost::Post), in firing order, and never wait for it.
 //
+// The sinks' events are queued and handed to the UI thread in batches, one
+// posted task per batch, in firing order.
+//
 // A grab goes through these phases:
 //   idle -> started (GrabBegin called) -> grabbing (OnGrabBegin arrived)
 //        -> ending (OnGrabComplete arrived) -> idle (end-of-grab steps done).
@@ -21,7 +24,9 @@
 #include <optional>
 #include <source_location>
 #include <string>
+#include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/core/app_settings.h"
@@ -69,9 +74,11 @@ public:
     // The grab window: shown before a grab, hidden and reset after it.
     virtual void ShowGrabWindow(bool show) = 0;
     virtual void ResetGrabWindow() = 0;
-    // An engine event for the grab window (OnGrabBegin, OnGrabUrlNew,
-    // OnGrabUrlDone), delivered on the UI thread in firing order.
-    virtual void GrabWindowEvent(int32_t event_id, int32_t url_id) = 0;
+    // Engine events for the grab window (OnGrabBegin, OnGrabUrlNew,
+    // OnGrabUrlDone), delivered on the UI thread in firing order: all that
+    // arrived since the last delivery, so a fast grab costs one turn of the
+    // event loop per batch rather than per URL.
+    virtual void GrabWindowEvents(const std::vector<std::pair<int32_t, int32_t>>& events) = 0;
 
     // The "Stopping..." notice while a stop is pending.
     virtual void ShowStoppingNotice() = 0;
@@ -249,6 +256,10 @@ private:
     bool OpenInEngine(const std::string& path, std::string* failure_text);
     bool StartGrab(int32_t id, bool refresh, bool all);
     void ApplyBrowserProxyIfWanted();
+    // Queues an event of a sink (any thread) for DeliverEvents.
+    void QueueEvent(bool for_window, int32_t event_id, int32_t url_id);
+    // On the UI thread: the events queued so far, in order.
+    void DeliverEvents();
     void OnEngineEvent(int32_t event_id, int32_t url_id);
     void FinishEndOfGrab();
     void JoinStopper();
@@ -269,6 +280,14 @@ private:
     uint32_t main_cookie_ = 0;
     fw::ComPtr<GrabEventSink> window_sink_;  // only while grabbing
     uint32_t window_cookie_ = 0;
+    struct QueuedEvent {
+        bool for_window;  // the grab window's sink, else the document's
+        int32_t event_id;
+        int32_t url_id;
+    };
+    std::mutex events_mutex_;  // guards the two below
+    std::vector<QueuedEvent> events_;
+    bool delivery_posted_ = false;
 
     GrabPhase phase_ = GrabPhase::kIdle;
     bool stopping_ = false;

@@ -43,9 +43,9 @@ public:
     void AskFirstUrl() override { Note("wizard"); }
     void ShowGrabWindow(bool show) override { Note(show ? "show window" : "hide window"); }
     void ResetGrabWindow() override { Note("reset window"); }
-    void GrabWindowEvent(int32_t event_id, int32_t url_id) override {
+    void GrabWindowEvents(const std::vector<std::pair<int32_t, int32_t>>& events) override {
         EXPECT_EQ(std::this_thread::get_id(), ui_thread);
-        window_events.emplace_back(event_id, url_id);
+        window_events.insert(window_events.end(), events.begin(), events.end());
     }
     void ShowStoppingNotice() override { Note("stopping"); }
     void CloseStoppingNotice() override { Note("stopped"); }

@@ -2,14 +2,23 @@
 
 namespace corvalin {
 
-void GrabUrlModel::Add(int32_t id, const QString& url, int32_t level) {
-    if (row_of_.contains(id)) return;
+bool GrabUrlModel::Add(int32_t id) {
+    if (row_of_.contains(id)) return false;
     const int row = static_cast<int>(rows_.size());
     beginInsertRows(QModelIndex(), row, row);
-    rows_.push_back({id, url.isEmpty() ? QString::number(id) : url, QString(), QString(),
-                     QString::number(level + 1)});
+    rows_.push_back({id, QString::number(id), QString(), QString(), QString()});
     row_of_.insert(id, row);
     endInsertRows();
+    return true;
+}
+
+void GrabUrlModel::Describe(int32_t id, const QString& url, int32_t level) {
+    const auto found = row_of_.constFind(id);
+    if (found == row_of_.constEnd()) return;
+    Row& row = rows_[static_cast<size_t>(found.value())];
+    if (!url.isEmpty()) row.url = url;
+    row.level = QString::number(level + 1);
+    emit dataChanged(index(found.value(), kUrl), index(found.value(), kLevel));
 }
 
 bool GrabUrlModel::Remove(int32_t id) {

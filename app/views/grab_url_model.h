@@ -18,9 +18,12 @@ public:
 
     explicit GrabUrlModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-    // A row for `id`, its URL text and its level (shown plus one). A second
-    // row for the same id is not made.
-    void Add(int32_t id, const QString& url, int32_t level);
+    // A row for `id`, showing the id until Describe gives its URL. A second
+    // row for the same id is not made; false then.
+    bool Add(int32_t id);
+    // The row's URL text and level (shown plus one).
+    void Describe(int32_t id, const QString& url, int32_t level);
+    bool Contains(int32_t id) const { return row_of_.contains(id); }
     // False when there was no row for `id`.
     bool Remove(int32_t id);
     void Clear();

@@ -66,21 +66,38 @@ GrabWindow::GrabWindow(CPagewellDoc* doc, QWidget* parent)
     connect(&timer_, &QTimer::timeout, this, &GrabWindow::Tick);
 }
 
-void GrabWindow::OnEngineEvent(int32_t event_id, int32_t url_id) {
-    switch (event_id) {
-        case fw::kOnGrabBegin:
-            Start();
-            return;
-        case fw::kOnGrabUrlNew:
-            AddUrl(url_id);
-            return;
-        case fw::kOnGrabUrlDone:
-            // A page is announced again once its links are fixed; its row
-            // went with the first.
-            if (model_->Remove(url_id)) emit urlRemoved(url_id);
-            return;
-        default:
-            return;
+void GrabWindow::OnEngineEvents(const std::vector<std::pair<int32_t, int32_t>>& events) {
+    std::vector<int32_t> added;
+    for (const auto& [event_id, url_id] : events) {
+        switch (event_id) {
+            case fw::kOnGrabBegin:
+                Start();
+                break;
+            case fw::kOnGrabUrlNew:
+                if (model_->Add(url_id)) {
+                    added.push_back(url_id);
+                    emit urlAdded(url_id);
+                }
+                break;
+            case fw::kOnGrabUrlDone:
+                // A page is announced again once its links are fixed; its
+                // row went with the first.
+                if (model_->Remove(url_id)) emit urlRemoved(url_id);
+                break;
+            default:
+                break;
+        }
+    }
+    for (int32_t url_id : added) {
+        if (!model_->Contains(url_id)) continue;
+        fw::ComPtr<fw::IDizozizUrl> url;
+        std::string text;
+        int32_t level = 0;
+        if (fw::Succeeded(doc_->engine()->ReadUrl(url_id, url.Receive()))) {
+            url->get_url(&text);
+            url->get_Level(&level);
+        }
+        model_->Describe(url_id, QString::fromStdString(text), level);
     }
 }
 
@@ -89,18 +106,6 @@ void GrabWindow::Start() {
     threads_->clear();
     received_->clear();
     sent_->clear();
-}
-
-void GrabWindow::AddUrl(int32_t url_id) {
-    fw::ComPtr<fw::IDizozizUrl> url;
-    std::string text;
-    int32_t level = 0;
-    if (fw::Succeeded(doc_->engine()->ReadUrl(url_id, url.Receive()))) {
-        url->get_url(&text);
-        url->get_Level(&level);
-    }
-    model_->Add(url_id, QString::fromStdString(text), level);
-    emit urlAdded(url_id);
 }
 
 void GrabWindow::Reset() {

@@ -7,6 +7,8 @@
 #include <QDockWidget>
 #include <QTimer>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 class QLabel;
 class QTreeView;
@@ -21,9 +23,12 @@ class GrabWindow : public QDockWidget {
 public:
     GrabWindow(CPagewellDoc* doc, QWidget* parent);
 
-    // An engine event (OnGrabBegin, OnGrabUrlNew, OnGrabUrlDone), on the UI
-    // thread in firing order.
-    void OnEngineEvent(int32_t event_id, int32_t url_id);
+    // Engine events (OnGrabBegin, OnGrabUrlNew, OnGrabUrlDone), on the UI
+    // thread in firing order. A URL that came and went within one batch
+    // still has its row for that moment, but its address is read from the
+    // engine only for the rows that stay.
+    void OnEngineEvents(const std::vector<std::pair<int32_t, int32_t>>& events);
+    void OnEngineEvent(int32_t event_id, int32_t url_id) { OnEngineEvents({{event_id, url_id}}); }
     // The end of a grab: no more ticks, no rows.
     void Reset();
     // Reads the engine once (what the timer does every second). A failed
@@ -47,7 +52,6 @@ signals:
 
 private:
     void Start();
-    void AddUrl(int32_t url_id);
 
     CPagewellDoc* doc_;
     GrabUrlModel* model_;
