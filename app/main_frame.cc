@@ -211,8 +211,8 @@ void CMainFrame::CreateMenus() {
     QMenu* view = menuBar()->addMenu("&View");
     add(view, {CommandId::kToolbar, CommandId::kStatusBar, CommandId::kGrabWindow});
     view->addSeparator();
-    add(view, {CommandId::kLargeIcons, CommandId::kSmallIcons, CommandId::kList,
-               CommandId::kDetails});
+    add(view,
+        {CommandId::kLargeIcons, CommandId::kSmallIcons, CommandId::kList, CommandId::kDetails});
     view->addSeparator();
     add(view, {CommandId::kArrangeIcons, CommandId::kRefreshTree});
 
@@ -456,12 +456,12 @@ void CMainFrame::RunCommand(CommandId id) {
             OpenInBrowser(doc_->settings(), HelpPagePath());
             break;
         case CommandId::kAbout:
-            QMessageBox::about(this, "About Corvalin",
-                               QStringLiteral("<b>Corvalin</b> %1<br>Copies whole web sites to disk "
-                                              "for browsing offline, refresh and search.<br>Engine "
-                                              "%2")
-                                   .arg(FW_VERSION_STRING,
-                                        QString::fromStdString(doc_->loader().Version())));
+            QMessageBox::about(
+                this, "About Corvalin",
+                QStringLiteral("<b>Corvalin</b> %1<br>Copies whole web sites to disk "
+                               "for browsing offline, refresh and search.<br>Engine "
+                               "%2")
+                    .arg(FW_VERSION_STRING, QString::fromStdString(doc_->loader().Version())));
             break;
         case CommandId::kVisitWebSite:
             OpenInBrowser(doc_->settings(), kWebSiteAddress);
@@ -523,8 +523,7 @@ bool CMainFrame::OpenProject(const std::string& path) {
 
 void CMainFrame::OnImport() {
     const QString path = QFileDialog::getOpenFileName(
-        this, "Import", QString(),
-        "Text Files (*.txt);;HTML Files (*.htm *.html);;All Files (*)");
+        this, "Import", QString(), "Text Files (*.txt);;HTML Files (*.htm *.html);;All Files (*)");
     if (!path.isEmpty()) ImportFile(path.toStdString());
 }
 
@@ -784,7 +783,9 @@ void CMainFrame::UpdateAllViews(int hint) {
     right_view_->OnUpdate(hint);
 }
 
-void CMainFrame::RebuildTree() { left_view_->Refresh(); }
+void CMainFrame::RebuildTree() {
+    left_view_->Refresh();
+}
 
 void CMainFrame::AskFirstUrl() {
     Post([this] { RunWizard(QString()); });
@@ -823,8 +824,8 @@ void CMainFrame::UpdateProgress() {
     int32_t waiting = 0, received = 0;
     doc_->engine()->WaitingUrls(&waiting);
     doc_->engine()->BytesReceived(&received);
-    const GrabProgressView view = progress_.Tick(GrabProgress::Clock::now(), waiting,
-                                                 static_cast<uint32_t>(received));
+    const GrabProgressView view =
+        progress_.Tick(GrabProgress::Clock::now(), waiting, static_cast<uint32_t>(received));
     progress_bar_->setValue(view.percent);
     progress_label_->setText(QString::fromStdString(view.text));
 }
@@ -849,8 +850,8 @@ void CMainFrame::CloseStoppingNotice() {
 }
 
 void CMainFrame::ShowDoneBox(std::function<void()> closed) {
-    auto* box = new QMessageBox(QMessageBox::Information, kProgramName, kDoneText, QMessageBox::Ok,
-                                this);
+    auto* box =
+        new QMessageBox(QMessageBox::Information, kProgramName, kDoneText, QMessageBox::Ok, this);
     box->setObjectName("DoneBox");
     box->setAttribute(Qt::WA_DeleteOnClose);
     auto* timer = new QTimer(box);

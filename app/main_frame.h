@@ -38,14 +38,14 @@ class GrabWindow;
 
 // What a URL menu command did, for the view that opened the menu.
 struct UrlMenuOutcome {
-    bool deleted = false;         // the URL is gone: the tree is rebuilt
-    bool title_changed = false;   // a start URL's display title changed
-    std::optional<bool> skip;     // "Skip URL": the new skip state
+    bool deleted = false;        // the URL is gone: the tree is rebuilt
+    bool title_changed = false;  // a start URL's display title changed
+    std::optional<bool> skip;    // "Skip URL": the new skip state
 };
 
 class CMainFrame : public QMainWindow, public DocumentHost {
     Q_OBJECT
-public:
+  public:
     static constexpr int kDoneBoxMs = 20000;
 
     explicit CMainFrame(AppSettings settings, ErrorLog log = ErrorLog());
@@ -135,16 +135,16 @@ public:
     void RunProgram(const std::string& command_line) override;
     void CloseMainWindow() override;
 
-public slots:
+  public slots:
     // Sets every command's enabled and checked state from the context.
     void UpdateCommands();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();

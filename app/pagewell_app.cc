@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include "app/core/content_hooks.h"
 #include "app/core/program_files.h"
 #include "app/core/project_layout.h"
 #include "app/main_frame.h"
@@ -30,8 +31,11 @@ bool CPagewellApp::InitInstance(const std::vector<std::string>& args, const Opti
         splash_->Show();
     }
     frame_ = std::make_unique<CMainFrame>(AppSettings());
-    // The document's hooks (DocumentHooks: page replacements, contents page,
-    // edge files, import) are set here, once the document exists.
+    // The document's hooks: page replacements, contents page, edge files,
+    // import.
+    InstallContentHooks(&frame_->doc().hooks(), [frame = frame_.get()](const std::string& text) {
+        frame->ShowMessage(text);
+    });
     std::string why;
     if (!frame_->doc().CreateEngine(&why)) {
         if (splash_) splash_->Hide();

@@ -25,7 +25,7 @@ class CMainFrame;
 class CSplashWnd;
 
 class CPagewellApp {
-public:
+  public:
     struct Options {
         bool splash = true;
         bool startup_dialog = true;  // tests leave it out
@@ -43,7 +43,7 @@ public:
     CMainFrame* frame() const { return frame_.get(); }
     const CommandLineInfo& command_line() const { return info_; }
 
-private:
+  private:
     CommandLineInfo info_;
     std::unique_ptr<CSplashWnd> splash_;
     std::unique_ptr<CMainFrame> frame_;

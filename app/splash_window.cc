@@ -59,7 +59,9 @@ CSplashWnd::CSplashWnd() : screen_(Picture(qApp->devicePixelRatio())) {
     connect(&timer_, &QTimer::timeout, this, &CSplashWnd::Hide);
 }
 
-CSplashWnd::~CSplashWnd() { qApp->removeEventFilter(this); }
+CSplashWnd::~CSplashWnd() {
+    qApp->removeEventFilter(this);
+}
 
 QPixmap CSplashWnd::Picture(qreal ratio) {
     QPixmap pixmap(QSize(kWidth, kHeight) * ratio);
@@ -85,7 +87,8 @@ QPixmap CSplashWnd::Picture(qreal ratio) {
     shore.closeSubpath();
     p.fillPath(shore, QColor(24, 30, 40));
     p.setPen(QPen(QColor(255, 255, 255, 60), 1.2));
-    for (int i = 0; i < 7; ++i) p.drawLine(QLineF(20 + 37 * i, 252 + 6 * (i % 3), 48 + 37 * i, 252 + 6 * (i % 3)));
+    for (int i = 0; i < 7; ++i)
+        p.drawLine(QLineF(20 + 37 * i, 252 + 6 * (i % 3), 48 + 37 * i, 252 + 6 * (i % 3)));
 
     p.setPen(QColor(255, 250, 240));
     QFont title("DejaVu Sans", 30, QFont::Bold);
@@ -118,7 +121,9 @@ void CSplashWnd::Hide() {
     emit hidden();
 }
 
-bool CSplashWnd::visible() const { return screen_.isVisible(); }
+bool CSplashWnd::visible() const {
+    return screen_.isVisible();
+}
 
 bool CSplashWnd::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {

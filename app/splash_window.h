@@ -11,7 +11,7 @@ namespace corvalin {
 
 class CSplashWnd : public QObject {
     Q_OBJECT
-public:
+  public:
     CSplashWnd();
     ~CSplashWnd() override;
 
@@ -23,13 +23,13 @@ public:
     // The picture itself (drawn, so it stays sharp at any scale).
     static QPixmap Picture(qreal device_pixel_ratio);
 
-signals:
+  signals:
     void hidden();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     QSplashScreen screen_;
     QTimer timer_;
 };

@@ -51,7 +51,9 @@ CStartupDialog::CStartupDialog(const std::vector<std::string>& recent, QWidget* 
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-void CStartupDialog::UpdateList() { list_->setEnabled(open_->isChecked()); }
+void CStartupDialog::UpdateList() {
+    list_->setEnabled(open_->isChecked());
+}
 
 CStartupDialog::Choice CStartupDialog::choice() const {
     if (new_->isChecked()) return Choice::kNew;

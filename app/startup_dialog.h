@@ -14,7 +14,7 @@ namespace corvalin {
 
 class CStartupDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     enum class Choice { kNew, kOpenOther, kOpenRecent };
 
     // `recent`: the recent projects, most recent first.
@@ -28,7 +28,7 @@ public:
     QRadioButton* open_button() const { return open_; }
     QListWidget* list() const { return list_; }
 
-private:
+  private:
     void UpdateList();
 
     QRadioButton* new_;

@@ -51,6 +51,8 @@ std::vector<OptionSpec> Join(std::initializer_list<std::vector<OptionSpec>> part
 
 const OptionSpec kRefresh = {"refresh", 'r', nullptr,
                              "fetch only what changed since the last grab"};
+const OptionSpec kRestart = {"restart", 0, nullptr,
+                             "start over instead of going on with a stopped grab"};
 
 const std::vector<CommandSpec> kCommands = {
     {"mirror", "URL [PROJECT]", "create a project when missing, add URL and grab it",
@@ -58,7 +60,7 @@ const std::vector<CommandSpec> kCommands = {
      "\".cvn\", in the current directory) is created when it does not exist; URL becomes\n"
      "one of its start URLs unless it already is one (then its stored settings are\n"
      "kept). At the end the path of the offline copy's start page is printed.\n",
-     Join({kStartUrlOptions, {kRefresh}, kGrabOptions, {kHelp}}), 1, 2, RunMirror},
+     Join({kStartUrlOptions, {kRefresh, kRestart}, kGrabOptions, {kHelp}}), 1, 2, RunMirror},
     {"create",
      "PROJECT",
      "create an empty project",
@@ -87,11 +89,13 @@ const std::vector<CommandSpec> kCommands = {
      "Fetches the start URLs of PROJECT (or URL alone) with everything below them, as\n"
      "deep as their levels say, and rewrites the links of the copies to local paths.\n"
      "Ctrl-C stops the grab cleanly (the pages fetched so far are finished); a second\n"
-     "Ctrl-C aborts at once.\n",
-     Join({{kRefresh}, kGrabOptions, {kHelp}}), 1, 2, RunGrab},
+     "Ctrl-C aborts at once. A grab that was stopped or killed goes on where it\n"
+     "stopped the next time, without fetching again what it had finished;\n"
+     "--restart starts over.\n",
+     Join({{kRefresh, kRestart}, kGrabOptions, {kHelp}}), 1, 2, RunGrab},
     {"refresh", "PROJECT [URL]", "fetch again only what changed",
      "Like grab, but asks the servers only for what changed since the last grab.\n",
-     Join({kGrabOptions, {kHelp}}), 1, 2, RunRefresh},
+     Join({{kRestart}, kGrabOptions, {kHelp}}), 1, 2, RunRefresh},
     {"preview", "PROJECT [URL]", "fetch the pages only, without images and other files",
      "Fetches only the HTML pages of the start URLs (or of URL), to see what a grab\n"
      "would take.\n",

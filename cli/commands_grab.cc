@@ -18,8 +18,8 @@ namespace {
 // Redirects followed from a start URL to the page that was stored for it.
 constexpr int kMaxRedirectHops = 5;
 
-// Reads --threads, --per-server and --quiet. False after a usage error
-// (printed; *exit_code set).
+// Reads --threads, --per-server, --quiet and --restart. False after a usage
+// error (printed; *exit_code set).
 bool ReadGrabOptions(CommandContext& context, GrabRequest* request, int* exit_code) {
     std::string error;
     const std::pair<const char*, std::optional<int32_t>*> limits[] = {
@@ -36,6 +36,7 @@ bool ReadGrabOptions(CommandContext& context, GrabRequest* request, int* exit_co
         }
     }
     request->quiet = context.args.Has("quiet");
+    request->restart = context.args.Has("restart");
     return true;
 }
 
@@ -183,9 +184,9 @@ int RunGrabKind(CommandContext& context, GrabKind kind) {
 int RunMirror(CommandContext& context) {
     const auto& operands = context.args.operands;
     std::string why, error;
-    auto url = CheckStartUrl(operands[0], &why);
-    if (!url) return UsageError(context.spec, "'" + operands[0] + "' cannot be grabbed: " + why);
     StartUrlOptions options;
+    auto url = CheckStartUrl(operands[0], &why, &options.url_user, &options.url_password);
+    if (!url) return UsageError(context.spec, "'" + operands[0] + "' cannot be grabbed: " + why);
     options.url = *url;
     if (!ReadStartUrlOptions(context.args, &options, &error))
         return UsageError(context.spec, error);
@@ -255,7 +256,8 @@ int RunCheck(CommandContext& context) {
         if (ParseInteger(text, 1, INT32_MAX)) {
             id = session.ResolveUrl(text);
             if (!id) return kExitFailure;
-        } else if (auto stored = CheckStartUrl(text, &error)) {
+        } else if (auto stored =
+                       CheckStartUrl(text, &error, &options.url_user, &options.url_password)) {
             id = session.FindUrl(*stored);
             if (!id) {
                 options.url = *stored;

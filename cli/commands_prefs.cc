@@ -55,6 +55,7 @@ const Preference kPreferences[] = {
     FW_NUMBER(UseByteLimit, kFlag),
     FW_NUMBER(LimitKiloBytes, kNumber),
     FW_NUMBER(FileFlags, kNumber),
+    FW_NUMBER(LimitResponseKiloBytes, kNumber),
 };
 
 #undef FW_NUMBER

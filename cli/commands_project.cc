@@ -83,9 +83,9 @@ int RunCreate(CommandContext& context) {
 int RunAdd(CommandContext& context) {
     const auto& operands = context.args.operands;
     std::string why, error;
-    auto url = CheckStartUrl(operands[1], &why);
-    if (!url) return UsageError(context.spec, "'" + operands[1] + "' cannot be grabbed: " + why);
     StartUrlOptions options;
+    auto url = CheckStartUrl(operands[1], &why, &options.url_user, &options.url_password);
+    if (!url) return UsageError(context.spec, "'" + operands[1] + "' cannot be grabbed: " + why);
     options.url = *url;
     if (!ReadStartUrlOptions(context.args, &options, &error)) {
         return UsageError(context.spec, error);

@@ -23,7 +23,20 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-fw::HRESULT Start(fw::IDizoziz* engine, const GrabRequest& request) {
+// What a stopped or killed grab left: a grab or refresh goes on with it
+// unless asked to start over. False when there is nothing to go on with.
+bool LeftToResume(fw::IDizoziz* engine, const GrabRequest& request, int32_t* done, int32_t* left) {
+    if (request.restart) return false;
+    if (request.kind != GrabKind::kGrab && request.kind != GrabKind::kRefresh) return false;
+    *left = 0;
+    *done = 0;
+    engine->WaitingUrls(left);
+    engine->FinishedUrls(done);
+    return *left > 0;
+}
+
+fw::HRESULT Start(fw::IDizoziz* engine, const GrabRequest& request, bool resume) {
+    if (resume) return engine->ResumeBegin(request.kind == GrabKind::kRefresh ? 1 : 0);
     switch (request.kind) {
         case GrabKind::kGrab:
             return engine->GrabBegin(request.id, 0);
@@ -52,40 +65,40 @@ int64_t Seconds(Clock::time_point since) {
 // URLs from the monitor, counts and shows them, and keeps the status line.
 class GrabWatch {
 public:
-    GrabWatch(Session& session, const GrabRequest& request, const PageRules& rules,
-              ProgressDisplay* display, GrabTally* tally)
-        : session_(session),
-          engine_(session.engine()),
-          request_(request),
-          rules_(rules),
-          display_(display),
-          tally_(tally) {}
+  GrabWatch(Session& session, const GrabRequest& request, const PageRules& rules,
+            ProgressDisplay* display, GrabTally* tally)
+      : session_(session),
+        engine_(session.engine()),
+        request_(request),
+        rules_(rules),
+        display_(display),
+        tally_(tally) {}
 
-    void TakeFinished(GrabMonitor* monitor) {
-        for (int32_t id : monitor->TakeDone()) {
-            if (!seen_.insert(id).second) continue;
-            fw::ComPtr<fw::IDizozizUrl> url;
-            UrlFacts facts;
-            if (fw::Failed(engine_->ReadUrl(id, url.Receive())) ||
-                fw::Failed(ReadUrlFacts(url.get(), &facts))) {
-                continue;  // deleted meanwhile
-            }
-            ApplyRules(id, facts.url);
-            tally_->Add(facts.status, facts.error);
-            // A terminal shows the failures; a log shows every URL.
-            if (request_.quiet) continue;
-            if (display_->live() && Classify(facts.status, facts.error) != Outcome::kFailed) {
-                continue;
-            }
-            std::string line = platform::TimeOfDayStamp() + OutcomeWord(facts.status, facts.error);
-            line.resize(std::max<size_t>(line.size(), 14), ' ');
-            line += facts.url;
-            if (std::string reason = ErrorReason(facts.error);
-                !reason.empty() && facts.error >= 400) {
-                line += " (" + reason + ")";
-            }
-            display_->Line(line);
-        }
+  void TakeFinished(GrabMonitor* monitor) {
+      for (int32_t id : monitor->TakeDone()) {
+          if (!seen_.insert(id).second) continue;
+          fw::ComPtr<fw::IDizozizUrl> url;
+          UrlFacts facts;
+          if (fw::Failed(engine_->ReadUrl(id, url.Receive())) ||
+              fw::Failed(ReadUrlFacts(url.get(), &facts))) {
+              continue;  // deleted meanwhile
+          }
+          ApplyRules(id, facts.url);
+          tally_->Add(facts.status, facts.error);
+          // A terminal shows the failures; a log shows every URL.
+          if (request_.quiet) continue;
+          if (display_->live() && Classify(facts.status, facts.error) != Outcome::kFailed) {
+              continue;
+          }
+          std::string line = platform::TimeOfDayStamp() + OutcomeWord(facts.status, facts.error);
+          line.resize(std::max<size_t>(line.size(), 14), ' ');
+          line += facts.url;
+          if (std::string reason = ErrorReason(facts.error);
+              !reason.empty() && facts.error >= 400) {
+              line += " (" + reason + ")";
+          }
+          display_->Line(line);
+      }
     }
 
     // Redraws the status line, at most a few times a second however fast
@@ -109,29 +122,29 @@ public:
     }
 
 private:
-    // The project's replacement rules rewrite each page as it finishes, in
-    // the order the pages finish.
-    void ApplyRules(int32_t id, const std::string& url) {
-        std::optional<PageRewrite> outcome;
-        const fw::HRESULT hr =
-            RewriteFinishedPage(engine_, session_.project().content_dir, id, rules_, &outcome);
-        if (fw::Failed(hr)) {
-            session_.LogEngineFailure(hr);
-        } else if (outcome == PageRewrite::kNotWritten) {
-            display_->Line("warning: the replacement rules' result for " + url +
-                           " could not be written; the page is as it was");
-        }
-    }
+  // The project's replacement rules rewrite each page as it finishes, in
+  // the order the pages finish.
+  void ApplyRules(int32_t id, const std::string& url) {
+      std::optional<PageRewrite> outcome;
+      const fw::HRESULT hr =
+          RewriteFinishedPage(engine_, session_.project().content_dir, id, rules_, &outcome);
+      if (fw::Failed(hr)) {
+          session_.LogEngineFailure(hr);
+      } else if (outcome == PageRewrite::kNotWritten) {
+          display_->Line("warning: the replacement rules' result for " + url +
+                         " could not be written; the page is as it was");
+      }
+  }
 
-    Session& session_;
-    fw::IDizoziz* engine_;
-    const GrabRequest& request_;
-    const PageRules& rules_;
-    ProgressDisplay* display_;
-    GrabTally* tally_;
-    std::unordered_set<int32_t> seen_;  // finished URLs, each counted once
-    RateMeter rate_;
-    Clock::time_point last_status_;
+  Session& session_;
+  fw::IDizoziz* engine_;
+  const GrabRequest& request_;
+  const PageRules& rules_;
+  ProgressDisplay* display_;
+  GrabTally* tally_;
+  std::unordered_set<int32_t> seen_;  // finished URLs, each counted once
+  RateMeter rate_;
+  Clock::time_point last_status_;
 };
 
 // The end of every grab, as in the desktop program: the contents page, then
@@ -170,7 +183,7 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
         }
     }
 
-    GrabLimits limits(engine, request.threads, request.per_server);
+    ApplyGrabLimits(engine, request.threads, request.per_server);
     auto monitor = fw::MakeObject<GrabMonitor>();
     EventAdvice advice(engine, monitor.get());
     if (fw::Failed(advice.result())) {
@@ -179,26 +192,25 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
     }
     ProgressDisplay display(stderr, !request.quiet && ::isatty(STDERR_FILENO) == 1);
     interrupts.Arm([monitor](int signal_number) { monitor->RequestStop(signal_number); },
-                   [&limits, &display] {
+                   [&display] {
                        display.Clear();
                        std::fputs("fetchwell: aborted\n", stderr);
-                       limits.Restore();
                    });
-    // The limits go back before the watcher lets go: a Ctrl-C after that
-    // ends the process at once, with nobody left to restore them.
     struct Disarm {
         InterruptWatcher& watcher;
-        GrabLimits& limits;
-        ~Disarm() {
-            limits.Restore();
-            watcher.Disarm();
-        }
-    } disarm{interrupts, limits};
+        ~Disarm() { watcher.Disarm(); }
+    } disarm{interrupts};
 
     // Read again for every grab, so changes made since the last one count.
     const PageRules page_rules(project.ReadPageRules());
+    int32_t done = 0, left = 0;
+    const bool resume = LeftToResume(engine, request, &done, &left);
+    if (resume && !request.quiet) {
+        display.Line("Resuming: " + std::to_string(done) + " of " + std::to_string(done + left) +
+                     " done (--restart starts over)");
+    }
     const auto started_at = Clock::now();
-    if (fw::HRESULT hr = Start(engine, request); fw::Failed(hr)) {
+    if (fw::HRESULT hr = Start(engine, request, resume); fw::Failed(hr)) {
         session.EngineFailure(hr, "the grab could not start");
         return kExitGrab;
     }

@@ -204,6 +204,18 @@ bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
+bool SyncFileSystem(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const std::string dir = std::filesystem::path(path).parent_path().string();
+        fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
+    }
+    if (fd < 0) return false;
+    const bool ok = ::syncfs(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
 bool RemoveTree(const std::string& path) {
     std::error_code ec;
     std::filesystem::remove_all(path, ec);

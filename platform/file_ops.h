@@ -71,6 +71,11 @@ bool RemoveFile(const std::string& path);
 // Removes a directory and everything under it.
 bool RemoveTree(const std::string& path);
 
+// Writes everything the file system holding `path` (a directory, or a path
+// whose directory exists) has in memory to its disk (syncfs). False when
+// the path cannot be opened or the sync fails.
+bool SyncFileSystem(const std::string& path);
+
 // `dir` + `relative` when that path stays inside the directory `dir` (which
 // ends in "/"); nullopt when it could lead elsewhere: `relative` empty,
 // absolute, holding a ".." segment or a NUL, or an existing part of the path

@@ -116,8 +116,8 @@ TEST(FileOpsTest, PathInsideKeepsEveryPathWithinItsDirectory) {
     ASSERT_TRUE(CreateDirectories(dir / "outside"));
     WriteFile(content + "h/d/p.htm", "page");
     namespace fs = std::filesystem;
-    fs::create_directory_symlink(dir / "outside", content + "h/out");     // leads out
-    fs::create_directory_symlink(content + "h/d", content + "h/in");      // stays in
+    fs::create_directory_symlink(dir / "outside", content + "h/out");      // leads out
+    fs::create_directory_symlink(content + "h/d", content + "h/in");       // stays in
     fs::create_symlink(dir / "outside/victim.txt", content + "h/dangle");  // out, to nothing
     fs::create_symlink("loop", content + "h/loop");
     const struct {

@@ -95,12 +95,12 @@ TEST(StartProgramTest, WaitsAtMostAsLongAsAsked) {
     // is reaped once it ends, leaving no zombie.
     ASSERT_EQ(::mkfifo((dir / "pid").c_str(), 0600), 0);
     ASSERT_EQ(::mkfifo((dir / "go").c_str(), 0600), 0);
-    ProgramStart slow = StartProgram(
-        {"sh", "-c", "echo $$ > pid; read x < go; echo done > out"}, dir.path(), 0ms);
+    ProgramStart slow =
+        StartProgram({"sh", "-c", "echo $$ > pid; read x < go; echo done > out"}, dir.path(), 0ms);
     EXPECT_EQ(slow.error, 0);
     EXPECT_FALSE(slow.finished);
     const int pid = std::stoi(fwtest::ReadFile(dir / "pid"));  // blocks until written
-    EXPECT_EQ(::getsid(pid), pid);  // a session of its own
+    EXPECT_EQ(::getsid(pid), pid);                             // a session of its own
     const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     ASSERT_GE(pidfd, 0);
     fwtest::WriteFile(dir / "go", "go\n");

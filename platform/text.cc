@@ -58,6 +58,22 @@ std::string WithoutLineBreaks(std::string_view text) {
     return out;
 }
 
+std::string PercentDecoded(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int high = text[i] == '%' && i + 2 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? HexDigitValue(text[i + 2]) : -1;
+        if (low >= 0) {
+            out.push_back(static_cast<char>(high * 16 + low));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
 std::string_view TrimRightBlanks(std::string_view text) {
     // Eight bytes at a time: fixed-width columns and keys are mostly padding.
     constexpr uint64_t kBlanks = 0x2020202020202020ull;

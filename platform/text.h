@@ -38,6 +38,10 @@ std::string_view TrimRightBlanks(std::string_view text);
 // The value of a hexadecimal digit (either case), or -1.
 int HexDigitValue(char c);
 
+// `text` with every "%" and two hexadecimal digits turned into that byte;
+// any other "%" stays.
+std::string PercentDecoded(std::string_view text);
+
 // `text` without its carriage returns and line feeds: what goes into one
 // line of a protocol (a header value, a command) cannot start another.
 std::string WithoutLineBreaks(std::string_view text);

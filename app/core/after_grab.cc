@@ -23,8 +23,12 @@ std::string ExpandRunCommand(std::string_view run_cmd, const RunCommandValues& v
     const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
     std::string command(run_cmd);
     const std::pair<std::string_view, std::string_view> steps[] = {
-        {"%b", values.browser},     {"%d", values.content_dir}, {"%i", values.program_dir},
-        {"%f", name},               {"%g", stem},               {"%c", values.shell},
+        {"%b", values.browser},
+        {"%d", values.content_dir},
+        {"%i", values.program_dir},
+        {"%f", name},
+        {"%g", stem},
+        {"%c", values.shell},
     };
     for (const auto& [placeholder, value] : steps) ReplaceAll(&command, placeholder, value);
     return std::string(platform::TrimView(command));

@@ -11,7 +11,9 @@ constexpr char kGeneral[] = "General";
 constexpr char kProxy[] = "Proxy";
 constexpr char kRecent[] = "Recent File List";
 
-std::string RecentKey(int n) { return "File" + std::to_string(n); }
+std::string RecentKey(int n) {
+    return "File" + std::to_string(n);
+}
 
 }  // namespace
 
@@ -34,7 +36,9 @@ bool AppSettings::SetUseDefaultBrowser(bool use) const {
     return file_.PutBool(kGeneral, "UseDefaultBrowser", use);
 }
 
-std::string AppSettings::Browser() const { return file_.GetString(kGeneral, "Browser", ""); }
+std::string AppSettings::Browser() const {
+    return file_.GetString(kGeneral, "Browser", "");
+}
 
 bool AppSettings::SetBrowser(const std::string& command) const {
     return file_.PutString(kGeneral, "Browser", command);
@@ -56,7 +60,9 @@ bool AppSettings::SetProxyServer(int kind) const {
     return file_.PutInt(kProxy, "ProxyServer", kind);
 }
 
-bool AppSettings::UseBrowsers() const { return file_.GetBool(kProxy, "UseBrowsers", false); }
+bool AppSettings::UseBrowsers() const {
+    return file_.GetBool(kProxy, "UseBrowsers", false);
+}
 
 bool AppSettings::SetUseBrowsers(bool use) const {
     return file_.PutBool(kProxy, "UseBrowsers", use);

@@ -15,7 +15,7 @@
 namespace corvalin {
 
 class AppSettings {
-public:
+  public:
     static constexpr int kRecentFiles = 6;
     // Opens a file with the desktop's own choice of program; the editor used
     // until the user names one.
@@ -57,7 +57,7 @@ public:
     // Drops `path` from the list (a project that could not be opened).
     void RemoveRecentFile(const std::string& path) const;
 
-private:
+  private:
     void WriteRecentFiles(const std::vector<std::string>& files) const;
 
     CProfileFile file_;

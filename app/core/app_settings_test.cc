@@ -41,8 +41,8 @@ TEST(AppSettingsTest, RecentFilesKeepSixMostRecentFirst) {
               (std::vector<std::string>{"/p/4.cvn", "/p/7.cvn", "/p/6.cvn", "/p/5.cvn", "/p/3.cvn",
                                         "/p/2.cvn"}));
     settings.RemoveRecentFile("/p/7.cvn");
-    EXPECT_EQ(settings.RecentFiles(),
-              (std::vector<std::string>{"/p/4.cvn", "/p/6.cvn", "/p/5.cvn", "/p/3.cvn", "/p/2.cvn"}));
+    EXPECT_EQ(settings.RecentFiles(), (std::vector<std::string>{"/p/4.cvn", "/p/6.cvn", "/p/5.cvn",
+                                                                "/p/3.cvn", "/p/2.cvn"}));
     // Stored as File1..File6 in their own section.
     EXPECT_EQ(settings.profile().GetString("Recent File List", "File1", ""), "/p/4.cvn");
     EXPECT_FALSE(settings.profile().KeyExists("Recent File List", "File6"));

@@ -43,7 +43,8 @@ std::vector<std::string> SectionsOf(const std::string& ini) {
     while (start < ini.size()) {
         size_t end = ini.find('\n', start);
         if (end == std::string::npos) end = ini.size();
-        const std::string_view line = platform::TrimView(std::string_view(ini).substr(start, end - start));
+        const std::string_view line =
+            platform::TrimView(std::string_view(ini).substr(start, end - start));
         if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
             sections.emplace_back(line.substr(1, line.size() - 2));
         }

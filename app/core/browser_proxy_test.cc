@@ -12,7 +12,7 @@ using test::FakePrograms;
 
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         const char* old = std::getenv(name);
         if (old) saved_ = old;
@@ -21,7 +21,7 @@ public:
     }
     ~ScopedEnv() { had_ ? ::setenv(name_, saved_.c_str(), 1) : ::unsetenv(name_); }
 
-private:
+  private:
     const char* name_;
     std::string saved_;
     bool had_ = false;
@@ -120,8 +120,8 @@ TEST(BrowserProxyTest, FirefoxDefaultProfile) {
     for (const auto& c : cases) {
         fwtest::TempDir home;
         fwtest::WriteFile(home / ".mozilla/firefox/profiles.ini", c.profiles_ini);
-        for (const char* profile : {"a.default-release", "b.other", "a.first", "b.second", "a.only",
-                                    "a", "b"}) {
+        for (const char* profile :
+             {"a.default-release", "b.other", "a.first", "b.second", "a.only", "a", "b"}) {
             fwtest::WriteFile(home / (".mozilla/firefox/" + std::string(profile) + "/prefs.js"),
                               "");
         }
@@ -177,7 +177,7 @@ TEST(BrowserProxyTest, DetectionAndReading) {
 }
 
 class ApplyBrowserProxyTest : public EngineFixture {
-protected:
+  protected:
     struct Proxy {
         int32_t use = -1, type = -1, port = -1;
         std::string server, user, password;

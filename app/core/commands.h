@@ -60,9 +60,9 @@ struct CommandContext {
     bool grabbing = false;          // between the start of a grab and its end
     bool contents_present = false;  // the project has its contents page
     ActiveView active = ActiveView::kNone;
-    bool has_selection = false;     // the active view has a selected URL
+    bool has_selection = false;       // the active view has a selected URL
     bool start_url_selected = false;  // the tree is active and a start URL is selected
-    int32_t selected_id = -1;       // the window's selected URL
+    int32_t selected_id = -1;         // the window's selected URL
     bool tree_has_items = false;
     bool list_exists = true;
     ListMode list_mode = ListMode::kList;

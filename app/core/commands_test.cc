@@ -11,13 +11,20 @@ namespace {
 // The commands of interest that are enabled, by name.
 std::string EnabledOf(const CommandContext& c) {
     static const std::pair<CommandId, const char*> kNames[] = {
-        {CommandId::kNewProject, "New"},       {CommandId::kImport, "Import"},
-        {CommandId::kExportContent, "Export"}, {CommandId::kViewContents, "Contents"},
-        {CommandId::kInsert, "Insert"},        {CommandId::kDelete, "Delete"},
-        {CommandId::kCut, "Cut"},              {CommandId::kCopy, "Copy"},
-        {CommandId::kPaste, "Paste"},          {CommandId::kGrabSites, "GrabSites"},
-        {CommandId::kGrabUrl, "GrabUrl"},      {CommandId::kRefreshUrl, "RefreshUrl"},
-        {CommandId::kStopGrabbing, "Stop"},    {CommandId::kUrlProperties, "Properties"},
+        {CommandId::kNewProject, "New"},
+        {CommandId::kImport, "Import"},
+        {CommandId::kExportContent, "Export"},
+        {CommandId::kViewContents, "Contents"},
+        {CommandId::kInsert, "Insert"},
+        {CommandId::kDelete, "Delete"},
+        {CommandId::kCut, "Cut"},
+        {CommandId::kCopy, "Copy"},
+        {CommandId::kPaste, "Paste"},
+        {CommandId::kGrabSites, "GrabSites"},
+        {CommandId::kGrabUrl, "GrabUrl"},
+        {CommandId::kRefreshUrl, "RefreshUrl"},
+        {CommandId::kStopGrabbing, "Stop"},
+        {CommandId::kUrlProperties, "Properties"},
     };
     std::string names;
     for (const auto& [id, name] : kNames) {
@@ -67,8 +74,10 @@ TEST(CommandsTest, EnableRules) {
 
 TEST(CommandsTest, ListModesAndChecks) {
     CommandContext c;
-    for (auto [mode, arrange] : {std::pair{ListMode::kLargeIcons, true}, {ListMode::kSmallIcons, true},
-                                 {ListMode::kList, false}, {ListMode::kDetails, false}}) {
+    for (auto [mode, arrange] : {std::pair{ListMode::kLargeIcons, true},
+                                 {ListMode::kSmallIcons, true},
+                                 {ListMode::kList, false},
+                                 {ListMode::kDetails, false}}) {
         c.list_mode = mode;
         EXPECT_EQ(CommandEnabled(CommandId::kArrangeIcons, c), arrange);
         int checked = 0;

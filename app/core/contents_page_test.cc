@@ -70,7 +70,7 @@ TEST(ContentsPageTest, ProjectNameIsTheFileNameWithoutItsExtension) {
 
 // Waits for the end of a grab the engine runs on its own threads.
 class CompletionSink : public fw::RefCounted<fw::IDizozizEvents> {
-public:
+  public:
     void Invoke(int32_t event_id, int32_t) override {
         if (event_id != fw::kOnGrabComplete) return;
         std::lock_guard<std::mutex> guard(mutex_);
@@ -82,14 +82,14 @@ public:
         return done_.wait_for(lock, std::chrono::seconds(60), [this] { return complete_; });
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable done_;
     bool complete_ = false;
 };
 
 class ContentsEngineTest : public EngineFixture {
-protected:
+  protected:
     void SetUp() override {
         EngineFixture::SetUp();
         WriteFile(site_ / "index.html", "<title>Home</title><a href=\"page.html\">p</a>");

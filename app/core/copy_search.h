@@ -25,7 +25,7 @@ struct CopySearchHit {
     int32_t id = 0;
     std::string title;  // empty when the page has none
     std::string url;
-    std::string file;   // the local copy, absolute
+    std::string file;  // the local copy, absolute
 };
 
 struct CopySearchResult {

@@ -17,7 +17,7 @@
 namespace corvalin::test {
 
 class FakePrograms {
-public:
+  public:
     FakePrograms() {
         const char* path = std::getenv("PATH");
         saved_path_ = path ? path : "";
@@ -77,7 +77,7 @@ public:
         return text;
     }
 
-private:
+  private:
     fwtest::TempDir dir_;
     std::string saved_path_;
 };

@@ -1,37 +1,20 @@
-// Thread limits for one grab only: the engine's MaxThreads and
-// MaxThreadsPerServer are set for the grab and the user's own values put back
-// after it.
+// Thread limits for one grab only. They reach the engine as overrides of
+// its settings for this engine object (MaxThreads, and PercentMaxThreads at
+// 100 so the count is the one asked for; MaxThreadsPerServer), so the
+// shared settings file is never written for them: a crash, or another
+// program's grab running meanwhile, cannot leave them in the user's
+// preferences.
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <optional>
 
 #include "engine/interface/fetchwell.h"
 
 namespace corvalin {
 
-class GrabLimits {
-public:
-    // Sets the limits that are given; nothing changes for those that are not.
-    GrabLimits(fw::IDizoziz* engine, std::optional<int32_t> threads,
-               std::optional<int32_t> per_server);
-    ~GrabLimits() { Restore(); }
-    GrabLimits(const GrabLimits&) = delete;
-    GrabLimits& operator=(const GrabLimits&) = delete;
-
-    // Puts the old values back (once). Any thread may call it, also while
-    // the owner's thread is inside the destructor's call, so a signal handler
-    // thread can restore before the process exits.
-    void Restore();
-
-private:
-    std::mutex mutex_;
-    std::optional<int32_t> threads_;
-    std::optional<int32_t> per_server_;
-    int32_t old_threads_ = 0;
-    int32_t old_per_server_ = 0;
-    fw::ComPtr<fw::IDizozizPrefs> prefs_;  // null once restored
-};
+// Sets the limits that are given; nothing changes for those that are not.
+void ApplyGrabLimits(fw::IDizoziz* engine, std::optional<int32_t> threads,
+                     std::optional<int32_t> per_server);
 
 }  // namespace corvalin

@@ -19,7 +19,7 @@ namespace corvalin {
 // handed to workers, which finished (in order), whether the grab completed,
 // and whether somebody asked for a stop.
 class GrabMonitor : public fw::RefCounted<fw::IDizozizEvents> {
-public:
+  public:
     GrabMonitor() = default;
 
     // Engine threads call this.
@@ -41,7 +41,7 @@ public:
     // OnGrabUrlNew events so far.
     int64_t started();
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable wake_;
     int64_t started_ = 0;
@@ -55,7 +55,7 @@ private:
 // Keeps a sink advised on the engine's connection point for as long as it
 // lives, or until End.
 class EventAdvice {
-public:
+  public:
     EventAdvice(fw::IDizoziz* engine, fw::IDizozizEvents* sink);
     ~EventAdvice() { End(); }
     EventAdvice(const EventAdvice&) = delete;
@@ -69,7 +69,7 @@ public:
     // Unadvises now and returns Unadvise's result (S_OK when not advised).
     fw::HRESULT End();
 
-private:
+  private:
     fw::IDizoziz* engine_;
     uint32_t cookie_ = 0;
     fw::HRESULT result_;

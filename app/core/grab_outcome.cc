@@ -66,6 +66,8 @@ std::string ErrorReason(int32_t error) {
             return "transfer broken";
         case fw::kErrorProxyCannotCarry:
             return "proxy cannot carry HTTPS";
+        case fw::kErrorTooManyRedirects:
+            return "too many redirects";
         default:
             break;
     }

@@ -25,13 +25,20 @@ TEST(GrabOutcomeTest, OutcomesFromStatusAndError) {
     EXPECT_EQ(ErrorReason(404), "Not Found");
     EXPECT_EQ(ErrorReason(1001), "lookup or connect failed");
     EXPECT_EQ(ErrorReason(1425), "FTP reply 425");
+    EXPECT_EQ(ErrorReason(1009), "too many redirects");
     EXPECT_EQ(ErrorReason(299), "");
 }
 
 TEST(GrabOutcomeTest, TallyCountsEachOutcomeAndFailuresByCode) {
     GrabTally tally;
-    for (auto [status, error] :
-         {std::pair{71, 0}, {70, 0}, {71, 304}, {71, 301}, {71, 404}, {71, 404}, {0, 1001}, {0, 0}}) {
+    for (auto [status, error] : {std::pair{71, 0},
+                                 {70, 0},
+                                 {71, 304},
+                                 {71, 301},
+                                 {71, 404},
+                                 {71, 404},
+                                 {0, 1001},
+                                 {0, 0}}) {
         tally.Add(status, error);
     }
     EXPECT_EQ(tally.fetched, 3);

@@ -13,14 +13,14 @@ namespace corvalin {
 
 struct GrabProgressView {
     int64_t done = 0;
-    int64_t total = 0;      // done + waiting
-    int percent = 0;        // 0 to 100
+    int64_t total = 0;  // done + waiting
+    int percent = 0;    // 0 to 100
     int64_t urls_per_second = 0;
-    std::string text;       // "42 of 180 URLs, 12 URLs/s, 1.250MB received"
+    std::string text;  // "42 of 180 URLs, 12 URLs/s, 1.250MB received"
 };
 
 class GrabProgress {
-public:
+  public:
     using Clock = RateMeter::Clock;
 
     // A new grab.
@@ -36,7 +36,7 @@ public:
 
     int64_t done() const { return done_; }
 
-private:
+  private:
     int64_t done_ = 0;
     std::unordered_set<int32_t> done_ids_;
     RateMeter rate_;

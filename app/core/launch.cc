@@ -15,7 +15,9 @@ namespace {
 constexpr std::chrono::milliseconds kStartWait(15000);
 constexpr char kShellOpen[] = "xdg-open";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -35,7 +37,8 @@ bool Exists(const std::string& path) {
 
 bool IsExecutableFile(const std::string& path) {
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -126,7 +129,8 @@ std::vector<std::string> CommandWords(std::string_view text) {
             i = end;
         } else if (c == '"') {
             for (++i; i < text.size() && text[i] != '"'; ++i) {
-                if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\')) {
+                if (text[i] == '\\' && i + 1 < text.size() &&
+                    (text[i + 1] == '"' || text[i + 1] == '\\')) {
                     ++i;
                 }
                 word += text[i];
@@ -237,8 +241,8 @@ std::string LaunchErrorText(int result, std::string_view command) {
 int StartProcess(std::string_view command_line, bool wait) {
     const std::vector<std::string> argv = CommandWords(command_line);
     if (argv.empty()) return 2;
-    const platform::ProgramStart start =
-        platform::StartProgram(argv, std::string(), wait ? kStartWait : std::chrono::milliseconds(0));
+    const platform::ProgramStart start = platform::StartProgram(
+        argv, std::string(), wait ? kStartWait : std::chrono::milliseconds(0));
     if (start.error != 0) return 2;
     return !wait || start.finished ? 0 : 1;
 }
@@ -260,7 +264,8 @@ ProgramLaunch LaunchProgram(std::string_view command_line, const std::string& wo
         launch.result = kLaunchNotFound;
         return launch;
     }
-    if (program.find("://") != std::string::npos && program.find_first_of(" \t") == std::string::npos) {
+    if (program.find("://") != std::string::npos &&
+        program.find_first_of(" \t") == std::string::npos) {
         launch.result = ShellOpen(program);
         return launch;
     }
@@ -274,7 +279,8 @@ ProgramLaunch LaunchProgram(std::string_view command_line, const std::string& wo
         path = program.find('/') == std::string::npos ? platform::FindOnPath(program)
                                                       : Resolved(program, working_dir);
     }
-    if (path.empty() && Exists(Resolved(program, working_dir))) path = Resolved(program, working_dir);
+    if (path.empty() && Exists(Resolved(program, working_dir)))
+        path = Resolved(program, working_dir);
     if (!Exists(path)) {
         launch.result = LaunchResultOf(ENOENT, program.find('/') == std::string::npos ? "" : path);
         return launch;
@@ -288,7 +294,8 @@ ProgramLaunch LaunchProgram(std::string_view command_line, const std::string& wo
         launch.result = ShellOpen(path);
         return launch;
     }
-    for (std::string& word : ParameterWords(parameters, working_dir)) argv.push_back(std::move(word));
+    for (std::string& word : ParameterWords(parameters, working_dir))
+        argv.push_back(std::move(word));
     launch.result = Start(argv, working_dir);
     return launch;
 }
@@ -312,7 +319,9 @@ bool BrowserCurrentPage(std::string* url, std::string* title) {
     return false;
 }
 
-bool DdeStart() { return true; }
+bool DdeStart() {
+    return true;
+}
 
 void DdeEnd() {}
 

@@ -103,11 +103,12 @@ TEST(LaunchTest, LaunchResultsOfFailedStarts) {
         {EIO, dir / "x", kLaunchFailed},
         {0, "x", kLaunchSucceeded},
     };
-    for (const auto& c : cases) EXPECT_EQ(LaunchResultOf(c.error, c.program), c.result) << c.program;
+    for (const auto& c : cases)
+        EXPECT_EQ(LaunchResultOf(c.error, c.program), c.result) << c.program;
 }
 
 class LaunchProgramTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fakes_.AddRecorder("xdg-open");
         fakes_.AddRecorder("browser");

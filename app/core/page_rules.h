@@ -37,7 +37,7 @@ enum class PageRewrite {
 };
 
 class PageRules {
-public:
+  public:
     // A page larger than this is left alone, and a rule whose result would
     // be larger is passed over: rules must not exhaust memory.
     static constexpr size_t kMaxPageBytes = size_t{256} << 20;
@@ -57,7 +57,7 @@ public:
     // never seen half-written, even after a crash.
     PageRewrite RewritePage(const std::string& path) const;
 
-private:
+  private:
     enum class Mode { kLine, kWholeFile };
     struct Rule {
         Mode mode;

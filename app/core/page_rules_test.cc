@@ -76,7 +76,7 @@ TEST(PageRulesTest, PagesThatCannotBeReadAreLeftAlone) {
 // Writes past this many bytes fail as on a full disk (for root too, whom
 // file permissions do not stop).
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(rlim_t bytes) {
         ::getrlimit(RLIMIT_FSIZE, &saved_);
         old_handler_ = ::signal(SIGXFSZ, SIG_IGN);
@@ -89,7 +89,7 @@ public:
         ::signal(SIGXFSZ, old_handler_);
     }
 
-private:
+  private:
     rlimit saved_{};
     sighandler_t old_handler_;
 };

@@ -56,8 +56,7 @@ bool CPagewellDoc::CreateEngine(std::string* message) {
     if (fw::Failed(hr) || !engine_) {
         std::string why;
         loader_.TakeError(&why);
-        *message = std::string(kFailed) + "\n\n" + loader_.path() + ": " +
-                   EngineErrorText(hr, why);
+        *message = std::string(kFailed) + "\n\n" + loader_.path() + ": " + EngineErrorText(hr, why);
         return false;
     }
     Check(engine_->ExclusiveMode(1));
@@ -67,7 +66,9 @@ bool CPagewellDoc::CreateEngine(std::string* message) {
 
 // --- Projects -------------------------------------------------------------------
 
-std::string CPagewellDoc::path() const { return project_ ? project_->path() : std::string(); }
+std::string CPagewellDoc::path() const {
+    return project_ ? project_->path() : std::string();
+}
 
 bool CPagewellDoc::OpenProject(const std::string& path) {
     if (!engine_ || grabbing()) return false;
@@ -275,8 +276,7 @@ void CPagewellDoc::RebuildContentsPage() {
     hooks_.contents_page(*this, [] {});
 }
 
-bool CPagewellDoc::SearchCopy(const std::string& text,
-                              std::function<void(CopySearchResult)> done) {
+bool CPagewellDoc::SearchCopy(const std::string& text, std::function<void(CopySearchResult)> done) {
     if (!project_open() || grabbing() || searching_) return false;
     JoinSearcher();
     searching_ = true;

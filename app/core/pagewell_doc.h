@@ -21,10 +21,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <source_location>
 #include <string>
-#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -52,7 +52,7 @@ enum class GrabPhase { kIdle, kStarted, kGrabbing, kEnding };
 // What the document asks of the program around it. The Qt main window
 // implements it; tests use a recording fake.
 class DocumentHost {
-public:
+  public:
     // Runs `task` on the UI thread after what is running now, in posting
     // order. Called from engine threads as well; never waits.
     virtual void Post(std::function<void()> task) = 0;
@@ -91,7 +91,7 @@ public:
     // Asks the main window to close (the end of a grab started with -U -E).
     virtual void CloseMainWindow() = 0;
 
-protected:
+  protected:
     ~DocumentHost() = default;
 };
 
@@ -118,20 +118,20 @@ struct DocumentHooks {
 // Detach returns the target is never called again, even by an event that
 // the engine began to deliver before the sink was unadvised.
 class GrabEventSink : public fw::RefCounted<fw::IDizozizEvents> {
-public:
+  public:
     using Target = std::function<void(int32_t event_id, int32_t url_id)>;
     explicit GrabEventSink(Target target) : target_(std::move(target)) {}
 
     void Invoke(int32_t event_id, int32_t url_id) override;
     void Detach();
 
-private:
+  private:
     std::mutex mutex_;
     Target target_;  // empty once detached
 };
 
 class CPagewellDoc {
-public:
+  public:
     CPagewellDoc(DocumentHost* host, AppSettings settings, ErrorLog log);
     // Ends a running grab, closes the project and releases the engine.
     ~CPagewellDoc();
@@ -251,7 +251,7 @@ public:
     // The after-grab command with its placeholders filled in.
     std::string AfterGrabCommand() const;
 
-private:
+  private:
     bool Check(fw::HRESULT hr, std::source_location where = std::source_location::current()) const;
     bool OpenInEngine(const std::string& path, std::string* failure_text);
     bool StartGrab(int32_t id, bool refresh, bool all);

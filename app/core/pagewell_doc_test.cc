@@ -23,7 +23,7 @@ using std::chrono::seconds;
 // A window that records what the document asked of it. Posted tasks queue
 // up until the test runs them on its own thread, which plays the UI thread.
 class RecordingHost : public DocumentHost {
-public:
+  public:
     void Post(std::function<void()> task) override {
         std::lock_guard<std::mutex> guard(mutex_);
         tasks_.push_back(std::move(task));
@@ -92,14 +92,14 @@ public:
     std::vector<std::string> messages, questions, steps, programs;
     std::vector<std::pair<int32_t, int32_t>> window_events;
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<std::function<void()>> tasks_;
 };
 
 class PagewellDocTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         doc_ = std::make_unique<CPagewellDoc>(&host_, AppSettings(dir_ / "corvalin.ini"),
                                               ErrorLog(dir_ / "corvalin.log"));
@@ -174,12 +174,11 @@ TEST_F(PagewellDocTest, GrabOfAFixtureSite) {
     EXPECT_EQ(doc_->project_file().profile().GetString("DALK", "DirtyFlag", ""), "0");
     ASSERT_TRUE(host_.RunUntil([&] { return host_.Saw("close"); }));
 
-    EXPECT_EQ(host_.steps, (std::vector<std::string>{"show window", "hide window", "tree",
-                                                     "reset window", "done", "contents", "edge",
-                                                     "run", "close"}));
+    EXPECT_EQ(host_.steps,
+              (std::vector<std::string>{"show window", "hide window", "tree", "reset window",
+                                        "done", "contents", "edge", "run", "close"}));
     EXPECT_EQ(hooks, (std::vector<std::string>{"contents walked", "contents written"}));
-    EXPECT_EQ(host_.programs,
-              std::vector<std::string>{doc_->content_dir() + "contents.htm"});
+    EXPECT_EQ(host_.programs, std::vector<std::string>{doc_->content_dir() + "contents.htm"});
     EXPECT_TRUE(doc_->contents_page_present());
     EXPECT_FALSE(doc_->grabbing());
 
@@ -214,7 +213,7 @@ TEST_F(PagewellDocTest, StopShowsTheNoticeUntilTheEnd) {
     host_.steps.clear();
     doc_->Stop();
     EXPECT_TRUE(doc_->stopping());
-    doc_->Stop();  // a second stop changes nothing
+    doc_->Stop();                        // a second stop changes nothing
     EXPECT_FALSE(doc_->GrabAll(false));  // no grab while one is ending
     ASSERT_TRUE(host_.RunUntil([&] { return host_.Saw("done"); }, seconds(15)));
     EXPECT_EQ(host_.steps, (std::vector<std::string>{"stopping", "hide window", "tree",

@@ -10,7 +10,7 @@
 namespace corvalin {
 
 class RateMeter {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     // Records the running total `count` at `now` and returns the rate per
@@ -18,7 +18,7 @@ public:
     // two samples). 0 until time has passed.
     int64_t Sample(Clock::time_point now, int64_t count);
 
-private:
+  private:
     std::deque<std::pair<Clock::time_point, int64_t>> samples_;
 };
 

@@ -30,7 +30,7 @@
 namespace corvalin {
 
 class ReplacementPattern {
-public:
+  public:
     struct Match {
         size_t start = 0;   // offset in the searched text
         size_t length = 0;  // at least 1
@@ -51,7 +51,7 @@ public:
     ReplacementPattern(ReplacementPattern&&) = default;
     ReplacementPattern& operator=(ReplacementPattern&&) = default;
 
-private:
+  private:
     // One element of the literal part: the set of bytes it matches.
     using ByteSet = std::array<uint64_t, 4>;
     struct SearchState;

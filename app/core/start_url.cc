@@ -56,7 +56,8 @@ fw::HRESULT AddFilters(fw::IDizozizUrl* url, const StartUrlOptions& options) {
 
 }  // namespace
 
-std::optional<std::string> CheckStartUrl(std::string_view text, std::string* why) {
+std::optional<std::string> CheckStartUrl(std::string_view text, std::string* why,
+                                         std::string* user, std::string* password) {
     auto refuse = [why](const char* reason) -> std::optional<std::string> {
         if (why) *why = reason;
         return std::nullopt;
@@ -75,8 +76,13 @@ std::optional<std::string> CheckStartUrl(std::string_view text, std::string* why
     const size_t authority_start = colon + 3;
     size_t authority_end = text.find_first_of("/?#", authority_start);
     if (authority_end == std::string_view::npos) authority_end = text.size();
-    std::string_view host = text.substr(authority_start, authority_end - authority_start);
-    if (size_t at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
+    std::string_view authority = text.substr(authority_start, authority_end - authority_start);
+    std::string_view user_info;
+    if (size_t at = authority.rfind('@'); at != std::string_view::npos) {
+        user_info = authority.substr(0, at);
+        authority.remove_prefix(at + 1);
+    }
+    std::string_view host = authority;
     // A port follows the last ":" unless that ":" is inside an IPv6 literal.
     const size_t port_colon = host.rfind(':');
     if (port_colon != std::string_view::npos &&
@@ -90,8 +96,18 @@ std::optional<std::string> CheckStartUrl(std::string_view text, std::string* why
     }
     if (host.empty()) return refuse("it names no host");
 
-    std::string url(text);
-    if (authority_end == text.size() || text[authority_end] != '/') url.insert(authority_end, "/");
+    const size_t password_colon = user_info.find(':');
+    if (user) *user = platform::PercentDecoded(user_info.substr(0, password_colon));
+    if (password) {
+        *password = password_colon == std::string_view::npos
+                        ? std::string()
+                        : platform::PercentDecoded(user_info.substr(password_colon + 1));
+    }
+    // Scheme and host names are case-insensitive: stored the one way.
+    std::string url = scheme + "://" + platform::ToLowerAscii(authority);
+    const std::string_view rest = text.substr(authority_end);
+    if (rest.empty() || rest.front() != '/') url += '/';
+    url.append(rest);
     return url;
 }
 
@@ -128,8 +144,11 @@ fw::HRESULT AddStartUrl(fw::IDizoziz* engine, const StartUrlOptions& options, in
     if (fw::Succeeded(hr) && !options.notes.empty()) hr = url->put_Notes(options.notes);
     // A link check's filters are the engine's own.
     if (fw::Succeeded(hr) && !options.link_check) hr = AddFilters(url.get(), options);
-    if (fw::Succeeded(hr) && !options.user.empty()) hr = url->put_Username(options.user);
-    if (fw::Succeeded(hr) && !options.password.empty()) hr = url->put_Password(options.password);
+    const bool own_credentials = !options.user.empty() || !options.password.empty();
+    const std::string& user = own_credentials ? options.user : options.url_user;
+    const std::string& password = own_credentials ? options.password : options.url_password;
+    if (fw::Succeeded(hr) && !user.empty()) hr = url->put_Username(user);
+    if (fw::Succeeded(hr) && !password.empty()) hr = url->put_Password(password);
     if (fw::Succeeded(hr)) hr = url->Update();
     if (fw::Succeeded(hr)) hr = url->get_id(id);
     if (fw::Succeeded(hr) && *id <= 0) hr = fw::E_FAIL;

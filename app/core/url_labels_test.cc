@@ -10,11 +10,11 @@ TEST(UrlLabelsTest, ListPictures) {
         int32_t html, status, error;
         UrlImage image;
     } cases[] = {
-        {2, 0, 0, UrlImage::kText},     {7, 71, 0, UrlImage::kText},
-        {3, 0, 0, UrlImage::kImage},    {4, 71, 0, UrlImage::kOther},
-        {1, 71, 0, UrlImage::kGrabbed}, {1, 71, 404, UrlImage::kGrabbed},
+        {2, 0, 0, UrlImage::kText},           {7, 71, 0, UrlImage::kText},
+        {3, 0, 0, UrlImage::kImage},          {4, 71, 0, UrlImage::kOther},
+        {1, 71, 0, UrlImage::kGrabbed},       {1, 71, 404, UrlImage::kGrabbed},
         {1, 71, 1001, UrlImage::kNotGrabbed}, {1, 70, 0, UrlImage::kNotGrabbed},
-        {0, 0, 0, UrlImage::kNotGrabbed}, {6, 71, 0, UrlImage::kGrabbed},
+        {0, 0, 0, UrlImage::kNotGrabbed},     {6, 71, 0, UrlImage::kGrabbed},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ListImageOf(c.html, c.status, c.error), c.image)

@@ -6,16 +6,17 @@ namespace corvalin {
 
 const std::array<UrlMenuEntry, kUrlMenuItems>& UrlMenuEntries() {
     static const std::array<UrlMenuEntry, kUrlMenuItems> entries = {{
-        {UrlMenuItem::kProperties, 32778, "URL &Properties", "Show or change the URL's settings", false},
+        {UrlMenuItem::kProperties, 32778, "URL &Properties", "Show or change the URL's settings",
+         false},
         {UrlMenuItem::kGrab, 32799, "&Grab URL", "Grab this URL", true},
         {UrlMenuItem::kRefresh, 32800, "&Refresh URL", "Fetch what changed below this URL", false},
-        {UrlMenuItem::kBrowseLocal, 32779, "Browse &Local", "Open local version of URL in your Browser",
-         true},
+        {UrlMenuItem::kBrowseLocal, 32779, "Browse &Local",
+         "Open local version of URL in your Browser", true},
         {UrlMenuItem::kBrowseRemote, 32792, "Browse R&emote",
          "Open remote version of URL in your Browser", false},
         {UrlMenuItem::kSkip, 32789, "&Skip URL", "Do not follow the links of this page", true},
-        {UrlMenuItem::kDelete, 32806, "&Delete URL", "Delete this URL and what was grabbed below it",
-         false},
+        {UrlMenuItem::kDelete, 32806, "&Delete URL",
+         "Delete this URL and what was grabbed below it", false},
         {UrlMenuItem::kEditHtml, 32797, "Edit &HTML File", "Edit HTML File", false},
         {UrlMenuItem::kExportTree, 32808, "Export URL &Tree",
          "Export this URL and the pages below it", true},
@@ -46,7 +47,8 @@ UrlMenuState UrlMenuStateOf(const UrlMenuFacts& facts) {
     } else if (facts.html != fw::kKindHtml && facts.html != fw::kKindText) {
         disable({UrlMenuItem::kEditHtml, UrlMenuItem::kExportPage, UrlMenuItem::kExportTree});
     }
-    if (facts.in_list) state.default_item = grabbed ? UrlMenuItem::kBrowseLocal : UrlMenuItem::kBrowseRemote;
+    if (facts.in_list)
+        state.default_item = grabbed ? UrlMenuItem::kBrowseLocal : UrlMenuItem::kBrowseRemote;
     return state;
 }
 

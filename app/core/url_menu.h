@@ -56,6 +56,8 @@ UrlMenuState UrlMenuStateOf(const UrlMenuFacts& facts);
 
 // "Skip URL" toggles GrabLevels between -2 (do not follow this page's links)
 // and 0.
-inline int32_t ToggledSkipLevels(int32_t grab_levels) { return grab_levels == -2 ? 0 : -2; }
+inline int32_t ToggledSkipLevels(int32_t grab_levels) {
+    return grab_levels == -2 ? 0 : -2;
+}
 
 }  // namespace corvalin

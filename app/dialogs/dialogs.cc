@@ -22,8 +22,8 @@ WizardResult RunUrlWizard(QWidget* parent, CPagewellDoc* doc, const QString& ini
     QString text = initial_url.isEmpty() ? QStringLiteral("http://www.") : initial_url;
     for (;;) {
         bool ok = false;
-        text = QInputDialog::getText(parent, "New URL", "Address of the web site to copy:",
-                                     QLineEdit::Normal, text, &ok);
+        text = QInputDialog::getText(
+            parent, "New URL", "Address of the web site to copy:", QLineEdit::Normal, text, &ok);
         if (!ok) return result;
         std::string why;
         const std::optional<std::string> url = CheckStartUrl(text.trimmed().toStdString(), &why);
@@ -39,8 +39,9 @@ WizardResult RunUrlWizard(QWidget* parent, CPagewellDoc* doc, const QString& ini
             doc->NoteUrlAdded(result.url_id);
             return result;
         }
-        QMessageBox::warning(parent, "Corvalin",
-                             "This address cannot be grabbed: " + QString::fromStdString(why) + ".");
+        QMessageBox::warning(
+            parent, "Corvalin",
+            "This address cannot be grabbed: " + QString::fromStdString(why) + ".");
     }
 }
 
@@ -49,8 +50,12 @@ bool RunUrlSheet(QWidget* parent, CPagewellDoc*, int32_t, bool) {
     return false;
 }
 
-void RunProjectSheet(QWidget* parent, CPagewellDoc*) { NotAvailable(parent, "The project properties"); }
+void RunProjectSheet(QWidget* parent, CPagewellDoc*) {
+    NotAvailable(parent, "The project properties");
+}
 
-void RunOptionsSheet(QWidget* parent, CPagewellDoc*) { NotAvailable(parent, "The program options"); }
+void RunOptionsSheet(QWidget* parent, CPagewellDoc*) {
+    NotAvailable(parent, "The program options");
+}
 
 }  // namespace corvalin

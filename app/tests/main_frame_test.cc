@@ -23,7 +23,7 @@ namespace corvalin {
 class MainFrameTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<CMainFrame> NewFrame() {
         auto frame = std::make_unique<CMainFrame>(AppSettings(dir_ / "corvalin.ini"),
                                                   ErrorLog(dir_ / "corvalin.log"));
@@ -65,7 +65,7 @@ private:
 
     fwtest::TempDir dir_;
 
-private slots:
+  private slots:
     void initTestCase() { test::QuietenOffscreenWarnings(); }
 
     void LayoutOfTheWindow() {

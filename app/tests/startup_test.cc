@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 class StartupTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     static CPagewellApp::Options Quiet() {
         CPagewellApp::Options options;
         options.splash = false;
@@ -42,7 +42,7 @@ private:
 
     fwtest::TempDir dir_;
 
-private slots:
+  private slots:
     void initTestCase() { test::QuietenOffscreenWarnings(); }
 
     void AMissingProjectIsCreatedAndOpened() {
@@ -61,9 +61,8 @@ private slots:
         test::BoxAnswerer boxes;
         CPagewellApp app;
         QVERIFY(!app.InitInstance({dir_ / "no/such/dir/p.cvn"}, Quiet()));
-        QCOMPARE(boxes.texts,
-                 QStringList{QString::fromStdString("Could not create data directory: " +
-                                                    dir_ / "no/such/dir/p/")});
+        QCOMPARE(boxes.texts, QStringList{QString::fromStdString(
+                                  "Could not create data directory: " + dir_ / "no/such/dir/p/")});
     }
 
     void CommandLineUrlJoinsTheTree() {
@@ -73,7 +72,8 @@ private slots:
         CLeftView* tree = app.frame()->left_view();
         QCOMPARE(tree->tree_model()->rowCount(), 1);
         QCOMPARE(tree->tree_model()->index(0, 0).data().toString(), QString("http://a.example/"));
-        fw::ComPtr<fw::IDizozizUrl> url = app.frame()->doc().Url(app.frame()->doc().last_added_url());
+        fw::ComPtr<fw::IDizozizUrl> url =
+            app.frame()->doc().Url(app.frame()->doc().last_added_url());
         int32_t levels = 0;
         url->get_GrabLevels(&levels);
         QCOMPARE(levels, 2);

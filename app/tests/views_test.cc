@@ -35,7 +35,7 @@ namespace corvalin {
 class ViewsTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     // The window with the fixture site grabbed: start URL 1 is the site,
     // start URL 2 the same site limited to GIF files.
     void Grab() {
@@ -90,7 +90,7 @@ private:
     int32_t site_ = 0;
     int32_t gifs_ = 0;
 
-private slots:
+  private slots:
     void initTestCase() {
         test::QuietenOffscreenWarnings();
         server_ = std::make_unique<fwtest::TestWebServer>(std::string(FW_SOURCE_DIR) +
@@ -183,7 +183,8 @@ private slots:
         frame_->left_view()->expand(site);
         QVERIFY(!model->canFetchMore(site));
         // The tester reads every node as well.
-        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         QVERIFY(model->rowCount(site) > 0);
         QStringList labels;
         for (int row = 0; row < model->rowCount(site); ++row) {
@@ -197,8 +198,9 @@ private slots:
             QVERIFY(!(model->flags(child) & Qt::ItemIsEditable));  // only start URLs are renamed
         }
         QStringList sorted = labels;
-        std::sort(sorted.begin(), sorted.end(),
-                  [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+        std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        });
         QCOMPARE(labels, sorted);
 
         // A start URL limited to file types shows nothing below it and
@@ -221,14 +223,16 @@ private slots:
     void ListShowsTheChildrenSorted() {
         Choose(site_);
         UrlListModel* model = frame_->right_view()->list_model();
-        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         QVERIFY(model->rowCount() >= 5);
         const QStringList titles = ListColumn(UrlListModel::kTitle);
         // An image has no title: it is listed under its URL.
         QVERIFY(titles.contains(QString::fromStdString(server_->BaseUrl() + "/img1.gif")));
         QStringList sorted = titles;
-        std::sort(sorted.begin(), sorted.end(),
-                  [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+        std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        });
         QCOMPARE(titles, sorted);
 
         CPagewellView* view = frame_->right_view();
@@ -264,7 +268,8 @@ private slots:
         QCOMPARE(model->index(0, UrlListModel::kSkip).data().toString(), QString("S"));
         Choose(gifs_);
         Choose(site_);  // read again from the engine
-        QCOMPARE(model->index(model->RowOf(page), UrlListModel::kSkip).data().toString(), QString("S"));
+        QCOMPARE(model->index(model->RowOf(page), UrlListModel::kSkip).data().toString(),
+                 QString("S"));
         outcome = frame_->RunUrlCommand(UrlMenuItem::kSkip, page, false);
         QCOMPARE(outcome.skip, std::optional<bool>(false));
     }
@@ -291,7 +296,8 @@ private slots:
         QVERIFY(page > 0);
         std::unique_ptr<QMenu> listed = frame_->BuildUrlMenu(page, false, true);
         for (int command : {32806, 32799, 32800, 32808}) {
-            QVERIFY2(!item(listed.get(), command)->isEnabled(), qPrintable(QString::number(command)));
+            QVERIFY2(!item(listed.get(), command)->isEnabled(),
+                     qPrintable(QString::number(command)));
         }
         QVERIFY(listed);
         QVERIFY(listed->defaultAction() != nullptr);
@@ -303,20 +309,24 @@ private slots:
         QCOMPARE(frame_->active_view(), ActiveView::kTree);
         QVERIFY(frame_->action(CommandId::kCopy)->isEnabled());
         frame_->RunCommand(CommandId::kCopy);
-        QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(server_->BaseUrl() + "/"));
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QString::fromStdString(server_->BaseUrl() + "/"));
 
         struct Case {
             const char* name;
             std::function<void()> fill;
             QStringList seen;
         } cases[] = {
-            {"a URL", [] { QGuiApplication::clipboard()->setText("http://pasted.example/"); },
+            {"a URL",
+             [] { QGuiApplication::clipboard()->setText("http://pasted.example/"); },
              {"dialog: New URL http://pasted.example/"}},
             {"empty", [] { QGuiApplication::clipboard()->clear(); }, {}},
-            {"an image", [] {
+            {"an image",
+             [] {
                  auto data = std::make_unique<QMimeData>();
                  data->setImageData(QImage(4, 4, QImage::Format_RGB32));
-                 QGuiApplication::clipboard()->setMimeData(data.release());  // the clipboard owns it
+                 QGuiApplication::clipboard()->setMimeData(
+                     data.release());  // the clipboard owns it
              },
              {}},
         };
@@ -337,8 +347,8 @@ private slots:
         QCOMPARE(frame_->active_view(), ActiveView::kList);
         frame_->UpdateCommands();
         QVERIFY(frame_->action(CommandId::kCopy)->isEnabled());
-        for (CommandId id : {CommandId::kDelete, CommandId::kCut, CommandId::kGrabUrl,
-                             CommandId::kRefreshUrl}) {
+        for (CommandId id :
+             {CommandId::kDelete, CommandId::kCut, CommandId::kGrabUrl, CommandId::kRefreshUrl}) {
             QVERIFY2(!frame_->action(id)->isEnabled(), qPrintable(frame_->action(id)->text()));
         }
         Choose(site_);
@@ -390,16 +400,20 @@ private slots:
         emit field->returnPressed();
         QVERIFY(test::WaitFor([&] { return frame_->right_view()->showing_search_results(); }));
         SearchResultModel* results = frame_->right_view()->search_model();
-        QAbstractItemModelTester tester(results, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(results,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         QVERIFY(results->rowCount() >= 1);
         for (int row = 0; row < results->rowCount(); ++row) {
             QCOMPARE(results->index(row, SearchResultModel::kTitle).data().toString(),
                      QString("Fixture home"));
         }
-        QVERIFY(results->index(0, SearchResultModel::kFile).data().toString().startsWith(
-            QString::fromStdString(frame_->doc().content_dir())));
+        QVERIFY(results->index(0, SearchResultModel::kFile)
+                    .data()
+                    .toString()
+                    .startsWith(QString::fromStdString(frame_->doc().content_dir())));
         QCOMPARE(frame_->search_message()->text(),
-                 results->rowCount() == 1 ? QString("1 page") : QString("%1 pages").arg(results->rowCount()));
+                 results->rowCount() == 1 ? QString("1 page")
+                                          : QString("%1 pages").arg(results->rowCount()));
 
         field->setText("\"unclosed");
         emit field->returnPressed();

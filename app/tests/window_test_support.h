@@ -16,25 +16,27 @@ namespace corvalin::test {
 // Answers every message box that opens while it lives: records its text and
 // presses `button`. Any other dialog is recorded by its title and cancelled.
 class BoxAnswerer : public QObject {
-public:
+  public:
     explicit BoxAnswerer(QMessageBox::StandardButton button = QMessageBox::Ok) : button_(button) {
         connect(&timer_, &QTimer::timeout, this, &BoxAnswerer::Look);
         timer_.start(10);
     }
     QStringList texts;
 
-private:
+  private:
     void Look() {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             auto* dialog = qobject_cast<QDialog*>(widget);
-            if (!dialog || !dialog->isVisible() || !dialog->isModal() || answered_.contains(dialog)) {
+            if (!dialog || !dialog->isVisible() || !dialog->isModal() ||
+                answered_.contains(dialog)) {
                 continue;
             }
             answered_.append(dialog);
             auto* box = qobject_cast<QMessageBox*>(dialog);
             if (!box) {
                 QString seen = "dialog: " + dialog->windowTitle();
-                if (auto* input = qobject_cast<QInputDialog*>(dialog)) seen += " " + input->textValue();
+                if (auto* input = qobject_cast<QInputDialog*>(dialog))
+                    seen += " " + input->textValue();
                 texts.append(seen);
                 dialog->reject();
                 continue;

@@ -11,14 +11,14 @@ class CMainFrame;
 
 class DropTarget : public QObject {
     Q_OBJECT
-public:
+  public:
     // Watches `viewport` (a pane's), which is made to accept drops.
     DropTarget(CMainFrame* frame, QWidget* viewport);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     CMainFrame* frame_;
 };
 

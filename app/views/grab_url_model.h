@@ -13,7 +13,7 @@ namespace corvalin {
 
 class GrabUrlModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     enum Column { kUrl = 0, kStatus = 1, kBytes = 2, kLevel = 3, kColumns = 4 };
 
     explicit GrabUrlModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -37,7 +37,7 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-private:
+  private:
     struct Row {
         int32_t id = 0;
         QString url;

@@ -54,8 +54,8 @@ GrabWindow::GrabWindow(CPagewellDoc* doc, QWidget* parent)
     threads_ = Value(body);
     received_ = Value(body);
     sent_ = Value(body);
-    for (auto [caption, value] : {std::pair{"Threads:", threads_}, std::pair{"Received:", received_},
-                                  std::pair{"Sent:", sent_}}) {
+    for (auto [caption, value] : {std::pair{"Threads:", threads_},
+                                  std::pair{"Received:", received_}, std::pair{"Sent:", sent_}}) {
         totals->addWidget(Caption(caption, body));
         totals->addWidget(value);
     }
@@ -113,18 +113,26 @@ void GrabWindow::Reset() {
     model_->Clear();
 }
 
-int GrabWindow::rows() const { return model_->rowCount(); }
+int GrabWindow::rows() const {
+    return model_->rowCount();
+}
 
-QString GrabWindow::threads_text() const { return threads_->text(); }
-QString GrabWindow::received_text() const { return received_->text(); }
-QString GrabWindow::sent_text() const { return sent_->text(); }
+QString GrabWindow::threads_text() const {
+    return threads_->text();
+}
+QString GrabWindow::received_text() const {
+    return received_->text();
+}
+QString GrabWindow::sent_text() const {
+    return sent_->text();
+}
 
 void GrabWindow::Tick() {
     fw::IDizoziz* engine = doc_->engine();
     if (!engine) return;
     int32_t threads = 0, received = 0, sent = 0;
-    if (fw::Failed(engine->WorkingThreads(&threads)) || fw::Failed(engine->BytesReceived(&received)) ||
-        fw::Failed(engine->BytesSent(&sent))) {
+    if (fw::Failed(engine->WorkingThreads(&threads)) ||
+        fw::Failed(engine->BytesReceived(&received)) || fw::Failed(engine->BytesSent(&sent))) {
         return;
     }
     threads_->setText(QString::number(threads));
@@ -135,7 +143,8 @@ void GrabWindow::Tick() {
         fw::ComPtr<fw::IDizozizUrlStatus> status;
         int32_t state = 0, bytes = 0;
         if (fw::Failed(engine->UrlStatus(id, status.Receive())) ||
-            fw::Failed(status->get_State(&state)) || fw::Failed(status->get_BytesReceived(&bytes))) {
+            fw::Failed(status->get_State(&state)) ||
+            fw::Failed(status->get_BytesReceived(&bytes))) {
             return;
         }
         model_->SetState(id, QString::fromStdString(FetchStateText(state)), bytes);

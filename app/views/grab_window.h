@@ -20,7 +20,7 @@ class GrabUrlModel;
 
 class GrabWindow : public QDockWidget {
     Q_OBJECT
-public:
+  public:
     GrabWindow(CPagewellDoc* doc, QWidget* parent);
 
     // Engine events (OnGrabBegin, OnGrabUrlNew, OnGrabUrlDone), on the UI
@@ -43,14 +43,14 @@ public:
     QString received_text() const;
     QString sent_text() const;
 
-signals:
+  signals:
     // A row for the URL was added / removed.
     void urlAdded(int32_t url_id);
     void urlRemoved(int32_t url_id);
     // A tick has read the engine.
     void ticked();
 
-private:
+  private:
     void Start();
 
     CPagewellDoc* doc_;

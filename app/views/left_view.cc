@@ -15,12 +15,13 @@ namespace {
 
 // The edit box of a start URL's new title: at most 200 characters.
 class TitleDelegate : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-        if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setMaxLength(UrlTreeModel::kMaxTitle);
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            line->setMaxLength(UrlTreeModel::kMaxTitle);
         return editor;
     }
 };
@@ -83,7 +84,9 @@ bool CLeftView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* even
     return QTreeView::edit(index, trigger, event);
 }
 
-bool CLeftView::has_items() const { return model_->rowCount() > 0; }
+bool CLeftView::has_items() const {
+    return model_->rowCount() > 0;
+}
 
 void CLeftView::ReloadSelectedLabel() {
     if (selected_id() >= 0) model_->ReloadLabel(currentIndex());

@@ -15,7 +15,7 @@ class UrlTreeModel;
 
 class CLeftView : public QTreeView {
     Q_OBJECT
-public:
+  public:
     CLeftView(CPagewellDoc* doc, CMainFrame* frame, QWidget* parent);
 
     // Rebuilds the tree from the engine, clears the document's selection and
@@ -34,12 +34,12 @@ public:
     // Re-reads the label of the selected start URL (its title changed).
     void ReloadSelectedLabel();
 
-protected:
+  protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
-private:
+  private:
     CPagewellDoc* doc_;
     CMainFrame* frame_;
     UrlTreeModel* model_;

@@ -32,8 +32,8 @@ CPagewellView::CPagewellView(CPagewellDoc* doc, CMainFrame* frame, QWidget* pare
     details_->header()->setSortIndicatorShown(true);
     details_->header()->setSortIndicator(UrlListModel::kTitle, Qt::AscendingOrder);
     connect(details_->header(), &QHeaderView::sectionClicked, this, &CPagewellView::SortByColumn);
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(icons_),
-                                    static_cast<QAbstractItemView*>(details_)}) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(icons_), static_cast<QAbstractItemView*>(details_)}) {
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -168,10 +168,13 @@ void CPagewellView::ShowMenu(QAbstractItemView* view, const QPoint& pos) {
         at = view->visualRect(index).bottomLeft();
     }
     if (!index.isValid()) return;
-    const int32_t id = showing_search_ ? search_model_->data(index, SearchResultModel::kIdRole).toInt()
-                                       : list_model_->IdAt(index.row());
-    const UrlMenuOutcome outcome = frame_->ShowUrlMenu(view->viewport()->mapToGlobal(at), id, false, true);
-    if (outcome.skip && !showing_search_) list_model_->SetSkip(list_model_->RowOf(id), *outcome.skip);
+    const int32_t id = showing_search_
+                           ? search_model_->data(index, SearchResultModel::kIdRole).toInt()
+                           : list_model_->IdAt(index.row());
+    const UrlMenuOutcome outcome =
+        frame_->ShowUrlMenu(view->viewport()->mapToGlobal(at), id, false, true);
+    if (outcome.skip && !showing_search_)
+        list_model_->SetSkip(list_model_->RowOf(id), *outcome.skip);
 }
 
 }  // namespace corvalin

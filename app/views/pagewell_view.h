@@ -26,7 +26,7 @@ class UrlListModel;
 
 class CPagewellView : public QStackedWidget {
     Q_OBJECT
-public:
+  public:
     CPagewellView(CPagewellDoc* doc, CMainFrame* frame, QWidget* parent);
 
     // Hint 1 (the tree's selection changed): the children of the document's
@@ -58,7 +58,7 @@ public:
     // Opens a row as a double click does.
     void OpenRow(int row);
 
-private:
+  private:
     void UseModel(bool search_results);
     void ShowMenu(QAbstractItemView* view, const QPoint& pos);
     void SizeColumns();
@@ -67,7 +67,7 @@ private:
     CMainFrame* frame_;
     UrlListModel* list_model_;
     SearchResultModel* search_model_;
-    QListView* icons_;   // large icons, small icons, list
+    QListView* icons_;  // large icons, small icons, list
     QTreeView* details_;
     QItemSelectionModel* selection_ = nullptr;  // shared by both views
     ListMode mode_ = ListMode::kList;

@@ -12,7 +12,7 @@ namespace corvalin {
 
 class SearchResultModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     enum Column { kTitle = 0, kUrl = 1, kFile = 2, kColumns = 3 };
     static constexpr int kIdRole = Qt::UserRole + 1;
 
@@ -27,7 +27,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-private:
+  private:
     std::vector<CopySearchHit> hits_;
 };
 

@@ -82,7 +82,8 @@ fw::HRESULT UrlListModel::AddRow(fw::IDizozizUrl* url, bool file_name) {
 }
 
 int32_t UrlListModel::IdAt(int row) const {
-    return row >= 0 && static_cast<size_t>(row) < rows_.size() ? rows_[static_cast<size_t>(row)].id : -1;
+    return row >= 0 && static_cast<size_t>(row) < rows_.size() ? rows_[static_cast<size_t>(row)].id
+                                                               : -1;
 }
 
 int UrlListModel::RowOf(int32_t id) const {

@@ -18,7 +18,7 @@ class CPagewellDoc;
 
 class UrlListModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     enum Column { kTitle = 0, kSkip = 1, kUrl = 2, kColumns = 3 };
     static constexpr int kIdRole = Qt::UserRole + 1;
 
@@ -45,7 +45,7 @@ public:
     // The "Skip" column does not sort.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
-private:
+  private:
     struct Row {
         int32_t id = 0;
         QString label;

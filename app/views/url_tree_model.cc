@@ -173,7 +173,9 @@ int UrlTreeModel::rowCount(const QModelIndex& parent) const {
     return static_cast<int>(NodeOf(parent)->children.size());
 }
 
-int UrlTreeModel::columnCount(const QModelIndex&) const { return 1; }
+int UrlTreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
 
 QVariant UrlTreeModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return QVariant();

@@ -17,7 +17,7 @@ class CPagewellDoc;
 
 class UrlTreeModel : public QAbstractItemModel {
     Q_OBJECT
-public:
+  public:
     static constexpr int kIdRole = Qt::UserRole + 1;
     static constexpr int kMaxTitle = 200;  // characters of a new display title
 
@@ -30,12 +30,15 @@ public:
     void AppendStartUrl(int32_t id);
 
     int32_t IdOf(const QModelIndex& index) const;
-    bool IsStartUrl(const QModelIndex& index) const { return index.isValid() && !index.parent().isValid(); }
+    bool IsStartUrl(const QModelIndex& index) const {
+        return index.isValid() && !index.parent().isValid();
+    }
     // Reads the label of a start URL again from the engine.
     void ReloadLabel(const QModelIndex& index);
 
     // QAbstractItemModel
-    QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex index(int row, int column,
+                      const QModelIndex& parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex& child) const override;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -46,7 +49,7 @@ public:
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
 
-private:
+  private:
     struct Node;
     Node* NodeOf(const QModelIndex& index) const;
     std::unique_ptr<Node> MakeNode(int32_t id, bool start_url, Node* parent) const;

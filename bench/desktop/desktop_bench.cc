@@ -14,11 +14,11 @@
 //   timer that records how late it fires).
 //
 // Both run offscreen unless QT_QPA_PLATFORM says otherwise.
+#include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QTreeView>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -100,7 +100,8 @@ void BuildBigProject(const std::string& project_path) {
     const int per_section = (kUrls - 11 - 2 * kBigPageChildren) / 2 / 9;
     for (int s = 0; s < 10; ++s) {
         const std::string section = site + "s" + std::to_string(s) + "/";
-        const int32_t page = add(start, 1, 0, section, fw::kKindHtml, "Section " + std::to_string(s));
+        const int32_t page =
+            add(start, 1, 0, section, fw::kKindHtml, "Section " + std::to_string(s));
         const int children = s == 0 ? kBigPageChildren : per_section;
         for (int c = 0; c < children; ++c) {
             const std::string name = section + "p" + std::to_string(c);
@@ -141,7 +142,8 @@ int MeasureOpen(const std::string& project_path) {
     tree->expand(start);
     QModelIndex big;
     for (int row = 0; row < model->rowCount(start); ++row) {
-        if (model->index(row, 0, start).data().toString() == "Section 0") big = model->index(row, 0, start);
+        if (model->index(row, 0, start).data().toString() == "Section 0")
+            big = model->index(row, 0, start);
     }
     clock.restart();
     tree->expand(big);
@@ -155,9 +157,10 @@ int MeasureOpen(const std::string& project_path) {
     const double list_ms = clock.nsecsElapsed() / 1e6;
     const int listed = frame.right_view()->list_model()->rowCount();
     Settle(200);
-    std::printf("open:   tree shown in %.0f ms; expanding a page of %d child pages: %.0f ms; "
-                "listing its %d files: %.0f ms\n",
-                shown_ms, shown_children, expand_ms, listed, list_ms);
+    std::printf(
+        "open:   tree shown in %.0f ms; expanding a page of %d child pages: %.0f ms; "
+        "listing its %d files: %.0f ms\n",
+        shown_ms, shown_children, expand_ms, listed, list_ms);
     std::printf("        memory: %ld MiB now, %ld MiB at most (%ld MiB before the window)\n",
                 StatusKiB("VmRSS") / 1024, StatusKiB("VmHWM") / 1024, before_kib / 1024);
     return 0;
@@ -174,7 +177,8 @@ void GenerateSite(const std::string& root, int pages) {
     for (int i = 0; i < pages; ++i) {
         const std::string dir = root + "/d" + std::to_string(i / 100);
         fs::create_directories(dir);
-        std::string page = "<html><head><title>Page " + std::to_string(i) + "</title></head><body>\n";
+        std::string page =
+            "<html><head><title>Page " + std::to_string(i) + "</title></head><body>\n";
         page += "<img src=\"/i" + std::to_string(i % 50) + ".gif\">\n";
         for (int k = 1; k <= 10; ++k) {
             const long target = (static_cast<long>(i) * 10 + k) % pages;
@@ -185,7 +189,8 @@ void GenerateSite(const std::string& root, int pages) {
         page += "</body></html>\n";
         std::ofstream(dir + "/p" + std::to_string(i) + ".html") << page;
     }
-    for (int k = 0; k < 50; ++k) std::ofstream(root + "/i" + std::to_string(k) + ".gif") << "GIF89a....";
+    for (int k = 0; k < 50; ++k)
+        std::ofstream(root + "/i" + std::to_string(k) + ".gif") << "GIF89a....";
     std::ofstream(root + "/done") << "";
 }
 
@@ -221,8 +226,8 @@ int MeasureGrab(const std::string& scratch, int pages) {
     const std::string cli_project = scratch + "/cli-" + run + ".cvn";
     fwtest::ChildProcess cli;
     auto wall = fwbench::Clock::now();
-    cli.Start({std::string(FW_BINARY_DIR) + "/bin/fetchwell", "mirror", url, cli_project, "--levels",
-               "all", "-q"});
+    cli.Start({std::string(FW_BINARY_DIR) + "/bin/fetchwell", "mirror", url, cli_project,
+               "--levels", "all", "-q"});
     cli.Wait();
     const double cli_seconds = fwbench::SecondsSince(wall);
     const size_t cli_urls = CountUrls(cli_project);
@@ -239,8 +244,8 @@ int MeasureGrab(const std::string& scratch, int pages) {
     {
         corvalin::CMainFrame frame(corvalin::AppSettings(scratch + "/gui.ini"));
         std::string message;
-        if (!frame.doc().CreateEngine(&message) || !corvalin::CreateProject(gui_project, &message) ||
-            !frame.OpenProject(gui_project)) {
+        if (!frame.doc().CreateEngine(&message) ||
+            !corvalin::CreateProject(gui_project, &message) || !frame.OpenProject(gui_project)) {
             std::fprintf(stderr, "%s\n", message.c_str());
             return 1;
         }
@@ -265,7 +270,8 @@ int MeasureGrab(const std::string& scratch, int pages) {
         frame.RunCommand(corvalin::CommandId::kGrabSites);
         since_tick.start();
         probe.start();
-        while (!frame.done_box()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        while (!frame.done_box())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         gui_seconds = fwbench::SecondsSince(wall);
         probe.stop();
         frame.done_box()->accept();
@@ -275,18 +281,21 @@ int MeasureGrab(const std::string& scratch, int pages) {
     server.Stop();
     std::sort(late_ms.begin(), late_ms.end());
     const auto pct = [&](double p) {
-        return late_ms.empty() ? 0.0 : late_ms[std::min(late_ms.size() - 1,
-                                                         static_cast<size_t>(p * late_ms.size()))];
+        return late_ms.empty()
+                   ? 0.0
+                   : late_ms[std::min(late_ms.size() - 1, static_cast<size_t>(p * late_ms.size()))];
     };
     const double cli_rate = cli_urls / cli_seconds;
     const double gui_rate = gui_urls / gui_seconds;
-    std::printf("grab:   fetchwell %zu URLs in %.2f s = %.0f URLs/s; corvalin %zu URLs in %.2f s = "
-                "%.0f URLs/s (%.0f %% of fetchwell)\n",
-                cli_urls, cli_seconds, cli_rate, gui_urls, gui_seconds, gui_rate,
-                100.0 * gui_rate / cli_rate);
-    std::printf("        UI event-loop lateness over %zu ticks: median %.1f ms, 99th percentile "
-                "%.1f ms, worst %.1f ms\n",
-                late_ms.size(), pct(0.5), pct(0.99), late_ms.empty() ? 0.0 : late_ms.back());
+    std::printf(
+        "grab:   fetchwell %zu URLs in %.2f s = %.0f URLs/s; corvalin %zu URLs in %.2f s = "
+        "%.0f URLs/s (%.0f %% of fetchwell)\n",
+        cli_urls, cli_seconds, cli_rate, gui_urls, gui_seconds, gui_rate,
+        100.0 * gui_rate / cli_rate);
+    std::printf(
+        "        UI event-loop lateness over %zu ticks: median %.1f ms, 99th percentile "
+        "%.1f ms, worst %.1f ms\n",
+        late_ms.size(), pct(0.5), pct(0.99), late_ms.empty() ? 0.0 : late_ms.back());
     for (const std::string& p : {cli_project, gui_project}) {
         fs::remove_all(corvalin::DataDirectoryFor(p));
         fs::remove(p);
@@ -321,9 +330,10 @@ int main(int argc, char** argv) {
         const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
         platform::RunLimits limits;
         limits.timeout = std::chrono::minutes(10);
-        const platform::ProgramRun run = platform::RunProgram(
-            {std::string(self, static_cast<size_t>(std::max<ssize_t>(n, 0))), "--measure-open", project},
-            limits);
+        const platform::ProgramRun run =
+            platform::RunProgram({std::string(self, static_cast<size_t>(std::max<ssize_t>(n, 0))),
+                                  "--measure-open", project},
+                                 limits);
         std::fputs(run.out.c_str(), stdout);
         std::fputs(run.err.c_str(), stderr);
         status |= run.exit_code != 0;

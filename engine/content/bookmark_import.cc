@@ -2,6 +2,7 @@
 
 #include "engine/content/html_scanner.h"
 #include "engine/content/html_text.h"
+#include "engine/content/web_address.h"
 #include "engine/store/project_store.h"
 #include "platform/text.h"
 
@@ -16,12 +17,8 @@ class BookmarkScanner : public HtmlScanner {
 
   protected:
     void OnHref(std::string_view value) override {
-        const std::string url = platform::Trim(DecodeEntities(value));
-        if (!url.starts_with("http://") && !url.starts_with("https://") &&
-            !url.starts_with("ftp://")) {
-            return;
-        }
-        const ProjectStore::Added row = store_.AddUrl(0, 0, 0, url);
+        // Absolute web addresses only: a bookmark list has nothing to resolve against.
+        const ProjectStore::Added row = AddImportedAddress(store_, platform::Trim(DecodeEntities(value)));
         if (row.id > 0 && added_) added_(row.id);
     }
 

@@ -372,8 +372,8 @@ TEST(HtmlScanner, UntrustedBytesAreScannedAsText) {
                                             "Source:\xc3(.gif", "ImageEnd"));
     EXPECT_EQ(PassedThrough(page), page);
     page = "<img\0src=\"\0a.gif\" alt=\"A\0\" src=b.gif\0><p\0style=\"s\0\">"s;
-    EXPECT_THAT(EventsOf(page), ElementsAre("ImageStart", "Alt:A", "Source:b.gif", "ImageEnd",
-                                            "Style:s"));
+    EXPECT_THAT(EventsOf(page),
+                ElementsAre("ImageStart", "Alt:A", "Source:b.gif", "ImageEnd", "Style:s"));
     EXPECT_EQ(PassedThrough(page), page);
 }
 
@@ -384,12 +384,34 @@ TEST(HtmlScanner, UntrustedBytesAreScannedAsText) {
 // time beyond linear in the page would not finish here.
 TEST(HtmlScanner, HostileRunsScanInLinearTime) {
     using namespace std::string_literals;
-    const std::string opens[] = {
-        "", "<", "<a ", "<a href=\"", "<a href='", "<a href=", "<a onclick=\"", "<img ",
-        "<img src=", "<img alt=\"", "<img srcset='", "<body background=\"", "<base href=\"",
-        "<base href=x ", "<frame src=\"", "<input src=\"", "<!--", "<object data=",
-        "<applet code=\"", "<script>", "<script>\"", "<style>", "<param \"", "<form action=",
-        "<div ", "<p style=\"", "<meta ", "<x"};
+    const std::string opens[] = {"",
+                                 "<",
+                                 "<a ",
+                                 "<a href=\"",
+                                 "<a href='",
+                                 "<a href=",
+                                 "<a onclick=\"",
+                                 "<img ",
+                                 "<img src=",
+                                 "<img alt=\"",
+                                 "<img srcset='",
+                                 "<body background=\"",
+                                 "<base href=\"",
+                                 "<base href=x ",
+                                 "<frame src=\"",
+                                 "<input src=\"",
+                                 "<!--",
+                                 "<object data=",
+                                 "<applet code=\"",
+                                 "<script>",
+                                 "<script>\"",
+                                 "<style>",
+                                 "<param \"",
+                                 "<form action=",
+                                 "<div ",
+                                 "<p style=\"",
+                                 "<meta ",
+                                 "<x"};
     const std::string runs[] = {"\0"s, "s", "st", "styl", "-", "h", "o", "<", "\"", " ", "\x01"};
     const size_t kBytes = 256 * 1024;
     for (const std::string& open : opens) {
@@ -413,12 +435,13 @@ TEST(HtmlScanner, HostileRunsScanInLinearTime) {
 // values must not drop the rest of the page with it.
 TEST(HtmlScanner, ValueCutOffByTheEndOfThePageIsText) {
     const std::string rest = "p.htm\n" + std::string(8192, 't');
-    const char* const opens[] = {"<a href=\"",         "<a href='",      "<a href=",
-                                 "<a onclick=\"go('",   "<img src=\"",    "<img alt=\"",
-                                 "<img srcset=\"",      "<video poster=", "<body background='",
-                                 "<base href=\"",       "<frame src=\"",  "<input src=\"",
-                                 "<object data=\"",     "<applet code=",  "<applet codebase=\"",
-                                 "<form action=\"",     "<p style=\"",    "<embed src=\"x.swf\" src="};
+    const char* const opens[] = {
+        "<a href=\"",        "<a href='",      "<a href=",
+        "<a onclick=\"go('", "<img src=\"",    "<img alt=\"",
+        "<img srcset=\"",    "<video poster=", "<body background='",
+        "<base href=\"",     "<frame src=\"",  "<input src=\"",
+        "<object data=\"",   "<applet code=",  "<applet codebase=\"",
+        "<form action=\"",   "<p style=\"",    "<embed src=\"x.swf\" src="};
     for (const char* open : opens) {
         SCOPED_TRACE(open);
         const std::string page = std::string("<p>before</p>") + open + rest;

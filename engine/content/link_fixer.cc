@@ -13,6 +13,7 @@
 #include "engine/content/script_links.h"
 #include "engine/content/source_set.h"
 #include "engine/content/stored_file_lookup.h"
+#include "platform/file_ops.h"
 #include "platform/text.h"
 
 namespace fw {
@@ -419,19 +420,13 @@ void LinkFixer::WriteApplet(std::string_view directory, std::string_view code) {
 
 }  // namespace
 
-std::string FixedPageHeader(const std::string& page_url) {
-    // A "--" in the address would end the comment early and let the rest of
-    // it into the page.
-    std::string url = page_url;
-    for (size_t pos; (pos = url.find("--")) != std::string::npos;) url.replace(pos, 1, "%2D");
-    return "<html>\n<!-- " + url + " -->\n";
-}
-
 bool FixPageFile(const std::string& source, const std::string& target, ProjectStore& store,
                  const std::string& current_file, const std::string& page_url,
                  const std::string& edge_file, OutputMode mode) {
+    std::string start;
+    platform::ReadFilePrefix(source, kPageTopBytes, &start);
     LinkFixer fixer(store, current_file, page_url, edge_file);
-    return fixer.Rewrite(source, target, FixedPageHeader(page_url), mode);
+    return fixer.Rewrite(source, target, FixedPageTop(start, page_url), mode);
 }
 
 }  // namespace fw

@@ -8,14 +8,16 @@
 #include <string>
 
 #include "engine/content/page_output.h"
+#include "engine/content/page_top.h"
 
 namespace fw {
 
 class ProjectStore;
 
 // Reads `source` (the page as fetched from `page_url`) and writes the offline
-// page to `target`: the header lines "<html>" and "<!-- page_url -->" first,
-// then the page. Relative paths are computed from `current_file`, the page's
+// page to `target`, with the comment "<!-- page_url -->" after the page's
+// leading doctype or, without one, the header lines of FixedPageHeader first
+// (see page_top.h). Relative paths are computed from `current_file`, the page's
 // FILE (relative to the data directory), and written with "/". With
 // `edge_file` (a path relative to the data directory) links to pages that
 // are not stored become "<edge path>?U=<absolute URL>". The base tag is left
@@ -28,8 +30,5 @@ class ProjectStore;
 bool FixPageFile(const std::string& source, const std::string& target, ProjectStore& store,
                  const std::string& current_file, const std::string& page_url,
                  const std::string& edge_file, OutputMode mode = OutputMode::kNewFile);
-
-// The two header lines a fixed page starts with.
-std::string FixedPageHeader(const std::string& page_url);
 
 }  // namespace fw

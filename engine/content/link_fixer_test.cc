@@ -221,16 +221,16 @@ TEST_F(FixTest, HeldBackAppletWithoutAnEndIsStillWritten) {
 TEST_F(FixTest, PageEndingInsideAValueKeepsEveryByte) {
     for (size_t tail_bytes : {size_t{8} * 1024, size_t{3} * 1024 * 1024}) {
         const std::string tail = "b/c.htm\n" + std::string(tail_bytes, 't');
-        for (const char* open : {"<a href=\"", "<a href=", "<img src='", "<a onclick=\"go('",
-                                 "<frame src=\"", "<td background=\"", "<img srcset=\"",
-                                 "<div style=\"", "<applet code=\""}) {
+        for (const char* open :
+             {"<a href=\"", "<a href=", "<img src='", "<a onclick=\"go('", "<frame src=\"",
+              "<td background=\"", "<img srcset=\"", "<div style=\"", "<applet code=\""}) {
             SCOPED_TRACE(open);
             const std::string page = std::string("<a href=\"b/c.htm\">c</a>") + open + tail;
             const std::string fixed = FixBody(page);
             ASSERT_EQ(fixed.size(), page.size());
             EXPECT_EQ(fixed, page);
         }
-    }    // A link longer than a URL can hold is no link: it stays as written.
+    }  // A link longer than a URL can hold is no link: it stays as written.
     const std::string long_link = "<a href=\"" + std::string(3000, 'x') + ".htm\">x</a>";
     EXPECT_EQ(FixBody(long_link), long_link);
 }

@@ -13,6 +13,7 @@
 #include "engine/content/stored_file_lookup.h"
 #include "engine/interface/fetchwell.h"
 #include "engine/store/project_store.h"
+#include "platform/file_ops.h"
 #include "platform/text.h"
 
 namespace fw {
@@ -263,14 +264,18 @@ std::string LinkRestorer::WebAddress(const std::string& url) {
 }  // namespace
 
 bool RefixPageFile(const std::string& file, ProjectStore& store, const std::string& data_dir) {
+    std::string start;
+    platform::ReadFilePrefix(file, kPageTopBytes, &start);
     LinkRefixer refixer(store, file, data_dir);
-    return refixer.Rewrite(file, file, {});
+    return refixer.Rewrite(file, file, RepairedPageTop(start));
 }
 
 bool RestorePageFile(const std::string& file, const std::string& target, ProjectStore& store,
                      const std::string& data_dir, const std::string& page_url) {
+    std::string start;
+    platform::ReadFilePrefix(file, kPageTopBytes, &start);
     LinkRestorer restorer(store, file, data_dir, page_url);
-    return restorer.Rewrite(file, target, {});
+    return restorer.Rewrite(file, target, RepairedPageTop(start));
 }
 
 }  // namespace fw

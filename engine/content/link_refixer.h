@@ -9,7 +9,9 @@
 // URL) and find the target by its FILE; neither changes a status. Anchors,
 // frames, meta refresh, image, media and script sources, source sets,
 // backgrounds, link tags, script strings and the references of style text
-// are rewritten; all other text is written unchanged, and no header is added.
+// are rewritten; all other text is written unchanged, and no header is added
+// (header lines an earlier version put before the page's doctype move after
+// it: see RepairedPageTop).
 #pragma once
 
 #include <string>

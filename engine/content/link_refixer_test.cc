@@ -135,6 +135,21 @@ TEST_F(RefixTest, SourceSetsAndStyleTextGoBackToTheWebToo) {
                            "<div style=\"background:url(http://h/i.gif),url(http://w/web.gif)\">");
 }
 
+// A page with a doctype keeps it first, so browsers do not fall back to
+// quirks mode; a page fixed with the header before its doctype is repaired.
+TEST_F(RefixTest, TheDoctypeStaysFirstAndOldHeadersMoveAfterIt) {
+    const std::string fixed =
+        FixThen("<!DOCTYPE html>\n<html><a href=\"sub/s.htm?id=3\">s</a></html>");
+    EXPECT_EQ(fixed,
+              "<!DOCTYPE html>\n<!-- http://h/d/p.htm -->\n<html><a href=\"sub/s.htm\">s</a></html>");
+    EXPECT_EQ(Refix(), fixed);
+
+    project_.Write("h/d/p.htm", FixedPageHeader("http://h/d/p.htm") + "<!DOCTYPE html>\n<html></html>");
+    EXPECT_EQ(Refix(), "<!DOCTYPE html>\n<!-- http://h/d/p.htm -->\n<html></html>");
+    project_.Write("h/d/p.htm", FixedPageHeader("http://h/d/p.htm") + "<!DOCTYPE html>\n<html></html>");
+    EXPECT_EQ(Restore(), "<!DOCTYPE html>\n<!-- http://h/d/p.htm -->\n<html></html>");
+}
+
 TEST_F(RefixTest, UnreadablePagesFailAndLeaveTheTargetAlone) {
     project_.Write("copy.htm", "old");
     EXPECT_FALSE(RefixPageFile(project_.PathOf("none.htm"), project_.store, project_.data_dir()));

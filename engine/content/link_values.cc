@@ -45,19 +45,11 @@ bool IsControl(unsigned char c) {
 bool ResolveLink(const ParsedUrl& base, std::string_view value, ParsedUrl* out) {
     if (value.size() > ParsedUrl::kTextCapacity) return false;
     const std::string_view scheme = SchemeWord(value);
-    std::string lowered;
     if (!scheme.empty()) {
         bool known = false;
         for (std::string_view word : kKnownSchemes)
             known |= platform::EqualsIgnoreCase(word, scheme);
         if (!known) return false;
-        // The URL model knows scheme words in lower case only ("HTTPS://h/"
-        // would become a path on the base's scheme).
-        const size_t at = static_cast<size_t>(scheme.data() - value.data());
-        lowered.assign(value);
-        for (size_t i = at; i < at + scheme.size(); ++i)
-            lowered[i] = platform::ToLowerAscii(lowered[i]);
-        value = lowered;
     }
     out->CopyFrom(base);
     out->ParseRelative(value);
@@ -102,22 +94,7 @@ std::string EscapeLocalPath(std::string_view path) {
     return EscapeCharacters(path, " \"'<>%#?()\\");
 }
 
-std::string UnescapeLocalPath(std::string_view path) {
-    std::string out;
-    out.reserve(path.size());
-    for (size_t i = 0; i < path.size(); ++i) {
-        const int high = path[i] == '%' && i + 2 < path.size()
-                             ? platform::HexDigitValue(path[i + 1]) : -1;
-        const int low = high >= 0 ? platform::HexDigitValue(path[i + 2]) : -1;
-        if (low >= 0) {
-            out.push_back(static_cast<char>(high * 16 + low));
-            i += 2;
-        } else {
-            out.push_back(path[i]);
-        }
-    }
-    return out;
-}
+std::string UnescapeLocalPath(std::string_view path) { return platform::PercentDecoded(path); }
 
 std::string EscapeUrlForPage(std::string_view url) { return EscapeCharacters(url, " \"<>"); }
 

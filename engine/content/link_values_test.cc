@@ -16,7 +16,7 @@ TEST(LinkValues, ResolvesOnlyValuesOfKnownSchemes) {
     } cases[] = {
         {"x.htm", "http://h/d/x.htm"},
         {"../up.htm?q=1#f", "http://h/up.htm?q=1"},
-        {"HTTPS://S/a", "https://S/a"},
+        {"HTTPS://S/a", "https://s/a"},
         {"Mailto:me@h", "mailto:me@h"},
         {"ftp://f/file", "ftp://f/file"},
         {"mailto:me@h", "mailto:me@h"},

@@ -1,5 +1,6 @@
 #include "engine/content/local_path.h"
 
+#include <idn2.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -53,6 +54,15 @@ bool IsDotSegment(std::string_view s) {
     return s == "." || s == "..";
 }
 
+// The host of a URL's authority: without user information (which must never
+// show in a file name) and without the port.
+std::string_view HostOfAuthority(std::string_view authority) {
+    if (const size_t at = authority.rfind('@'); at != std::string_view::npos) {
+        authority.remove_prefix(at + 1);
+    }
+    return authority.substr(0, authority.find(':'));
+}
+
 std::string SafeSegment(std::string_view s) {
     if (s.empty() || IsDotSegment(s)) return "_";
     return std::string(s);
@@ -68,6 +78,39 @@ std::string ShortSegment(std::string_view s, size_t max) {
     return std::string(platform::CutUtf8(kept, max));
 }
 
+// The length of the escaped UTF-8 character ("%C3%A9") that starts `text`,
+// with its bytes appended to `out`; 0 (and `out` unchanged) when `text` does
+// not start with one, or with one of the C1 controls.
+size_t EscapedUtf8Char(std::string_view text, std::string* out) {
+    auto byte_at = [&](size_t i) -> int {
+        if (i + 3 > text.size() || text[i] != '%') return -1;
+        const int high = platform::HexDigitValue(text[i + 1]);
+        const int low = platform::HexDigitValue(text[i + 2]);
+        return high < 0 || low < 0 ? -1 : high * 16 + low;
+    };
+    const int lead = byte_at(0);
+    size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0) return 0;
+    char bytes[4] = {static_cast<char>(lead)};
+    for (size_t k = 1; k < length; ++k) {
+        const int next = byte_at(3 * k);
+        if (next < 0x80 || next > 0xBF) return 0;
+        bytes[k] = static_cast<char>(next);
+    }
+    const auto second = static_cast<unsigned char>(bytes[1]);
+    // Overlong forms, surrogates, beyond U+10FFFF and the C1 controls.
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F) ||
+        (lead == 0xC2 && second < 0xA0)) {
+        return 0;
+    }
+    out->append(bytes, length);
+    return 3 * length;
+}
+
 std::string FileNameOf(std::string_view file, bool ftp) {
     if (file.empty() || IsDotSegment(file)) return ftp ? "index.txt" : "index.html";
     if (file.size() > kMaxNameLength) return "index.html";
@@ -77,8 +120,12 @@ std::string FileNameOf(std::string_view file, bool ftp) {
     std::string name;
     name.reserve(file.size());
     for (size_t i = 0; i < file.size(); ++i) {
-        if (file[i] == '%' && i + 2 < file.size() && platform::HexDigitValue(file[i + 1]) >= 0 &&
-            platform::HexDigitValue(file[i + 2]) >= 0) {
+        // An escaped UTF-8 letter is a readable name in its own right.
+        if (const size_t used = EscapedUtf8Char(file.substr(i), &name)) {
+            i += used - 1;
+        } else if (file[i] == '%' && i + 2 < file.size() &&
+                   platform::HexDigitValue(file[i + 1]) >= 0 &&
+                   platform::HexDigitValue(file[i + 2]) >= 0) {
             name.push_back(file.substr(i + 1, 2) == "20" ? ' ' : '_');
             i += 2;
         } else {
@@ -254,9 +301,7 @@ bool FallbackPath(std::string_view url, std::string_view data_dir, unsigned flag
     size_t scheme_end = url.find("://");
     if ((flags & (kHostDirectory | kHostDirectoryAlt)) && scheme_end != std::string_view::npos) {
         std::string_view rest = url.substr(scheme_end + 3);
-        std::string_view host = rest.substr(0, rest.find('/'));
-        host = host.substr(0, host.find(':'));
-        std::string name = HostDirectoryName(host);
+        std::string name = HostDirectoryName(HostOfAuthority(rest.substr(0, rest.find('/'))));
         name = std::string(platform::CutUtf8(name, short_names ? kShortBase : kFallbackHostLength));
         for (char& c : name) {
             if (IsForbiddenInName(c)) c = '_';
@@ -277,6 +322,17 @@ FileNameLock::~FileNameLock() = default;
 
 std::string HostDirectoryName(std::string_view host) {
     if (host.starts_with("www.")) host.remove_prefix(4);
+    // A name in its ASCII (IDNA) form is stored as the letters it stands for.
+    if (host.starts_with("xn--") || host.find(".xn--") != std::string_view::npos) {
+        char* letters = nullptr;
+        const std::string ascii(host);
+        if (idn2_to_unicode_8z8z(ascii.c_str(), &letters, 0) == IDN2_OK && letters != nullptr) {
+            std::string name = SafeSegment(letters);
+            idn2_free(letters);
+            return name;
+        }
+        idn2_free(letters);
+    }
     return SafeSegment(host);
 }
 
@@ -291,8 +347,7 @@ bool MakeLocalPath(const FileNameLock&, std::string_view url, std::string_view d
         return true;
     }
     size_t last = rest.rfind('/');
-    std::string_view host = rest.substr(0, first);
-    host = host.substr(0, host.find(':'));
+    const std::string_view host = HostOfAuthority(rest.substr(0, first));
     std::string_view file = rest.substr(last + 1);
     std::string_view directory =
         first == last ? std::string_view() : rest.substr(first + 1, last - first - 1);

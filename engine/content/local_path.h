@@ -48,7 +48,8 @@ class FileNameLock {
 //   data_dir/[host/][directories/]name
 // host is HostDirectoryName; directories are the URL's, cut at the first
 // character a file name cannot hold; name is the URL's last segment with
-// "%20" decoded to a space and other escapes to "_" ("index.html", or
+// escaped UTF-8 characters ("%C3%A9") decoded, "%20" decoded to a space and
+// other escapes to "_" ("index.html", or
 // "index.txt" for ftp, when it is empty; "index.html" when it is over 260
 // characters or holds a forbidden character). A taken name gets a counter:
 // page.html, page2.html, ... (short names: longfile.htm, longfil2.htm, ...).
@@ -78,7 +79,8 @@ bool ChooseLocalPath(const FileNameLock& held, std::string_view url, std::string
                      unsigned flags, std::string* path, platform::UniqueFd* reserve = nullptr);
 
 // The directory name for a host: the host without a leading "www." (exact
-// case). A name that would be empty, "." or ".." becomes "_".
+// case), a name in ASCII (IDNA) form written in the letters it stands for.
+// A name that would be empty, "." or ".." becomes "_".
 std::string HostDirectoryName(std::string_view host);
 
 // The suffix the file at `path` needs for its content: ".htm" for an HTML

@@ -78,7 +78,9 @@ TEST_P(NamingTest, LaysOutOneUrlByFlags) {
         {4, "http://www.example.com/a.htm", "example.com/a.htm"},
         {4, "http://WWW.example.com/a.htm", "WWW.example.com/a.htm"},
         {4, "http://h:8080/a.htm", "h/a.htm"},
-        {4, "http://user:secret@h/a.htm", "user/a.htm"},
+        {4, "http://user:secret@h/a.htm", "h/a.htm"},  // never the user
+        {4, "http://xn--mnchen-3ya.de/a.htm", "m\xC3\xBC" "nchen.de/a.htm"},
+        {4, "http://www.xn--bcher-kva.example/x", "b\xC3\xBC" "cher.example/x"},
         // Default and replaced names.
         {4, "http://h/", "h/index.html"},
         {4, "http://h/dir/", "h/index.html"},
@@ -91,6 +93,15 @@ TEST_P(NamingTest, LaysOutOneUrlByFlags) {
         {4, "http://h/a%7Eb.htm", "h/a_b.htm"},
         {4, "http://h/a%7eb%2F.htm", "h/a_b_.htm"},
         {4, "http://h/100%.htm", "h/100%.htm"},
+        // UTF-8 names are readable, written raw or escaped; escapes that are
+        // no UTF-8 character, or a C1 control, stay "_".
+        {4, "http://h/caf\xC3\xA9/men\xC3\xBC.html", "h/men\xC3\xBC.html"},
+        {4, "http://h/men%C3%BC.html", "h/men\xC3\xBC.html"},
+        {4, "http://h/%E4%BE%8B%E3%81%88.htm", "h/\xE4\xBE\x8B\xE3\x81\x88.htm"},
+        {4, "http://h/a%C3.htm", "h/a_.htm"},
+        {4, "http://h/a%C3%28.htm", "h/a__.htm"},
+        {4, "http://h/a%C2%85.htm", "h/a__.htm"},
+        {4, "http://h/a%ED%A0%80.htm", "h/a___.htm"},
         {4, "http://h/a%2", "h/a%2"},
         // Directories are cut at a character a name cannot hold; "." and ".."
         // never climb out of the data directory.

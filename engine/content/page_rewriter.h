@@ -9,16 +9,18 @@
 
 #include "engine/content/html_scanner.h"
 #include "engine/content/page_output.h"
+#include "engine/content/page_top.h"
 
 namespace fw {
 
 class PageRewriter : public HtmlScanner {
   public:
-    // Rewrites the page `source` into `target`: `header` first, then the
-    // page. The target is replaced only by a complete page (see PageOutput).
-    // False when the source cannot be read or the target written; the
-    // target is then as it was (see OutputMode for kInPlace).
-    bool Rewrite(const std::string& source, const std::string& target, std::string_view header,
+    // Rewrites the page `source` into `target`, with `top` in place of its
+    // first top.replaces bytes. The target is replaced only by a complete
+    // page (see PageOutput). False when the source cannot be read or the
+    // target written; the target is then as it was (see OutputMode for
+    // kInPlace).
+    bool Rewrite(const std::string& source, const std::string& target, const PageTop& top,
                  OutputMode mode = OutputMode::kNewFile);
 
   protected:
@@ -26,6 +28,8 @@ class PageRewriter : public HtmlScanner {
     void Put(std::string_view text) {
         if (hold_) {
             hold_->append(text);
+        } else if (top_) {
+            PutAtTop(text);
         } else {
             Emit(text);
         }
@@ -54,6 +58,14 @@ class PageRewriter : public HtmlScanner {
     void OnStyleText(std::string_view v) override { Put(v); }
 
     std::string* hold_ = nullptr;  // where Put writes instead of the output
+
+  private:
+    // Drops the page's text that the top replaces, then writes the top.
+    void PutAtTop(std::string_view text);
+    void WriteTop();
+
+    const PageTop* top_ = nullptr;  // while the top is not written yet
+    size_t top_left_ = 0;           // bytes of the page it still replaces
 };
 
 }  // namespace fw

@@ -1,6 +1,9 @@
 #include "engine/content/parsed_url.h"
 
+#include <idn2.h>
+
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/content/url_scanner.h"
@@ -126,13 +129,10 @@ void ParsedUrl::BuildText() const {
     if (scheme_ == UrlScheme::None) return;
     if (IsHierarchical(scheme_)) {
         if (host_.len == 0) return;
+        // User and password stay out: the text goes into tables, logs,
+        // listings, file names and rewritten links, none of which may show
+        // them.
         text_.Append(SchemePrefix(scheme_));
-        if (user_.len || password_.len) {
-            text_.Append(user_.view());
-            text_.Append(":");
-            text_.Append(password_.view());
-            text_.Append("@");
-        }
         text_.Append(host_.view());
         if (port_ != -1) {
             char digits[16];
@@ -191,11 +191,39 @@ void ParsedUrl::SetPassword(std::string_view password) {
 
 void ParsedUrl::SetHost(std::string_view host) {
     host_.Assign(host);
+    CanonicalHost();
     port_ = -1;
     path_.Clear();
     query_.Clear();
     fragment_.Clear();
     text_state_ = TextState::Stale;
+}
+
+// Host names are case-insensitive, and a name in UTF-8 letters is looked up
+// by its ASCII form: both are stored the one way, so they compare equal and
+// go out as DNS, TLS and the Host header expect. A name with no ASCII form
+// is no host.
+void ParsedUrl::CanonicalHost() {
+    bool ascii = true;
+    for (uint32_t i = 0; i < host_.len; ++i) {
+        const auto c = static_cast<unsigned char>(host_.text[i]);
+        if (c >= 'A' && c <= 'Z') host_.text[i] = static_cast<char>(c - 'A' + 'a');
+        if (c >= 0x80) ascii = false;
+    }
+    if (ascii) return;
+    char* converted = nullptr;
+    int result = idn2_to_ascii_8z(host_.text, &converted, IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL);
+    if (result != IDN2_OK) {
+        idn2_free(converted);
+        converted = nullptr;
+        result = idn2_to_ascii_8z(host_.text, &converted, IDN2_NFC_INPUT | IDN2_TRANSITIONAL);
+    }
+    if (result == IDN2_OK && converted != nullptr && std::strlen(converted) <= kHostCapacity) {
+        host_.Assign(converted);
+    } else {
+        host_.Clear();
+    }
+    idn2_free(converted);
 }
 
 void ParsedUrl::SetPort(std::string_view digits) {

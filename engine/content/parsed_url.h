@@ -3,8 +3,12 @@
 // the base, normalises dot segments, and builds the canonical absolute text
 // that the project tables store and compare.
 //
-// There is no case folding, no default-port removal and no percent-decoding
-// here; the fragment is kept as a component but is never part of the text.
+// Scheme words and host names are case-insensitive and stored in lower case;
+// a host name in UTF-8 letters is stored in its ASCII (IDNA) form. Paths and
+// queries keep what was written (UTF-8 names, marks such as '"'); the fetch
+// percent-encodes them. There is no default-port removal and no
+// percent-decoding; the fragment, the user and the password are kept as
+// components but are never part of the text.
 // Nothing reports an error: unrecognised characters are skipped, over-long
 // components are cut to their capacity, and a record that cannot be made
 // absolute has no text.
@@ -63,7 +67,8 @@ public:
     void CopyFrom(const ParsedUrl& other);
 
     // The absolute text, or null when the record is not absolute: Http, Https
-    // and Ftp need a host, the other schemes a path. Built on first use and
+    // and Ftp need a host, the other schemes a path. Never holds the user
+    // or the password. Built on first use and
     // cached until the next setter; cut at kTextCapacity bytes. The pointer
     // stays valid until the next non-const call.
     const char* Text() const;
@@ -95,7 +100,9 @@ public:
     // Empties host, path, query and fragment.
     void SetPassword(std::string_view password);
     // Empties path, query and fragment, and forgets the port: a link that
-    // names a host without a port must not inherit the base's port.
+    // names a host without a port must not inherit the base's port. The
+    // host is stored in lower case, a UTF-8 name in its ASCII form (no host
+    // when it has none).
     void SetHost(std::string_view host);
     // `digits` is a run of decimal digits; values beyond 2^31-1 saturate.
     void SetPort(std::string_view digits);
@@ -127,6 +134,7 @@ private:
 
     void ScanInto(std::string_view text);
     void BuildText() const;
+    void CanonicalHost();
 
     UrlScheme scheme_;
     int32_t port_;

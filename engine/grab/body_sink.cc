@@ -6,11 +6,6 @@ namespace fw {
 
 BodySink::BodySink(std::string path) : path_(std::move(path)) { buffer_.reserve(kBufferSize); }
 
-BodySink::BodySink(std::string path, platform::UniqueFd reserved)
-    : path_(std::move(path)), fd_(std::move(reserved)) {
-    buffer_.reserve(kBufferSize);
-}
-
 BodySink::~BodySink() { Flush(); }
 
 void BodySink::KeepCopy(size_t limit, std::function<bool()> wanted) {
@@ -58,7 +53,7 @@ void BodySink::Flush() {
 void BodySink::WriteOut(const char* data, size_t length) {
     if (!opened_) {
         opened_ = true;
-        if (!fd_.ok()) Open();
+        Open();
     }
     if (!fd_.ok() || !platform::WriteAll(fd_.get(), data, length)) ok_ = false;
 }

@@ -18,9 +18,6 @@ public:
     static constexpr size_t kBufferSize = 20480;
 
     explicit BodySink(std::string path);
-    // Writes into `reserved`, the empty file at `path` opened for this fetch
-    // (when it is not ok(), as the constructor above).
-    BodySink(std::string path, platform::UniqueFd reserved);
     ~BodySink() override;
     BodySink(const BodySink&) = delete;
     BodySink& operator=(const BodySink&) = delete;
@@ -56,7 +53,7 @@ private:
     size_t copy_limit_ = 0;
     bool copying_ = false;  // copy_ holds every body byte so far
     std::string copy_;
-    platform::UniqueFd fd_;  // the reserved file until the first write opens one
+    platform::UniqueFd fd_;  // opened by the first write
     bool opened_ = false;
     bool ok_ = true;
 };

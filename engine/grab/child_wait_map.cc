@@ -13,6 +13,11 @@ void ChildWaitMap::AddTo(int32_t page, WaitingChild child) {
     if (it != waits_.end()) it->second.children.push_back(child);
 }
 
+int ChildWaitMap::RedirectsTo(int32_t id) const {
+    auto it = redirects_.find(id);
+    return it == redirects_.end() ? 0 : it->second;
+}
+
 ChildWaitMap::Outcome ChildWaitMap::ChildFinished(int32_t page, int32_t child, bool early_notify) {
     Outcome outcome;
     auto it = waits_.find(page);

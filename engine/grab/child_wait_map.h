@@ -45,6 +45,11 @@ public:
     // as soon as its resources are in; otherwise when its whole list is done.
     Outcome ChildFinished(int32_t page, int32_t child, bool early_notify);
 
+    // Redirect chains of this grab: how many redirects in a row led to `id`
+    // (0 for a URL that no redirect of this grab named).
+    int RedirectsTo(int32_t id) const;
+    void SetRedirectsTo(int32_t id, int redirects) { redirects_[id] = redirects; }
+
 private:
     struct WaitList {
         std::vector<WaitingChild> children;
@@ -53,6 +58,7 @@ private:
     std::mutex mutex_;
     std::unordered_map<int32_t, WaitList> waits_;
     std::unordered_set<int32_t> finished_;
+    std::unordered_map<int32_t, int> redirects_;
 };
 
 }  // namespace fw

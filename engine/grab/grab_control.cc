@@ -1,10 +1,13 @@
 #include "engine/grab/grab_control.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "engine/filter/filter_set.h"
+#include "engine/grab/fix_step.h"
 #include "engine/grab/grab_engine.h"
 #include "engine/grab/grab_options.h"
+#include "engine/grab/reservation_log.h"
 #include "engine/interface/fetchwell.h"
 #include "engine/net/proxy_settings.h"
 #include "engine/store/filter_sets.h"
@@ -17,6 +20,12 @@
 namespace fw {
 
 namespace {
+
+int32_t JobKindOf(bool refresh, const GrabControl::Flags& flags) {
+    if (flags.link_check) return kJobLinkCheck;
+    if (flags.preview) return kJobPreview;
+    return refresh ? kJobRefresh : kJobTrawl;
+}
 
 int32_t Clamp32(uint64_t value) {
     return value > static_cast<uint64_t>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(value);
@@ -65,14 +74,26 @@ void GrabControl::Start(int32_t id, bool refresh, bool resume, bool async, Flags
     bool queued = false;
     {
         auto guard = store.Lock();
+        SettleStoppedGrab();
         if (resume) {
+            // Entries whose workers are gone (a stopped grab, a killed
+            // process) wait again, and the job goes on as the job it was.
+            store.QueueReleaseTaken();
             ProjectStore::QueueWalker walker(&store);
-            queued = walker.First() != 0;
-        } else if (flags.link_check) {
-            queued = store.LinkCheckQueue(id);
+            // A grab killed after its last fetch still has pages to fix.
+            queued = walker.First() != 0 || PagesToFix() > 0;
+            const int32_t job = store.QueueJobKind();
+            flags.preview = job == kJobPreview;
+            flags.link_check = job == kJobLinkCheck;
         } else {
-            queued = store.StartQueue(id, true);
+            queued = flags.link_check ? store.LinkCheckQueue(id) : store.StartQueue(id, true);
+            // A new job fetches its pages again: pages kept for an earlier
+            // stopped one are of no use any more.
+            DropKeptOriginals(host_->grab_data_dir());
+            if (queued) store.SetQueueJobKind(JobKindOf(refresh, flags));
         }
+        // What the grab starts from is on disk before it fetches anything.
+        store.Commit();
     }
     if (!queued || !dial_up_.dial_if_needed()) {
         host_->FireEvent(kOnGrabComplete, 0);
@@ -80,7 +101,6 @@ void GrabControl::Start(int32_t id, bool refresh, bool resume, bool async, Flags
     }
     LogMessage(std::string(resume ? "Resuming " : "Beginning ") + (refresh ? "Refresh" : "Trawl"));
     flags.refresh = refresh;
-    flags.conditional_pages = refresh;
     if (!async) {
         PrepareRun();
         GrabThread(flags);
@@ -90,6 +110,15 @@ void GrabControl::Start(int32_t id, bool refresh, bool resume, bool async, Flags
         SetThreadNice(5);  // an interactive start's grab thread runs below normal
         GrabThread(flags);
     });
+}
+
+// What a grab killed or stopped earlier left in the data directory: work
+// files go, reserved files go back to their URLs.
+void GrabControl::SettleStoppedGrab() {
+    ProjectStore& store = host_->grab_store();
+    const std::string data_dir = host_->grab_data_dir();
+    RemoveStaleWorkFiles(data_dir);
+    ReservationLog::Settle(store, data_dir, ReservationLog::PathFor(store.db_dir()));
 }
 
 void GrabControl::PrepareRun() {
@@ -116,7 +145,6 @@ void GrabControl::RunOneGrab(const Flags& flags) {
     ProxySettings proxy(prefs.settings_path());
     if (proxy.enabled()) options.proxy = &proxy;
     options.refresh = flags.refresh;
-    options.conditional_pages = flags.conditional_pages;
     options.preview = flags.preview;
     options.link_check = flags.link_check;
     options.early_notify = host_->early_notify();
@@ -174,8 +202,35 @@ int32_t GrabControl::WorkingThreads() const {
 }
 
 int32_t GrabControl::WaitingUrls() const {
-    std::lock_guard<std::mutex> guard(engine_mutex_);
-    return current_ ? Clamp32(current_->waiting()) : 0;
+    {
+        std::lock_guard<std::mutex> guard(engine_mutex_);
+        if (current_) return Clamp32(current_->waiting());
+    }
+    // Between grabs: what a stopped or killed grab left for ResumeBegin.
+    if (running_) return 0;
+    return Clamp32(static_cast<uint64_t>(host_->grab_store().QueueUnfinished()) + PagesToFix());
+}
+
+// Pages a killed grab left waiting for their fix, and pages fixed early that
+// wait to be fixed again: the work of a resumed grab's end-of-grab pass.
+int32_t GrabControl::PagesToFix() const {
+    int32_t pages = static_cast<int32_t>(KeptOriginals(host_->grab_data_dir()).size());
+    host_->grab_store().ForEachUrl([&](const UrlRecord& row) {
+        if (row.status == kStatusFetched) ++pages;
+        return true;
+    });
+    return pages;
+}
+
+int32_t GrabControl::FinishedUrls() const {
+    ProjectStore& store = host_->grab_store();
+    int64_t unfinished = 0;
+    {
+        std::lock_guard<std::mutex> guard(engine_mutex_);
+        if (current_) unfinished = static_cast<int64_t>(current_->waiting()) + current_->running();
+    }
+    if (unfinished == 0 && !running_) unfinished = WaitingUrls();
+    return static_cast<int32_t>(std::max<int64_t>(0, store.QueueTotal() - unfinished));
 }
 
 int32_t GrabControl::BytesReceived() const {
@@ -238,8 +293,6 @@ bool GrabControl::SetJobFlags(int32_t kind, Flags* flags) {
     flags->refresh = kind == 2;
     flags->preview = kind == 3;
     flags->link_check = kind == 4;
-    // Pages are fetched in full on a refresh, as in an interactive one.
-    flags->conditional_pages = flags->refresh;
     LogMessage(kLines[kind]);
     return true;
 }
@@ -258,7 +311,14 @@ void GrabControl::BeginQueuedJobs(int32_t action) {
     if (jobs.empty()) return;
     if (action != kJobLinkCheck && before_start_) before_start_();
     host_->FireEvent(kOnGrabBegin, 0);
-    const bool queued = host_->grab_store().ListQueue(&jobs, action);
+    ProjectStore& store = host_->grab_store();
+    SettleStoppedGrab();
+    const bool queued = store.ListQueue(&jobs, action);
+    if (queued) {
+        DropKeptOriginals(host_->grab_data_dir());
+        store.SetQueueJobKind(action);
+        store.Commit();
+    }
     if (!queued || !dial_up_.dial_if_needed()) {
         host_->FireEvent(kOnGrabComplete, 0);
         return;
@@ -291,7 +351,6 @@ void GrabControl::ScheduleThread(ScheduledLists* lists) {
     for (int32_t kind = kJobTrawl; kind <= kJobLinkCheck && !stop_.IsSet(); ++kind) {
         Flags flags;
         SetJobFlags(kind, &flags);
-        flags.conditional_pages = false;
         flags.scheduled = true;
         std::vector<int32_t>& list = (*lists)[kind];
         if (list.empty()) continue;

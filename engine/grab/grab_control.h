@@ -72,9 +72,12 @@ public:
     void SkipUrl(int32_t id);
 
     int32_t WorkingThreads() const;
-    // Queue entries of the running grab still waiting for a worker; 0 when
-    // no grab runs.
+    // Queue entries of the running grab still waiting for a worker; between
+    // grabs, what a stopped or killed grab left for ResumeBegin: entries
+    // unfinished, and pages to fix.
     int32_t WaitingUrls() const;
+    // URLs the current (or last) job has finished.
+    int32_t FinishedUrls() const;
     int32_t BytesReceived() const;
     int32_t BytesSent() const;
     // The live state of the worker holding `id`; zeros when none does.
@@ -87,17 +90,18 @@ public:
 
     bool running() const { return running_.load(); }
 
-private:
     struct Flags {
         bool refresh = false;
-        bool conditional_pages = false;
         bool preview = false;
         bool link_check = false;
         bool scheduled = false;  // no help mode, no edge file
     };
 
+  private:
     void Start(int32_t id, bool refresh, bool resume, bool async, Flags flags);
     void JoinFinishedThread();
+    void SettleStoppedGrab();
+    int32_t PagesToFix() const;
     void PrepareLinkCheck(int32_t id);
     void MarkLinkCheck(int32_t id);
     // Builds an engine for one grab, runs it and the fixing pass.

@@ -1,5 +1,6 @@
 #include "engine/grab/grab_engine.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "engine/grab/fix_step.h"
@@ -24,7 +25,8 @@ GrabEngine::GrabEngine(ProjectStore* store, std::string data_dir, platform::Stop
       stop_(stop),
       options_(std::move(options)),
       waiting_(store,
-               options_.per_host_limit < options_.thread_count ? options_.per_host_limit : 0) {}
+               options_.per_host_limit < options_.thread_count ? options_.per_host_limit : 0),
+      reservations_(ReservationLog::PathFor(store->db_dir())) {}
 
 GrabEngine::~GrabEngine() { EndSlotThreads(); }
 
@@ -77,6 +79,8 @@ void GrabEngine::Grab() {
         quitting_ = false;
     }
     start_time_ = Now();
+    next_commit_ =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.commit_interval_ms);
     waiting_.Attach();
     for (;;) {
         WaitingIndex::Pick pick;
@@ -86,12 +90,25 @@ void GrabEngine::Grab() {
         if (running == 0 && !startable) break;
         if (startable) {
             StartWorker(pick);
+            CommitWhenDue();
         } else {
             WaitForWorkers();
         }
     }
     waiting_.Detach();
     EndSlotThreads();
+    store_->Commit();
+}
+
+std::chrono::milliseconds GrabEngine::CommitWhenDue() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= next_commit_) {
+        store_->Commit();
+        next_commit_ = now + std::chrono::milliseconds(options_.commit_interval_ms);
+        return std::chrono::milliseconds(options_.commit_interval_ms);
+    }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(next_commit_ - now) +
+           std::chrono::milliseconds(1);
 }
 
 bool GrabEngine::CanStart(WaitingIndex::Pick* pick) {
@@ -122,8 +139,9 @@ void GrabEngine::StartWorker(const WaitingIndex::Pick& pick) {
     Slot& s = slots_[slot];
     // No worker is in the slot, so nothing can set its event meanwhile.
     s.cancel.Reset();
-    auto worker = std::make_unique<UrlWorker>(store_, data_dir_, &wait_map_, pick.url_id, pick.row,
-                                              pick.host, &options_, url_callback_, &s.cancel);
+    auto worker =
+        std::make_unique<UrlWorker>(store_, data_dir_, &wait_map_, &reservations_, pick.url_id,
+                                    pick.row, pick.host, &options_, url_callback_, &s.cancel);
     store_->QueueMarkTaken(pick.row);
     waiting_.Taken(pick);
     running_.fetch_add(1);
@@ -141,13 +159,16 @@ void GrabEngine::StartWorker(const WaitingIndex::Pick& pick) {
 
 void GrabEngine::WaitForWorkers() {
     std::vector<size_t> finished;
+    const auto until_commit = CommitWhenDue();
     {
         std::unique_lock<std::mutex> lock(done_mutex_);
         // Woken by a finished worker or a new stop; otherwise once a second so
-        // the limits are checked. Once stopped, only finished workers wake
-        // it: the stop stays set while the cancelled workers wind down.
+        // the limits are checked, or sooner for a commit. Once stopped, only
+        // finished workers wake it: the stop stays set while the cancelled
+        // workers wind down.
         const bool stopped = stop_->IsSet();
-        done_cv_.wait_for(lock, std::chrono::milliseconds(1000), [this, stopped] {
+        const auto wait = std::min(std::chrono::milliseconds(1000), until_commit);
+        done_cv_.wait_for(lock, wait, [this, stopped] {
             return !done_slots_.empty() || (!stopped && stop_->IsSet());
         });
         finished.swap(done_slots_);
@@ -216,10 +237,47 @@ void GrabEngine::FixWaitingPages() {
         if (record.status == kStatusFetched) waiting.push_back(record.id);
         return true;
     });
+    // Pages fixed early by an earlier stopped grab are fixed again from what
+    // the server sent, now that what they link to may be in.
+    const std::vector<int32_t> kept = KeptOriginals(data_dir_);
+    const bool unfinished = QueueHasWaiting();
     for (int32_t id : waiting) {
-        FixStoredPage(*store_, data_dir_, id, options_);
+        // A page linking to URLs this grab left waiting is fixed all the same,
+        // so the copy browses, and keeps what the server sent for the grab
+        // that fetches them.
+        FixStoredPage(*store_, data_dir_, id, options_, unfinished && LinksToWaiting(id));
         if (url_callback_) url_callback_(id, false);
+        CommitWhenDue();
     }
+    for (int32_t id : kept) {
+        if (std::find(waiting.begin(), waiting.end(), id) != waiting.end()) continue;
+        if (!store_->Exists(id)) {
+            platform::RemoveFile(KeptOriginalPath(data_dir_, id));
+        } else if (!unfinished || !LinksToWaiting(id)) {
+            FixStoredPage(*store_, data_dir_, id, options_);
+        }
+        CommitWhenDue();
+    }
+    store_->Commit();
+}
+
+bool GrabEngine::QueueHasWaiting() {
+    auto guard = store_->Lock();
+    ProjectStore::QueueWalker walker(store_);
+    return walker.First() != 0;
+}
+
+bool GrabEngine::LinksToWaiting(int32_t page) {
+    auto guard = store_->Lock();
+    for (int32_t child : store_->PlainChildren(page, false)) {
+        uint32_t row = 0;
+        QueueEntry entry;
+        if (child != page && store_->QueueEntryOf(child, &row, &entry) &&
+            (entry.status == '0' || entry.status == '1')) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace fw

@@ -4,11 +4,16 @@
 // request, a time or byte limit or a lost dial-up connection ends it. After
 // the loop, pages still waiting for their links to be rewritten are fixed.
 //
+// The grab thread commits the store's changes (ProjectStore::Commit) about
+// every commit interval, so a killed grab loses only the work of its last
+// interval: what was committed is what the next grab resumes from.
+//
 // Threads: Grab runs on the grab thread, which alone starts and reaps
 // workers. Stop, Skip and the counters may be called from any thread.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -19,6 +24,7 @@
 
 #include "engine/grab/child_wait_map.h"
 #include "engine/grab/grab_options.h"
+#include "engine/grab/reservation_log.h"
 #include "engine/grab/url_worker.h"
 #include "engine/grab/waiting_index.h"
 #include "platform/event.h"
@@ -43,7 +49,9 @@ public:
 
     // Runs the pool loop to its end (all workers reaped).
     void Grab();
-    // Rewrites every page left waiting ("F") and marks it grabbed.
+    // Rewrites every page left waiting ("F") and marks it grabbed. A page
+    // that links to URLs still waiting in the queue (the grab was stopped)
+    // keeps its original, and the next grab's pass fixes it again from that.
     void FixWaitingPages();
 
     // Signals the stop event, ends running fetches and wakes the loop.
@@ -80,8 +88,12 @@ private:
     void WaitForWorkers();
     void Reap(size_t slot);
     bool StopRequested() const;
+    bool QueueHasWaiting();
+    bool LinksToWaiting(int32_t page);
     void SlotThread(size_t slot);
     void EndSlotThreads();
+    // Commits when the interval has passed; the time until the next one.
+    std::chrono::milliseconds CommitWhenDue();
 
     ProjectStore* store_;
     const std::string data_dir_;
@@ -91,6 +103,7 @@ private:
     ConnectionCheck connection_check_;
     ChildWaitMap wait_map_;
     WaitingIndex waiting_;
+    ReservationLog reservations_;
 
     mutable std::mutex slots_mutex_;  // slots' workers and jobs
     std::unique_ptr<Slot[]> slots_;
@@ -104,6 +117,7 @@ private:
     std::atomic<uint64_t> bytes_received_{0};
     std::atomic<uint64_t> bytes_sent_{0};
     int64_t start_time_ = 0;
+    std::chrono::steady_clock::time_point next_commit_;
     bool lost_connection_ = false;
     bool byte_limit_hit_ = false;
     bool time_limit_hit_ = false;

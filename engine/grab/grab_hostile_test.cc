@@ -8,6 +8,8 @@
 #include <thread>
 
 #include "engine/grab/grab_harness.h"
+#include "engine/grab/url_worker.h"
+#include "engine/net/low_speed.h"
 
 namespace fw {
 namespace {
@@ -63,6 +65,8 @@ struct HostileCase {
     int32_t error;    // what the bad URL's row records
     const char* log;  // a line the failure writes, or null
     std::chrono::milliseconds silence_limit;
+    LowSpeedRule low_speed{};
+    const char* response_kilobytes = nullptr;  // the ResponseBytes setting, or null
 };
 
 void PrintTo(const HostileCase& c, std::ostream* os) {
@@ -83,6 +87,22 @@ Response Cut(size_t send_only, Ending ending) {
     return r;
 }
 
+// Headers and the start of the body, then a byte every 200 ms.
+Response Trickle() {
+    Response r = Response::Html("<p>" + std::string(5000, 't') + "</p>");
+    r.send_only = 100;
+    r.ending = Ending::Trickle;
+    r.trickle = 200ms;
+    return r;
+}
+
+Response EndlessBody() {
+    Response r = Response::Html("<p>");
+    r.content_length = false;
+    r.ending = Ending::Endless;
+    return r;
+}
+
 Response HugeHeaders() {
     Response r = Response::Html("<p>never read</p>");
     r.header_padding = 3 << 20;  // well past the client's 1 MiB cap
@@ -95,6 +115,8 @@ class HostileServerTest : public GrabHostileTest,
 TEST_P(HostileServerTest, BadUrlIsRecordedAndTheRestIsGrabbed) {
     const HostileCase& c = GetParam();
     fw::ScopedSocketSilenceLimit silence(c.silence_limit);
+    ScopedLowSpeedRule low_speed(c.low_speed);
+    if (c.response_kilobytes) Setting("Limits", "ResponseBytes", c.response_kilobytes);
     server_->Script("/start.html", Response::Html("<a href=\"bad.html\">bad</a>"
                                                   "<a href=\"good1.html\">1</a>"
                                                   "<a href=\"good2.html\">2</a>"));
@@ -128,7 +150,23 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"HeadersPastTheCap", HugeHeaders(), 1002, "response headers too long", 15000ms},
         // An orderly close before the announced length: a cut copy, not a page.
         HostileCase{"ClosedShortOfContentLength", Cut(300, Ending::Close), 1002, "receive error",
-                    15000ms}),
+                    15000ms},
+        // Not HTTP: never a page recorded as a success.
+        HostileCase{"Http09Reply", Response::Raw("<html>\n\n<p>old</p></html>"), 1002,
+                    "receive error: no HTTP status line", 15000ms},
+        HostileCase{"GarbageStatusLine", Response::Raw("ICY 200 OK\r\n\r\n<p>x</p>"), 1002,
+                    "receive error: no HTTP status line", 15000ms},
+        HostileCase{"EndsInsideTheHeaders", Response::Raw("HTTP/1.0 200 OK\r\nServer: x"), 1002,
+                    "receive error: the response ended inside its headers", 15000ms},
+        // A byte now and then, never 30 seconds of silence: the low-speed
+        // rule (shortened here, so slow that no page of the test is near it).
+        HostileCase{"TrickledBody", Trickle(), 1002,
+                    "receive error: under 10 bytes a second over 500 ms", 15000ms,
+                    LowSpeedRule{10, 500ms}},
+        // A body without end: the response cap (64 KB here).
+        HostileCase{"EndlessBody", EndlessBody(), 1002,
+                    "receive error: the response passed its cap of 65536 bytes", 15000ms,
+                    LowSpeedRule{}, "64"}),
     [](const ::testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
 
 TEST_F(GrabHostileTest, RedirectLoopEndsWithEachUrlFetchedOnce) {
@@ -159,10 +197,10 @@ TEST_F(GrabHostileTest, RedirectLoopEndsWithEachUrlFetchedOnce) {
 TEST_F(GrabHostileTest, ZeroBytesNeitherStallNorCutAPage) {
     const std::string zeros(1 << 20, '\0');
     const std::string tail = "<a href=\"" + std::string(8192, 't');
-    server_->Script("/start.html",
-                    Response::Html("<title>" + zeros + "</title><a href=\"x" + zeros +
-                                   "\">z</a>" + zeros + "<a href=\"good1.html\">1</a>" +
-                                   "<a href=good2.html>2</a>" + tail));
+    server_->Script(
+        "/start.html",
+        Response::Html("<title>" + zeros + "</title><a href=\"x" + zeros + "\">z</a>" + zeros +
+                       "<a href=\"good1.html\">1</a>" + "<a href=good2.html>2</a>" + tail));
     server_->Script("/good1.html", Response::Html("<p>good</p>"));
     server_->Script("/good2.html", Response::Html("<p>good</p>"));
     AddStart(Url("/start.html"), 2);
@@ -173,6 +211,38 @@ TEST_F(GrabHostileTest, ZeroBytesNeitherStallNorCutAPage) {
     const std::string stored = Stored(Row(Url("/start.html")));
     EXPECT_GT(stored.size(), 3 * zeros.size());
     EXPECT_TRUE(stored.ends_with(tail));
+}
+
+// A chain of distinct redirects is followed 20 redirects deep, however few
+// levels the grab has: the URL whose redirect would be the 21st ends the
+// chain with error 1009, and nothing beyond it is added. A short chain still
+// costs no level.
+TEST_F(GrabHostileTest, RedirectChainEndsAtItsLimit) {
+    server_->Handle("/chain", [](const fwtest::Request& request) {
+        return Response::Redirect(302, "/chain?" + std::to_string(std::stoi("0" + request.query) + 1));
+    });
+    server_->Script("/short0.html", Response::Redirect(302, "/short1.html"));
+    server_->Script("/short1.html", Response::Redirect(301, "/page.html"));
+    server_->Script("/page.html", Response::Html("<p>arrived</p>"));
+    AddStart(Url("/chain?0"), 1);
+    AddStart(Url("/short0.html"), 1);
+
+    ASSERT_TRUE(GrabCompletesWithin(20s)) << RequestsFor("/chain") << " requests";
+
+    for (int n = 0; n < UrlWorker::kMaxRedirects; ++n) {
+        EXPECT_EQ(Row(Url("/chain?" + std::to_string(n))).error, 302) << n;
+    }
+    const std::string last = Url("/chain?" + std::to_string(UrlWorker::kMaxRedirects));
+    EXPECT_EQ(Row(last).error, kErrorTooManyRedirects);
+    EXPECT_EQ(IdOf(Url("/chain?" + std::to_string(UrlWorker::kMaxRedirects + 1))), 0);
+    EXPECT_EQ(RequestsFor("/chain"), size_t{UrlWorker::kMaxRedirects} + 1);
+    EXPECT_NE(EngineLog().find(std::to_string(IdOf(last)) +
+                               " - more than 20 redirects in a row; not followed"),
+              std::string::npos);
+
+    const UrlRecord page = Row(Url("/page.html"));
+    EXPECT_EQ(page.status, kStatusGrabbed);
+    EXPECT_NE(Stored(page).find("arrived"), std::string::npos);
 }
 
 // Pages on two host names of the same server, each answered slowly enough

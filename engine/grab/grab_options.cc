@@ -15,9 +15,11 @@ void GrabOptions::ReadPreferences(const EnginePreferences& prefs) {
     file_flags = static_cast<unsigned>(prefs.FileFlags());
     user_agent = prefs.UserAgent();
     byte_limit = prefs.UseByteLimit() ? static_cast<int64_t>(prefs.LimitKiloBytes()) * 1024 : 0;
+    response_cap = std::max<int64_t>(0, prefs.LimitResponseKiloBytes()) * 1024;
     time_limit = prefs.UseTimeLimit() ? static_cast<int64_t>(prefs.LimitHours()) * 3600 +
                                             static_cast<int64_t>(prefs.LimitMinutes()) * 60
                                       : 0;
+    commit_interval_ms = prefs.CommitInterval();
 }
 
 }  // namespace fw

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/content/link_fixer.h"
+#include "engine/content/page_top.h"
 #include "engine/content/link_test_project.h"
 #include "engine/grab/body_sink.h"
 #include "engine/grab/child_wait_map.h"
@@ -50,24 +52,6 @@ TEST(BodySinkTest, BuffersAndLeavesTheFileAloneWithoutBody) {
     EXPECT_EQ(ReadFile(dir / "kept"), "x");
 }
 
-TEST(BodySinkTest, WritesIntoTheReservedFile) {
-    TempDir dir;
-    const std::string path = dir / "page.htm";
-    platform::UniqueFd reserved = platform::CreateEmptyFile(path);
-    ASSERT_TRUE(reserved.ok());
-    {
-        BodySink sink(path, std::move(reserved));
-        sink.Write("<html>", 6);
-    }
-    EXPECT_EQ(ReadFile(path), "<html>");
-    // A reservation that gets no body stays the empty file.
-    {
-        BodySink sink(dir / "empty", platform::CreateEmptyFile(dir / "empty"));
-        EXPECT_FALSE(sink.wrote());
-    }
-    EXPECT_EQ(platform::FileSize(dir / "empty"), 0);
-}
-
 // The copy a page is parsed from must be the whole body or nothing.
 TEST(BodySinkTest, KeepsACopyOnlyOfAWholeWantedBodyWithinTheLimit) {
     TempDir dir;
@@ -106,30 +90,52 @@ TEST(BodySinkTest, KeepsACopyOnlyOfAWholeWantedBodyWithinTheLimit) {
     }
 }
 
-// The fix rewrites a stored page over itself (same inode, cut to its new
-// length) and marks it grabbed; a page whose file has gone is marked all the
-// same and nothing is created for it.
-TEST(FixStepTest, RewritesThePageInPlaceOrMarksAMissingOneGrabbed) {
+// The fix replaces a stored page whole with its rewritten copy and marks it
+// grabbed. A page already fixed whose row still says "F" (a process stopped
+// between the two) is marked, not fixed twice; a page whose original was
+// kept is fixed again from that; a page whose file has gone is marked all
+// the same and nothing is created for it.
+TEST(FixStepTest, FixesAPageWholeAndOnlyOnce) {
     fwtest::TestProject project;
     const int32_t page =
         project.Add(fwtest::Row("http://h/d/p.htm").File("h/d/p.htm").Status(fwtest::kFetched));
-    project.Add(fwtest::Row("http://h/d/sub/c.htm").File("h/d/sub/c.htm"), page);
-    const std::string long_link = "<a href=\"http://h/d/sub/c.htm\">child</a>";
-    project.Write("h/d/p.htm", long_link + std::string(100, ' '));
-    struct stat before {};
-    ASSERT_EQ(::stat(project.PathOf("h/d/p.htm").c_str(), &before), 0);
+    const int32_t child =
+        project.Add(fwtest::Row("http://h/d/sub/c.htm").File("h/d/sub/c.htm"), page);
+    const std::string original =
+        "<a href=\"http://h/d/sub/c.htm\">child</a>" + std::string(100, ' ');
+    project.Write("h/d/p.htm", original);
 
     FixStoredPage(project.store, project.data_dir(), page, GrabOptions());
     const std::string fixed = project.Read("h/d/p.htm");
+    EXPECT_EQ(fixed.rfind(FixedPageHeader("http://h/d/p.htm"), 0), 0u) << fixed;
     EXPECT_NE(fixed.find("<a href=\"sub/c.htm\">child</a>"), std::string::npos) << fixed;
     EXPECT_EQ(fixed.find("http://h/d/sub/c.htm\">"), std::string::npos) << fixed;
-    struct stat after {};
-    ASSERT_EQ(::stat(project.PathOf("h/d/p.htm").c_str(), &after), 0);
-    EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(after.st_size, static_cast<off_t>(fixed.size()));
     UrlRecord row;
     ASSERT_TRUE(project.store.LoadRow(page, &row));
     EXPECT_EQ(row.status, kStatusGrabbed);
+
+    project.store.SetStatus(page, kStatusFetched);
+    FixStoredPage(project.store, project.data_dir(), page, GrabOptions());
+    EXPECT_EQ(project.Read("h/d/p.htm"), fixed);
+    ASSERT_TRUE(project.store.LoadRow(page, &row));
+    EXPECT_EQ(row.status, kStatusGrabbed);
+
+    // Fixed early while its child was still to come, from the page as it was
+    // fetched, which is kept meanwhile.
+    project.Write("h/d/p.htm", original);
+    project.store.SetStatus(page, kStatusFetched);
+    project.store.SetStatus(child, kStatusNone);
+    FixStoredPage(project.store, project.data_dir(), page, GrabOptions(), true);
+    EXPECT_NE(project.Read("h/d/p.htm").find("href=\"http://h/d/sub/c.htm\""), std::string::npos);
+    EXPECT_EQ(KeptOriginals(project.data_dir()), std::vector<int32_t>{page});
+    // Kept once: a second early fix does not take the first one's output
+    // for what the server sent.
+    FixStoredPage(project.store, project.data_dir(), page, GrabOptions(), true);
+    EXPECT_EQ(fwtest::ReadFile(KeptOriginalPath(project.data_dir(), page)), original);
+    project.store.SetStatus(child, kStatusGrabbed);
+    FixStoredPage(project.store, project.data_dir(), page, GrabOptions());
+    EXPECT_EQ(project.Read("h/d/p.htm"), fixed);
+    EXPECT_TRUE(KeptOriginals(project.data_dir()).empty());
 
     const int32_t gone = project.Add(
         fwtest::Row("http://h/d/gone.htm").File("h/d/gone.htm").Status(fwtest::kFetched));

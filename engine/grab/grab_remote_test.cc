@@ -108,8 +108,9 @@ TEST_F(SecureGrabTest, HttpsGoesThroughTheConfiguredProxy) {
     if (tinyproxy.empty()) GTEST_SKIP() << "tinyproxy is not installed (scripts/setup installs it)";
     const uint16_t port = fwtest::FreeLoopbackPort();
     fwtest::WriteFile(dir_ / "tinyproxy.conf",
-                      "Port " + std::to_string(port) + "\nListen 127.0.0.1\nTimeout 30\n"
-                      "MaxClients 20\nAllow 127.0.0.1\nBasicAuth alice s3cret\n");
+                      "Port " + std::to_string(port) +
+                          "\nListen 127.0.0.1\nTimeout 30\n"
+                          "MaxClients 20\nAllow 127.0.0.1\nBasicAuth alice s3cret\n");
     fwtest::ChildProcess proxy;
     ASSERT_TRUE(proxy.Start({tinyproxy, "-d", "-c", dir_ / "tinyproxy.conf"}, dir_ / "proxy.log"));
     ASSERT_TRUE(fwtest::WaitForLoopbackPort(port, std::chrono::seconds(10)));
@@ -166,6 +167,37 @@ TEST_F(FtpGrabTest, DirectoryIsStoredAsAListingWhoseNamesBecomeChildren) {
     AddStart(base + "nothing-here.zip", 1);
     ASSERT_EQ(engine_->Grab(IdOf(base + "nothing-here.zip"), 0), S_OK);
     EXPECT_EQ(Row(base + "nothing-here.zip").error, 404);
+    EXPECT_EQ(Row(base + "nothing-here.zip").file, "");  // no empty file stands in for it
+
+    // A server that is not there is a failed connection.
+    const std::string gone = "ftp://127.0.0.1:" + std::to_string(fwtest::FreeLoopbackPort()) + "/x.zip";
+    AddStart(gone, 1);
+    ASSERT_EQ(engine_->Grab(IdOf(gone), 0), S_OK);
+    EXPECT_EQ(Row(gone).error, kErrorUnreachable);
+    EXPECT_EQ(Row(gone).file, "");
+}
+
+// The user and password an ftp address names log in, and show nowhere else.
+TEST_F(FtpGrabTest, CredentialsInTheAddressLogIn) {
+    if (!fwtest::FtpServer::Available()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+    const std::string root = dir_ / "ftp-root/";
+    fwtest::WriteFile(root + "private.txt", "for anne only");
+    fwtest::FtpServer ftp(root, dir_ / "ftp.log");
+    ASSERT_TRUE(ftp.Start("anne", "Sekr3t"));
+    const std::string host = "127.0.0.1:" + std::to_string(ftp.port());
+    ComPtr<IDizozizUrl> u;
+    ASSERT_EQ(engine_->NewUrl(u.Receive()), S_OK);
+    u->put_url("FTP://anne:Sekr3t@" + host + "/private.txt");
+    u->put_GrabLevels(1);
+    ASSERT_EQ(u->Update(), S_OK);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+
+    const UrlRecord row = Row("ftp://" + host + "/private.txt");
+    EXPECT_EQ(row.error, 0) << ftp.Log();
+    EXPECT_EQ(Stored(row), "for anne only");
+    EXPECT_NE(ftp.Log().find("USER anne"), std::string::npos) << ftp.Log();
+    EXPECT_EQ(EngineLog().find("Sekr3t"), std::string::npos);
+    EXPECT_EQ(row.file.find("anne"), std::string::npos) << row.file;
 }
 
 }  // namespace

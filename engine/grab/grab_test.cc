@@ -144,6 +144,18 @@ TEST_F(GrabTest, PageWithoutLinksIsFixedByItsOwnWorker) {
     EXPECT_EQ(events_->Count(kOnGrabUrlDone, d), 1);
 }
 
+// A saved page that has a doctype keeps it first, so it renders in the
+// mode it was written for; the note of its address follows it.
+TEST_F(GrabTest, SavedPagesKeepTheirDoctypeFirst) {
+    server_->Script("/modern.html", Response::Html("<!DOCTYPE html>\n<html lang=\"en\">"
+                                                   "<a href=\"dir/d.html\">d</a></html>"));
+    AddStart(Url("/modern.html"), 2);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    EXPECT_EQ(Stored(Row(Url("/modern.html"))),
+              "<!DOCTYPE html>\n<!-- " + Url("/modern.html") +
+                  " -->\n<html lang=\"en\"><a href=\"d.html\">d</a></html>");
+}
+
 TEST_F(GrabTest, RedirectTargetKeepsTheLevelsAndParentsWaitForIt) {
     server_->Script("/s.html", Response::Html("<a href=\"l1.html\">1</a>"));
     server_->Script("/l1.html", Response::Html("<a href=\"r.html\">r</a>"));
@@ -235,25 +247,31 @@ TEST_F(GrabTest, FailuresAreRecordedByKind) {
     EXPECT_EQ(Row(Url("/cut.html")).error, 1002);
 }
 
-TEST_F(GrabTest, RefreshFetchesPagesInFullAndOthersConditionally) {
+TEST_F(GrabTest, RefreshAsksPagesAndOthersConditionally) {
     AddStart(Url("/index.html"), 2);
     ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    const UrlRecord page = Row(Url("/index.html"));
     const UrlRecord image = Row(Url("/img1.gif"));
     server_->ClearRequests();
     ASSERT_EQ(engine_->Grab(0, 1), S_OK);
-    bool page_conditional = true, image_conditional = false;
+    bool page_conditional = false, image_conditional = false, page_linked_again = false;
     for (const auto& request : server_->Requests()) {
         bool found = false;
         request.Header("If-Modified-Since", &found);
         if (request.path == "/index.html") page_conditional = found;
         if (request.path == "/img1.gif") image_conditional = found;
+        // The unchanged page's links are taken from what was stored.
+        if (request.path == "/a.html") page_linked_again = true;
     }
-    EXPECT_FALSE(page_conditional);
+    EXPECT_TRUE(page_conditional);
     EXPECT_TRUE(image_conditional);
-    const UrlRecord again = Row(Url("/img1.gif"));
-    EXPECT_EQ(again.is_new, 0);
-    EXPECT_EQ(again.file, image.file);
-    EXPECT_EQ(Stored(again), fwtest::ReadFile(std::string(FW_SOURCE_DIR) + "/tests/fixtures/site/img1.gif"));
+    EXPECT_TRUE(page_linked_again);
+    for (const UrlRecord& before : {page, image}) {
+        const UrlRecord again = Row(before.url);
+        EXPECT_EQ(again.is_new, 0) << before.url;
+        EXPECT_EQ(again.file, before.file) << before.url;
+        EXPECT_EQ(Stored(again), Stored(before)) << before.url;
+    }
 }
 
 // A refetch whose connection closes short of its Content-Length leaves the
@@ -455,6 +473,33 @@ TEST_F(GrabTest, ByteLimitStopsNewStarts) {
     ASSERT_EQ(engine_->Grab(0, 0), S_OK);
     EXPECT_NE(EngineLog().find("Reached max bytes limit"), std::string::npos);
     EXPECT_EQ(Row(Url("/dir/d.html")).grabbed, 0);
+}
+
+// A program's choices for its own grab reach the grab without being written
+// where other programs would read them, and go when it removes them.
+TEST_F(GrabTest, OverriddenSettingsApplyToTheGrabOnly) {
+    Setting("Network", "MaxThreads", "8");
+    ASSERT_EQ(engine_->OverrideSetting("Limits", "ByteLimit", "1"), S_OK);
+    ASSERT_EQ(engine_->OverrideSetting("Limits", "Bytes", "1"), S_OK);
+    ASSERT_EQ(engine_->OverrideSetting("network", "maxthreads", "1"), S_OK);
+    ASSERT_EQ(engine_->OverrideSetting("Network", "PercentMaxThreads", "100"), S_OK);
+    EXPECT_EQ(engine_->OverrideSetting("Network", "", "1"), E_INVALIDARG);
+    AddStart(Url("/index.html"), 3);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    EXPECT_NE(EngineLog().find("Reached max bytes limit"), std::string::npos);
+    EXPECT_EQ(Row(Url("/dir/d.html")).grabbed, 0);
+    const std::string ini = fwtest::ReadFile(dir_ / "home/corvalin.ini");
+    EXPECT_EQ(ini.find("ByteLimit"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("MaxThreads=8"), std::string::npos) << ini;
+    ComPtr<IDizozizPrefs> prefs;
+    ASSERT_EQ(engine_->Preferences(prefs.Receive()), S_OK);
+    int32_t threads = 0;
+    prefs->get_MaxThreads(&threads);
+    EXPECT_EQ(threads, 8);  // the preferences show what is stored
+
+    ASSERT_EQ(engine_->OverrideSetting("Limits", "ByteLimit", ""), S_OK);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    EXPECT_NE(Row(Url("/dir/d.html")).grabbed, 0);
 }
 
 // A body that never ends holds no worker for long: a size filter or the byte

@@ -13,6 +13,7 @@
 #include "engine/grab/body_sink.h"
 #include "engine/grab/child_wait_map.h"
 #include "engine/grab/fix_step.h"
+#include "engine/grab/reservation_log.h"
 #include "engine/net/ftp_fetch.h"
 #include "engine/net/ftp_listing.h"
 #include "engine/net/http_fetch.h"
@@ -77,17 +78,17 @@ struct UrlWorker::Prepared {
     std::string url;           // the URL's text
     std::string saved_file;    // FILE of an earlier grab, when the URL is grabbed
     int64_t conditional = 0;   // If-Modified-Since to send
+    std::string etag;          // If-None-Match to send
     std::string credentials;
     ParsedUrl parsed;
     std::string path;          // where the content ends up; empty: nowhere
-    std::string fetch_path;    // where the body is received (path, or a scratch file)
-    bool scratch = false;      // fetch_path is a scratch file, deleted at the end
-    bool reserved = false;     // `path` was created for this fetch
-    platform::UniqueFd reserved_file;  // open on it, for the body sink
+    std::string fetch_path;    // the scratch file the body is received into
+    bool reserved = false;     // `path` was reserved for this URL (now or by an earlier attempt)
     QueueEntry entry;          // what the URL was queued with (fixed once queued)
 };
 
 struct UrlWorker::Fetched {
+    bool stopped = false;  // cut by the grab's stop before it ended on its own
     std::unique_ptr<HttpFetchBase> http;
     std::unique_ptr<FtpFetch> ftp;
     bool body_written = false;
@@ -95,11 +96,13 @@ struct UrlWorker::Fetched {
 };
 
 UrlWorker::UrlWorker(ProjectStore* store, std::string data_dir, ChildWaitMap* wait_map,
-                     int32_t url_id, uint32_t queue_row, std::string host,
-                     const GrabOptions* options, DoneCallback done, platform::StopEvent* cancel)
+                     ReservationLog* reservations, int32_t url_id, uint32_t queue_row,
+                     std::string host, const GrabOptions* options, DoneCallback done,
+                     platform::StopEvent* cancel)
     : store_(store),
       data_dir_(std::move(data_dir)),
       wait_map_(wait_map),
+      reservations_(reservations),
       url_id_(url_id),
       queue_row_(queue_row),
       options_(options),
@@ -142,10 +145,22 @@ void UrlWorker::RunSteps() {
     }
     Fetched f;
     Fetch(p, &f);
+    // A whole body was moved off the scratch file; what is left goes.
+    struct Scratch {
+        const std::string& path;
+        ~Scratch() { platform::RemoveFile(path); }
+    } scratch{p.fetch_path};
     if (skipped_) {
-        // Abandoned: no row or queue update. A name reserved for this fetch
-        // goes again.
-        if (p.scratch || p.reserved) platform::RemoveFile(p.fetch_path);
+        // Abandoned for this grab and any resumed one: the row stays as it
+        // was, and a name reserved for this fetch goes again.
+        if (p.reserved) ForgetReservation(p);
+        store_->QueueMarkDone(queue_row_);
+        return;
+    }
+    if (f.stopped) {
+        // Cut by a stop: nothing of it is kept, and the URL waits for the
+        // grab that resumes this one (which also reuses its reserved name).
+        store_->QueueMarkWaiting(queue_row_);
         return;
     }
     if ((f.http && f.http->aborted()) || (f.ftp && f.ftp->body_limit_passed())) {
@@ -155,13 +170,14 @@ void UrlWorker::RunSteps() {
     } else if (f.ftp) {
         FtpOutcome(p, &f);
     }
-    if (p.scratch) platform::RemoveFile(p.fetch_path);
     store_->QueueMarkDone(queue_row_);
 }
 
 bool UrlWorker::Prepare(Prepared* p) {
-    int32_t kind = 0, status = 0;
+    int32_t status = 0;
     int64_t modified = 0;
+    std::string file;
+    std::string etag;
     {
         auto guard = store_->Lock();
         UrlRecord record;
@@ -169,10 +185,10 @@ bool UrlWorker::Prepare(Prepared* p) {
         if (!store_->QueueEntryAt(queue_row_, &p->entry)) return false;
         const QueueEntry& entry = p->entry;
         p->url = record.url;
-        kind = record.kind;
         status = record.status;
         modified = record.modified;
-        if (status == kStatusGrabbed) p->saved_file = record.file;
+        file = record.file;
+        etag = std::move(record.etag);
         if (entry.auth_id != 0) p->credentials = store_->LoadProps(entry.auth_id).credentials;
         if (entry.filter_id != 0) {
             filters_ = LoadFilterSet(*store_, entry.filter_id);
@@ -185,41 +201,71 @@ bool UrlWorker::Prepare(Prepared* p) {
     p->parsed.Parse(p->url);
     if (!IsFetchedScheme(p->parsed.scheme())) return false;
 
-    // Content that will not be kept (a link check, a URL that is only
-    // traversed), and any refetch of a saved file, is received into a scratch
-    // file: a saved file changes only when a complete new copy arrived.
+    // The body is always received into a scratch file: the stored file
+    // changes only when a complete new copy arrived, so a fetch cut short (a
+    // stop, a kill, a broken connection) never leaves a truncated file where
+    // the copy links to it. Content that will not be kept (a link check, a
+    // URL that is only traversed) never goes further.
+    p->fetch_path = data_dir_ + ".fw-receiving-" + std::to_string(url_id_);
     const bool keeps_nothing = options_->link_check || traverse_only_;
-    if (!p->saved_file.empty()) {
+    if (status != kStatusNone && !file.empty()) {
         // A saved file out of the content directory is never overwritten:
         // the URL is not fetched, and its row stays as it is.
-        const std::optional<std::string> saved = StoredFilePath(data_dir_, url_id_, p->saved_file);
+        const std::optional<std::string> saved = StoredFilePath(data_dir_, url_id_, file);
         if (!saved) return false;
+        p->saved_file = file;
         p->path = *saved;
-        const bool pages_in_full =
-            options_->conditional_pages && (kind == kKindUnknown || kind == kKindHtml);
-        if (!pages_in_full) p->conditional = modified;
+        // Pages too: an unchanged one keeps its stored copy and links.
+        p->conditional = modified;
+        p->etag = std::move(etag);
     } else if (!keeps_nothing) {
-        FileNameLock naming;
-        std::string chosen;
-        platform::UniqueFd reserved;
-        if (ChooseLocalPath(naming, WithoutQuery(p->url), data_dir_, options_->file_flags, &chosen,
-                            &reserved) &&
-            !chosen.empty()) {
-            p->reserved_file =
-                reserved.ok() ? std::move(reserved) : platform::CreateEmptyFile(chosen);
-            if (p->reserved_file.ok()) {
-                p->path = chosen;
-                p->reserved = true;
-            }
-        }
-    }
-    if (p->path.empty() || keeps_nothing || !p->saved_file.empty()) {
-        p->fetch_path = data_dir_ + ".fw-receiving-" + std::to_string(url_id_);
-        p->scratch = true;
-    } else {
-        p->fetch_path = p->path;
+        Reserve(file, p);
     }
     return true;
+}
+
+// Gives the fetch its file name: the one an earlier attempt reserved (a
+// grab stopped or killed before the URL was done, see ReservationLog), or a
+// new one, created at once so no other URL takes it.
+void UrlWorker::Reserve(const std::string& recorded, Prepared* p) {
+    if (!recorded.empty()) {
+        const std::optional<std::string> path = StoredFilePath(data_dir_, url_id_, recorded);
+        if (path && (platform::FileExists(*path) || platform::OpenCreatingDirectories(*path))) {
+            p->path = *path;
+            p->reserved = true;
+            return;
+        }
+    }
+    FileNameLock naming;
+    const std::string chosen = NewLocalPath(naming, WithoutQuery(p->url), true);
+    if (chosen.empty() || !platform::OpenCreatingDirectories(chosen)) return;
+    p->path = chosen;
+    p->reserved = true;
+}
+
+std::string UrlWorker::NewLocalPath(const FileNameLock& naming, const std::string& url,
+                                    bool choose_always) {
+    std::string chosen;
+    const bool made = choose_always
+                          ? ChooseLocalPath(naming, url, data_dir_, options_->file_flags, &chosen)
+                          : MakeLocalPath(naming, url, data_dir_, options_->file_flags, &chosen);
+    if (!made || chosen.empty() || chosen.compare(0, data_dir_.size(), data_dir_) != 0) return {};
+    // Recorded first: a file a kill leaves behind is then always known.
+    if (reservations_)
+        reservations_->Record(url_id_, std::string_view(chosen).substr(data_dir_.size()));
+    return chosen;
+}
+
+// A reserved name that will not be used: its file goes, and so does the
+// row's record of it.
+void UrlWorker::ForgetReservation(const Prepared& p) {
+    platform::RemoveFile(p.path);
+    auto guard = store_->Lock();
+    UrlRecord row;
+    if (store_->LoadRow(url_id_, &row) && data_dir_ + row.file == p.path) {
+        row.file.clear();
+        store_->Write(&row);
+    }
 }
 
 // The longest body this fetch may receive, or -1 for any: the size filters'
@@ -238,7 +284,7 @@ int64_t UrlWorker::BodyLimit() const {
 }
 
 void UrlWorker::Fetch(Prepared& p, Fetched* f) {
-    BodySink sink(p.fetch_path, std::move(p.reserved_file));
+    BodySink sink(p.fetch_path);
     std::unique_ptr<UrlFetch> fetch;
     const UrlScheme scheme = p.parsed.scheme();
     const std::string host = p.parsed.host() ? p.parsed.host() : "";
@@ -272,6 +318,7 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
         http->SetTarget(host, port, request_path);
         if (!p.credentials.empty()) http->set_credentials(p.credentials);
         if (options_->refresh && p.conditional != 0) http->set_if_modified_since(p.conditional);
+        if (options_->refresh && !p.etag.empty()) http->set_if_none_match(p.etag);
         if (!options_->user_agent.empty()) http->set_user_agent(options_->user_agent);
         if (options_->proxy) http->set_proxy(options_->proxy);
 
@@ -295,6 +342,9 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
     if (const int64_t limit = BodyLimit(); limit >= 0) {
         running->set_body_limit(static_cast<uint64_t>(limit));
     }
+    if (options_->response_cap > 0) {
+        running->set_response_cap(static_cast<uint64_t>(options_->response_cap));
+    }
 
     LogMessage(std::to_string(url_id_) + " - " + p.url);
     {
@@ -307,9 +357,10 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
         std::lock_guard<std::mutex> guard(fetch_mutex_);
         fetch_ = nullptr;
     }
-    if (!started) {  // stopped before it began: the row stays as it was
-        f->http.reset();
-        f->ftp.reset();
+    // A fetch the stop cut (or kept from starting) did not end on its own;
+    // one that completed meanwhile did.
+    if (!skipped_ && cancel_->IsSet() && (!started || running->state() == kFetchError)) {
+        f->stopped = true;
         return;
     }
     if (running->state() == kFetchError) {
@@ -342,20 +393,21 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
     const FtpFetch& fetch = *f->ftp;
     const bool keeps = !options_->link_check;
     std::string path = prepared.path;
-    bool arrived_in_place = !prepared.scratch;
-    if (keeps && prepared.scratch && !path.empty() && f->body_written &&
-        fetch.state() == kFetchDone) {
+    const bool failed = fetch.state() == kFetchError;
+    // A failed transfer has no content: no empty file stands in for it.
+    if (prepared.reserved && failed) {
+        ForgetReservation(prepared);
+        path.clear();
+    }
+    bool arrived_in_place = false;
+    if (keeps && !path.empty() && f->body_written && fetch.state() == kFetchDone) {
         arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
     }
     if (keeps && fetch.listing() && arrived_in_place &&
         (path.size() < 4 || path.compare(path.size() - 4, 4, ".txt") != 0)) {
         FileNameLock naming;
-        std::string target;
-        if (MakeLocalPath(naming, prepared.url + ".txt", data_dir_, options_->file_flags,
-                          &target) &&
-            !target.empty() && platform::MoveReplacing(path, target)) {
-            path = target;
-        }
+        const std::string target = NewLocalPath(naming, prepared.url + ".txt", false);
+        if (!target.empty() && platform::MoveReplacing(path, target)) path = target;
     }
     const std::string content_path = arrived_in_place ? path : prepared.fetch_path;
     const QueueEntry& entry = prepared.entry;
@@ -372,9 +424,12 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
         row.status = kStatusGrabbed;
         row.modified = static_cast<int64_t>(std::time(nullptr));
         row.error = 0;
-        if (fetch.state() == kFetchError) {
+        if (failed) {
+            // No reply at all is the connection's failure, not the server's.
             const int32_t code = fetch.last_reply_code();
-            row.error = (code == 450 || code == 550) ? 404 : code + 1000;
+            row.error = code == 0                     ? fetch_error_
+                        : (code == 450 || code == 550) ? 404
+                                                      : code + 1000;
         }
         store_->Write(&row);
     }
@@ -414,7 +469,7 @@ void UrlWorker::Aborted(const Prepared& p) {
     if (p.entry.parent_id != 0) NotifyParents();
     // A name reserved for this fetch goes again; a file of an earlier grab
     // was never touched (the fetch went to a scratch file).
-    if (p.reserved) platform::RemoveFile(p.path);
+    if (p.reserved) ForgetReservation(p);
 }
 
 void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
@@ -423,17 +478,17 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
     const bool keeps = !options_->link_check && !traverse_only_;
     std::string path = prepared.path;
 
-    // A complete new copy replaces the saved file (refetches arrive in a
-    // scratch file); anything less leaves the saved file as it was.
-    bool arrived_in_place = !prepared.scratch;
-    if (keeps && prepared.scratch && !path.empty() && code != 304 && f->body_written &&
-        fetch.state() == kFetchDone) {
+    // A complete new copy replaces the stored file (every body arrives in a
+    // scratch file); anything less leaves the stored file as it was.
+    bool arrived_in_place = false;
+    if (keeps && !path.empty() && code != 304 && f->body_written && fetch.state() == kFetchDone) {
         arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
     }
-    // A fetch that got no response at all has no content: the name reserved
-    // for it goes again, so no empty file stands in for the page offline.
-    if (prepared.reserved && code == 0 && fetch.state() == kFetchError && !f->body_written) {
-        platform::RemoveFile(path);
+    // A fetch that failed has no content (a partial body stays in the
+    // scratch file): the name reserved for it goes again, so no empty file
+    // stands in for the page offline.
+    if (prepared.reserved && fetch.state() == kFetchError) {
+        ForgetReservation(prepared);
         path.clear();
     }
     if (keeps && !path.empty() && prepared.reserved) {
@@ -441,12 +496,9 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
             ExtensionFix(fetch.content_kind() == ContentKind::kHtml, fetch.content_type(), path);
         if (!suffix.empty()) {
             FileNameLock naming;
-            std::string target;
-            if (MakeLocalPath(naming, WithoutQuery(prepared.url) + std::string(suffix), data_dir_,
-                              options_->file_flags, &target) &&
-                !target.empty() && platform::MoveReplacing(path, target)) {
-                path = target;
-            }
+            const std::string target =
+                NewLocalPath(naming, WithoutQuery(prepared.url) + std::string(suffix), false);
+            if (!target.empty() && platform::MoveReplacing(path, target)) path = target;
         }
     }
     // A refetch that did not arrive whole leaves the copy saved earlier, whose
@@ -481,6 +533,7 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
         const int32_t error = (code > 0 && code != 200) ? code : fetch_error_;
         if (code == 304) {
             row.is_new = 0;
+            if (!fetch.etag().empty()) row.etag = fetch.etag();
         } else if (kept_saved) {
             row.error = error;
         } else {
@@ -490,6 +543,7 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
             }
             if (keeps) row.file = file_text;
             row.content_type = fetch.content_type();
+            row.etag = fetch.etag();
             row.kind = KindOf(fetch.content_kind());
             if (html) {
                 if (options_->link_check && row.level == 0) row.kind = kKindLinkCheck;
@@ -523,7 +577,10 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
         // page without children, instead of waiting for the end of the grab.
         if (!deferred_ && keeps && html && !leaf) FixNow(url_id_, false);
     } else if (code == 304) {
-        if (kind == kKindHtml) RequeueChildren(level, levels, filter_id, auth_id);
+        // What an unchanged page or style sheet links to may have changed.
+        if (kind == kKindHtml || kind == kKindCss) {
+            RequeueChildren(level, levels, filter_id, auth_id);
+        }
         if (parent_id != 0 && !options_->link_check && !traverse_only_) NotifyParents();
     } else {
         if (parent_id != 0 && keeps) NotifyParents();
@@ -548,6 +605,25 @@ void UrlWorker::Redirect(const HttpFetchBase& fetch, int32_t level, int32_t leve
     const char* text = target.Text();
     if (text != nullptr) {
         StoreSection section(store_, &lock_held_);
+        int redirects = 0;
+        {
+            std::lock_guard<std::mutex> map_lock(wait_map_->mutex());
+            redirects = wait_map_->RedirectsTo(url_id_) + 1;
+        }
+        if (redirects > kMaxRedirects) {
+            // The chain ends at this URL: its row says why, and the target
+            // is not added.
+            UrlRecord row;
+            if (store_->LoadRow(url_id_, &row)) {
+                row.error = kErrorTooManyRedirects;
+                store_->Write(&row);
+            }
+            LogMessage(std::to_string(url_id_) + " - more than " + std::to_string(kMaxRedirects) +
+                       " redirects in a row; not followed");
+            section.Release();
+            if (parent_id != 0 && !options_->link_check && !traverse_only_) NotifyParents();
+            return;
+        }
         int32_t grandparent = 0;
         if (parent_id != 0) {
             auto parents = store_->Parents(parent_id);
@@ -569,8 +645,10 @@ void UrlWorker::Redirect(const HttpFetchBase& fetch, int32_t level, int32_t leve
             entry.filter_id = filter_id;
             entry.parent_id = url_id_;
             entry.auth_id = auth_id;
-            if (store_->QueueAppend(entry) && !traverse_only_) {
-                std::lock_guard<std::mutex> map_lock(wait_map_->mutex());
+            const bool queued = store_->QueueAppend(entry);
+            std::lock_guard<std::mutex> map_lock(wait_map_->mutex());
+            if (queued) wait_map_->SetRedirectsTo(t, redirects);
+            if (queued && !traverse_only_) {
                 wait_map_->Wait(url_id_, {{t, true}});
                 if (level > 0) {
                     if (parent_id != 0) wait_map_->AddTo(parent_id, {t, true});

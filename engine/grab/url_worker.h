@@ -6,8 +6,9 @@
 // links to (the ChildWaitMap) and is fixed when they are done.
 //
 // Cancellation: Cancel() (skipping the URL, or stopping the grab) ends a
-// running fetch promptly; a skipped worker then stops without touching its
-// row or queue entry again.
+// running fetch promptly. A skipped URL's row stays as it was and its entry
+// is done; a URL whose fetch the stop cut waits in the queue again, for the
+// grab that resumes this one.
 #pragma once
 
 #include <atomic>
@@ -17,6 +18,7 @@
 #include <string>
 
 #include "engine/content/link_extractor.h"
+#include "engine/content/local_path.h"
 #include "engine/filter/filter_set.h"
 #include "engine/grab/grab_options.h"
 #include "engine/net/url_fetch.h"
@@ -27,18 +29,24 @@ namespace fw {
 class ChildWaitMap;
 class HttpFetchBase;
 class ProjectStore;
+class ReservationLog;
 
 class UrlWorker {
 public:
     // Called as (URL id, started): started false announces the URL as done.
     using DoneCallback = std::function<void(int32_t url_id, bool started)>;
 
+    // Redirects followed in a row, as browsers do; the URL whose redirect
+    // would pass it ends the chain with kErrorTooManyRedirects.
+    static constexpr int kMaxRedirects = 20;
+
     // `host` is the URL's host, as the engine counts workers per host.
     // `cancel` (reset, and outliving the worker) is what Cancel() sets and
     // the fetch watches; a slot hands the same one to each of its workers.
-    UrlWorker(ProjectStore* store, std::string data_dir, ChildWaitMap* wait_map, int32_t url_id,
-              uint32_t queue_row, std::string host, const GrabOptions* options, DoneCallback done,
-              platform::StopEvent* cancel);
+    // `reservations` records the file names the worker reserves (not owned).
+    UrlWorker(ProjectStore* store, std::string data_dir, ChildWaitMap* wait_map,
+              ReservationLog* reservations, int32_t url_id, uint32_t queue_row, std::string host,
+              const GrabOptions* options, DoneCallback done, platform::StopEvent* cancel);
     ~UrlWorker();
     UrlWorker(const UrlWorker&) = delete;
     UrlWorker& operator=(const UrlWorker&) = delete;
@@ -69,6 +77,12 @@ private:
 
     void RunSteps();
     bool Prepare(Prepared* p);
+    void Reserve(const std::string& recorded, Prepared* p);
+    // A new name for the URL's content, recorded before it is created; empty
+    // when none could be had. REQUIRES: `naming` held.
+    std::string NewLocalPath(const FileNameLock& naming, const std::string& url,
+                             bool choose_always);
+    void ForgetReservation(const Prepared& p);
     int64_t BodyLimit() const;
     ExtractOptions ExtractOptionsNow(bool page_is_error) const;
     void Fetch(Prepared& p, Fetched* f);
@@ -90,6 +104,7 @@ private:
     ProjectStore* store_;
     const std::string data_dir_;
     ChildWaitMap* wait_map_;
+    ReservationLog* reservations_;
     const int32_t url_id_;
     const uint32_t queue_row_;
     const GrabOptions* options_;

@@ -23,7 +23,7 @@ Dizoziz::Dizoziz() {
     // Cookies are kept for the program, shared by every fetch, plain or secure.
     InstallProgramCookieStore();
     DialUpHooks hooks;
-    hooks.dial_if_needed = [this] { return dial_up_.DialIfNeeded(prefs_); };
+    hooks.dial_if_needed = [this] { return dial_up_.DialIfNeeded(grab_prefs_); };
     hooks.connection_alive = [this] { return dial_up_.ConnectionAlive(); };
     hooks.hang_up_if_dialled = [this] { dial_up_.HangUpIfDialled(); };
     grab_.set_dial_up(std::move(hooks));

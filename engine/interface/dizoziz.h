@@ -67,6 +67,9 @@ public:
     HRESULT SkipUrl(int32_t id) override;
     HRESULT WorkingThreads(int32_t* count) override;
     HRESULT WaitingUrls(int32_t* count) override;
+    HRESULT FinishedUrls(int32_t* count) override;
+    HRESULT OverrideSetting(const std::string& section, const std::string& key,
+                            const std::string& value) override;
     HRESULT BytesReceived(int32_t* bytes) override;
     HRESULT BytesSent(int32_t* bytes) override;
     HRESULT UrlStatus(int32_t id, IDizozizUrlStatus** status) override;
@@ -97,7 +100,8 @@ private:
 
     EventSource events_;
     ProjectStore store_;
-    EnginePreferences prefs_;
+    EnginePreferences prefs_;       // what the preferences object shows and stores
+    EnginePreferences grab_prefs_;  // what grabs read: the same file, plus overrides
     std::string data_dir_;  // ends in "/"; FILE values are relative to it
     std::string db_dir_;    // table paths are db_dir_ + table name
     std::mutex edge_mutex_;  // the edge file is read by grab threads
@@ -114,7 +118,7 @@ private:
     // GrabHost
     void FireEvent(int32_t event_id, int32_t url_id) override { Fire(event_id, url_id); }
     ProjectStore& grab_store() override { return store_; }
-    EnginePreferences& grab_prefs() override { return prefs_; }
+    EnginePreferences& grab_prefs() override { return grab_prefs_; }
     std::string grab_data_dir() override { return data_dir_; }
     std::string edge_file() override;
     bool help_mode() const override { return help_mode_; }

@@ -79,6 +79,17 @@ HRESULT Dizoziz::WaitingUrls(int32_t* count) {
     return S_OK;
 }
 
+HRESULT Dizoziz::FinishedUrls(int32_t* count) {
+    if (!count) return E_POINTER;
+    *count = grab_.FinishedUrls();
+    return S_OK;
+}
+
+HRESULT Dizoziz::OverrideSetting(const std::string& section, const std::string& key,
+                                 const std::string& value) {
+    return grab_prefs_.SetOverride(section, key, value) ? S_OK : E_INVALIDARG;
+}
+
 HRESULT Dizoziz::BytesReceived(int32_t* bytes) {
     if (!bytes) return E_POINTER;
     *bytes = grab_.BytesReceived();

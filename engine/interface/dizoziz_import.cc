@@ -1,4 +1,5 @@
 // Dizoziz: Import of URL lists and Copy from another storage.
+#include <cctype>
 #include <deque>
 #include <fstream>
 #include <optional>
@@ -6,10 +7,12 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "engine/content/web_address.h"
 #include "engine/interface/dizoziz.h"
 #include "engine/interface/error_info.h"
 #include "engine/store/stored_file.h"
 #include "platform/file_ops.h"
+#include "platform/text.h"
 
 namespace fw {
 
@@ -24,22 +27,21 @@ std::string WithSlash(std::string dir) {
     return dir;
 }
 
-// Every absolute address in a line of text: from "http://", "https://" or
-// "ftp://" to the next blank, tab, carriage return or line feed.
-std::vector<std::string> AddressesIn(std::string_view text) {
-    static constexpr std::string_view kStarts[] = {"http://", "https://", "ftp://"};
-    std::vector<std::string> found;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t start = std::string_view::npos;
-        for (auto prefix : kStarts) start = std::min(start, text.find(prefix, pos));
-        if (start == std::string_view::npos) break;
-        size_t end = text.find_first_of(" \t\r\n", start);
-        if (end == std::string_view::npos) end = text.size();
-        found.emplace_back(text.substr(start, end - start));
-        pos = end;
+// Whether the start of a file reads as HTML (a saved bookmark list): it
+// holds a tag or a declaration. An address in angle brackets, as mail
+// writes one ("<http://h/>"), is no tag: its word ends in ":".
+bool LooksLikeHtml(std::string_view start) {
+    for (size_t open = start.find('<'); open != std::string_view::npos;
+         open = start.find('<', open + 1)) {
+        size_t end = open + 1;
+        if (end < start.size() && (start[end] == '!' || start[end] == '/')) return true;
+        while (end < start.size() && std::isalnum(static_cast<unsigned char>(start[end]))) ++end;
+        if (end == open + 1) continue;
+        if (end == start.size() || start[end] == '>' || platform::IsLineWhite(start[end])) {
+            return true;
+        }
     }
-    return found;
+    return false;
 }
 
 }  // namespace
@@ -51,7 +53,7 @@ HRESULT Dizoziz::Import(const std::string& path) {
     std::string text(kImportBlockBytes, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<size_t>(in.gcount()));
-    if (std::string_view(text).substr(0, 80).find('<') != std::string_view::npos) {
+    if (LooksLikeHtml(std::string_view(text).substr(0, 80))) {
         return ImportBookmarks(path);
     }
     // Each block is taken up to its last separator; the word cut there
@@ -61,10 +63,15 @@ HRESULT Dizoziz::Import(const std::string& path) {
         const bool last = !in;
         const size_t cut = last ? text.size() : text.find_last_of(" \t\r\n");
         const size_t taken = cut == std::string::npos ? 0 : cut;
-        for (const std::string& url : AddressesIn(std::string_view(text).substr(0, taken))) {
-            ProjectStore::Added added = store_.AddUrl(0, 0, 0, url);
-            if (added.id > 0) Fire(kOnGrabUrlAdd, added.id);
+        std::vector<int32_t> added;
+        {
+            auto guard = store_.Lock();
+            for (std::string_view url : AddressesInText(std::string_view(text).substr(0, taken))) {
+                const ProjectStore::Added row = AddImportedAddress(store_, url);
+                if (row.id > 0) added.push_back(row.id);
+            }
         }
+        for (int32_t id : added) Fire(kOnGrabUrlAdd, id);
         if (last) break;
         carried = text.substr(taken);
         if (carried.size() >= kImportBlockBytes) carried.clear();  // no address is that long

@@ -69,22 +69,23 @@ TEST_F(DizozizLinksTest, ImportOfABookmarkFileTakesItsAbsoluteWebLinks) {
               "<DT><A HREF=\"http://b.example/x?p=1&amp;q=2\">B</A>\n"
               "<DT><A HREF=\"ftp://c.example/pub/\">C</A>\n"
               "<DT><A HREF=\"#local\">skip</A> <A HREF=\"relative.htm\">skip</A>\n"
-              "<DT><A HREF=\"HTTP://upper.example/\">skip</A> <A HREF=\"mailto:x@y\">skip</A>\n"
+              "<DT><A HREF=\"HTTP://Upper.example/\">D</A> <A HREF=\"mailto:x@y\">skip</A>\n"
               "<DT><A HREF=\"https://a.example/\">again</A>\n");
     ASSERT_EQ(engine_->Import(dir_ / "bookmarks.html"), S_OK);
     std::vector<int32_t> ids;
-    for (const char* url :
-         {"https://a.example/", "http://b.example/x?p=1&q=2", "ftp://c.example/pub/"}) {
+    for (const char* url : {"https://a.example/", "http://b.example/x?p=1&q=2",
+                            "ftp://c.example/pub/", "http://upper.example/"}) {
         const int32_t id = store().FindByUrl(url);
         ASSERT_GT(id, 0) << url;
         EXPECT_EQ(store().LoadProps(id).levels, 1) << url;
         ids.push_back(id);
     }
-    EXPECT_EQ(store().AllUrls().size(), 3u);
+    EXPECT_EQ(store().AllUrls().size(), 4u);
     EXPECT_EQ(store().TreeChildren(0, true), ids);
     EXPECT_EQ(events_->Take(), (Events{{kOnGrabUrlAdd, ids[0]},
                                        {kOnGrabUrlAdd, ids[1]},
                                        {kOnGrabUrlAdd, ids[2]},
+                                       {kOnGrabUrlAdd, ids[3]},
                                        {kOnGrabUrlAdd, ids[0]}}));
 }
 

@@ -570,6 +570,24 @@ TEST_F(DizozizTest, ImportOfTextTakesEveryAddressOnALine) {
     EXPECT_EQ(engine_->Import(dir_ / "missing.txt"), S_OK);
 }
 
+// Addresses in a mail or in prose come without the marks around them, in
+// their stored form, with the credentials they name; a text that starts
+// with an address in angle brackets is no bookmark page.
+TEST_F(DizozizTest, ImportOfProseTakesTheAddressesWithoutTheirDelimiters) {
+    WriteFile(dir_ / "mail.txt",
+              "<http://docs.example/manual.html>, see also \"http://docs.example/contact.html\".\n"
+              "The files (ftp://anne:pw@Files.Example/pub/) are HTTP://Docs.Example/up.html;\n");
+    ASSERT_EQ(engine_->Import(dir_ / "mail.txt"), S_OK);
+    ProjectStore& s = engine_->store();
+    for (const char* url : {"http://docs.example/manual.html", "http://docs.example/contact.html",
+                            "ftp://files.example/pub/", "http://docs.example/up.html"}) {
+        EXPECT_GT(s.FindByUrl(url), 0) << url;
+    }
+    EXPECT_EQ(sink_->Take().size(), 4u);
+    EXPECT_EQ(s.LoadProps(s.FindByUrl("ftp://files.example/pub/")).credentials,
+              platform::EncodeCredentials("anne", "pw"));
+}
+
 // A long list is read in pieces: an address across a piece's end is taken
 // whole, and nothing after it is lost.
 TEST_F(DizozizTest, ImportOfALongListTakesAddressesAcrossItsPieces) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "engine/content/parsed_url.h"
 #include "engine/interface/dizoziz.h"
 #include "engine/interface/error_info.h"
 #include "engine/interface/url_collection.h"
@@ -43,7 +44,14 @@ HRESULT Dizoziz::GetUrl(const std::string& url, IDizozizUrl** found) {
     if (!found) return E_POINTER;
     if (!open_) return NotOpen();
     auto guard = store_.Lock();
-    const int32_t id = store_.FindByUrl(url);
+    int32_t id = store_.FindByUrl(url);
+    if (id < 1) {
+        // Also by the form the project stores an address in (scheme and host
+        // in lower case, a host's ASCII form, no user or password).
+        ParsedUrl parsed;
+        parsed.Parse(url);
+        if (parsed.Text() != nullptr && url != parsed.Text()) id = store_.FindByUrl(parsed.Text());
+    }
     UrlRecord record;
     if (id < 1 || !store_.Load(id, &record)) return ReportError("Invalid URL: " + url);
     return HandOut(UrlObject::Loaded(this, false, record, store_.LoadProps(id), data_dir_), found);
@@ -55,8 +63,7 @@ HRESULT Dizoziz::EnumChildren(int32_t parent_id, IDizozizEnumChild** children) {
     // The walk reads the columns the rule needs; no child row is loaded.
     int32_t level = -1;
     std::vector<int32_t> kept;
-    for (const ProjectStore::TreeChild& child :
-         store_.TreeChildColumns(parent_id, true, &level)) {
+    for (const ProjectStore::TreeChild& child : store_.TreeChildColumns(parent_id, true, &level)) {
         if (child.level > level ||
             (child.level == level && child.min_level == 1 && child.kind != kKindHtml)) {
             kept.push_back(child.id);

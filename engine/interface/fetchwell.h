@@ -52,6 +52,7 @@ enum UrlErrorCode : int32_t {
     kErrorUnreachable = 1001,       // the name lookup or the connection failed
     kErrorTransferBroken = 1002,    // the connection broke off after it was made
     kErrorProxyCannotCarry = 1008,  // the configured proxy kind cannot carry the request
+    kErrorTooManyRedirects = 1009,  // the URL's redirect would pass the chain's limit
 };
 enum JobKind : int32_t { kJobNone = 0, kJobTrawl = 1, kJobRefresh = 2, kJobPreview = 3, kJobLinkCheck = 4 };
 enum FilterTypeCode : int32_t {
@@ -215,6 +216,9 @@ public:
     virtual HRESULT put_LimitKiloBytes(int32_t v) = 0;
     virtual HRESULT get_FileFlags(int32_t* v) = 0;
     virtual HRESULT put_FileFlags(int32_t v) = 0;
+    // The cap on one response's body in kilobytes; 0: none.
+    virtual HRESULT get_LimitResponseKiloBytes(int32_t* v) = 0;
+    virtual HRESULT put_LimitResponseKiloBytes(int32_t v) = 0;
 };
 
 // Event ids (the DDizozizEvents dispatch identifiers).
@@ -337,8 +341,22 @@ public:
     virtual HRESULT HelpMode(int32_t flag) = 0;                                           // 48
     virtual HRESULT IndexSearch(const std::string& expression, IDizozizEnumUrl** found) = 0;  // 49
     virtual HRESULT ValidIndexSearch(const std::string& expression, std::string* message) = 0;  // 50
-    // URLs of the running grab waiting for a worker (0 when none runs).
+    // URLs of the running grab waiting for a worker; between grabs, what a
+    // stopped or killed grab left for ResumeBegin: URLs to fetch and pages to
+    // fix.
     virtual HRESULT WaitingUrls(int32_t* count) = 0;                                      // 51
+    // Makes this engine object's grabs read `value` for the setting
+    // `section`/`key` of the shared settings file (names as stored there,
+    // case-insensitive), without writing the file, so one program's choice
+    // for its own grabs never changes what other programs read; an empty
+    // value removes the override. The preferences object keeps showing the
+    // stored values. E_INVALIDARG for an empty name or one over 64 bytes.
+    virtual HRESULT OverrideSetting(const std::string& section, const std::string& key,
+                                    const std::string& value) = 0;  // 52
+    // URLs the job of the running grab has finished, those of a stopped grab
+    // it resumes included; between grabs, those of the last job, so that
+    // FinishedUrls plus WaitingUrls is every URL the job has queued.
+    virtual HRESULT FinishedUrls(int32_t* count) = 0;  // 53
 
     // The connection point: every advised sink receives every event.
     virtual HRESULT Advise(IDizozizEvents* sink, uint32_t* cookie) = 0;

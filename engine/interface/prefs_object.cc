@@ -155,6 +155,12 @@ HRESULT PrefsObject::get_LimitKiloBytes(int32_t* v) {
 HRESULT PrefsObject::put_LimitKiloBytes(int32_t v) {
     return Put([&] { prefs_->SetLimitKiloBytes(v); });
 }
+HRESULT PrefsObject::get_LimitResponseKiloBytes(int32_t* v) {
+    return Get(v, [&] { return prefs_->LimitResponseKiloBytes(); });
+}
+HRESULT PrefsObject::put_LimitResponseKiloBytes(int32_t v) {
+    return Put([&] { prefs_->SetLimitResponseKiloBytes(v); });
+}
 HRESULT PrefsObject::get_FileFlags(int32_t* v) {
     return Get(v, [&] { return prefs_->FileFlags(); });
 }

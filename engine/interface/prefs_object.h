@@ -65,6 +65,8 @@ public:
     HRESULT put_UseByteLimit(int32_t v) override;
     HRESULT get_LimitKiloBytes(int32_t* v) override;
     HRESULT put_LimitKiloBytes(int32_t v) override;
+    HRESULT get_LimitResponseKiloBytes(int32_t* v) override;
+    HRESULT put_LimitResponseKiloBytes(int32_t v) override;
     HRESULT get_FileFlags(int32_t* v) override;
     HRESULT put_FileFlags(int32_t v) override;
 

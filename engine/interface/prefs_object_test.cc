@@ -65,6 +65,8 @@ std::vector<Member> AllMembers() {
         [](IDizozizPrefs& p) { return p.put_LimitKiloBytes(1); },
         [](IDizozizPrefs& p) { return p.get_FileFlags(&n); },
         [](IDizozizPrefs& p) { return p.put_FileFlags(1); },
+        [](IDizozizPrefs& p) { return p.get_LimitResponseKiloBytes(&n); },
+        [](IDizozizPrefs& p) { return p.put_LimitResponseKiloBytes(1); },
     };
 }
 
@@ -80,10 +82,10 @@ protected:
     platform::ProfileFile file_{path_};
 };
 
-TEST_F(PrefsObjectTest, UnboundObjectAnswersEPointerToAll44Members) {
+TEST_F(PrefsObjectTest, UnboundObjectAnswersEPointerToEveryMember) {
     ComPtr<PrefsObject> unbound = MakeObject<PrefsObject>(nullptr);
     std::vector<Member> members = AllMembers();
-    ASSERT_EQ(members.size(), 44u);
+    ASSERT_EQ(members.size(), 46u);  // 22 properties and the response cap, read and written
     for (size_t i = 0; i < members.size(); ++i) {
         EXPECT_EQ(members[i](*unbound), E_POINTER) << "member " << i;
     }

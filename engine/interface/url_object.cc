@@ -1,5 +1,6 @@
 #include "engine/interface/url_object.h"
 
+#include "engine/content/web_address.h"
 #include "engine/interface/error_info.h"
 #include "engine/store/filter_sets.h"
 #include "platform/base64.h"
@@ -154,6 +155,7 @@ HRESULT UrlObject::Update() {
     auto guard = s.Lock();
     EnsureLoaded();
     bool created = false;
+    if ((new_ && id_ == 0) || record_modified_) CanonicalUrl();
     // A new object creates its URL once; later Updates store changes to it.
     if (new_ && id_ == 0) {
         if (record_.url.empty()) return S_OK;  // nothing to create
@@ -196,6 +198,20 @@ HRESULT UrlObject::Update() {
         }
     }
     return S_OK;
+}
+
+void UrlObject::CanonicalUrl() {
+    if (record_.kind == kKindSearchFolder) return;  // its text is a search, not an address
+    std::optional<WebAddress> address = StoredAddress(record_.url);
+    if (!address) return;
+    // As curl and wget take them; the text is shown, logged and written into
+    // pages, so they must not stay in it.
+    if (!address->user.empty() && user_.empty() && password_.empty()) {
+        user_ = std::move(address->user);
+        password_ = std::move(address->password);
+        settings_modified_ = true;
+    }
+    record_.url = std::move(address->url);
 }
 
 void UrlObject::LoadFilters() {

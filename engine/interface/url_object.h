@@ -70,6 +70,10 @@ private:
     // Stores a loaded filter set: stay filters bound to the URL, a new filter
     // id when the set has none. Under the store lock.
     void SaveFilters();
+    // Gives a web address its stored form: scheme and host in lower case,
+    // without the user and password it names, which become the URL's
+    // credentials unless it has some.
+    void CanonicalUrl();
 
     Filter* FilterAt(size_t index) override { return &filters_.filters[index]; }
     void HoldOwner() override { AddRef(); }

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "engine/net/low_speed.h"
 #include "engine/net/sock_addr.h"
 #include "engine/net/socket.h"
 #include "engine/net/win_sock.h"
@@ -187,12 +188,20 @@ void FtpFetch::Transfer(BSocket& control, BSocket& listener) {
     if (!AcceptFromServer(control, listener, &handle)) return Fail();
     BSocket data(handle);
     auto buffer = std::make_unique_for_overwrite<char[]>(kReadSize + 1);
+    LowSpeedWatch speed;
     for (;;) {
         size_t count = 0;
         if (!data.ReceiveWithin(buffer.get(), kReadSize + 1, &count, stop_)) return Fail();
         if (count == 0) break;
         CountReceived(count);
-        if (!WriteBody(buffer.get(), count)) return Fail();
+        if (!speed.Arrived(count)) {
+            LogMessage(speed.Reason());
+            return Fail();
+        }
+        if (!WriteBody(buffer.get(), count)) {
+            if (response_cap_passed()) LogMessage(CapReason());
+            return Fail();
+        }
     }
     // A data connection closed early looks like a complete one; only the
     // transfer's closing reply tells them apart.

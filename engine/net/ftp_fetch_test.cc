@@ -94,6 +94,18 @@ TEST_F(FtpServerTest, RetrievesAFileInActiveMode) {
     EXPECT_EQ(limited.failed_at(), kFetchReceive);
     EXPECT_TRUE(limited.body_limit_passed());
     EXPECT_LE(cut.body.size(), 3u);
+
+    // One longer than the response cap too, and the log says why.
+    StringSink capped_body;
+    FtpFetch capped(&capped_body);
+    capped.set_response_cap(3);
+    Fetch(capped, "/file.txt");
+    EXPECT_EQ(capped.state(), kFetchError);
+    EXPECT_EQ(capped.failed_at(), kFetchReceive);
+    EXPECT_TRUE(capped.response_cap_passed());
+    EXPECT_LE(capped_body.body.size(), 3u);
+    EXPECT_EQ(log_.Lines(),
+              std::vector<std::string>{"receive error: the response passed its cap of 3 bytes"});
 }
 
 TEST_F(FtpServerTest, ADirectoryIsListedAndTheListingReadsBackToItsNames) {

@@ -2,8 +2,10 @@
 
 #include "engine/net/cookie_jar.h"
 #include "engine/net/http_date.h"
+#include "engine/net/low_speed.h"
 #include "engine/net/proxy_handshake.h"
 #include "engine/net/proxy_settings.h"
+#include "engine/net/request_target.h"
 #include "engine/net/sock_addr.h"
 #include "engine/net/socket.h"
 #include "engine/net/win_sock.h"
@@ -30,7 +32,7 @@ const char* MethodWord(HttpMethod method) {
 
 std::string HttpFetch::BuildRequest() const {
     const std::string host = platform::WithoutLineBreaks(this->host());
-    const std::string target = platform::WithoutLineBreaks(path());
+    const std::string target = RequestTarget(path());
     std::string request;
     request.reserve(256 + 2 * host.size() + target.size());
     request += MethodWord(method());
@@ -38,13 +40,17 @@ std::string HttpFetch::BuildRequest() const {
         request.append("http://").append(host);
         if (port() != 80) request.append(":").append(std::to_string(port()));
     }
-    request += target.empty() ? "/" : target;
+    request += target;
     request += " HTTP/1.0\r\n";
     request += "Accept: */*\r\n";
     request += "User-Agent: ";
     request += user_agent().empty() ? kDefaultUserAgent : platform::WithoutLineBreaks(user_agent());
     request += "\r\n";
-    request.append("Host: ").append(host).append("\r\n");
+    // The port, when not the default, names the site as much as the host
+    // does: virtual hosts on other ports answer by it.
+    request.append("Host: ").append(host);
+    if (port() != 80) request.append(":").append(std::to_string(port()));
+    request += "\r\n";
     if (proxy() != nullptr && !proxy()->credentials().empty()) {
         request.append("Proxy-Authorization: Basic ")
             .append(platform::WithoutLineBreaks(proxy()->credentials()))
@@ -60,10 +66,17 @@ std::string HttpFetch::BuildRequest() const {
         request.append("Content-Length: ")
             .append(std::to_string(post_data().size()))
             .append("\r\n");
-    } else if (method() == HttpMethod::kGet && if_modified_since() != 0) {
-        request.append("If-Modified-Since: ")
-            .append(HttpDate::Format(if_modified_since()))
-            .append("\r\n");
+    } else if (method() == HttpMethod::kGet) {
+        if (if_modified_since() != 0) {
+            request.append("If-Modified-Since: ")
+                .append(HttpDate::Format(if_modified_since()))
+                .append("\r\n");
+        }
+        if (!if_none_match().empty()) {
+            request.append("If-None-Match: ")
+                .append(platform::WithoutLineBreaks(if_none_match()))
+                .append("\r\n");
+        }
     }
     if (cookie_jar() != nullptr) {
         const std::string cookies =
@@ -113,6 +126,7 @@ void HttpFetch::Transfer(BSocket& socket) {
     // On the stack: freeing a heap block this large after every fetch made
     // the allocator merge all its small free blocks each time.
     char buffer[kReadSize + 1];
+    LowSpeedWatch speed;
     for (;;) {
         size_t count = 0;
         if (!socket.Receive(buffer, sizeof buffer, &count, stop_)) {
@@ -121,6 +135,12 @@ void HttpFetch::Transfer(BSocket& socket) {
             return;
         }
         if (count == 0) {
+            if (in_headers()) {  // nothing an HTTP/1 server sends
+                Fail();
+                LogMessage(raw_headers().empty() ? "receive error: closed without a response"
+                                                 : "receive error: the response ended inside its headers");
+                return;
+            }
             if (body_cut_short()) {  // a broken transfer, not the end of the page
                 Fail();
                 LogMessage("receive error");
@@ -130,8 +150,14 @@ void HttpFetch::Transfer(BSocket& socket) {
             return;
         }
         CountReceived(count);
+        if (!speed.Arrived(count)) {
+            Fail();
+            LogMessage(speed.Reason());
+            return;
+        }
         if (!Consume(buffer, count)) {
-            if (headers_too_long()) Fail();
+            if (response_cap_passed()) LogMessage(CapReason());
+            if (refused()) Fail();
             return;  // aborted: the state stays Receive
         }
         if (stop_ != nullptr && stop_->IsSet()) return;

@@ -24,7 +24,7 @@ std::string HttpFetchBase::CookieUrl() const {
 }
 
 bool HttpFetchBase::Consume(const char* data, size_t length) {
-    if (aborted_ || headers_too_long_) return false;
+    if (aborted_ || refused()) return false;
     size_t used = 0;
     if (in_headers_) {
         while (used < length && newline_run_ < 2) {
@@ -45,11 +45,11 @@ bool HttpFetchBase::Consume(const char* data, size_t length) {
         HeadersEnded();
         // A rejected response keeps nothing: the rest of this chunk is
         // dropped too, so a file saved earlier is never touched by it.
-        if (aborted_) return false;
+        if (aborted_ || no_status_line_) return false;
     }
     body_seen_ += length - used;
     Body(data + used, length - used);
-    return !aborted_;
+    return !aborted_ && !refused();
 }
 
 bool HttpFetchBase::body_cut_short() const {
@@ -62,13 +62,20 @@ void HttpFetchBase::HeadersEnded() {
     in_headers_ = false;
     ResponseHead head = ParseResponseHead(raw_headers_);
     status_code_ = head.status_code;
+    if (status_code_ == 0) {
+        no_status_line_ = true;
+        LogMessage("receive error: no HTTP status line from " + CookieUrl());
+        return;
+    }
     content_type_ = std::move(head.content_type);
     content_kind_ = head.content_kind;
     content_length_ = head.content_length;
     location_ = std::move(head.location);
     last_modified_ = head.last_modified;
+    etag_ = std::move(head.etag);
     if (cookie_jar_ != nullptr) {
-        for (const std::string& cookie : head.set_cookies) cookie_jar_->SetCookie(CookieUrl(), cookie);
+        for (const std::string& cookie : head.set_cookies)
+            cookie_jar_->SetCookie(CookieUrl(), cookie);
     }
 
     if (content_length_ > 0 && length_callback_) aborted_ = length_callback_(content_length_);
@@ -84,8 +91,9 @@ void HttpFetchBase::Body(const char* data, size_t length) {
     if (IsRedirectStatus(status_code_) && redirects_followed_ < redirect_limit_) {
         return;
     }
-    // A body past the limit is rejected like one announced too long.
-    if (!WriteBody(data, length)) aborted_ = true;
+    // A body past the limit is rejected like one announced too long; one
+    // past the cap is cut, which the transport reports.
+    if (!WriteBody(data, length) && !response_cap_passed()) aborted_ = true;
 }
 
 }  // namespace fw

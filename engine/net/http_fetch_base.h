@@ -49,6 +49,8 @@ public:
     void set_credentials(std::string credentials) { credentials_ = std::move(credentials); }
     // Calendar time for If-Modified-Since; 0 sends none.
     void set_if_modified_since(int64_t t) { if_modified_since_ = t; }
+    // An entity tag for If-None-Match (sent with a GET); empty sends none.
+    void set_if_none_match(std::string etag) { if_none_match_ = std::move(etag); }
     // Not owned; null means a direct connection. REQUIRES: outlives Run.
     void set_proxy(const ProxySettings* proxy) { proxy_ = proxy; }
     // Not owned; null sends and keeps no cookies.
@@ -67,6 +69,7 @@ public:
     const std::string& user_agent() const { return user_agent_; }
     const std::string& credentials() const { return credentials_; }
     int64_t if_modified_since() const { return if_modified_since_; }
+    const std::string& if_none_match() const { return if_none_match_; }
     const ProxySettings* proxy() const { return proxy_; }
     CookieJar* cookie_jar() const { return cookie_jar_; }
 
@@ -77,8 +80,9 @@ public:
     // Set-Cookie values are given to the cookie jar, the callbacks are
     // consulted, and the rest is body: written to the sink, except for a redirect
     // (IsRedirectStatus) while redirects followed is below the redirect limit. Once
-    // aborted or over kMaxHeaderBytes (logged once), nothing more is taken.
-    // Returns false in those two cases.
+    // aborted, refused (over kMaxHeaderBytes or without a status line, each
+    // logged once) or past the response cap, nothing more is taken. Returns
+    // false in those cases.
     bool Consume(const char* data, size_t length);
 
     // --- Results -------------------------------------------------------------
@@ -86,6 +90,7 @@ public:
     ContentKind content_kind() const { return content_kind_; }
     int64_t content_length() const { return content_length_; }
     int64_t last_modified() const { return last_modified_; }
+    const std::string& etag() const { return etag_; }
     const std::string& location() const { return location_; }
     const std::string& content_type() const { return content_type_; }
     const std::string& raw_headers() const { return raw_headers_; }
@@ -96,6 +101,13 @@ public:
     // no body whatever their Content-Length (HEAD, 1xx, 204, 304) never are.
     bool body_cut_short() const;
     bool headers_too_long() const { return headers_too_long_; }
+    // The header block does not start with an HTTP status line of a code
+    // from 100 to 599 (an HTTP/0.9 reply, or garbage): nothing is taken,
+    // and the fetch fails (logged once).
+    bool no_status_line() const { return no_status_line_; }
+    // What the headers or the body refused, such that the fetch failed:
+    // headers too long, no status line, or the response cap passed.
+    bool refused() const { return headers_too_long_ || no_status_line_ || response_cap_passed(); }
     int32_t redirect_limit() const { return redirect_limit_; }
     int32_t redirects_followed() const { return redirects_followed_; }
 
@@ -122,6 +134,7 @@ private:
     std::string credentials_;
     HttpMethod method_ = HttpMethod::kGet;
     int64_t if_modified_since_ = 0;
+    std::string if_none_match_;
     const ProxySettings* proxy_ = nullptr;
     CookieJar* cookie_jar_;
     LengthCallback length_callback_;
@@ -132,6 +145,7 @@ private:
     int64_t content_length_ = 0;
     int32_t status_code_ = 0;
     int64_t last_modified_ = 0;
+    std::string etag_;
     int32_t redirect_limit_ = 3;
     int32_t redirects_followed_ = 0;
     std::string raw_headers_;  // the header block exactly as received
@@ -142,6 +156,7 @@ private:
     int newline_run_ = 0;  // line feeds seen with only carriage returns between
     bool aborted_ = false;
     bool headers_too_long_ = false;
+    bool no_status_line_ = false;
 };
 
 }  // namespace fw

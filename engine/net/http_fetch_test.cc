@@ -1,4 +1,5 @@
 #include "engine/net/http_fetch.h"
+#include "engine/net/low_speed.h"
 
 #include <gtest/gtest.h>
 
@@ -73,16 +74,16 @@ TEST(HttpRequestTest, BuildsTheRequestByteForByte) {
         {"direct, relative request line",
          [](HttpFetch& f) { f.SetTarget("example.com", 80, "/a/b.html?x=1"); },
          "GET /a/b.html?x=1 HTTP/1.0\r\nAccept: */*\r\n" + ua + "Host: example.com\r\n\r\n"},
-        {"direct on another port: the Host header still has no port",
+        {"direct on another port: the Host header names it",
          [](HttpFetch& f) { f.SetTarget("example.com", 8080, "/"); },
-         "GET / HTTP/1.0\r\nAccept: */*\r\n" + ua + "Host: example.com\r\n\r\n"},
+         "GET / HTTP/1.0\r\nAccept: */*\r\n" + ua + "Host: example.com:8080\r\n\r\n"},
         {"HTTP proxy, port 80: absolute URL without port",
          [&](HttpFetch& f) { f.SetTarget("example.com", 80, "/p"); f.set_proxy(&http_proxy); },
          "GET http://example.com/p HTTP/1.0\r\nAccept: */*\r\n" + ua + "Host: example.com\r\n\r\n"},
-        {"HTTP proxy, port 8080: absolute URL with port, Host without",
+        {"HTTP proxy, port 8080: absolute URL and Host with the port",
          [&](HttpFetch& f) { f.SetTarget("example.com", 8080, "/p"); f.set_proxy(&http_proxy); },
          "GET http://example.com:8080/p HTTP/1.0\r\nAccept: */*\r\n" + ua +
-             "Host: example.com\r\n\r\n"},
+             "Host: example.com:8080\r\n\r\n"},
         {"HTTP proxy with credentials and site credentials",
          [&](HttpFetch& f) {
              f.SetTarget("example.com", 80, "/");
@@ -93,7 +94,7 @@ TEST(HttpRequestTest, BuildsTheRequestByteForByte) {
          "Proxy-Authorization: Basic cHU6cHA=\r\nAuthorization: Basic dXNlcjpwdw==\r\n\r\n"},
         {"SOCKS proxy: relative line, Proxy-Authorization still sent",
          [&](HttpFetch& f) { f.SetTarget("example.com", 8080, "/s"); f.set_proxy(&socks5_auth); },
-         "GET /s HTTP/1.0\r\nAccept: */*\r\n" + ua + "Host: example.com\r\n"
+         "GET /s HTTP/1.0\r\nAccept: */*\r\n" + ua + "Host: example.com:8080\r\n"
          "Proxy-Authorization: Basic cHU6cHA=\r\n\r\n"},
         {"SOCKS4 without credentials looks like a direct request",
          [&](HttpFetch& f) { f.SetTarget("example.com", 80, "/s"); f.set_proxy(&socks4); },
@@ -109,6 +110,15 @@ TEST(HttpRequestTest, BuildsTheRequestByteForByte) {
          },
          "GET / HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Corvalin/1.0\r\nHost: h\r\n"
          "If-Modified-Since: Sun, 06 Nov 1994 08:49:37 GMT\r\n\r\n"},
+        {"conditional GET with an entity tag",
+         [](HttpFetch& f) {
+             f.SetTarget("h", 80, "/");
+             f.set_if_modified_since(784111777);
+             f.set_if_none_match("W/\"5f3e-1a\"\r\nX-Evil: 1");
+         },
+         "GET / HTTP/1.0\r\nAccept: */*\r\n" + ua + "Host: h\r\n"
+         "If-Modified-Since: Sun, 06 Nov 1994 08:49:37 GMT\r\n"
+         "If-None-Match: W/\"5f3e-1a\"X-Evil: 1\r\n\r\n"},
         {"HEAD never sends If-Modified-Since",
          [](HttpFetch& f) {
              f.SetTarget("h", 80, "/");
@@ -130,7 +140,16 @@ TEST(HttpRequestTest, BuildsTheRequestByteForByte) {
              f.SetTarget("h", 80, "/a\r\nX-Evil: 1");
              f.set_user_agent("UA\r\nX-Evil: 2");
          },
-         "GET /aX-Evil: 1 HTTP/1.0\r\nAccept: */*\r\nUser-Agent: UAX-Evil: 2\r\nHost: h\r\n\r\n"},
+         "GET /a%0D%0AX-Evil:%201 HTTP/1.0\r\nAccept: */*\r\nUser-Agent: UAX-Evil: 2\r\nHost: h\r\n"
+         "\r\n"},
+        {"what may not stand on a request line goes percent-encoded",
+         [](HttpFetch& f) { f.SetTarget("h", 80, "/caf\xC3\xA9/a b\"<c>.html?q=\xC3\xBC|x"); },
+         "GET /caf%C3%A9/a%20b%22%3Cc%3E.html?q=%C3%BC%7Cx HTTP/1.0\r\nAccept: */*\r\n" + ua +
+             "Host: h\r\n\r\n"},
+        {"also in the absolute form an HTTP proxy gets",
+         [&](HttpFetch& f) { f.SetTarget("example.com", 80, "/\xC3\xA9 t"); f.set_proxy(&http_proxy); },
+         "GET http://example.com/%C3%A9%20t HTTP/1.0\r\nAccept: */*\r\n" + ua +
+             "Host: example.com\r\n\r\n"},
     };
     for (const Case& c : cases) {
         HttpFetch fetch(nullptr);
@@ -149,7 +168,7 @@ TEST(HttpRequestTest, AsksTheCookieJarForTheRequestUrl) {
     EXPECT_EQ(fetch.BuildRequest(),
               "GET /dir/page?q HTTP/1.0\r\nAccept: */*\r\n"
               "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1.)\r\n"
-              "Host: example.com\r\nCookie: a=1; b=2\r\n\r\n");
+              "Host: example.com:8080\r\nCookie: a=1; b=2\r\n\r\n");
     EXPECT_EQ(jar.asked, std::vector<std::string>{"http://example.com:8080/dir/page?q"});
 
     fetch.SetTarget("example.com", 80, "/private");  // the jar has nothing for it
@@ -437,7 +456,7 @@ TEST_F(HttpFetchTest, OddResponsesEndAsTheirBytesSay) {
         FetchState failed_at;
         int32_t status;
         std::string body;
-        bool receive_error_logged;
+        const char* logged;  // the line the failure writes, or null
     };
     Response no_blank = Response::Raw("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n<html>");
     Response early = Response::Html(std::string(5000, 'e'));
@@ -449,15 +468,33 @@ TEST_F(HttpFetchTest, OddResponsesEndAsTheirBytesSay) {
     empty.send_only = 0;
     Response huge_headers = Response::Html("never seen");
     huge_headers.header_padding = 3 << 20;
+    Response http09 = Response::Raw("<html>\n\n<p>an HTTP/0.9 reply</p></html>");
+    Response http09_one_line = Response::Raw("<html><p>no line ends</p></html>");
+    Response garbage = Response::Raw("FOO 200 OK\r\nContent-Type: text/html\r\n\r\n<p>x</p>");
+    Response bad_code = Response::Raw("HTTP/1.0 20 OK\r\n\r\n<p>x</p>");
+    // Whatever is not an HTTP response is a failed fetch, never an empty
+    // page recorded as a success.
+    const std::string kNoStatusLine =
+        "receive error: no HTTP status line from http://127.0.0.1:" +
+        std::to_string(server_.port()) + "/odd";
     Case cases[] = {
-        {"no blank line: all headers, nothing in the sink", no_blank, kFetchDone, kFetchPending,
-         0, "", false},
+        {"no blank line: the response ended inside its headers", no_blank, kFetchError,
+         kFetchReceive, 0, "", "receive error: the response ended inside its headers"},
+        {"an HTTP/0.9 reply", http09, kFetchError, kFetchReceive, 0, "", kNoStatusLine.c_str()},
+        {"an HTTP/0.9 reply without a blank line", http09_one_line, kFetchError, kFetchReceive, 0,
+         "", "receive error: the response ended inside its headers"},
+        {"a garbage status line", garbage, kFetchError, kFetchReceive, 0, "", kNoStatusLine.c_str()},
+        {"a status code of two digits", bad_code, kFetchError, kFetchReceive, 0, "",
+         kNoStatusLine.c_str()},
         // Short of its Content-Length: what came reached the sink, but the
         // fetch is a broken transfer, never a complete copy.
-        {"closed early: a broken transfer", early, kFetchError, kFetchReceive, 200, "", true},
-        {"reset mid-body: a broken transfer", reset, kFetchError, kFetchReceive, 200, "", true},
-        {"closed without a byte", empty, kFetchDone, kFetchPending, 0, "", false},
-        {"megabytes of headers", huge_headers, kFetchError, kFetchReceive, 0, "", false},
+        {"closed early: a broken transfer", early, kFetchError, kFetchReceive, 200, "",
+         "receive error"},
+        {"reset mid-body: a broken transfer", reset, kFetchError, kFetchReceive, 200, "",
+         "receive error"},
+        {"closed without a byte", empty, kFetchError, kFetchReceive, 0, "",
+         "receive error: closed without a response"},
+        {"megabytes of headers", huge_headers, kFetchError, kFetchReceive, 0, "", nullptr},
     };
     for (Case& c : cases) {
         server_.Script("/odd", c.response);
@@ -470,7 +507,11 @@ TEST_F(HttpFetchTest, OddResponsesEndAsTheirBytesSay) {
             EXPECT_EQ(fetch.failed_at(), c.failed_at) << c.name;
         }
         EXPECT_EQ(fetch.status_code(), c.status) << c.name;
-        EXPECT_EQ(log.Has("receive error"), c.receive_error_logged) << c.name;
+        if (c.logged) {
+            EXPECT_TRUE(log.Has(c.logged)) << c.name;
+        } else {
+            EXPECT_FALSE(log.Has("receive error")) << c.name;
+        }
         if (c.response.ending == fwtest::Ending::Reset) continue;  // body size depends on timing
         if (c.response.send_only == 1000) {
             EXPECT_EQ(sink.body.size() + fetch.raw_headers().size(), 1000u) << c.name;
@@ -495,6 +536,52 @@ TEST_F(HttpFetchTest, SilenceEndsTheFetchAsABrokenTransfer) {
     EXPECT_EQ(fetch.bytes_received(), 10u);
     EXPECT_EQ(log_.Lines(),
               (std::vector<std::string>{"BSocket::Receive ERROR: WSAETIMEDOUT", "receive error"}));
+}
+
+// A response that comes a byte now and then, or never ends, holds the fetch
+// no longer than the low-speed rule or the response cap allow: it ends as a
+// broken transfer with the reason in the log. The body limit of the filters
+// still turns a long file away instead.
+TEST_F(HttpFetchTest, TrickleAndEndlessBodiesEndAsBrokenTransfers) {
+    ScopedLowSpeedRule rule({1000, 300ms});
+    Response trickle = Response::Html(std::string(5000, 't'));
+    trickle.send_only = 200;
+    trickle.ending = fwtest::Ending::Trickle;
+    trickle.trickle = 20ms;
+    server_.Script("/trickle", trickle);
+    Response endless = Response::Html("x");
+    endless.content_length = false;
+    endless.ending = fwtest::Ending::Endless;
+    server_.Script("/endless", endless);
+    struct Case {
+        const char* path;
+        uint64_t cap;
+        const char* line;
+    } cases[] = {
+        {"/trickle", UINT64_MAX, "receive error: under 1000 bytes a second over 300 ms"},
+        {"/endless", 100000, "receive error: the response passed its cap of 100000 bytes"},
+        {"/big.bin", 100000, "receive error: the response passed its cap of 100000 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        LogCapture log;
+        StringSink sink;
+        HttpFetch fetch(&sink);
+        fetch.set_response_cap(c.cap);
+        Fetch(fetch, c.path);
+        EXPECT_EQ(fetch.state(), kFetchError);
+        EXPECT_EQ(fetch.failed_at(), kFetchReceive);
+        EXPECT_FALSE(fetch.aborted());
+        EXPECT_LE(sink.body.size(), c.cap == UINT64_MAX ? 5000 : c.cap);
+        EXPECT_EQ(log.Lines(), std::vector<std::string>{c.line});
+    }
+    // At the cap exactly, a response is whole.
+    StringSink sink;
+    HttpFetch whole(&sink);
+    whole.set_response_cap(3 << 20);
+    Fetch(whole, "/big.bin");
+    EXPECT_EQ(whole.state(), kFetchDone);
+    EXPECT_EQ(sink.body.size(), size_t{3} << 20);
 }
 
 TEST_F(HttpFetchTest, UnreachableHostsFailAtLookupOrConnect) {

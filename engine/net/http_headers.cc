@@ -1,7 +1,6 @@
 #include "engine/net/http_headers.h"
 
 #include <cstdint>
-#include <limits>
 
 #include "engine/net/http_date.h"
 #include "platform/text.h"
@@ -13,17 +12,28 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The status of a status line, "HTTP/" version, blanks, three digits and an
+// optional reason, that starts the response (after blank lines, if any);
+// 0 when there is none, or its code is not 100 to 599.
 int32_t StatusCode(std::string_view lower) {
-    size_t version = lower.find("http/");
-    if (version == std::string_view::npos) return 0;
-    size_t space = lower.find(' ', version);
-    if (space == std::string_view::npos) return 0;
-    size_t start = lower.find_first_not_of(' ', space);
-    if (start == std::string_view::npos) return 0;
-    size_t end = lower.find_first_of(" \r\n", start);
-    long value = platform::LeadingInteger(lower.substr(start, end == std::string_view::npos ? lower.npos : end - start));
-    if (value < 0 || value > std::numeric_limits<int32_t>::max()) return 0;
-    return static_cast<int32_t>(value);
+    size_t at = lower.find_first_not_of(" \t\r\n");
+    if (at == std::string_view::npos || lower.substr(at, 5) != "http/") return 0;
+    at += 5;
+    const size_t version = at;
+    while (at < lower.size() && (IsDigit(lower[at]) || lower[at] == '.')) ++at;
+    if (at == version || at >= lower.size() || lower[at] != ' ') return 0;
+    while (at < lower.size() && lower[at] == ' ') ++at;
+    if (lower.size() - at < 3 || !IsDigit(lower[at]) || !IsDigit(lower[at + 1]) ||
+        !IsDigit(lower[at + 2])) {
+        return 0;
+    }
+    if (at + 3 < lower.size() && std::string_view(" \r\n").find(lower[at + 3]) == std::string_view::npos) {
+        return 0;
+    }
+    const int32_t code = (lower[at] - '0') * 100 + (lower[at + 1] - '0') * 10 + (lower[at + 2] - '0');
+    return code >= 100 && code <= 599 ? code : 0;
 }
 
 }  // namespace
@@ -102,6 +112,7 @@ ResponseHead ParseResponseHead(std::string_view raw) {
         if (t && *t > 0) head.last_modified = *t;
     }
 
+    head.etag = HeaderValue(raw, lower, "etag:");
     head.set_cookies = HeaderValues(raw, lower, "set-cookie:");
     return head;
 }

@@ -52,6 +52,7 @@ struct ResponseHead {
     int64_t content_length = 0;     // 0 when absent
     std::string location;           // only for redirects (IsRedirectStatus)
     int64_t last_modified = 0;      // 0 when absent, unparsable or before 1970
+    std::string etag;               // the ETag value as sent; empty when absent
     std::vector<std::string> set_cookies;  // every Set-Cookie value, in order
 };
 

@@ -39,22 +39,24 @@ TEST(HttpHeadersTest, ParsesATableOfResponses) {
         const char* location;
         int64_t modified;
     } cases[] = {
-        {"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 42\r\n\r\n",
-         200, "text/html", ContentKind::kHtml, 42, "", 0},
-        {"HTTP/1.1 404 Not Found\nContent-Type: text/plain\n\n",
-         404, "text/plain", ContentKind::kText, 0, "", 0},
-        {"http/1.0    302\r\nLOCATION:   /Next.html  \r\ncontent-type: image/PNG\r\n\r\n",
-         302, "image/PNG", ContentKind::kImage, 0, "/Next.html  ", 0},
+        {"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 42\r\n\r\n", 200,
+         "text/html", ContentKind::kHtml, 42, "", 0},
+        {"HTTP/1.1 404 Not Found\nContent-Type: text/plain\n\n", 404, "text/plain",
+         ContentKind::kText, 0, "", 0},
+        {"http/1.0    302\r\nLOCATION:   /Next.html  \r\ncontent-type: image/PNG\r\n\r\n", 302,
+         "image/PNG", ContentKind::kImage, 0, "/Next.html  ", 0},
         // Location counts on redirects only (301, 302, 303, 307, 308).
         {"HTTP/1.0 200 OK\r\nLocation: /elsewhere\r\n\r\n", 200, "", ContentKind::kNone, 0, "", 0},
         {"HTTP/1.0 303 See Other\r\nLocation: /x\r\n\r\n", 303, "", ContentKind::kNone, 0, "/x", 0},
-        {"HTTP/1.0 308 Permanent Redirect\r\nLocation: /p\r\n\r\n", 308, "", ContentKind::kNone, 0, "/p", 0},
-        {"HTTP/1.0 304 Not Modified\r\nLocation: /no\r\n\r\n", 304, "", ContentKind::kNone, 0, "", 0},
+        {"HTTP/1.0 308 Permanent Redirect\r\nLocation: /p\r\n\r\n", 308, "", ContentKind::kNone, 0,
+         "/p", 0},
+        {"HTTP/1.0 304 Not Modified\r\nLocation: /no\r\n\r\n", 304, "", ContentKind::kNone, 0, "",
+         0},
         // A name inside another header's name is not that header.
-        {"HTTP/1.0 301 Moved\r\nContent-Location: /wrong\r\nLocation: /right\r\n\r\n",
-         301, "", ContentKind::kNone, 0, "/right", 0},
-        {"HTTP/1.0 200 OK\r\nLast-Modified: Sun, 06 Nov 1994 08:49:37 GMT\r\n\r\n",
-         200, "", ContentKind::kNone, 0, "", 784111777},
+        {"HTTP/1.0 301 Moved\r\nContent-Location: /wrong\r\nLocation: /right\r\n\r\n", 301, "",
+         ContentKind::kNone, 0, "/right", 0},
+        {"HTTP/1.0 200 OK\r\nLast-Modified: Sun, 06 Nov 1994 08:49:37 GMT\r\n\r\n", 200, "",
+         ContentKind::kNone, 0, "", 784111777},
         {"HTTP/1.0 200 OK\r\nLast-Modified: Sun Nov  6 08:49:37 1994\r\n\r\n",  // no comma
          200, "", ContentKind::kNone, 0, "", 0},
         {"HTTP/1.0 200 OK\r\nLast-Modified: Fri, 01 Jan 1960 00:00:00 GMT\r\n\r\n",  // before 1970
@@ -64,6 +66,16 @@ TEST(HttpHeadersTest, ParsesATableOfResponses) {
         {"no status line here\r\nContent-Length: 7\r\n\r\n", 0, "", ContentKind::kNone, 7, "", 0},
         {"HTTP/1.0\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
         {"HTTP/1.0 99999999999999999999 Huge\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        // The status line starts the response and carries a code of 100 to 599.
+        {"\r\nHTTP/2 200\r\n\r\n", 200, "", ContentKind::kNone, 0, "", 0},
+        {"X-Junk: HTTP/1.0 200 OK\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        {"<html>HTTP/1.0 200 OK\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        {"HTTP/ 200 OK\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        {"HTTP/1.0 2000 OK\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        {"HTTP/1.0 20x OK\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        {"HTTP/1.0 099 Low\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        {"HTTP/1.0 600 High\r\n\r\n", 0, "", ContentKind::kNone, 0, "", 0},
+        {"HTTP/1.0 599", 599, "", ContentKind::kNone, 0, "", 0},
         {"HTTP/1.0 200 OK\r\nContent-Length: 5000000000\r\n\r\n",
          200, "", ContentKind::kNone, 5000000000, "", 0},
     };
@@ -95,6 +107,12 @@ TEST(HttpHeadersTest, EverySetCookieCounts) {
         {"HTTP/1.0 200 OK\r\n\r\n", {}},
     };
     for (const Case& c : cases) EXPECT_EQ(ParseResponseHead(c.raw).set_cookies, c.cookies) << c.raw;
+}
+
+TEST(HttpHeadersTest, EntityTagIsTakenAsSent) {
+    EXPECT_EQ(ParseResponseHead("HTTP/1.0 200 OK\r\nETag: \"5f3e-1a\"\r\n\r\n").etag, "\"5f3e-1a\"");
+    EXPECT_EQ(ParseResponseHead("HTTP/1.0 304 Not Modified\netag:   W/\"x\"\n\n").etag, "W/\"x\"");
+    EXPECT_EQ(ParseResponseHead("HTTP/1.0 200 OK\r\nX-ETag: no\r\n\r\n").etag, "");
 }
 
 TEST(HttpHeadersTest, HeaderValueKeepsCaseAndStopsAtLineEnd) {

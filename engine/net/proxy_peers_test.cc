@@ -129,8 +129,9 @@ TEST_F(ProxyPeerTest, SecureThroughTinyproxyTunnel) {
     REQUIRE_PROGRAM(tinyproxy, "tinyproxy");
     uint16_t port = FreeLoopbackPort();
     WriteFile(dir_ / "tinyproxy.conf",
-              "Port " + std::to_string(port) + "\nListen 127.0.0.1\nTimeout 30\n"
-              "MaxClients 20\nAllow 127.0.0.1\nBasicAuth alice s3cret\n");
+              "Port " + std::to_string(port) +
+                  "\nListen 127.0.0.1\nTimeout 30\n"
+                  "MaxClients 20\nAllow 127.0.0.1\nBasicAuth alice s3cret\n");
     ASSERT_TRUE(StartPeer(tinyproxy, {"-d", "-c", dir_ / "tinyproxy.conf"}, port));
 
     ProxySettings proxy;

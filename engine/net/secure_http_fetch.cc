@@ -13,13 +13,14 @@
 #include "engine/net/cookie_jar.h"
 #include "engine/net/http_date.h"
 #include "engine/net/internet_library.h"
+#include "engine/net/low_speed.h"
 #include "engine/net/proxy_settings.h"
 #include "engine/net/socket.h"
 #include "engine/net/win_sock.h"
 #include "engine/support/log.h"
-#include "platform/text.h"
 #include "platform/base64.h"
 #include "platform/event.h"
+#include "platform/text.h"
 
 namespace fw {
 namespace {
@@ -173,10 +174,14 @@ int AcceptUnknownAuthority(int ok, X509_STORE_CTX* store) {
 // curl's name for a proxy kind, or null for a kind it cannot tunnel through.
 const char* ProxyScheme(int32_t protocol) {
     switch (protocol) {
-        case kProxyHttp: return "http://";      // a CONNECT tunnel
-        case kProxySocks4: return "socks4://";  // the target resolved here, as on the plain path
-        case kProxySocks5: return "socks5://";
-        default: return nullptr;
+        case kProxyHttp:
+            return "http://";  // a CONNECT tunnel
+        case kProxySocks4:
+            return "socks4://";  // the target resolved here, as on the plain path
+        case kProxySocks5:
+            return "socks5://";
+        default:
+            return nullptr;
     }
 }
 
@@ -212,21 +217,19 @@ public:
     std::exception_ptr error() const { return error_; }
 
 private:
-    // REQUIRES: the fetch's proxy, if any, has a ProxyScheme.
-    void UseProxy(CURL* h);
-    enum class Outcome { Finished, Stopped, TimedOut, Broken };
+  // REQUIRES: the fetch's proxy, if any, has a ProxyScheme.
+  void UseProxy(CURL* h);
+  enum class Outcome { Finished, Stopped, TimedOut, Broken };
 
-    Outcome Attempt(bool lenient, CURLcode* result);
-    void Finish(Outcome outcome, CURLcode result);
-    void FailWith(const std::string& reason);
-    bool Interrupted() const {
-        return fetch_.stop_ != nullptr && fetch_.stop_->IsSet();
-    }
-    void Progress() { last_progress_ = Clock::now(); }
-    long RedirectCount() const {
-        long count = 0;
-        curl_easy_getinfo(easy_.get(), CURLINFO_REDIRECT_COUNT, &count);
-        return count;
+  Outcome Attempt(bool lenient, CURLcode* result);
+  void Finish(Outcome outcome, CURLcode result);
+  void FailWith(const std::string& reason);
+  bool Interrupted() const { return fetch_.stop_ != nullptr && fetch_.stop_->IsSet(); }
+  void Progress() { last_progress_ = Clock::now(); }
+  long RedirectCount() const {
+      long count = 0;
+      curl_easy_getinfo(easy_.get(), CURLINFO_REDIRECT_COUNT, &count);
+      return count;
     }
     std::string EffectiveUrl() const {
         char* url = nullptr;
@@ -262,6 +265,8 @@ private:
     size_t hop_header_bytes_ = 0;  // header bytes of the current request
     curl_off_t uploaded_ = 0;
     Clock::time_point last_progress_;
+    LowSpeedWatch speed_;
+    bool too_slow_ = false;  // the low-speed rule ended the transfer
     std::exception_ptr error_;
 };
 
@@ -310,8 +315,13 @@ bool SecureHttpFetch::Transfer::Open() {
         curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
                          static_cast<curl_off_t>(fetch_.post_data().size()));
         curl_easy_setopt(h, CURLOPT_COPYPOSTFIELDS, fetch_.post_data().c_str());
-    } else if (fetch_.if_modified_since() != 0) {
-        lines.emplace_back("If-Modified-Since: " + HttpDate::Format(fetch_.if_modified_since()));
+    } else {
+        if (fetch_.if_modified_since() != 0) {
+            lines.emplace_back("If-Modified-Since: " + HttpDate::Format(fetch_.if_modified_since()));
+        }
+        if (!fetch_.if_none_match().empty()) {
+            lines.push_back("If-None-Match: " + platform::WithoutLineBreaks(fetch_.if_none_match()));
+        }
     }
     // A Cookie header of our own goes to this host only: curl drops it when
     // a redirect leads elsewhere.
@@ -407,6 +417,11 @@ SecureHttpFetch::Transfer::Outcome SecureHttpFetch::Transfer::Attempt(bool lenie
             break;
         }
         if (running == 0 || error_) break;
+        if (!speed_.Arrived(0)) {
+            too_slow_ = true;
+            outcome = Outcome::Broken;
+            break;
+        }
         if (Interrupted()) {
             outcome = Outcome::Stopped;
             break;
@@ -449,8 +464,12 @@ void SecureHttpFetch::Transfer::Finish(Outcome outcome, CURLcode result) {
                      static_cast<uint64_t>(std::max<curl_off_t>(upload_bytes, 0)));
 
     if (error_) return fetch_.Fail();
+    if (too_slow_ || fetch_.response_cap_passed()) {
+        LogMessage(too_slow_ ? speed_.Reason() : fetch_.CapReason());
+        return fetch_.Fail();
+    }
     if (fetch_.aborted()) return;  // rejected by a callback: the state stays
-    if (fetch_.headers_too_long()) return fetch_.Fail();
+    if (fetch_.refused()) return fetch_.Fail();
 
     // A complete block of a response that curl then followed belongs to the
     // chain, not to the outcome; what failed is the next request.
@@ -538,6 +557,10 @@ bool SecureHttpFetch::Transfer::FeedHead() {
 size_t SecureHttpFetch::Transfer::OnHeader(const char* data, size_t size) {
     Progress();
     fetch_.CountReceived(size);
+    if (!speed_.Arrived(size)) {
+        too_slow_ = true;
+        return 0;
+    }
     if (head_fed_) return size;  // trailers of the final response
     std::string_view line(data, size);
     if (StartsWithNoCase(line, "http/")) {
@@ -567,6 +590,10 @@ size_t SecureHttpFetch::Transfer::OnHeader(const char* data, size_t size) {
 size_t SecureHttpFetch::Transfer::OnBody(const char* data, size_t size) {
     Progress();
     fetch_.CountReceived(size);
+    if (!speed_.Arrived(size)) {
+        too_slow_ = true;
+        return 0;
+    }
     if (!head_fed_ && !FeedHead()) return 0;
     return fetch_.Consume(data, size) ? size : 0;
 }

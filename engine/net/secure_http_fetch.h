@@ -6,10 +6,10 @@
 //
 // The request: GET (HEAD is sent as GET), or POST with the post data as an
 // x-www-form-urlencoded body; "Accept: */*"; the user agent (the default when
-// empty); Basic credentials; If-Modified-Since for a GET when set; the
-// cookie jar's cookies for the URL. Through the proxy it is given: a CONNECT
-// tunnel through an HTTP proxy, or a SOCKS4/SOCKS5 one, with the proxy's
-// credentials. A proxy that refuses the tunnel fails the fetch at Connect
+// empty); Basic credentials; If-Modified-Since and If-None-Match for a GET
+// when set; the cookie jar's cookies for the URL. Through the proxy it is
+// given: a CONNECT tunnel through an HTTP proxy, or a SOCKS4/SOCKS5 one, with
+// the proxy's credentials. A proxy that refuses the tunnel fails the fetch at Connect
 // with its status as failure_code() (407 for missing credentials); a proxy
 // kind that cannot tunnel fails it at once with kErrorProxyCannotCarry and
 // logs "Proxy type <n> cannot carry HTTPS".

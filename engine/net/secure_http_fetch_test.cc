@@ -1,4 +1,5 @@
 #include "engine/net/secure_http_fetch.h"
+#include "engine/net/low_speed.h"
 
 #include <gtest/gtest.h>
 #include <utime.h>
@@ -398,6 +399,39 @@ TEST_F(SecureHttpFetchTest, SilenceEndsTheFetchAfterTheLimit) {
         EXPECT_EQ(log.Lines(),
                   (std::vector<std::string>{"SecureHttpFetch ERROR: WSAETIMEDOUT", c.last_line}))
             << c.name;
+    }
+}
+
+TEST_F(SecureHttpFetchTest, TrickleAndEndlessBodiesEndAsBrokenTransfers) {
+    ScopedLowSpeedRule rule({1000, 300ms});
+    Response trickle = Response::Html(std::string(5000, 't'));
+    trickle.send_only = 200;
+    trickle.ending = fwtest::Ending::Trickle;
+    trickle.trickle = 20ms;
+    server_.Script("/trickle", trickle);
+    Response endless = Response::Html("x");
+    endless.content_length = false;
+    endless.ending = fwtest::Ending::Endless;
+    server_.Script("/endless", endless);
+    struct Case {
+        const char* path;
+        uint64_t cap;
+        const char* line;
+    } cases[] = {
+        {"/trickle", UINT64_MAX, "receive error: under 1000 bytes a second over 300 ms"},
+        {"/endless", 100000, "receive error: the response passed its cap of 100000 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        LogCapture log;
+        StringSink sink;
+        SecureHttpFetch fetch(&sink);
+        fetch.set_response_cap(c.cap);
+        Fetch(fetch, c.path);
+        EXPECT_EQ(fetch.state(), kFetchError);
+        EXPECT_EQ(fetch.failed_at(), kFetchReceive);
+        EXPECT_LE(sink.body.size(), c.cap == UINT64_MAX ? 5000 : c.cap);
+        EXPECT_EQ(log.Lines(), std::vector<std::string>{c.line});
     }
 }
 

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "engine/interface/fetchwell.h"
 
@@ -58,6 +59,18 @@ public:
     void set_body_limit(uint64_t bytes) { body_limit_ = bytes; }
     bool body_limit_passed() const { return body_limit_passed_; }
 
+    // A body longer than `bytes` is cut: unlike the body limit, which turns
+    // away a file that is not wanted, the cap ends the fetch as a broken
+    // transfer (Error, failed at Receive) with CapReason() in the log, so an
+    // endless response cannot fill the disk. No cap unless set; set before
+    // Run.
+    void set_response_cap(uint64_t bytes) { response_cap_ = bytes; }
+    bool response_cap_passed() const { return response_cap_passed_; }
+    std::string CapReason() const {
+        return "receive error: the response passed its cap of " + std::to_string(response_cap_) +
+               " bytes";
+    }
+
 protected:
     void SetState(FetchState state) { state_.store(state, std::memory_order_relaxed); }
     // Records the current state as the failed-at state and moves to Error.
@@ -74,11 +87,16 @@ protected:
     void CountSent(uint64_t n) { bytes_sent_.fetch_add(n, std::memory_order_relaxed); }
     void CountReceived(uint64_t n) { bytes_received_.fetch_add(n, std::memory_order_relaxed); }
     // Hands body bytes to the sink and counts them. False, with nothing
-    // written, once the body passes the body limit: the caller ends the fetch.
+    // written, once the body passes the body limit or the response cap: the
+    // caller ends the fetch.
     bool WriteBody(const char* data, size_t length) {
         body_offered_ += length;
         if (body_offered_ > body_limit_) {
             body_limit_passed_ = true;
+            return false;
+        }
+        if (body_offered_ > response_cap_) {
+            response_cap_passed_ = true;
             return false;
         }
         if (sink_ == nullptr || length == 0) return true;
@@ -95,8 +113,10 @@ private:
     std::atomic<uint64_t> bytes_received_{0};
     std::atomic<uint64_t> body_bytes_{0};
     uint64_t body_limit_ = UINT64_MAX;
+    uint64_t response_cap_ = UINT64_MAX;
     uint64_t body_offered_ = 0;  // body bytes seen, kept or not
     bool body_limit_passed_ = false;
+    bool response_cap_passed_ = false;
     int32_t failure_code_ = 0;
 };
 

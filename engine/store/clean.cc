@@ -29,7 +29,8 @@ void ProjectStore::Clean() {
             if (reachable.insert(child).second) pending.push_back(child);
         }
     }
-    QueueEmpty();
+    // The queue stays: what a stopped grab left waiting is still there to
+    // resume (entries of URLs deleted now are passed over).
     for (int32_t id : AllUrls()) {
         if (!reachable.count(id)) DeleteUrl(id);
     }

@@ -10,6 +10,7 @@ struct ProjectStore::Columns {
     // ZQURL
     int u_id, u_level, u_min_level, u_kind, u_status, u_urlext, u_url, u_file, u_created,
         u_modified, u_grabbed, u_new, u_error, u_content;
+    int u_etag;  // -1 in projects made before the column
     // ZQPROPS
     int p_url_id, p_levels, p_filter_id, p_schedule, p_auth, p_notes;
     // ZQLINKS

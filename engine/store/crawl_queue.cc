@@ -1,6 +1,11 @@
 // The crawl queue (ZQQUEUE) and its seeding from start URLs.
+#include <algorithm>
+#include <climits>
+
 #include "engine/store/columns.h"
 #include "engine/store/project_store.h"
+#include "platform/file_ops.h"
+#include "platform/text.h"
 
 namespace fw {
 
@@ -84,6 +89,64 @@ bool ProjectStore::QueueMarkDone(uint32_t row) {
     q.SetText(col_->q_status, "2");
     if (q.Update() != Result::kSuccess) return false;
     return q.Delete() == Result::kSuccess;
+}
+
+bool ProjectStore::QueueMarkWaiting(uint32_t row) {
+    Guard guard = Lock();
+    if (!open_) return false;
+    auto& q = T(TableId::kQueue);
+    if (q.Go(row) != Result::kSuccess || q.IsDeleted()) return false;
+    q.SetText(col_->q_status, "0");
+    return q.Update() == Result::kSuccess;
+}
+
+// Visits every entry not done, in queue order, on the queue table's cursor.
+template <typename Visit>
+void ProjectStore::ForEachUnfinishedEntry(const Visit& visit) {
+    auto& q = T(TableId::kQueue);
+    q.SelectTag("LEVEL");  // holds live rows only
+    for (Result r = q.Top(); r == Result::kSuccess && !q.Eof(); r = q.Skip()) {
+        const std::string_view status = q.TextView(col_->q_status);
+        const char c = status.empty() ? '0' : status[0];
+        if (c == '0' || c == '1') visit(c);
+    }
+}
+
+int32_t ProjectStore::QueueReleaseTaken() {
+    Guard guard = Lock();
+    if (!open_) return 0;
+    std::vector<uint32_t> taken;
+    auto& q = T(TableId::kQueue);
+    ForEachUnfinishedEntry([&](char status) {
+        if (status == '1') taken.push_back(q.RecNo());
+    });
+    for (uint32_t row : taken) QueueMarkWaiting(row);
+    return static_cast<int32_t>(taken.size());
+}
+
+int32_t ProjectStore::QueueUnfinished() {
+    Guard guard = Lock();
+    if (!open_) return 0;
+    int32_t count = 0;
+    ForEachUnfinishedEntry([&](char) { ++count; });
+    return count;
+}
+
+int32_t ProjectStore::QueueTotal() {
+    Guard guard = Lock();
+    if (!open_) return 0;
+    return static_cast<int32_t>(std::min<uint32_t>(T(TableId::kQueue).RecordCount(), INT32_MAX));
+}
+
+int32_t ProjectStore::QueueJobKind() {
+    std::string text;
+    if (!platform::ReadFilePrefix(db_dir_ + kQueueJobName, 16, &text)) return 0;
+    const long kind = platform::LeadingInteger(text);
+    return kind >= 1 && kind <= 4 ? static_cast<int32_t>(kind) : 0;  // the job kinds
+}
+
+void ProjectStore::SetQueueJobKind(int32_t kind) {
+    platform::ReplaceFileContents(db_dir_ + kQueueJobName, std::to_string(kind) + "\n", 0600);
 }
 
 void ProjectStore::ReadQueueEntry(QueueEntry* out) {

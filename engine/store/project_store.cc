@@ -1,6 +1,9 @@
 #include "engine/store/project_store.h"
 
 #include "engine/store/columns.h"
+#include "engine/store/xbase/commit_journal.h"
+#include "engine/support/log.h"
+#include "platform/file_ops.h"
 
 namespace fw {
 
@@ -21,13 +24,19 @@ bool ProjectStore::Open(const std::string& db_dir, const std::string& data_dir, 
     db_dir_ = db_dir;
     data_dir_ = data_dir;
     exclusive_ = exclusive;
+    switch (xbase::ReplayJournal(JournalPath(), db_dir_)) {
+        case xbase::ReplayOutcome::kReplayed:
+            LogMessage("Completed the last commit of " + db_dir_);
+            break;
+        case xbase::ReplayOutcome::kFailed:
+            LogMessage("Could not complete the last commit of " + db_dir_);
+            return false;
+        case xbase::ReplayOutcome::kNone:
+        case xbase::ReplayOutcome::kDiscarded:
+            break;
+    }
     for (auto& table : tables_) {
-        bool ok = table->Open(db_dir_, exclusive_);
-        // The queue starts empty at every open.
-        if (ok && &table == &tables_[static_cast<size_t>(TableId::kQueue)]) {
-            ok = table->Recreate(db_dir_, exclusive_);
-        }
-        if (!ok) {
+        if (!table->Open(db_dir_, exclusive_)) {
             Close();
             return false;
         }
@@ -48,6 +57,7 @@ bool ProjectStore::Open(const std::string& db_dir, const std::string& data_dir, 
     col->u_new = u.Field("NEW");
     col->u_error = u.Field("ERROR");
     col->u_content = u.Field("CONTENT");
+    col->u_etag = u.Field("ETAG");
     auto& p = T(TableId::kProps);
     col->p_url_id = p.Field("URLID");
     col->p_levels = p.Field("LEVELS");
@@ -120,9 +130,34 @@ bool ProjectStore::ComputeCounters() {
 
 void ProjectStore::Close() {
     Guard guard = Lock();
+    if (open_) Commit();
     for (auto& table : tables_) table->Close();
     col_.reset();
     open_ = false;
+}
+
+bool ProjectStore::Commit() {
+    Guard guard = Lock();
+    if (!open_ || !exclusive_) return true;
+    std::vector<xbase::FileEdits> edits;
+    for (auto& table : tables_) {
+        if (table->PendingEdits(&edits) != xbase::Result::kSuccess) return false;
+    }
+    if (edits.empty()) return true;
+    // Content files the new rows name reach the disk before the rows do.
+    if (sync_commits_) platform::SyncFileSystem(db_dir_);
+    const std::string journal = JournalPath();
+    if (xbase::WriteJournal(journal, db_dir_, edits, sync_commits_) != xbase::Result::kSuccess) {
+        LogMessage("Could not write the commit journal " + journal);
+        xbase::RemoveJournal(journal);
+        return false;
+    }
+    bool ok = true;
+    for (auto& table : tables_) ok = table->Flush() == xbase::Result::kSuccess && ok;
+    if (!ok) return false;  // the journal stays: the next open completes the commit
+    if (sync_commits_) platform::SyncFileSystem(db_dir_);
+    xbase::RemoveJournal(journal);
+    return true;
 }
 
 bool ProjectStore::FlushIfShared() {

@@ -9,6 +9,12 @@
 //
 // Ids are positive; 0 names the root of the URL tree (the parent of every
 // start URL) or "none".
+//
+// Durability: opened exclusive, the store keeps its changes in memory until
+// Commit (or Close), which records them in a journal before it writes the
+// tables, so after a crash the tables show the last commit whole (Open
+// replays a journal left complete). A grab commits about once a second.
+// Opened shared, every change is written through at once.
 #pragma once
 
 #include <array>
@@ -56,10 +62,26 @@ public:
     [[nodiscard]] Guard Lock() { return Guard(mutex_); }
 
     // Opens (creating what is missing) the tables in `db_dir` (used exactly as
-    // given: table paths are db_dir + name) and empties the crawl queue.
+    // given: table paths are db_dir + name), after replaying a commit that a
+    // stopped process left in the journal. The crawl queue is kept: what a
+    // stopped or killed grab left waiting is there for the next to resume.
     // `data_dir` (with a trailing "/") is where FILE values are relative to.
     bool Open(const std::string& db_dir, const std::string& data_dir, bool exclusive);
+    // Commits, then closes the tables.
     void Close();
+    // Writes every change made since the last commit, all or nothing: into
+    // the journal first, then into the tables. False when it could not be
+    // written (the changes stay pending and the next commit tries again).
+    // Nothing to do when opened shared.
+    bool Commit();
+    // With `sync`, a commit also survives a crash of the machine: the file
+    // system is synced before the journal is written (so the content files
+    // its rows name are on disk), the journal before the tables are written,
+    // and the tables before the journal goes.
+    void set_sync_commits(bool sync) { sync_commits_ = sync; }
+    // The journal's path.
+    std::string JournalPath() const { return db_dir_ + kJournalName; }
+    static constexpr const char* kJournalName = "ZQJOURNAL.BIN";
     bool is_open() const;
     bool exclusive() const { return exclusive_; }
     const std::string& db_dir() const { return db_dir_; }
@@ -172,6 +194,21 @@ public:
     bool IsQueued(int32_t url_id);
     bool QueueMarkTaken(uint32_t row);
     bool QueueMarkDone(uint32_t row);  // deletes the row
+    // A taken entry waits again: its fetch was cut by a stop.
+    bool QueueMarkWaiting(uint32_t row);
+    // Every taken entry waits again (their workers are gone: a stopped grab,
+    // a killed process). Returns how many.
+    int32_t QueueReleaseTaken();
+    // Entries not done yet (waiting or taken).
+    int32_t QueueUnfinished();
+    // Entries since the queue was last emptied, done ones included: every
+    // URL the job has queued.
+    int32_t QueueTotal();
+    // The job kind (kJobTrawl ... kJobLinkCheck) whose seeding filled the
+    // queue, kept beside the tables so that a resumed job goes on as the job
+    // it was; 0 when unknown.
+    int32_t QueueJobKind();
+    void SetQueueJobKind(int32_t kind);
     bool QueueEntryAt(uint32_t row, QueueEntry* out);
     // The entry `url_id` was queued with in this grab (a done one
     // included) and its row, in one lookup; false when it was not queued.
@@ -225,6 +262,9 @@ private:
     bool QueueStartUrl(int32_t id, StartTest test);
     bool QueueAllStartUrls(StartTest test);
     void ReadQueueEntry(QueueEntry* out);
+    template <typename Visit>
+    void ForEachUnfinishedEntry(const Visit& visit);
+    static constexpr const char* kQueueJobName = "ZQQUEUE.JOB";
     // The row of `url_id`'s queue entry (a done one included), the cursor on
     // it; 0 when it has none. REQUIRES: the lock.
     uint32_t SeekQueuedLocked(int32_t url_id);
@@ -237,6 +277,7 @@ private:
     std::string db_dir_;
     std::string data_dir_;
     bool exclusive_ = false;
+    bool sync_commits_ = false;
     bool open_ = false;
     int32_t next_url_id_ = 1;
     int32_t next_filter_id_ = 1;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/store/table_schema.h"
 #include "engine/store/xbase/table.h"
 #include "platform/file_ops.h"
 #include "tests/support/temp_dir.h"
@@ -505,11 +506,28 @@ TEST_F(ProjectStoreTest, WalkerMeetsEntriesAppendedBehindIt) {
     EXPECT_EQ(walker.Next(), 0u);
 }
 
-TEST_F(ProjectStoreTest, QueueStartsEmptyAtEveryOpen) {
+// What a stopped or killed grab left in the queue is there after reopening,
+// for the next grab to resume; entries whose workers are gone wait again
+// once released.
+TEST_F(ProjectStoreTest, TheQueueSurvivesReopeningForResume) {
     const int32_t a = AddPage(0, 0, "http://h/a");
+    const int32_t b = AddPage(a, 1, "http://h/b");
+    const int32_t c = AddPage(a, 1, "http://h/c");
     store_.QueueAppend(Entry(a, 0));
+    const uint32_t b_row = store_.QueueAppendUnlessQueued(Entry(b, 1)).row;
+    const uint32_t c_row = store_.QueueAppendUnlessQueued(Entry(c, 1)).row;
+    store_.QueueMarkTaken(b_row);
+    store_.QueueMarkTaken(c_row);
+    store_.QueueMarkDone(c_row);
     ASSERT_TRUE(Reopen());
-    EXPECT_TRUE(WaitingUrls(store_).empty());
+    EXPECT_EQ(WaitingUrls(store_), std::vector<int32_t>{a});
+    EXPECT_EQ(store_.QueueUnfinished(), 2);
+    EXPECT_EQ(store_.QueueReleaseTaken(), 1);
+    EXPECT_EQ(WaitingUrls(store_), (std::vector<int32_t>{a, b}));
+    EXPECT_TRUE(store_.IsQueued(c));  // done in this grab: not queued again
+    EXPECT_FALSE(store_.QueueAppend(Entry(c, 1)));
+    store_.QueueEmpty();
+    EXPECT_EQ(store_.QueueUnfinished(), 0);
 }
 
 TEST_F(ProjectStoreTest, StartQueueSeedsStartUrlsByTheirSettings) {
@@ -582,6 +600,50 @@ TEST_F(ProjectStoreTest, SharedModeWritesAreVisibleToAnotherReader) {
 TEST_F(ProjectStoreTest, ExclusiveModeKeepsOthersOut) {
     ProjectStore other;
     EXPECT_FALSE(other.Open(dir_.path(), dir_.path(), false));
+}
+
+// A row keeps its response's entity tag; one too long for the column is
+// not kept cut.
+TEST_F(ProjectStoreTest, EntityTagsAreKeptWhenTheyFit) {
+    const std::string longest(kEtagWidth, 'e');
+    for (const std::string& etag : {std::string("W/\"5f3e-1a2b\""), longest, longest + "x"}) {
+        UrlRecord r = store_.NewRecord();
+        r.url = "http://h/" + std::to_string(etag.size());
+        r.etag = etag;
+        ASSERT_TRUE(store_.Write(&r));
+        ASSERT_TRUE(Reopen());
+        UrlRecord back;
+        ASSERT_TRUE(store_.Load(r.id, &back));
+        EXPECT_EQ(back.etag, etag.size() <= kEtagWidth ? etag : "") << etag;
+    }
+}
+
+// A project made before ZQURL had its ETAG column opens and works as
+// before; it just keeps no entity tags.
+TEST(ProjectStoreOpenTest, ATableWithoutTheEtagColumnOpens) {
+    TempDir dir;
+    {
+        const TableSchema& url_table = ProjectTables().front();
+        std::vector<xbase::FieldDef> fields = url_table.fields;
+        ASSERT_EQ(fields.back().name, "ETAG");
+        fields.pop_back();
+        xbase::Result result;
+        auto old = xbase::Table::Create(dir / "ZQURL", fields, xbase::Access::kExclusive, &result);
+        ASSERT_TRUE(old) << xbase::ResultName(result);
+        ASSERT_EQ(old->CreateIndex(url_table.tags), xbase::Result::kSuccess);
+    }
+    ProjectStore store;
+    ASSERT_TRUE(store.Open(dir.path(), dir.path(), true));
+    UrlRecord r = store.NewRecord();
+    r.url = "http://h/old";
+    r.etag = "\"abc\"";
+    r.error = 404;
+    ASSERT_TRUE(store.Write(&r));
+    UrlRecord back;
+    ASSERT_TRUE(store.Load(r.id, &back));
+    EXPECT_EQ(back.url, "http://h/old");
+    EXPECT_EQ(back.error, 404);
+    EXPECT_EQ(back.etag, "");
 }
 
 TEST(ProjectStoreOpenTest, DamagedTablesAreNotReplaced) {

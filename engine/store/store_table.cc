@@ -162,6 +162,12 @@ Result StoreTable::Flush() {
     return r;
 }
 
+Result StoreTable::PendingEdits(std::vector<xbase::FileEdits>* out) {
+    Result r = table_->PendingEdits(out);
+    if (r != Result::kSuccess) LogFailure("commit", r);
+    return r;
+}
+
 Result StoreTable::Zap() {
     Result r = table_->Zap();
     if (!Quiet(r, {})) LogFailure("zap", r);

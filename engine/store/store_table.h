@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/store/table_schema.h"
 #include "engine/store/xbase/table.h"
@@ -47,12 +48,15 @@ public:
     xbase::Result Delete();
     xbase::Result Undelete();
     xbase::Result Flush();
+    // What Flush would write to the data file, appended to *out.
+    xbase::Result PendingEdits(std::vector<xbase::FileEdits>* out);
     xbase::Result Zap();
     xbase::Result Pack();
 
     bool Eof() const { return table_->Eof(); }
     bool IsDeleted() const { return table_->IsDeleted(); }
     uint32_t RecNo() const { return table_->RecNo(); }
+    uint32_t RecordCount() const { return table_->RecordCount(); }  // deleted rows included
 
     std::string Text(int field) const { return table_->ReadText(field); }
     // Text without a copy; valid until the next call on this table.

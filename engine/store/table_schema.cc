@@ -1,5 +1,7 @@
 #include "engine/store/table_schema.h"
 
+#include "engine/store/url_record.h"
+
 namespace fw {
 
 using xbase::FieldDef;
@@ -16,7 +18,10 @@ const std::vector<TableSchema>& ProjectTables() {
          {{"ID", 'N', 10}, {"LEVEL", 'C', 10}, {"MINLEVEL", 'C', 1}, {"HTML", 'C', 1},
           {"STATUS", 'C', 1}, {"URLEXT", 'C', 1}, {"URL", 'C', 240}, {"FILE", 'C', 240},
           {"CREATED", 'N', 10}, {"MODIFIED", 'N', 10}, {"GRABBED", 'N', 10}, {"NEW", 'N', 1},
-          {"ERROR", 'N', 10}, {"CONTENT", 'C', 50}},
+          {"ERROR", 'N', 10}, {"CONTENT", 'C', 50},
+          // Added later: projects made before it have no ETAG column and
+          // keep no entity tags.
+          {"ETAG", 'C', static_cast<int>(kEtagWidth)}},
          {{"ID", "ID", "", Uniqueness::kKeepRow},
           {"LEVEL", "LEVEL+MINLEVEL", "", Uniqueness::kNone},
           {"URL", "URL", "", Uniqueness::kNone},

@@ -1,6 +1,7 @@
 // In-memory copies of the rows the project store hands out.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +23,9 @@ struct UrlRecord {
     int64_t grabbed = 0;
     int32_t is_new = 0;     // 0/1
     int32_t error = 0;
+    // The entity tag (ETag) of the last fetch's response, sent back as
+    // If-None-Match; empty when none was sent or it was too long to keep.
+    std::string etag;
     // Set by ProjectStore::NewRecord: the row does not exist yet and Write
     // appends it.
     bool not_appended = false;
@@ -49,5 +53,8 @@ struct QueueEntry {
 };
 
 inline constexpr int32_t kUnlimitedLevels = 2147483647;
+
+// The width of ZQURL's ETAG column: the longest entity tag a row keeps.
+inline constexpr size_t kEtagWidth = 80;
 
 }  // namespace fw

@@ -108,6 +108,11 @@ void ProjectStore::ReadCurrentUrlRow(UrlRecord* out, std::string_view known_url)
     out->grabbed = u.Number(col_->u_grabbed);
     out->is_new = static_cast<int32_t>(u.Number(col_->u_new));
     out->error = static_cast<int32_t>(u.Number(col_->u_error));
+    if (col_->u_etag >= 0) {
+        out->etag.assign(u.TextView(col_->u_etag));
+    } else {
+        out->etag.clear();
+    }
     out->not_appended = false;
     if (known_url.empty()) {
         out->url = FullUrlOfCurrentRow();
@@ -222,6 +227,12 @@ bool ProjectStore::Write(UrlRecord* record) {
     u.SetNumber(col_->u_grabbed, record->grabbed);
     u.SetNumber(col_->u_new, record->is_new ? 1 : 0);
     u.SetNumber(col_->u_error, record->error);
+    if (col_->u_etag >= 0) {
+        // A tag cut to the width would never match again: one that does not
+        // fit is not kept.
+        const bool fits = record->etag.size() <= kEtagWidth;
+        u.SetText(col_->u_etag, fits ? std::string_view(record->etag) : std::string_view());
+    }
     Result r = record->not_appended ? u.Append() : u.Update();
     if (r != Result::kSuccess) return false;
     if (had_pieces || pieces.size() > 1) WriteUrlPieces(record->id, record->url);

@@ -53,8 +53,7 @@ std::vector<int32_t> ProjectStore::TreeChildren(int32_t parent, bool same_level)
     return ids;
 }
 
-std::vector<ProjectStore::TreeChild> ProjectStore::TreeChildColumns(int32_t parent,
-                                                                    bool same_level,
+std::vector<ProjectStore::TreeChild> ProjectStore::TreeChildColumns(int32_t parent, bool same_level,
                                                                     int32_t* parent_level_out) {
     Guard guard = Lock();
     std::vector<TreeChild> children;
@@ -72,7 +71,8 @@ std::vector<ProjectStore::TreeChild> ProjectStore::TreeChildColumns(int32_t pare
         const auto level = static_cast<int32_t>(u.Number(col_->u_level));
         const auto min_level = static_cast<int32_t>(u.Number(col_->u_min_level));
         if (min_level == 1 || level > parent_level || (same_level && level == parent_level)) {
-            children.push_back({id, level, min_level, static_cast<int32_t>(u.Number(col_->u_kind))});
+            children.push_back(
+                {id, level, min_level, static_cast<int32_t>(u.Number(col_->u_kind))});
         }
     }
     return children;

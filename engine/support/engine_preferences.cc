@@ -1,5 +1,6 @@
 #include "engine/support/engine_preferences.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "platform/profile_file.h"
@@ -10,6 +11,7 @@ namespace fw {
 namespace {
 
 constexpr size_t kMaxListItem = 127;
+constexpr size_t kMaxNameLength = 64;  // of an override's section or key
 
 constexpr char kDialUp[] = "DialUp";
 constexpr char kBrowser[] = "Browser";
@@ -19,6 +21,15 @@ constexpr char kData[] = "Data";
 
 constexpr char kDefaultScriptExtensions[] = "gif,jpg,htm,html,js,swf,class,xml,jar,asp,pl,cfm,css";
 constexpr char kDefaultScriptExtensionsHtml[] = "htm,html,asp,pl,cfm";
+
+std::string OverrideKey(std::string_view section, std::string_view key) {
+    std::string joined;
+    joined.reserve(section.size() + key.size() + 1);
+    for (char c : section) joined += platform::ToUpperAscii(c);
+    joined += '/';
+    for (char c : key) joined += platform::ToUpperAscii(c);
+    return joined;
+}
 
 }  // namespace
 
@@ -33,12 +44,46 @@ const std::string& EnginePreferences::settings_path() const {
     return settings_path_;
 }
 
+bool EnginePreferences::SetOverride(const std::string& section, const std::string& key,
+                                    const std::string& value) {
+    if (section.empty() || key.empty() || section.size() > kMaxNameLength ||
+        key.size() > kMaxNameLength) {
+        return false;
+    }
+    const std::string joined = OverrideKey(section, key);
+    std::lock_guard<std::mutex> guard(overrides_mutex_);
+    if (value.empty()) {
+        overrides_.erase(joined);
+    } else {
+        overrides_[joined] = value;
+    }
+    return true;
+}
+
+void EnginePreferences::ClearOverrides() {
+    std::lock_guard<std::mutex> guard(overrides_mutex_);
+    overrides_.clear();
+}
+
+std::optional<std::string> EnginePreferences::Override(const char* section, const char* key) const {
+    std::lock_guard<std::mutex> guard(overrides_mutex_);
+    if (overrides_.empty()) return std::nullopt;
+    auto found = overrides_.find(OverrideKey(section, key));
+    if (found == overrides_.end()) return std::nullopt;
+    return found->second;
+}
+
 std::string EnginePreferences::ReadText(const char* section, const char* key,
                                         const char* fallback) const {
+    if (auto value = Override(section, key)) return *value;
     return platform::ProfileFile(settings_path()).ReadText(section, key, fallback);
 }
 
 int32_t EnginePreferences::ReadInt(const char* section, const char* key, int32_t fallback) const {
+    if (auto value = Override(section, key)) {
+        return static_cast<int32_t>(
+            std::clamp<long>(platform::LeadingInteger(*value), INT32_MIN, INT32_MAX));
+    }
     return platform::ProfileFile(settings_path()).ReadInt32(section, key, fallback);
 }
 
@@ -106,7 +151,19 @@ bool EnginePreferences::UseByteLimit() const { return ReadBool(kLimits, "ByteLim
 void EnginePreferences::SetUseByteLimit(bool v) { WriteBool(kLimits, "ByteLimit", v); }
 int32_t EnginePreferences::LimitKiloBytes() const { return ReadInt(kLimits, "Bytes", 0); }
 void EnginePreferences::SetLimitKiloBytes(int32_t v) { WriteInt(kLimits, "Bytes", v); }
+int32_t EnginePreferences::LimitResponseKiloBytes() const {
+    return ReadInt(kLimits, "ResponseBytes", kDefaultResponseKiloBytes);
+}
+void EnginePreferences::SetLimitResponseKiloBytes(int32_t v) {
+    WriteInt(kLimits, "ResponseBytes", v);
+}
 
+int32_t EnginePreferences::CommitInterval() const {
+    return std::clamp(ReadInt(kData, "CommitInterval", 1000), 100, 60000);
+}
+bool EnginePreferences::SyncCommits() const {
+    return ReadBool(kData, "SyncCommits");
+}
 int32_t EnginePreferences::FileFlags() const { return ReadInt(kData, "FileFlags", 4); }
 void EnginePreferences::SetFileFlags(int32_t v) { WriteInt(kData, "FileFlags", v); }
 

@@ -3,6 +3,9 @@
 //
 // Nothing is cached but the file's path: every getter reads the file, every
 // setter writes its key at once, so a change takes effect at the next grab.
+// Overrides (SetOverride) stand in front of the file for this object only and
+// are never written: they carry one program's choices for its own grabs
+// without touching the preferences other programs share.
 // A missing file, section or key reads as the default below; a failed write
 // is not reported. Safe to use from many threads (the settings file
 // serialises access).
@@ -24,16 +27,22 @@
 //   Limits    Hours                 int      0
 //   Limits    ByteLimit             bool     0
 //   Limits    Bytes                 int      0      (kilobytes)
+//   Limits    ResponseBytes         int      1048576 (kilobytes: 1 GiB; 0 none)
 //   Data      FileFlags             int      4
-//   Data      ScriptExtentions      list     "gif,jpg,htm,html,js,swf,class,xml,jar,asp,pl,cfm,css"
-//   Data      ScriptExtentionsHTML  list     "htm,html,asp,pl,cfm"
+//   Data      CommitInterval        int      1000   (ms between commits of a grab's table changes;
+//   100-60000) Data      SyncCommits           bool     0      (1: commits survive a crash of the
+//   machine too) Data      ScriptExtentions      list
+//   "gif,jpg,htm,html,js,swf,class,xml,jar,asp,pl,cfm,css" Data      ScriptExtentionsHTML  list
+//   "htm,html,asp,pl,cfm"
 //
 // Integers are stored as decimal text, booleans as "1" or "0" (any non-zero
 // value reads as true); texts longer than 1022 bytes are cut when read.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -86,15 +95,32 @@ public:
     void SetUseByteLimit(bool use);
     int32_t LimitKiloBytes() const;
     void SetLimitKiloBytes(int32_t kilobytes);
+    // The cap on one response's body (a page or file), in kilobytes; 0 for
+    // none. A response past it ends as a broken transfer.
+    static constexpr int32_t kDefaultResponseKiloBytes = 1024 * 1024;
+    int32_t LimitResponseKiloBytes() const;
+    void SetLimitResponseKiloBytes(int32_t kilobytes);
 
     int32_t FileFlags() const;
     void SetFileFlags(int32_t flags);
+    // Milliseconds between two commits of a running grab's table changes:
+    // at most this much finished work is lost when the process is killed.
+    // Values outside 100-60000 read as the nearest bound.
+    int32_t CommitInterval() const;
+    bool SyncCommits() const;
 
     // The script-link extension sets: the value split at "," into the
     // caller's set, as written (case kept, repeats once, empty items
     // skipped); an item longer than 127 bytes ends the list.
     void ReadScriptExtensions(std::set<std::string>* extensions) const;
     void ReadScriptExtensionsHtml(std::set<std::string>* extensions) const;
+
+    // Makes every getter of `section`/`key` (case-insensitive) answer `value`
+    // as if the file held it, for this object only; nothing is written. An
+    // empty value removes the override. False for an empty or overlong
+    // (over 64 bytes) section or key.
+    bool SetOverride(const std::string& section, const std::string& key, const std::string& value);
+    void ClearOverrides();
 
     // The list rule above, for a value already read.
     static void SplitList(const std::string& value, std::set<std::string>* items);
@@ -107,8 +133,14 @@ private:
     void WriteInt(const char* section, const char* key, int32_t value);
     void WriteBool(const char* section, const char* key, bool value);
 
+    // The override of section/key, when there is one. REQUIRES: holds
+    // nothing; takes overrides_mutex_.
+    std::optional<std::string> Override(const char* section, const char* key) const;
+
     mutable std::once_flag path_once_;
     mutable std::string settings_path_;
+    mutable std::mutex overrides_mutex_;
+    std::map<std::string, std::string> overrides_;  // "SECTION/KEY" in upper case -> value
 };
 
 }  // namespace fw

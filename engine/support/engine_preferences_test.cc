@@ -39,6 +39,7 @@ TEST_F(EnginePreferencesTest, DefaultsWithoutASettingsFile) {
     EXPECT_EQ(prefs_.LimitHours(), 0);
     EXPECT_FALSE(prefs_.UseByteLimit());
     EXPECT_EQ(prefs_.LimitKiloBytes(), 0);
+    EXPECT_EQ(prefs_.LimitResponseKiloBytes(), 1048576);  // 1 GiB
     EXPECT_EQ(prefs_.FileFlags(), 4);
     std::set<std::string> scripts, pages;
     prefs_.ReadScriptExtensions(&scripts);
@@ -72,6 +73,7 @@ TEST_F(EnginePreferencesTest, EverySetterWritesItsOwnKey) {
         {"Limits", "Hours", [&] { prefs_.SetLimitHours(-1); }, "-1"},
         {"Limits", "ByteLimit", [&] { prefs_.SetUseByteLimit(false); }, "0"},
         {"Limits", "Bytes", [&] { prefs_.SetLimitKiloBytes(100); }, "100"},
+        {"Limits", "ResponseBytes", [&] { prefs_.SetLimitResponseKiloBytes(0); }, "0"},
         {"Data", "FileFlags", [&] { prefs_.SetFileFlags(12); }, "12"},
     };
     for (const Case& c : cases) {
@@ -129,6 +131,31 @@ TEST(EnginePreferencesPathTest, DefaultsToTheProgramSettingsFile) {
     // The path was fixed at first use.
     EXPECT_EQ(prefs.settings_path(), home / "corvalin.ini");
     EXPECT_EQ(prefs.MaxThreads(), 3);
+}
+
+TEST_F(EnginePreferencesTest, OverridesAnswerForTheFileWithoutWritingIt) {
+    file_.WriteInt("Network", "MaxThreads", 6);
+    ASSERT_TRUE(prefs_.SetOverride("network", "MAXTHREADS", "3"));
+    ASSERT_TRUE(prefs_.SetOverride("Limits", "TimeLimit", "1"));
+    ASSERT_TRUE(prefs_.SetOverride("Browser", "UserAgent", "Probe/2"));
+    EXPECT_EQ(prefs_.MaxThreads(), 3);
+    EXPECT_TRUE(prefs_.UseTimeLimit());
+    EXPECT_EQ(prefs_.UserAgent(), "Probe/2");
+    EXPECT_EQ(prefs_.MaxThreadsPerServer(), 2);  // keys without an override read the file
+    // The file still holds what the user stored, and another reader sees that.
+    EXPECT_EQ(file_.ReadInt32("Network", "MaxThreads", 0), 6);
+    EXPECT_EQ(file_.ReadText("Limits", "TimeLimit", "absent"), "absent");
+    EXPECT_EQ(EnginePreferences(path_).MaxThreads(), 6);
+
+    ASSERT_TRUE(prefs_.SetOverride("Network", "MaxThreads", ""));  // empty removes it
+    EXPECT_EQ(prefs_.MaxThreads(), 6);
+    prefs_.ClearOverrides();
+    EXPECT_FALSE(prefs_.UseTimeLimit());
+    EXPECT_EQ(prefs_.UserAgent(), "");
+
+    EXPECT_FALSE(prefs_.SetOverride("", "MaxThreads", "1"));
+    EXPECT_FALSE(prefs_.SetOverride("Network", "", "1"));
+    EXPECT_FALSE(prefs_.SetOverride("Network", std::string(65, 'K'), "1"));
 }
 
 }  // namespace

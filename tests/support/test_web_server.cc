@@ -295,7 +295,7 @@ public:
     }
 
 private:
-    enum class Phase { Reading, Delaying, Writing, Silent };
+    enum class Phase { Reading, Delaying, Writing, Silent, Trickling };
 
     struct Conn {
         int fd = -1;
@@ -311,6 +311,7 @@ private:
         size_t file_left = 0;
         size_t budget = 0;  // bytes still allowed out before the ending applies
         Ending ending = Ending::Close;
+        std::chrono::milliseconds trickle{0};
         bool in_flight = false;  // counted by Began until the close
         std::string host;
     };
@@ -364,6 +365,7 @@ private:
                 break;
             case Phase::Delaying:
             case Phase::Silent:
+            case Phase::Trickling:
                 // Discard whatever arrives; end when the client goes away.
                 if (!Drain(conn) || (events & (EPOLLERR | EPOLLHUP | EPOLLRDHUP))) Close(conn, false);
                 break;
@@ -440,6 +442,7 @@ private:
     // Builds the bytes to send: the scripted response, or a file.
     void Prepare(Conn& conn, const Request& request, const Response& response) {
         conn.ending = response.ending;
+        conn.trickle = response.trickle;
         conn.budget = response.send_only;
         if (!response.raw.empty()) {
             conn.out = response.raw;
@@ -561,7 +564,22 @@ private:
                 conn.out_sent = 0;
                 conn.budget = std::numeric_limits<size_t>::max();
                 return;
+            case Ending::Trickle:
+                conn.phase = Phase::Trickling;
+                Watch(conn.fd, EPOLLIN | EPOLLRDHUP, EPOLL_CTL_MOD);
+                timers_.push(Timer{Clock::now() + conn.trickle, conn.fd, conn.serial});
+                return;
         }
+    }
+
+    // One more filler byte, and the next one after the pace.
+    void TrickleByte(Conn& conn) {
+        const char filler = 'x';
+        if (::send(conn.fd, &filler, 1, MSG_NOSIGNAL) < 0 && errno != EAGAIN &&
+            errno != EWOULDBLOCK && errno != EINTR) {
+            return Close(conn, false);
+        }
+        timers_.push(Timer{Clock::now() + conn.trickle, conn.fd, conn.serial});
     }
 
     void Close(Conn& conn, bool reset) {
@@ -578,7 +596,11 @@ private:
     void CloseFiles(Conn& conn) {
         if (conn.file_fd >= 0) ::close(conn.file_fd);
         conn.file_fd = -1;
-        if (conn.fd >= 0) ::close(conn.fd);  // also leaves the epoll set
+        // Out of the epoll set first: a process forked meanwhile holds the
+        // socket too, and the set would go on reporting it under a number
+        // the next connection reuses.
+        if (conn.fd >= 0) ::epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, conn.fd, nullptr);
+        if (conn.fd >= 0) ::close(conn.fd);
         conn.fd = -1;
     }
 
@@ -589,7 +611,13 @@ private:
             timers_.pop();
             auto it = conns_.find(timer.fd);
             if (it == conns_.end() || it->second.serial != timer.serial) continue;
-            if (it->second.phase == Phase::Delaying) StartWriting(it->second);
+            // Writing can finish and close the connection, so a delayed
+            // answer never falls through to the trickle step.
+            if (it->second.phase == Phase::Delaying) {
+                StartWriting(it->second);
+            } else if (it->second.phase == Phase::Trickling) {
+                TrickleByte(it->second);
+            }
         }
     }
 

@@ -54,6 +54,7 @@ enum class Ending {
     Silence,  // stay connected and say nothing until the client goes away
     Reset,    // abort the connection (the client sees a reset)
     Endless,  // go on sending filler bytes until the client goes away
+    Trickle,  // go on sending one filler byte every Response::trickle
 };
 
 struct Response {
@@ -72,6 +73,7 @@ struct Response {
     // Only this many bytes of the response are sent before `ending` applies.
     size_t send_only = std::numeric_limits<size_t>::max();
     Ending ending = Ending::Close;
+    std::chrono::milliseconds trickle{100};  // the pace of Ending::Trickle
 
     static Response Html(std::string body);
     static Response Text(std::string content_type, std::string body);

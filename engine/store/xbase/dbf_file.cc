@@ -4,15 +4,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <utility>
 
 #include "engine/store/xbase/bytes.h"
-#include "engine/store/xbase/file_lock.h"
 #include "engine/store/xbase/file_io.h"
+#include "engine/store/xbase/file_lock.h"
 #include "platform/local_time.h"
 #include "platform/text.h"
+#include "platform/unique_fd.h"
 
 namespace fw::xbase {
 
@@ -20,7 +23,6 @@ namespace {
 
 constexpr uint8_t kTerminator = 0x0D;
 constexpr uint8_t kEndMark = 0x1A;
-constexpr size_t kAppendBatch = 256 * 1024;  // bytes of rows collected before one write
 constexpr size_t kCopyBatch = 1024 * 1024;   // bytes per read while compacting
 
 bool ValidName(const std::string& name) {
@@ -74,20 +76,35 @@ Result DbfFile::Open(const std::string& path, bool exclusive, size_t cache_bytes
     return Result::kSuccess;
 }
 
-Result DbfFile::Create(const std::string& path, const std::vector<FieldDef>& fields, bool exclusive,
-                       size_t cache_bytes, std::unique_ptr<DbfFile>* out) {
+Result DbfFile::CheckFields(const std::vector<FieldDef>& fields, uint32_t* record_length,
+                            bool* memo) {
     if (fields.empty() || fields.size() > 255) return Result::kErrorField;
-    uint32_t record_length = 1;
-    bool memo = false;
+    *record_length = 1;
+    *memo = false;
     for (size_t i = 0; i < fields.size(); ++i) {
         if (!ValidField(fields[i])) return Result::kErrorField;
         for (size_t j = 0; j < i; ++j) {
             if (platform::EqualsIgnoreCase(fields[i].name, fields[j].name)) return Result::kErrorField;
         }
-        record_length += static_cast<uint32_t>(fields[i].width);
-        memo = memo || fields[i].type == 'M';
+        *record_length += static_cast<uint32_t>(fields[i].width);
+        *memo = *memo || fields[i].type == 'M';
     }
-    if (record_length > 65535) return Result::kErrorField;
+    return *record_length > 65535 ? Result::kErrorField : Result::kSuccess;
+}
+
+Result DbfFile::CheckReplaceable(const std::string& path) {
+    platform::UniqueFd existing(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+    return existing.ok() && !TryFlock(existing.get(), true) ? Result::kErrorLocked
+                                                            : Result::kSuccess;
+}
+
+Result DbfFile::Create(const std::string& path, const std::vector<FieldDef>& fields, bool exclusive,
+                       size_t cache_bytes, std::unique_ptr<DbfFile>* out) {
+    uint32_t record_length = 0;
+    bool memo = false;
+    Result checked = CheckFields(fields, &record_length, &memo);
+    if (checked == Result::kSuccess) checked = CheckReplaceable(path);
+    if (checked != Result::kSuccess) return checked;
 
     const uint32_t header_length = 32 + 32 * static_cast<uint32_t>(fields.size()) + 1;
     std::vector<uint8_t> image(header_length + 1, 0);
@@ -107,16 +124,19 @@ Result DbfFile::Create(const std::string& path, const std::vector<FieldDef>& fie
     image[header_length - 1] = kTerminator;
     image[header_length] = kEndMark;
 
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // The new table is made whole under another name and then takes the
+    // name, so a process killed meanwhile leaves no half-made table behind.
+    const std::string temp = path + ".new";
+    int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return Result::kErrorCreate;
     std::unique_ptr<DbfFile> file(new DbfFile());
     file->path_ = path;
     file->fd_ = fd;
     file->exclusive_ = exclusive;
     file->cache_bytes_ = cache_bytes;
-    // Exclusive while the old content goes, so no opener sees a half-made file.
-    if (!TryFlock(fd, true)) return Result::kErrorLocked;
-    if (::ftruncate(fd, 0) != 0 || !PWriteAll(fd, image.data(), image.size(), 0)) {
+    if (!TryFlock(fd, true) || !PWriteAll(fd, image.data(), image.size(), 0) ||
+        ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
         return Result::kErrorCreate;
     }
     if (!exclusive && !TryFlock(fd, false)) return Result::kErrorLocked;
@@ -176,7 +196,7 @@ Result DbfFile::ParseHeader() {
     header_length_ = header_length;
     record_length_ = record_length;
     count_ = written_ = static_cast<uint32_t>(rows);
-    pending_.clear();
+    ForgetChanges();
     cache_ = std::make_unique<RowCache>(record_length_, cache_bytes_);
     // A header or end mark that disagrees with the rows is mended by the
     // next write (only writers may touch the file).
@@ -186,7 +206,19 @@ Result DbfFile::ParseHeader() {
 
 Result DbfFile::Read(uint32_t recno, uint8_t* record) const { return ReadRange(recno, 1, record); }
 
+void DbfFile::PatchRewritten(uint32_t first, uint32_t n, uint8_t* records) const {
+    if (overlay_.empty()) return;
+    for (uint32_t i = 0; i < n; ++i) {
+        auto found = overlay_.find(first + i);
+        if (found == overlay_.end()) continue;
+        std::memcpy(records + size_t{i} * record_length_,
+                    &rewritten_[size_t{found->second} * record_length_], record_length_);
+    }
+}
+
 Result DbfFile::ReadCached(uint32_t recno, uint8_t* record) const {
+    // The cache holds every rewritten row it holds as rewritten (Write keeps
+    // it so), and a block read from the file gets them patched in.
     if (cache_->Get(recno, record)) return Result::kSuccess;
     // The whole block, even for a row read alone: rows added about the same
     // time are used together (a page, its links and its children), so a
@@ -199,6 +231,7 @@ Result DbfFile::ReadCached(uint32_t recno, uint8_t* record) const {
         cache_->Commit(first, 0);
         return Result::kErrorRead;
     }
+    PatchRewritten(first, rows, block);
     cache_->Commit(first, rows);
     std::memcpy(record, block + size_t{recno - first} * record_length_, record_length_);
     return Result::kSuccess;
@@ -212,6 +245,7 @@ Result DbfFile::ReadRange(uint32_t first, uint32_t n, uint8_t* records) const {
     if (from_file > 0) {
         const uint64_t offset = header_length_ + uint64_t{first - 1} * record_length_;
         if (!PReadAll(fd_, records, size_t{from_file} * record_length_, offset)) return Result::kErrorRead;
+        PatchRewritten(first, from_file, records);
     }
     if (from_file < n) {
         const uint32_t start = first + from_file - written_ - 1;
@@ -228,11 +262,9 @@ Result DbfFile::Write(uint32_t recno, const uint8_t* record) {
         std::memcpy(&pending_[size_t{recno - written_ - 1} * record_length_], record, record_length_);
         return Result::kSuccess;
     }
-    const uint64_t offset = header_length_ + uint64_t{recno - 1} * record_length_;
-    if (!PWriteAll(fd_, record, record_length_, offset)) {
-        cache_->Clear();  // the row on disk may be half written
-        return Result::kErrorWrite;
-    }
+    auto [slot, added] = overlay_.try_emplace(recno, static_cast<uint32_t>(overlay_.size()));
+    if (added) rewritten_.resize(rewritten_.size() + record_length_);
+    std::memcpy(&rewritten_[size_t{slot->second} * record_length_], record, record_length_);
     cache_->Update(recno, record);
     return Result::kSuccess;
 }
@@ -242,43 +274,76 @@ Result DbfFile::Append(const uint8_t* record) {
     pending_.insert(pending_.end(), record, record + record_length_);
     ++count_;
     dirty_ = true;
-    if (pending_.size() < kAppendBatch) return Result::kSuccess;
-    const uint64_t offset = header_length_ + uint64_t{written_} * record_length_;
-    if (!PWriteAll(fd_, pending_.data(), pending_.size(), offset)) return Result::kErrorWrite;
-    pending_.clear();
-    written_ = count_;
     return Result::kSuccess;
+}
+
+void DbfFile::ForgetChanges() {
+    pending_.clear();
+    overlay_.clear();
+    rewritten_.clear();
 }
 
 Result DbfFile::Truncate() {
     cache_->Clear();
-    pending_.clear();
+    ForgetChanges();
     count_ = written_ = 0;
     dirty_ = true;
     return ::ftruncate(fd_, header_length_) == 0 ? Result::kSuccess : Result::kErrorWrite;
 }
 
-Result DbfFile::Flush() {
+// Rewritten rows in row order, neighbours in one write; then the appended
+// rows, the end mark, the length and the header.
+void DbfFile::CollectEdits(FileEdits* edits) const {
+    edits->path = path_;
+    if (!overlay_.empty()) {
+        std::vector<std::pair<uint32_t, uint32_t>> rows(overlay_.begin(), overlay_.end());
+        std::sort(rows.begin(), rows.end());
+        for (size_t i = 0; i < rows.size();) {
+            const uint32_t first = rows[i].first;
+            std::string run;
+            do {
+                const uint8_t* row = &rewritten_[size_t{rows[i].second} * record_length_];
+                run.append(reinterpret_cast<const char*>(row), record_length_);
+                ++i;
+            } while (i < rows.size() && rows[i].first == rows[i - 1].first + 1);
+            edits->writes.emplace_back(header_length_ + uint64_t{first - 1} * record_length_,
+                                       std::move(run));
+        }
+    }
     if (!pending_.empty()) {
-        const uint64_t offset = header_length_ + uint64_t{written_} * record_length_;
-        if (!PWriteAll(fd_, pending_.data(), pending_.size(), offset)) return Result::kErrorWrite;
-        pending_.clear();
-        written_ = count_;
+        edits->writes.emplace_back(header_length_ + uint64_t{written_} * record_length_,
+                                   std::string(pending_.begin(), pending_.end()));
     }
-    if (!dirty_) return Result::kSuccess;
+    if (!dirty_) return;
     const uint64_t end = header_length_ + uint64_t{count_} * record_length_;
-    if (!PWriteAll(fd_, &kEndMark, 1, end) || ::ftruncate(fd_, static_cast<off_t>(end + 1)) != 0) {
-        return Result::kErrorWrite;
-    }
-    Result r = WriteHeader();
-    if (r == Result::kSuccess) dirty_ = false;
-    return r;
+    edits->writes.emplace_back(end, std::string(1, static_cast<char>(kEndMark)));
+    edits->length = static_cast<int64_t>(end + 1);
+    std::string header(header_.begin(), header_.begin() + 32);
+    StampDate(reinterpret_cast<uint8_t*>(header.data()));
+    StoreLE32(reinterpret_cast<uint8_t*>(&header[4]), count_);
+    edits->writes.emplace_back(0, std::move(header));
 }
 
-Result DbfFile::WriteHeader() {
-    StampDate(header_.data());
-    StoreLE32(&header_[4], count_);
-    return PWriteAll(fd_, header_.data(), 32, 0) ? Result::kSuccess : Result::kErrorWrite;
+void DbfFile::PendingEdits(std::vector<FileEdits>* out) const {
+    if (!dirty()) return;
+    FileEdits edits;
+    CollectEdits(&edits);
+    out->push_back(std::move(edits));
+}
+
+Result DbfFile::Flush() {
+    if (!dirty()) return Result::kSuccess;
+    FileEdits edits;
+    CollectEdits(&edits);
+    if (ApplyEdits(fd_, edits) != Result::kSuccess) {
+        cache_->Clear();  // rows on disk may be half written
+        return Result::kErrorWrite;
+    }
+    std::memcpy(header_.data(), edits.writes.back().second.data(), 32);
+    ForgetChanges();
+    written_ = count_;
+    dirty_ = false;
+    return Result::kSuccess;
 }
 
 Result DbfFile::Compact(const std::function<bool(const uint8_t* record)>& keep) {
@@ -353,7 +418,7 @@ Result DbfFile::Refresh(bool* replaced) {
     if (st.st_nlink > 0) {
         const uint64_t size = static_cast<uint64_t>(st.st_size);
         if (size < header_length_) return Result::kErrorData;
-        pending_.clear();
+        ForgetChanges();
         const uint32_t rows = static_cast<uint32_t>(
             std::min<uint64_t>((size - header_length_) / record_length_, UINT32_MAX - 1));
         if (rows != written_) cache_->Clear();

@@ -19,9 +19,12 @@
 // were completely written count even when a process died before updating the
 // header, and a partial last row (a write cut short) is not a row.
 //
-// Appends are collected in memory and written in large pieces; rewrites of
-// existing rows are written at once. Flush() writes collected rows, the end
-// mark and the header. Single rows are read through a bounded cache of row
+// Every change waits in memory until Flush(): appended rows, and rewrites of
+// rows already in the file (kept beside the cache, and read from there). So
+// the file changes only at Flush, whose writes a caller can take first as
+// data (PendingEdits) and record in a journal, making one commit of several
+// files all or nothing. Flush() writes the rewritten rows, the appended
+// rows, the end mark and the header. Single rows are read through a bounded cache of row
 // blocks (row_cache.h) that every write of this object keeps current; rows
 // another process may have changed are forgotten by DropCachedRows (Refresh
 // does so itself when the file grew, shrank or was replaced). Not
@@ -32,9 +35,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/store/xbase/definitions.h"
+#include "engine/store/xbase/file_edits.h"
 #include "engine/store/xbase/key_expression.h"
 #include "engine/store/xbase/row_cache.h"
 
@@ -58,10 +63,19 @@ public:
     // kErrorData when its header is not a valid one. `cache_bytes` bounds the
     // row cache.
     static Result Open(const std::string& path, bool exclusive, size_t cache_bytes, std::unique_ptr<DbfFile>* out);
-    // Creates (replacing) an empty file with these columns. kErrorField for
-    // an invalid column list; kErrorLocked when the file is open elsewhere.
+    // Creates (replacing) an empty file with these columns, whole under a
+    // temporary name first, so a process stopped meanwhile leaves the old
+    // file or none. kErrorField for an invalid column list; kErrorLocked
+    // when the file is open elsewhere.
     static Result Create(const std::string& path, const std::vector<FieldDef>& fields, bool exclusive,
                          size_t cache_bytes, std::unique_ptr<DbfFile>* out);
+
+    // kErrorField for an invalid column list; else the record length and
+    // whether there are memo columns.
+    static Result CheckFields(const std::vector<FieldDef>& fields, uint32_t* record_length,
+                              bool* memo);
+    // kErrorLocked when a file at `path` is open elsewhere.
+    static Result CheckReplaceable(const std::string& path);
 
     const std::string& path() const { return path_; }
     const std::vector<ColumnLayout>& columns() const { return columns_; }
@@ -82,10 +96,13 @@ public:
     Result Append(const uint8_t* record);
     // Removes every row.
     Result Truncate();
-    // Writes collected rows, the end mark and the header.
+    // Writes rewritten and collected rows, the end mark and the header.
     Result Flush();
+    // What Flush would write now, appended to *out (nothing when the file
+    // is up to date).
+    void PendingEdits(std::vector<FileEdits>* out) const;
     // Whether Flush has anything to write.
-    bool dirty() const { return dirty_ || !pending_.empty(); }
+    bool dirty() const { return dirty_ || !pending_.empty() || !overlay_.empty(); }
 
     // Replaces the file with one holding only the rows `keep` accepts (in
     // order); the new file is built beside this one and renamed over it, so a
@@ -108,8 +125,11 @@ public:
 private:
     DbfFile() = default;
     Result ParseHeader();
-    Result WriteHeader();
     Result ReadCached(uint32_t recno, uint8_t* record) const;
+    // Puts the rewritten rows among `n` rows from `first` read from the file.
+    void PatchRewritten(uint32_t first, uint32_t n, uint8_t* records) const;
+    void CollectEdits(FileEdits* edits) const;
+    void ForgetChanges();
 
     std::string path_;
     int fd_ = -1;
@@ -124,6 +144,10 @@ private:
     uint32_t count_ = 0;               // rows, pending appends included
     uint32_t written_ = 0;             // rows in the file
     std::vector<uint8_t> pending_;     // appended rows not yet written
+    // Rows of the file rewritten since the last Flush: row number -> slot in
+    // rewritten_ (record_length bytes each).
+    std::unordered_map<uint32_t, uint32_t> overlay_;
+    std::vector<uint8_t> rewritten_;
     bool dirty_ = false;               // header or end mark out of date
     size_t cache_bytes_ = 0;
     std::unique_ptr<RowCache> cache_;  // rows 1..written_ as in the file; reads fill it

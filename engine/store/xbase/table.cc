@@ -67,6 +67,7 @@ public:
     Result CreateIndex(const std::vector<TagDef>& tags) override;
     bool IndexRebuilt() const override { return rebuilt_; }
     Result Flush() override;
+    Result PendingEdits(std::vector<FileEdits>* out) override;
     Result Close() override;
     Result SelectTag(std::string_view name) override;
     Result Top() override;
@@ -345,6 +346,17 @@ Result TableImpl::Flush() {
     return r != Result::kSuccess ? r : finish;
 }
 
+Result TableImpl::PendingEdits(std::vector<FileEdits>* out) {
+    if (!dbf_) return Result::kErrorOpen;
+    Operation op(this, true);
+    Result r = op.result();
+    if (r != Result::kSuccess) return r;
+    if (!appending_) r = SettleRow();
+    if (r != Result::kSuccess) return r;
+    dbf_->PendingEdits(out);
+    return Result::kSuccess;
+}
+
 Result TableImpl::Close() {
     if (!dbf_) return Result::kErrorOpen;
     Result r = Flush();
@@ -412,7 +424,10 @@ Result TableImpl::WriteMemos() {
         if (!memo_pending_[i]) continue;
         const ColumnLayout& c = dbf_->columns()[i];
         uint32_t block = 0;
-        Result r = memo_->Write(MemoBlock(&stored_[c.offset]), *memo_pending_[i], &block);
+        // An exclusive opener's rows reach the file only at its next flush:
+        // until then the memo they name on disk must stay as it is.
+        const uint32_t reuse = exclusive_ ? 0 : MemoBlock(&stored_[c.offset]);
+        Result r = memo_->Write(reuse, *memo_pending_[i], &block);
         if (r != Result::kSuccess) return r;
         char text[16];
         if (block == 0) {
@@ -930,18 +945,25 @@ std::unique_ptr<Table> Table::Open(const std::string& path, Access access, Resul
 
 std::unique_ptr<Table> Table::Create(const std::string& path, const std::vector<FieldDef>& fields, Access access,
                                      Result* result, const TableOptions& options) {
+    // The memo file first: a data file that exists always has the memo file
+    // its columns need, whenever a process creating them was stopped.
+    uint32_t record_length = 0;
+    bool memo_columns = false;
+    *result = DbfFile::CheckFields(fields, &record_length, &memo_columns);
+    if (*result == Result::kSuccess) *result = DbfFile::CheckReplaceable(path + ".DBF");
+    if (*result != Result::kSuccess) return nullptr;
+    std::unique_ptr<MemoFile> memo;
+    if (memo_columns) {
+        *result = MemoFile::Create(path + ".FPT", &memo);
+        if (*result != Result::kSuccess) return nullptr;
+    }
     std::unique_ptr<DbfFile> dbf;
-    *result = DbfFile::Create(path + ".DBF", fields, access == Access::kExclusive, options.row_cache_bytes, &dbf);
+    *result = DbfFile::Create(path + ".DBF", fields, access == Access::kExclusive,
+                              options.row_cache_bytes, &dbf);
     if (*result != Result::kSuccess) return nullptr;
     // The old index and memo file describe the old table.
     platform::RemoveFile(path + ".CDX");
-    std::unique_ptr<MemoFile> memo;
-    if (dbf->has_memo()) {
-        *result = MemoFile::Create(path + ".FPT", &memo);
-        if (*result != Result::kSuccess) return nullptr;
-    } else {
-        platform::RemoveFile(path + ".FPT");
-    }
+    if (!memo_columns) platform::RemoveFile(path + ".FPT");
     return std::make_unique<TableImpl>(path, access, options, std::move(dbf), std::move(memo));
 }
 

@@ -10,12 +10,16 @@
 // drops the changes and stays on the row.
 //
 // Durability: the data file is the truth, the index a copy that is rebuilt
-// when it may not match (see OpenIndex). In exclusive mode appended rows and
-// index pages are written in large pieces, at the latest by Flush() or
-// Close(); a process killed before that loses the changes since its last
-// Flush but never leaves a damaged table. In shared mode every operation
-// takes a lock between processes and writes its changes through before it
-// returns, so other openers see them at once.
+// when it may not match (see OpenIndex). In exclusive mode every change of
+// the data file waits in memory until Flush() or Close() (index pages may be
+// written before, the index marked as changing meanwhile); a process killed
+// before that loses the changes since its last Flush. PendingEdits hands out
+// what Flush would write, so that a caller can journal the flush of several
+// tables and replay it after a crash (commit_journal.h): the files then never
+// show half of a flush. Memo text is never rewritten in place in exclusive
+// mode, so a memo that rows on disk name stays as it was until they change.
+// In shared mode every operation takes a lock between processes and writes
+// its changes through before it returns, so other openers see them at once.
 //
 // Rows are read through a cache. A shared opener keeps cached rows only
 // while the index shows that no other opener changed the table (every
@@ -36,6 +40,7 @@
 #include <vector>
 
 #include "engine/store/xbase/definitions.h"
+#include "engine/store/xbase/file_edits.h"
 
 namespace fw::xbase {
 
@@ -79,6 +84,12 @@ public:
     virtual bool IndexRebuilt() const = 0;
 
     virtual Result Flush() = 0;  // writes pending changes to disk (fsync not implied)
+    // What Flush() would write to the data file now, appended to *out
+    // (nothing when it is up to date); the current row's changes count, as
+    // Flush writes them. Index and memo writes are not among them: the index
+    // is rebuilt when it does not match, and memo text goes to blocks no row
+    // on disk names yet.
+    virtual Result PendingEdits(std::vector<FileEdits>* out) = 0;
     // Flushes and closes the files; every later call fails with kErrorOpen.
     virtual Result Close() = 0;
 
