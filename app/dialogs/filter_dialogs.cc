@@ -1,20 +1,17 @@
 #include "app/dialogs/filter_dialogs.h"
 
-#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "app/core/start_url.h"
@@ -167,18 +164,7 @@ CAdvancedFilterDialog::CAdvancedFilterDialog(QWidget* parent, FilterSetEditor* e
     use_types_->setObjectName("UseTypes");
     types_ = new QLineEdit(this);
     types_->setObjectName("Types");
-    list_ = new QTreeWidget(this);
-    list_->setObjectName("Filters");
-    list_->setRootIsDecorated(false);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setHeaderLabels({"Type", "Data"});
-    list_->header()->setStretchLastSection(false);
-    auto* add = new QPushButton("&New...", this);
-    add->setObjectName("New");
-    edit_button_ = new QPushButton("&Edit...", this);
-    edit_button_->setObjectName("Edit");
-    delete_button_ = new QPushButton("&Delete", this);
-    delete_button_->setObjectName("Delete");
+    list_ = new RowList(this, "Filters", {"Type", "Data"}, {30, 70});
     auto* buttons = new QDialogButtonBox(
         QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
     buttons->button(QDialogButtonBox::Help)->setText("&Help");
@@ -196,25 +182,17 @@ CAdvancedFilterDialog::CAdvancedFilterDialog(QWidget* parent, FilterSetEditor* e
     grid->addWidget(types_, 3, 1);
     grid->addWidget(new QLabel("(Example: zip,exe,pdf)", this), 4, 1);
     grid->setColumnStretch(1, 1);
-    auto* list_buttons = new QHBoxLayout;
-    list_buttons->addStretch();
-    list_buttons->addWidget(add);
-    list_buttons->addWidget(edit_button_);
-    list_buttons->addWidget(delete_button_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(list_, 1);
-    layout->addLayout(list_buttons);
     layout->addWidget(buttons);
     resize(520, 420);
 
     connect(use_size_, &QCheckBox::toggled, size_, &QWidget::setEnabled);
     connect(use_types_, &QCheckBox::toggled, types_, &QWidget::setEnabled);
-    connect(add, &QPushButton::clicked, this, &CAdvancedFilterDialog::NewRow);
-    connect(edit_button_, &QPushButton::clicked, this, &CAdvancedFilterDialog::EditSelected);
-    connect(delete_button_, &QPushButton::clicked, this, &CAdvancedFilterDialog::DeleteSelected);
-    connect(list_, &QTreeWidget::itemDoubleClicked, this, &CAdvancedFilterDialog::EditSelected);
-    connect(list_, &QTreeWidget::itemSelectionChanged, this, &CAdvancedFilterDialog::UpdateEnabled);
+    connect(list_, &RowList::newRequested, this, &CAdvancedFilterDialog::NewRow);
+    connect(list_, &RowList::editRequested, this, &CAdvancedFilterDialog::EditLine);
+    connect(list_, &RowList::deleteRequested, this, &CAdvancedFilterDialog::DeleteLine);
     connect(buttons, &QDialogButtonBox::accepted, this, &CAdvancedFilterDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons, &QDialogButtonBox::helpRequested, this,
@@ -237,20 +215,16 @@ CAdvancedFilterDialog::CAdvancedFilterDialog(QWidget* parent, FilterSetEditor* e
     if (type_row_ >= 0) types_->setText(Q(rows_[type_row_].data));
     size_->setEnabled(use_size_->isChecked());
     types_->setEnabled(use_types_->isChecked());
-    UpdateEnabled();
 }
 
 void CAdvancedFilterDialog::AddLine(int row) {
     line_rows_.push_back(row);
-    list_->addTopLevelItem(new QTreeWidgetItem(list_));
     ShowLine(static_cast<int>(line_rows_.size()) - 1);
 }
 
 void CAdvancedFilterDialog::ShowLine(int line) {
     const FilterRow& row = rows_[line_rows_[line]];
-    QTreeWidgetItem* item = list_->topLevelItem(line);
-    item->setText(0, FilterLineType(row));
-    item->setText(1, Q(row.data));
+    list_->SetLine(line, {FilterLineType(row), Q(row.data)});
 }
 
 void CAdvancedFilterDialog::NewRow() {
@@ -260,41 +234,17 @@ void CAdvancedFilterDialog::NewRow() {
     AddLine(static_cast<int>(rows_.size()) - 1);
 }
 
-void CAdvancedFilterDialog::EditSelected() {
-    QTreeWidgetItem* item = list_->currentItem();
-    if (!item || !item->isSelected()) return;
-    const int line = list_->indexOfTopLevelItem(item);
+void CAdvancedFilterDialog::EditLine(int line) {
     FilterRow row = rows_[line_rows_[line]];
     if (!edit_(this, &row)) return;
     rows_[line_rows_[line]] = row;
     ShowLine(line);
 }
 
-void CAdvancedFilterDialog::DeleteSelected() {
-    QTreeWidgetItem* item = list_->currentItem();
-    if (!item || !item->isSelected()) return;
-    const int line = list_->indexOfTopLevelItem(item);
+void CAdvancedFilterDialog::DeleteLine(int line) {
     rows_[line_rows_[line]].deleted = true;
     line_rows_.erase(line_rows_.begin() + line);
-    delete list_->takeTopLevelItem(line);
-    if (list_->topLevelItemCount() > 0) {
-        list_->setCurrentItem(list_->topLevelItem(0));
-        list_->topLevelItem(0)->setSelected(true);
-    }
-    UpdateEnabled();
-}
-
-void CAdvancedFilterDialog::UpdateEnabled() {
-    const bool selected = !list_->selectedItems().isEmpty();
-    edit_button_->setEnabled(selected);
-    delete_button_->setEnabled(selected);
-}
-
-void CAdvancedFilterDialog::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    const int width = list_->viewport()->width();
-    list_->setColumnWidth(0, width * 30 / 100);
-    list_->setColumnWidth(1, width * 70 / 100);
+    list_->RemoveLine(line);
 }
 
 void CAdvancedFilterDialog::accept() {

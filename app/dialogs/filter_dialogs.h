@@ -8,12 +8,11 @@
 #include <vector>
 
 #include "app/core/filter_set_editor.h"
+#include "app/dialogs/row_list.h"
 
 class QCheckBox;
 class QLineEdit;
-class QPushButton;
 class QRadioButton;
-class QTreeWidget;
 
 namespace corvalin {
 
@@ -55,16 +54,12 @@ class CAdvancedFilterDialog : public QDialog {
     // without a usable value; otherwise writes the copy back.
     void accept() override;
 
-  protected:
-    void resizeEvent(QResizeEvent* event) override;
-
   private:
     void AddLine(int row);
     void ShowLine(int line);
     void NewRow();
-    void EditSelected();
-    void DeleteSelected();
-    void UpdateEnabled();
+    void EditLine(int line);
+    void DeleteLine(int line);
 
     FilterSetEditor* editor_;
     EditFilterRow edit_;
@@ -77,9 +72,7 @@ class CAdvancedFilterDialog : public QDialog {
     QLineEdit* size_;
     QCheckBox* use_types_;
     QLineEdit* types_;
-    QTreeWidget* list_;
-    QPushButton* edit_button_;
-    QPushButton* delete_button_;
+    RowList* list_;
 };
 
 }  // namespace corvalin

@@ -1,17 +1,14 @@
 #include "app/dialogs/project_sheet.h"
 
-#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "app/core/project_options.h"
@@ -179,66 +176,35 @@ ReplacementRule CEditReplacementDialog::rule() const {
 PageReplace::PageReplace(const ProjectFile& project, EditRule edit)
     : project_(project), edit_(edit ? std::move(edit) : EditRule(DefaultEditRule)) {
     setObjectName("PageReplace");
-    list_ = new QTreeWidget(this);
-    list_->setObjectName("Rules");
-    list_->setRootIsDecorated(false);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setHeaderLabels({"Type", "Case Sensitive", "Search", "Replace"});
-    list_->header()->setStretchLastSection(false);
-    auto* add = new QPushButton("&New...", this);
-    add->setObjectName("New");
-    edit_button_ = new QPushButton("&Edit...", this);
-    edit_button_->setObjectName("Edit");
-    delete_button_ = new QPushButton("&Delete", this);
-    delete_button_->setObjectName("Delete");
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(add);
-    buttons->addWidget(edit_button_);
-    buttons->addWidget(delete_button_);
+    list_ = new RowList(this, "Rules", {"Type", "Case Sensitive", "Search", "Replace"}, {15, 7, 39, 38});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list_);
-    layout->addLayout(buttons);
-
-    connect(add, &QPushButton::clicked, this, &PageReplace::AddRule);
-    connect(edit_button_, &QPushButton::clicked, this, &PageReplace::EditSelected);
-    connect(delete_button_, &QPushButton::clicked, this, &PageReplace::DeleteSelected);
-    connect(list_, &QTreeWidget::itemDoubleClicked, this, &PageReplace::EditSelected);
-    connect(list_, &QTreeWidget::itemSelectionChanged, this, &PageReplace::UpdateEnabled);
-    UpdateEnabled();
+    connect(list_, &RowList::newRequested, this, &PageReplace::AddRule);
+    connect(list_, &RowList::editRequested, this, &PageReplace::ChangeRule);
+    connect(list_, &RowList::deleteRequested, this, &PageReplace::DeleteRule);
 }
 
 void PageReplace::Fill() {
     rules_ = project_.ReadRules();
-    list_->clear();
-    for (int i = 0; i < static_cast<int>(rules_.size()); ++i) {
-        list_->addTopLevelItem(new QTreeWidgetItem(list_));
-        ShowRule(i);
-    }
-    UpdateEnabled();
+    list_->Clear();
+    for (int i = 0; i < static_cast<int>(rules_.size()); ++i) ShowRule(i);
 }
 
 void PageReplace::ShowRule(int row) {
     const ReplacementRule& rule = rules_[row];
-    QTreeWidgetItem* item = list_->topLevelItem(row);
-    item->setText(0, Q(ReplacementTypeText(rule.type)));
-    item->setText(1, Q(ReplacementCaseText(rule.type)));
-    item->setText(2, Q(rule.search));
-    item->setText(3, Q(rule.replace));
+    list_->SetLine(row, {Q(ReplacementTypeText(rule.type)), Q(ReplacementCaseText(rule.type)),
+                         Q(rule.search), Q(rule.replace)});
 }
 
 void PageReplace::AddRule() {
     ReplacementRule rule;
     if (!edit_(this, &rule)) return;
     rules_.push_back(rule);
-    list_->addTopLevelItem(new QTreeWidgetItem(list_));
     ShowRule(static_cast<int>(rules_.size()) - 1);
     changed_ = true;
 }
 
-void PageReplace::EditSelected() {
-    const int row = list_->indexOfTopLevelItem(list_->currentItem());
-    if (row < 0 || !list_->currentItem()->isSelected()) return;
+void PageReplace::ChangeRule(int row) {
     ReplacementRule rule = rules_[row];
     if (!edit_(this, &rule)) return;
     rules_[row] = rule;
@@ -246,34 +212,10 @@ void PageReplace::EditSelected() {
     changed_ = true;
 }
 
-void PageReplace::DeleteSelected() {
-    const int row = list_->indexOfTopLevelItem(list_->currentItem());
-    if (row < 0 || !list_->currentItem()->isSelected()) return;
+void PageReplace::DeleteRule(int row) {
     rules_.erase(rules_.begin() + row);
-    delete list_->takeTopLevelItem(row);
+    list_->RemoveLine(row);
     changed_ = true;
-    if (list_->topLevelItemCount() > 0) {
-        list_->setCurrentItem(list_->topLevelItem(0));
-        list_->topLevelItem(0)->setSelected(true);
-    }
-    UpdateEnabled();
-}
-
-void PageReplace::UpdateEnabled() {
-    const bool selected = !list_->selectedItems().isEmpty();
-    edit_button_->setEnabled(selected);
-    delete_button_->setEnabled(selected);
-}
-
-void PageReplace::resizeEvent(QResizeEvent* event) {
-    SheetPage::resizeEvent(event);
-    SizeColumns();
-}
-
-void PageReplace::SizeColumns() {
-    const int width = list_->viewport()->width();
-    const int percent[] = {15, 7, 39, 38};
-    for (int i = 0; i < 4; ++i) list_->setColumnWidth(i, width * percent[i] / 100);
 }
 
 void PageReplace::Write() {

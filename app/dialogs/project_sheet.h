@@ -10,12 +10,11 @@
 
 #include "app/core/project_file.h"
 #include "app/dialogs/property_sheet.h"
+#include "app/dialogs/row_list.h"
 
 class QCheckBox;
 class QLineEdit;
-class QPushButton;
 class QRadioButton;
-class QTreeWidget;
 
 namespace corvalin {
 
@@ -83,23 +82,18 @@ class PageReplace : public SheetPage {
   protected:
     void Fill() override;
     void Write() override;
-    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void ShowRule(int row);
     void AddRule();
-    void EditSelected();
-    void DeleteSelected();
-    void UpdateEnabled();
-    void SizeColumns();
+    void ChangeRule(int row);
+    void DeleteRule(int row);
 
     ProjectFile project_;
     EditRule edit_;
     std::vector<ReplacementRule> rules_;
     bool changed_ = false;
-    QTreeWidget* list_;
-    QPushButton* edit_button_;
-    QPushButton* delete_button_;
+    RowList* list_;
 };
 
 class PageEdge : public SheetPage {

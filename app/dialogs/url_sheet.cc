@@ -3,7 +3,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFormLayout>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,8 +30,7 @@ constexpr char kHelp[] =
     "Authentication: the user name and password the site asks for.\n\n"
     "Notes: your own notes.";
 constexpr char kNotANumberText[] = "Please enter an integer.";
-constexpr const char* kClassCaptions[] = {"A&pplications", "&Audio", "&Video", "&Images"};
-constexpr const char* kClassNames[] = {"Applications", "Audio", "Video", "Images"};
+constexpr const char* kClassCaptions[4] = {"A&pplications", "&Audio", "&Video", "&Images"};
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
@@ -209,65 +207,35 @@ PageFilter::PageFilter(UrlSheetValues* values, EditFilterRow edit)
     remain_layout->addWidget(stay_dir_);
     remain_layout->addStretch();
 
-    auto* radios = new QButtonGroup(this);
-    exclude_ = new QRadioButton("Exclude these types of files", this);
-    exclude_->setObjectName("Exclude");
-    only_ = new QRadioButton("Only download these types of files", this);
-    only_->setObjectName("OnlyTypes");
-    radios->addButton(exclude_);
-    radios->addButton(only_);
-    auto* classes = new QGridLayout;
-    for (int i = 0; i < 4; ++i) {
-        classes_[i] = new QCheckBox(kClassCaptions[i], this);
-        classes_[i]->setObjectName(kClassNames[i]);
-        classes->addWidget(classes_[i], i / 2, i % 2);
-    }
-    advanced_ = new QPushButton("Ad&vanced...", this);
-    advanced_->setObjectName("Advanced");
-    classes->addWidget(advanced_, 0, 2, Qt::AlignRight);
-    classes->setColumnStretch(2, 1);
-    classes->setContentsMargins(24, 0, 0, 0);
-    types_ = new QLineEdit(this);
-    types_->setObjectName("Types");
-    auto* types = new QVBoxLayout;
-    types->setContentsMargins(24, 0, 0, 0);
-    types->addWidget(types_);
-    types->addWidget(new QLabel("(Example: zip,exe,pdf)", this));
+    auto* advanced = new QPushButton("Ad&vanced...", this);
+    advanced->setObjectName("Advanced");
+    kinds_ = new FileKindsBox(this, kClassCaptions, advanced);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(remain);
-    layout->addWidget(exclude_);
-    layout->addLayout(classes);
-    layout->addWidget(only_);
-    layout->addLayout(types);
+    layout->addWidget(kinds_);
     layout->addStretch();
 
-    connect(radios, &QButtonGroup::buttonToggled, this, &PageFilter::UpdateEnabled);
-    connect(advanced_, &QPushButton::clicked, this, &PageFilter::Advanced);
+    connect(advanced, &QPushButton::clicked, this, &PageFilter::Advanced);
 }
 
 void PageFilter::Fill() {
     stay_site_->setChecked(editor_->stay_on_site);
     stay_dir_->setChecked(editor_->stay_in_dir);
-    for (int i = 0; i < 4; ++i) classes_[i]->setChecked(editor_->MediaClassExcluded(kMediaClasses[i]));
-    types_->setText(Q(editor_->TypeList()));
-    (editor_->HasTypeList() ? only_ : exclude_)->setChecked(true);
-    UpdateEnabled();
-}
-
-void PageFilter::UpdateEnabled() {
-    const bool only = only_->isChecked();
-    types_->setEnabled(only);
-    for (QCheckBox* box : classes_) box->setEnabled(!only);
-    advanced_->setEnabled(!only);
+    for (int i = 0; i < 4; ++i) {
+        kinds_->class_box(i)->setChecked(editor_->MediaClassExcluded(kMediaClasses[i]));
+    }
+    kinds_->types()->setText(Q(editor_->TypeList()));
+    kinds_->set_only_types(editor_->HasTypeList());
 }
 
 void PageFilter::Write() {
     editor_->stay_on_site = stay_site_->isChecked();
     editor_->stay_in_dir = stay_dir_->isChecked();
-    for (int i = 0; i < 4; ++i) editor_->SetMediaClassExcluded(kMediaClasses[i], classes_[i]->isChecked());
-    const std::string types = only_->isChecked() ? NormaliseTypeList(S(types_->text())) : "";
-    editor_->SetTypeList(types);
+    for (int i = 0; i < 4; ++i) {
+        editor_->SetMediaClassExcluded(kMediaClasses[i], kinds_->class_box(i)->isChecked());
+    }
+    editor_->SetTypeList(kinds_->only_types() ? NormaliseTypeList(S(kinds_->types()->text())) : "");
 }
 
 void PageFilter::Advanced() {

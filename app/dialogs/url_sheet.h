@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/core/url_sheet_values.h"
+#include "app/dialogs/file_kinds_box.h"
 #include "app/dialogs/filter_dialogs.h"
 #include "app/dialogs/property_sheet.h"
 
@@ -64,18 +65,13 @@ class PageFilter : public SheetPage {
     void Write() override;
 
   private:
-    void UpdateEnabled();
     void Advanced();
 
     FilterSetEditor* editor_;
     EditFilterRow edit_;
     QCheckBox* stay_site_;
     QCheckBox* stay_dir_;
-    QRadioButton* exclude_;
-    QCheckBox* classes_[4];  // in kMediaClasses order
-    QPushButton* advanced_;
-    QRadioButton* only_;
-    QLineEdit* types_;
+    FileKindsBox* kinds_;
 };
 
 class PageAuthent : public SheetPage {

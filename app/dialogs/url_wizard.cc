@@ -2,7 +2,6 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,8 +26,7 @@ constexpr const char* kCaptions[] = {"URL Wizard (step 1 of 4)", "URL Wizard (st
                                      "URL Wizard (step 3 of 4)", "URL Wizard (4 of 4)"};
 constexpr const char* kPictures[] = {":/wizard/address.svg", ":/wizard/levels.svg",
                                      ":/wizard/filter.svg", ":/wizard/start.svg"};
-constexpr const char* kClassCaptions[] = {"A&pplications", "Au&dio", "&Video", "&Images"};
-constexpr const char* kClassNames[] = {"Applications", "Audio", "Video", "Images"};
+constexpr const char* kClassCaptions[4] = {"A&pplications", "Au&dio", "&Video", "&Images"};
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
@@ -122,49 +120,18 @@ void URLWizConfig::Take(WizardChoices* choices) const {
 URLWizFilter::URLWizFilter(QWidget* parent) : QWizardPage(parent) {
     setObjectName("URLWizFilter");
     SetPicture(this, 2);
-    auto* group = new QButtonGroup(this);
-    exclude_ = new QRadioButton("Exclude these types of files", this);
-    exclude_->setObjectName("Exclude");
-    exclude_->setChecked(true);
-    only_ = new QRadioButton("Only download these types of files", this);
-    only_->setObjectName("OnlyTypes");
-    group->addButton(exclude_);
-    group->addButton(only_);
+    kinds_ = new FileKindsBox(this, kClassCaptions);
     const WizardChoices defaults;
-    auto* classes = new QGridLayout;
-    classes->setContentsMargins(24, 0, 0, 0);
-    for (int i = 0; i < 4; ++i) {
-        classes_[i] = new QCheckBox(kClassCaptions[i], this);
-        classes_[i]->setObjectName(kClassNames[i]);
-        classes_[i]->setChecked(defaults.exclude[i]);
-        classes->addWidget(classes_[i], i / 2, i % 2);
-    }
-    types_ = new QLineEdit(this);
-    types_->setObjectName("Types");
-    auto* types = new QVBoxLayout;
-    types->setContentsMargins(24, 0, 0, 0);
-    types->addWidget(types_);
-    types->addWidget(new QLabel("(Example: zip,exe,pdf)", this));
+    for (int i = 0; i < 4; ++i) kinds_->class_box(i)->setChecked(defaults.exclude[i]);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(exclude_);
-    layout->addLayout(classes);
-    layout->addWidget(only_);
-    layout->addLayout(types);
+    layout->addWidget(kinds_);
     layout->addStretch();
-    connect(group, &QButtonGroup::buttonToggled, this, &URLWizFilter::UpdateEnabled);
-    UpdateEnabled();
-}
-
-void URLWizFilter::UpdateEnabled() {
-    const bool only = only_->isChecked();
-    for (QCheckBox* box : classes_) box->setEnabled(!only);
-    types_->setEnabled(only);
 }
 
 void URLWizFilter::Take(WizardChoices* choices) const {
-    choices->only_types = only_->isChecked();
-    choices->types = S(types_->text());
-    for (int i = 0; i < 4; ++i) choices->exclude[i] = classes_[i]->isChecked();
+    choices->only_types = kinds_->only_types();
+    choices->types = S(kinds_->types()->text());
+    for (int i = 0; i < 4; ++i) choices->exclude[i] = kinds_->class_box(i)->isChecked();
 }
 
 URLWizSched::URLWizSched(QWidget* parent) : QWizardPage(parent) {

@@ -8,6 +8,7 @@
 
 #include "app/core/url_fields.h"
 #include "app/dialogs/dialogs.h"
+#include "app/dialogs/file_kinds_box.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -54,12 +55,7 @@ class URLWizFilter : public QWizardPage {
     void Take(WizardChoices* choices) const;
 
   private:
-    void UpdateEnabled();
-
-    QRadioButton* exclude_;
-    QCheckBox* classes_[4];  // in kMediaClasses order
-    QRadioButton* only_;
-    QLineEdit* types_;
+    FileKindsBox* kinds_;
 };
 
 class URLWizSched : public QWizardPage {
