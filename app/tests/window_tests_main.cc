@@ -10,6 +10,7 @@ int RunDialogsTests(int argc, char** argv);
 int RunExportDialogTests(int argc, char** argv);
 int RunMainFrameTests(int argc, char** argv);
 int RunStartupTests(int argc, char** argv);
+int RunViewsTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     fwtest::TempDir home;
@@ -21,5 +22,6 @@ int main(int argc, char** argv) {
     failed += RunExportDialogTests(argc, argv);
     failed += RunDialogsTests(argc, argv);
     failed += RunStartupTests(argc, argv);
+    failed += RunViewsTests(argc, argv);
     return failed == 0 ? 0 : 1;
 }
