@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
+#include <cstdio>
 #include <fstream>
 #include <set>
 
@@ -26,6 +27,7 @@
 #include "app/tests/window_test_support.h"
 #include "platform/program_home.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_web_server.h"
 
 namespace corvalin {
 namespace {
@@ -59,6 +61,29 @@ void WhenShown(std::function<void(T*)> act) {
     });
     timer->start(10);
 }
+
+// Puts the shared settings file back as it was when it goes: the options
+// tests store engine preferences that would change the grabs of later tests.
+class SettingsFileKeeper {
+  public:
+    SettingsFileKeeper() : path_(platform::SettingsFilePath()) {
+        std::ifstream in(path_, std::ios::binary);
+        existed_ = static_cast<bool>(in);
+        text_.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    ~SettingsFileKeeper() {
+        if (existed_) {
+            std::ofstream(path_, std::ios::binary | std::ios::trunc) << text_;
+        } else {
+            std::remove(path_.c_str());
+        }
+    }
+
+  private:
+    std::string path_;
+    bool existed_ = false;
+    std::string text_;
+};
 
 }  // namespace
 
@@ -225,6 +250,25 @@ class DialogsTest : public QObject {
             QCOMPARE(Levels(doc, wizard.result().url_id), c.levels);
             QCOMPARE(Filters(doc, wizard.result().url_id), c.filters);
         }
+    }
+
+    // From the window: the wizard with its default "Immediately" starts a
+    // grab of the new URL.
+    void WizardGrabNowStartsTheGrab() {
+        fwtest::TestWebServer server(std::string(FW_SOURCE_DIR) + "/tests/fixtures/site");
+        QVERIFY(server.Start());
+        auto frame = OpenFrame("wizard-now.cvn");
+        frame->doc().project_file().SetRunAfter(false);
+        frame->show();
+        WhenShown<URLWiz>([](URLWiz* wizard) {
+            for (int i = 0; i < 3; ++i) wizard->next();
+        });
+        frame->RunWizard(QString::fromStdString(server.BaseUrl() + "/"));
+        QCOMPARE(StartUrlCount(frame->doc()), 1);
+        QVERIFY(frame->doc().grabbing());
+        QVERIFY(test::WaitFor([&] { return frame->done_box() != nullptr; }));
+        frame->done_box()->accept();
+        QVERIFY(!frame->doc().grabbing());
     }
 
     void WizardCancelCreatesNothing() {
@@ -609,6 +653,7 @@ class DialogsTest : public QObject {
     // --- Program options --------------------------------------------------------
 
     void OptionsGrabbingPage() {
+        const SettingsFileKeeper keeper;
         auto frame = OpenFrame("options.cvn");
         CPagewellDoc& doc = frame->doc();
         {
@@ -658,6 +703,7 @@ class DialogsTest : public QObject {
     }
 
     void OptionsProxyAndGeneralPages() {
+        const SettingsFileKeeper keeper;
         auto frame = OpenFrame("options-proxy.cvn");
         CPagewellDoc& doc = frame->doc();
         doc.settings().SetProxyServer(0);
@@ -698,7 +744,6 @@ class DialogsTest : public QObject {
             QCOMPARE(use, 1);
             QCOMPARE(port, 1080);
             QCOMPARE(server, std::string("socks.example"));
-            prefs->put_UseProxy(0);  // no proxy for the grabs of later tests
         }
 
         // General: "Default Browser" off without a browser is stored as on;

@@ -15,6 +15,7 @@
 #include "app/pagewell_app.h"
 #include "app/splash_window.h"
 #include "app/startup_dialog.h"
+#include "app/tools/dialog_tour.h"
 #include "app/views/left_view.h"
 #include "app/views/url_tree_model.h"
 
@@ -69,5 +70,7 @@ int main(int argc, char** argv) {
     startup.show();
     ok &= Save(&startup, "startup-dialog");
     startup.hide();
+
+    ok &= corvalin::SaveDialogPictures(frame, frame->doc(), Save);
     return ok ? 0 : 1;
 }
