@@ -84,6 +84,7 @@ PageGeneralGrab::PageGeneralGrab(CPagewellDoc* doc, ChooseProgram choose)
     browser_->setMinimumWidth(280);
     browse_browser_ = new QPushButton("...", browse_group);
     browse_browser_->setObjectName("BrowseBrowser");
+    browse_browser_->setFixedWidth(browse_browser_->fontMetrics().horizontalAdvance("....") + 24);
     auto* browse_layout = new QGridLayout(browse_group);
     browse_layout->addWidget(default_browser_, 0, 0, 1, 2);
     browse_layout->addWidget(browser_, 1, 0);
@@ -94,6 +95,7 @@ PageGeneralGrab::PageGeneralGrab(CPagewellDoc* doc, ChooseProgram choose)
     editor_->setObjectName("HtmlEditor");
     auto* browse_editor = new QPushButton("...", editor_group);
     browse_editor->setObjectName("BrowseEditor");
+    browse_editor->setFixedWidth(browse_browser_->width());
     auto* editor_layout = new QHBoxLayout(editor_group);
     editor_layout->addWidget(editor_);
     editor_layout->addWidget(browse_editor);

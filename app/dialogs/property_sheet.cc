@@ -27,6 +27,7 @@ PropertySheet::PropertySheet(QWidget* parent, const QString& caption, const QStr
     buttons_ = new QDialogButtonBox(
         QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
     buttons_->button(QDialogButtonBox::Help)->setText("&Help");
+    tabs_->setMinimumWidth(500);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs_);
     layout->addWidget(buttons_);

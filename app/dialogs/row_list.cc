@@ -4,8 +4,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace corvalin {
 
@@ -82,9 +84,23 @@ void RowList::UpdateEnabled() {
 
 void RowList::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const int width = list_->viewport()->width();
-    for (size_t i = 0; i < percents_.size(); ++i) {
-        list_->setColumnWidth(static_cast<int>(i), width * percents_[i] / 100);
+    // The list spans this widget; its viewport may not have its new size yet.
+    const int width = event->size().width() - 2 * list_->frameWidth() - 4;
+    // Each column takes its share, but never less than its caption needs;
+    // what that costs comes off the columns that have room to spare.
+    const int n = static_cast<int>(percents_.size());
+    std::vector<int> widths(n), least(n);
+    int total = 0, spare = 0;
+    for (int i = 0; i < n; ++i) {
+        least[i] = list_->header()->sectionSizeHint(i);
+        widths[i] = std::max(width * percents_[i] / 100, least[i]);
+        total += widths[i];
+        spare += widths[i] - least[i];
+    }
+    const int excess = std::min(std::max(total - width, 0), spare);
+    for (int i = 0; i < n; ++i) {
+        if (spare > 0) widths[i] -= excess * (widths[i] - least[i]) / spare;
+        list_->setColumnWidth(i, widths[i]);
     }
 }
 
