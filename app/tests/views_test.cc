@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QTreeView>
 #include <QtTest>
+#include <cmath>
 
 #include "app/core/project_layout.h"
 #include "app/core/start_url.h"
@@ -393,6 +394,19 @@ class ViewsTest : public QObject {
             QCOMPARE(frame_->action(CommandId::kArrangeIcons)->isEnabled(),
                      c.mode == ListMode::kLargeIcons || c.mode == ListMode::kSmallIcons);
         }
+        // The details share the pane's width as 46 %, 6 % and 45 %, sized
+        // when they are first shown, not while they were hidden.
+        QTreeView* details = list->details_view();
+        const auto share = [&](int column, double part) {
+            return std::abs(details->columnWidth(column) - part * details->viewport()->width()) <=
+                   2;
+        };
+        QVERIFY(details->viewport()->width() > 200);
+        QVERIFY(test::WaitFor([&] { return share(UrlListModel::kTitle, 0.46); }, 5000));
+        QVERIFY(share(UrlListModel::kSkip, 0.06));
+        // The last column takes what is left over.
+        QVERIFY(details->columnWidth(UrlListModel::kUrl) >=
+                0.45 * details->viewport()->width() - 2);
     }
 
     void SearchTheCopyFromTheField() {
