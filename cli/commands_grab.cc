@@ -19,8 +19,7 @@ namespace {
 constexpr int kMaxRedirectHops = 5;
 
 // Reads --threads, --per-server, --no-check-certificate, --quiet and
-// --restart. False after a usage
-// error (printed; *exit_code set).
+// --restart. False after a usage error (printed; *exit_code set).
 bool ReadGrabOptions(CommandContext& context, GrabRequest* request, int* exit_code) {
     std::string error;
     const std::pair<const char*, std::optional<int32_t>*> limits[] = {

@@ -271,7 +271,8 @@ std::vector<BadCertificate> BadCertificates(fwtest::TestAuthority& trusted,
          kErrorCertificateExpired},
         {"not yet valid", trusted.Issue("early", {{"127.0.0.1"}, false, hour, 2 * hour}),
          kErrorCertificateRefused},
-        {"self-signed and expired", trusted.Issue("oldself", {{"127.0.0.1"}, true, -2 * hour, -hour}),
+        {"self-signed and expired",
+         trusted.Issue("oldself", {{"127.0.0.1"}, true, -2 * hour, -hour}),
          kErrorCertificateSelfSigned},
     };
 }
@@ -360,7 +361,8 @@ TEST_F(SecureHttpFetchTest, TheUntrustedHostARedirectLedToIsTheOneRemembered) {
     std::unique_ptr<TlsFront> untrusted =
         StartFront(authority_.Issue("self", {{"localhost"}, true}));
     ASSERT_TRUE(untrusted);
-    const std::string elsewhere = "https://localhost:" + std::to_string(untrusted->port()) + "/land";
+    const std::string elsewhere =
+        "https://localhost:" + std::to_string(untrusted->port()) + "/land";
     server_.Script("/hop", Response::Redirect(302, elsewhere));
     server_.Script("/land", Response::Html("landed"));
 
