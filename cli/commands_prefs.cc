@@ -62,6 +62,7 @@ const Preference kPreferences[] = {
     FW_NUMBER(LimitKiloBytes),
     FW_NUMBER(FileFlags),
     FW_NUMBER(LimitResponseKiloBytes),
+    FW_FLAG(AllowUntrustedCertificates),
 };
 
 #undef FW_FLAG
