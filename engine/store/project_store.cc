@@ -140,21 +140,39 @@ bool HoldsNoOtherFiles(const std::string& db_dir, const std::string& data_dir) {
     return true;
 }
 
+// Whether the data file at `path` holds no row, as a table just created
+// does: its header counts none and nothing follows the header but the end
+// mark.
+bool EmptyTableFile(const std::string& path) {
+    std::string header;
+    if (!platform::ReadFilePrefix(path, 32, &header) || header.size() < 32) return false;
+    const auto byte = [&](size_t i) { return static_cast<uint32_t>(static_cast<uint8_t>(header[i])); };
+    const uint32_t rows = byte(4) | byte(5) << 8 | byte(6) << 16 | byte(7) << 24;
+    const uint32_t header_length = byte(8) | byte(9) << 8;
+    const long long size = platform::FileSize(path);
+    return rows == 0 && size >= 0 && size <= static_cast<long long>(header_length) + 1;
+}
+
 }  // namespace
 
 bool ProjectStore::MayOpenTables() {
     std::string missing;
     size_t present = 0;
+    bool all_empty = true;  // the present tables
     for (const auto& table : tables_) {
         const std::string file = std::string(table->name()) + ".DBF";
         if (platform::FileExists(db_dir_ + file)) {
             ++present;
+            all_empty = all_empty && EmptyTableFile(db_dir_ + file);
         } else {
             missing += (missing.empty() ? "" : ", ") + file;
         }
     }
     if (missing.empty()) return true;
-    if (present > 0) {
+    // Empty tables beside missing ones are a new project whose creation a
+    // kill cut short: the rest are created. Beside a table with rows, a
+    // missing one was lost.
+    if (present > 0 && !all_empty) {
         open_failure_ = missing + (present + 1 < tables_.size() ? " are missing" : " is missing");
     } else if (!HoldsNoOtherFiles(db_dir_, data_dir_)) {
         open_failure_ = db_dir_ + " holds no project tables but other files: it is not a "

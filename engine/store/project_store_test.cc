@@ -766,6 +766,7 @@ TEST(ProjectStoreOpenTest, TablesAreCreatedOnlyWhereThereIsNothingElse) {
     WriteFile(dir / "home/notes.txt", "mine");
     WriteFile(dir / "fresh/src/old-copy/index.html", "<html>");
     std::filesystem::create_directories(dir / "empty");
+    std::filesystem::create_directories(dir / "cut");
     {
         ProjectStore store;
         EXPECT_FALSE(store.Open(dir / "home/", dir / "home/", true));
@@ -779,8 +780,19 @@ TEST(ProjectStoreOpenTest, TablesAreCreatedOnlyWhereThereIsNothingElse) {
         ++entries;
     }
     EXPECT_EQ(entries, 1u);  // notes.txt alone
+    // A creation that a kill cut short left some empty tables: the rest are
+    // made.
+    {
+        ProjectStore made;
+        ASSERT_TRUE(made.Open(dir / "cut/", dir / "cut/", true));
+    }
+    for (const char* name : {"ZQLINKS", "ZQTITLE", "ZQURLEXT", "ZQQUEUE", "ZQFILTER"}) {
+        std::filesystem::remove(dir / "cut/" + name + ".DBF");
+        std::filesystem::remove(dir / "cut/" + name + ".CDX");
+    }
     for (const auto& [db, content] : {std::pair{dir / "fresh/", dir / "fresh/src/"},
-                                      std::pair{dir / "empty/", dir / "empty/"}}) {
+                                      std::pair{dir / "empty/", dir / "empty/"},
+                                      std::pair{dir / "cut/", dir / "cut/"}}) {
         ProjectStore store;
         EXPECT_TRUE(store.Open(db, content, true)) << db;
         EXPECT_TRUE(platform::FileExists(db + "ZQFILTER.DBF")) << db;
