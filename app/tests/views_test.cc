@@ -364,7 +364,7 @@ class ViewsTest : public QObject {
         } cases[] = {
             {"a URL",
              [] { QGuiApplication::clipboard()->setText("http://pasted.example/"); },
-             {"dialog: New URL http://pasted.example/"}},
+             {"dialog: URL Wizard (step 1 of 4) http://pasted.example/"}},
             {"empty", [] { QGuiApplication::clipboard()->clear(); }, {}},
             {"an image",
              [] {
@@ -413,7 +413,7 @@ class ViewsTest : public QObject {
         test::BoxAnswerer boxes;
         frame_->TakeDrop(&text);
         QVERIFY(test::WaitFor([&] { return !boxes.texts.isEmpty(); }));
-        QCOMPARE(boxes.texts, QStringList{"dialog: New URL http://dropped.example/"});
+        QCOMPARE(boxes.texts, QStringList{"dialog: URL Wizard (step 1 of 4) http://dropped.example/"});
     }
 
     void ListModes() {

@@ -22,6 +22,7 @@
 #include "app/pagewell_app.h"
 #include "app/splash_window.h"
 #include "app/startup_dialog.h"
+#include "app/tools/dialog_tour.h"
 #include "app/views/grab_window.h"
 #include "app/views/left_view.h"
 #include "app/views/pagewell_view.h"
@@ -183,6 +184,7 @@ int main(int argc, char** argv) {
     ok &= Save(&startup, "startup-dialog");
     startup.hide();
 
+    ok &= corvalin::SaveDialogPictures(frame, frame->doc(), Save);
     const std::string grab_project =
         QFileInfo(argv[2]).absolutePath().toStdString() + "/slow-site.cvn";
     ok &= GrabRunning(frame, grab_project);
