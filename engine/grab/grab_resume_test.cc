@@ -11,6 +11,7 @@
 #include "engine/content/page_top.h"
 #include "engine/grab/fix_step.h"
 #include "engine/grab/grab_harness.h"
+#include "engine/grab/reservation_log.h"
 
 namespace fw {
 namespace {
@@ -141,10 +142,12 @@ TEST_F(GrabResumeTest, ACutBodyLeavesNothingAndTheResumeReusesItsName) {
     UrlRecord row = Row(Url("/doc.pdf"));
     EXPECT_EQ(row.status, kStatusNone);
     EXPECT_EQ(row.error, 0);  // not a failure: it was stopped
-    EXPECT_EQ(row.file, "");
-    // The name is held, with nothing in it, and no part of the body is kept.
+    // The name is held for the URL, with nothing in it, and no part of the
+    // body is kept.
     const std::string host_dir = Row(Url("/start.html")).file;
     const std::string dir = engine_->data_dir() + host_dir.substr(0, host_dir.rfind('/') + 1);
+    EXPECT_EQ(row.file, host_dir.substr(0, host_dir.rfind('/') + 1) + "doc.pdf");
+    EXPECT_EQ(fwtest::ReadFile(ReservationLog::PathFor(engine_->store().db_dir())), "");
     EXPECT_EQ(fwtest::ReadFile(dir + "doc.pdf"), "");
     for (const std::string& name : WorkFiles())
         EXPECT_EQ(name.rfind(".fw-unfixed-", 0), 0u) << name;
@@ -160,6 +163,7 @@ TEST_F(GrabResumeTest, ACutBodyLeavesNothingAndTheResumeReusesItsName) {
     EXPECT_FALSE(platform::FileExists(dir + "doc2.pdf"));
     EXPECT_EQ(Stored(row), std::string(40000, 'p'));
     EXPECT_TRUE(WorkFiles().empty());
+    EXPECT_EQ(fwtest::ReadFile(ReservationLog::PathFor(engine_->store().db_dir())), "");
 }
 
 // A grab killed after its last fetch, before its end-of-grab pass, left

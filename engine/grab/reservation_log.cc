@@ -64,6 +64,9 @@ void ReservationLog::Settle(ProjectStore& store, const std::string& data_dir,
             }
         }
     }
+    // The rows that took their files reach the disk before the log that
+    // names those files goes.
+    store.Commit();
     ::truncate(path.c_str(), 0);
 }
 

@@ -35,7 +35,7 @@ class ReservationLog {
 
     // For every recorded file that exists and no row names: the URL's row
     // takes it when it names no file and was never fetched; otherwise the
-    // file goes. Then empties the log. REQUIRES: no grab runs.
+    // file goes. Then commits and empties the log. REQUIRES: no worker runs.
     static void Settle(ProjectStore& store, const std::string& data_dir, const std::string& path);
 
   private:
