@@ -118,7 +118,7 @@ void GrabControl::SettleStoppedGrab() {
     ProjectStore& store = host_->grab_store();
     const std::string data_dir = host_->grab_data_dir();
     RemoveStaleWorkFiles(data_dir);
-    ReservationLog::Settle(store, data_dir, ReservationLog::PathFor(store.db_dir()));
+    ReservationLog::Settle(store, data_dir, ReservationLog::PathFor(store.db_dir()), true);
 }
 
 void GrabControl::PrepareRun() {

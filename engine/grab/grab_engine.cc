@@ -99,7 +99,7 @@ void GrabEngine::Grab() {
     EndSlotThreads();
     // Every worker is done: the names they reserved are in their rows, gone,
     // or given back to their URLs here, so the log never outlives a grab.
-    ReservationLog::Settle(*store_, data_dir_, ReservationLog::PathFor(store_->db_dir()));
+    ReservationLog::Settle(*store_, data_dir_, ReservationLog::PathFor(store_->db_dir()), false);
 }
 
 std::chrono::milliseconds GrabEngine::CommitWhenDue() {

@@ -179,11 +179,16 @@ TEST_F(GrabResumeTest, PagesAKilledGrabLeftUnfixedAreFixedByTheResume) {
     const int32_t start = AddStart(Url("/start.html"), 2);
     ASSERT_EQ(engine_->Grab(0, 0), S_OK);
     EXPECT_EQ(Waiting(), 0);
-    // As the tables and files were when the process was killed.
+    // As the tables and files were when the process was killed, with a
+    // body being received beside a file for a refetch.
     UrlRecord row = Row(Url("/start.html"));
     fwtest::WriteFile(engine_->data_dir() + row.file, "<a href=\"a.html\">a</a>");
     engine_->store().SetStatus(start, kStatusFetched);
     EXPECT_EQ(Waiting(), 1);
+    const UrlRecord a = Row(Url("/a.html"));
+    const std::string receiving = ReceivingPath(engine_->data_dir() + a.file, a.id);
+    fwtest::WriteFile(receiving, "<p>half of a");
+    ReservationLog(ReservationLog::PathFor(engine_->store().db_dir())).Record(a.id, a.file);
 
     server_->ClearRequests();
     ASSERT_EQ(engine_->ResumeBegin(0), S_OK);
@@ -192,6 +197,8 @@ TEST_F(GrabResumeTest, PagesAKilledGrabLeftUnfixedAreFixedByTheResume) {
     EXPECT_EQ(Row(Url("/start.html")).status, kStatusGrabbed);
     EXPECT_NE(Stored(row).find(FixedPageHeader(Url("/start.html"))), std::string::npos);
     EXPECT_EQ(Waiting(), 0);
+    EXPECT_FALSE(platform::FileExists(receiving));
+    EXPECT_NE(Stored(a).find("<p>a</p>"), std::string::npos);
 }
 
 // A skipped URL is done with: the resumed grab does not fetch it again.
