@@ -406,7 +406,7 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
     }
     bool arrived_in_place = false;
     if (keeps && !path.empty() && f->body_written && fetch.state() == kFetchDone) {
-        arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
+        arrived_in_place = platform::SwapReplacing(prepared.fetch_path, prepared.path);
     }
     if (keeps && fetch.listing() && arrived_in_place &&
         (path.size() < 4 || path.compare(path.size() - 4, 4, ".txt") != 0)) {
@@ -487,7 +487,7 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
     // scratch file); anything less leaves the stored file as it was.
     bool arrived_in_place = false;
     if (keeps && !path.empty() && code != 304 && f->body_written && fetch.state() == kFetchDone) {
-        arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
+        arrived_in_place = platform::SwapReplacing(prepared.fetch_path, prepared.path);
     }
     // A fetch that failed has no content (a partial body stays in the
     // scratch file): the name reserved for it goes again, so no empty file
