@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -33,7 +35,12 @@ class BoxAnswerer : public QObject {
             answered_.append(dialog);
             auto* box = qobject_cast<QMessageBox*>(dialog);
             if (!box) {
-                texts.append("dialog: " + dialog->windowTitle());
+                QString seen = "dialog: " + dialog->windowTitle();
+                if (auto* input = qobject_cast<QInputDialog*>(dialog))
+                    seen += " " + input->textValue();
+                // The URL wizard: the address it was opened with.
+                if (auto* url = dialog->findChild<QLineEdit*>("Url")) seen += " " + url->text();
+                texts.append(seen);
                 dialog->reject();
                 continue;
             }
@@ -63,6 +70,20 @@ inline void QuietenOffscreenWarnings() {
             if (!message.contains("propagateSizeHints")) next(type, context, message);
         });
 }
+
+// Counts the times a widget was shown, however briefly: a state that comes
+// and goes within one turn of the event loop is still seen.
+class ShowCounter : public QObject {
+  public:
+    explicit ShowCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int shown = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show) ++shown;
+        return false;
+    }
+};
 
 // Runs the event loop until `done` holds; false after `timeout_ms`.
 inline bool WaitFor(const std::function<bool()>& done, int timeout_ms = 60000) {

@@ -6,9 +6,11 @@
 
 #include "tests/support/temp_dir.h"
 
+int RunDialogsTests(int argc, char** argv);
 int RunExportDialogTests(int argc, char** argv);
 int RunMainFrameTests(int argc, char** argv);
 int RunStartupTests(int argc, char** argv);
+int RunViewsTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     fwtest::TempDir home;
@@ -18,6 +20,8 @@ int main(int argc, char** argv) {
     int failed = 0;
     failed += RunMainFrameTests(argc, argv);
     failed += RunExportDialogTests(argc, argv);
+    failed += RunDialogsTests(argc, argv);
     failed += RunStartupTests(argc, argv);
+    failed += RunViewsTests(argc, argv);
     return failed == 0 ? 0 : 1;
 }
