@@ -7,7 +7,8 @@
 #   *_test.cc                 unit tests  -> binary <name>_tests
 #   *_concurrency_test.cc     threaded tests -> <name>_concurrency_tests,
 #                             labelled "concurrency" (also run under TSan)
-#   *_fuzz.cc                 libFuzzer targets (built with -DFW_FUZZ=ON, not here)
+#   *_fuzz.cc                 libFuzzer targets -> <name>_<file> (only with
+#                             -DFW_FUZZ=ON and clang; see bench/fuzz_all)
 # LIBS are libraries the folder's code needs (they propagate to fw_engine).
 find_package(FLEX REQUIRED)
 
@@ -53,5 +54,18 @@ function(fw_engine_folder name)
   endif()
   if(threaded_tests)
     fw_add_gtest(NAME ${name}_concurrency_tests SOURCES ${threaded_tests} LIBS fw_engine CONCURRENCY)
+  endif()
+
+  if(FW_FUZZ)
+    foreach(f ${sources})
+      if(f MATCHES "_fuzz\\.cc$")
+        get_filename_component(base ${f} NAME_WE)
+        add_executable(${name}_${base} ${f})
+        target_link_libraries(${name}_${base} PRIVATE fw_engine)
+        target_compile_options(${name}_${base} PRIVATE -fsanitize=fuzzer)
+        target_link_options(${name}_${base} PRIVATE -fsanitize=fuzzer)
+        add_dependencies(fw_fuzzers ${name}_${base})
+      endif()
+    endforeach()
   endif()
 endfunction()
