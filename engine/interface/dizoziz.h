@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "engine/grab/grab_control.h"
 #include "engine/interface/event_source.h"
@@ -95,6 +96,11 @@ private:
     std::vector<int32_t> BadLinks(int32_t id);
     std::vector<int32_t> SearchFiles(const std::string& pattern, std::string* error);
     int32_t TreeLevel(int32_t id);
+    // Copies the stored files `page` needs to show (see dizoziz_tree.cc)
+    // into `target`, skipping and adding to `exported` the URLs copied.
+    // REQUIRES: the store lock is held.
+    void ExportRequisites(int32_t page, const std::string& target,
+                          std::unordered_set<int32_t>* exported);
     HRESULT ImportBookmarks(const std::string& path);
     void CopyFilterSet(ProjectStore& source, int32_t filter_id, int32_t new_url);
 

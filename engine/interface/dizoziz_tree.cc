@@ -79,6 +79,29 @@ bool ExportFile(const std::string& data_dir, const std::string& target_dir,
 
 }  // namespace
 
+// A page's requisites are what it links to that is no page (images, style
+// sheets, scripts, media, files) or was found as a requisite, and everything
+// a style sheet among them pulls in, whatever level each was first found at:
+// an exported page must show as it does in the project.
+void Dizoziz::ExportRequisites(int32_t page, const std::string& target,
+                               std::unordered_set<int32_t>* exported) {
+    std::vector<int32_t> sheets{page};
+    UrlRecord record;
+    while (!sheets.empty()) {
+        const int32_t from = sheets.back();
+        sheets.pop_back();
+        for (int32_t child : store_.PlainChildren(from, false)) {
+            if (exported->count(child) || !store_.LoadRow(child, &record)) continue;
+            // All a style sheet links to is shown with it; of a page's links,
+            // those to other pages are not.
+            if (from == page && record.kind == kKindHtml && record.min_level != 1) continue;
+            exported->insert(child);
+            ExportFile(data_dir_, target, record);
+            if (record.kind == kKindCss) sheets.push_back(child);
+        }
+    }
+}
+
 HRESULT Dizoziz::ExportPage(int32_t id, const std::string& target_dir) {
     if (!open_) return NotOpen();
     if (target_dir.empty() || data_dir_.empty()) return S_OK;
@@ -89,11 +112,8 @@ HRESULT Dizoziz::ExportPage(int32_t id, const std::string& target_dir) {
         if (!store_.Load(id, &record)) return S_OK;
         if (record.file.empty() || !ExportFile(data_dir_, target, record)) return S_OK;
     }
-    for (int32_t child : store_.PlainChildren(id, true)) {
-        if (store_.Load(child, &record) && record.min_level == 1) {
-            ExportFile(data_dir_, target, record);
-        }
-    }
+    std::unordered_set<int32_t> exported{id};
+    ExportRequisites(id, target, &exported);
     return S_OK;
 }
 
@@ -108,18 +128,23 @@ HRESULT Dizoziz::ExportTree(int32_t id, const std::string& target_dir) {
         if (record.file.empty() || !ExportFile(data_dir_, target, record)) return S_OK;
     }
     // Breadth first; a URL reached twice (same-level requisites linking each
-    // other) is visited once.
+    // other) is visited once. Every page met also brings its requisites,
+    // also those first found elsewhere in the project.
     std::vector<int32_t> visit{id};
     std::unordered_set<int32_t> seen{id};
+    std::unordered_set<int32_t> exported{id};
     for (size_t next = 0; next < visit.size(); ++next) {
         const int32_t url = visit[next];
+        if (url != 0) ExportRequisites(url, target, &exported);
         const int32_t level = TreeLevel(url);
         for (int32_t child : store_.TreeChildren(url, true)) {
             if (!store_.Load(child, &record)) continue;
             if (!(record.level > level || (record.level == level && record.min_level == 1))) {
                 continue;
             }
-            if (!ExportFile(data_dir_, target, record)) return S_OK;
+            if (exported.insert(child).second && !ExportFile(data_dir_, target, record)) {
+                return S_OK;
+            }
             if (seen.insert(child).second && !store_.TreeChildren(child, false).empty()) {
                 visit.push_back(child);
             }
