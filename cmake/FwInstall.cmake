@@ -3,11 +3,13 @@
 #   lib/libfetchwell.so               the engine, found by the programs in ../lib
 #   share/corvalin/home/              defaults copied into each user's program home
 #                                     (installed by app/core)
+#   share/corvalin/help/              the help pages (Help Topics)
 #   share/applications, share/mime/packages, share/icons/hicolor
 #                                     the desktop entry, the *.cvn file type and
 #                                     their icons, so a project opens on a double click
 install(TARGETS corvalin fetchwell_cli RUNTIME DESTINATION bin)
 install(TARGETS fetchwell LIBRARY DESTINATION lib)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/help/ DESTINATION share/corvalin/help)
 install(FILES ${PROJECT_SOURCE_DIR}/data/desktop/corvalin.desktop DESTINATION share/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/data/desktop/corvalin-mime.xml
         DESTINATION share/mime/packages RENAME corvalin.xml)

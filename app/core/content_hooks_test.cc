@@ -39,7 +39,7 @@ public:
     void AskFirstUrl() override {}
     void ShowGrabWindow(bool) override {}
     void ResetGrabWindow() override {}
-    void GrabWindowEvent(int32_t, int32_t) override {}
+    void GrabWindowEvents(const std::vector<std::pair<int32_t, int32_t>>&) override {}
     void ShowStoppingNotice() override {}
     void CloseStoppingNotice() override {}
     void ShowDoneBox(std::function<void()> closed) override { Post(std::move(closed)); }

@@ -4,11 +4,16 @@
 
 #include "app/core/after_grab.h"
 #include "app/core/browser_proxy.h"
+#include "app/core/display_title.h"
 #include "app/core/launch.h"
 #include "app/core/program_files.h"
 #include "app/core/project_open.h"
 #include "app/core/start_url.h"
+#include "app/core/url_import.h"
+#include "app/core/url_labels.h"
+#include "app/core/url_menu.h"
 #include "platform/file_ops.h"
+#include "platform/text.h"
 
 namespace corvalin {
 namespace {
@@ -36,6 +41,7 @@ CPagewellDoc::CPagewellDoc(DocumentHost* host, AppSettings settings, ErrorLog lo
 
 CPagewellDoc::~CPagewellDoc() {
     JoinStopper();
+    JoinSearcher();
     CloseProject();
     engine_.Reset();
 }
@@ -98,9 +104,8 @@ bool CPagewellDoc::OpenInEngine(const std::string& path, std::string* failure_te
     phase_ = GrabPhase::kIdle;
     selected_url_ = -1;
     contents_page_present_ = platform::FileExists(ContentsPagePath());
-    main_sink_ = fw::MakeObject<GrabEventSink>([this](int32_t event_id, int32_t url_id) {
-        host_->Post([this, event_id, url_id] { OnEngineEvent(event_id, url_id); });
-    });
+    main_sink_ = fw::MakeObject<GrabEventSink>(
+        [this](int32_t event_id, int32_t url_id) { QueueEvent(false, event_id, url_id); });
     if (const fw::HRESULT hr = engine_->Advise(main_sink_.get(), &main_cookie_); fw::Failed(hr)) {
         main_sink_.Reset();
         host_->ShowMessage("Advise failed: " + Hex(hr));
@@ -111,6 +116,7 @@ bool CPagewellDoc::OpenInEngine(const std::string& path, std::string* failure_te
 void CPagewellDoc::CloseProject() {
     if (!project_) return;
     JoinStopper();
+    JoinSearcher();  // a search reads the project until it ends
     for (auto* sink : {&window_sink_, &main_sink_}) {
         if (!*sink) continue;
         (*sink)->Detach();
@@ -121,7 +127,13 @@ void CPagewellDoc::CloseProject() {
         sink->Reset();
     }
     Check(engine_->Close());  // a grab still running ends here
+    {
+        // Events of the closed project are not delivered.
+        std::lock_guard<std::mutex> guard(events_mutex_);
+        events_.clear();
+    }
     project_.reset();
+    ++project_generation_;
     data_dir_.clear();
     content_dir_.clear();
     contents_page_present_ = false;
@@ -213,9 +225,77 @@ void CPagewellDoc::Import(const std::string& file) {
     if (!project_open() || grabbing()) return;
     if (hooks_.import_urls) {
         hooks_.import_urls(*this, file);
-    } else {
-        Check(engine_->Import(file));
+        return;
     }
+    fw::HRESULT hr = fw::S_OK;
+    switch (ImportUrls(engine_.get(), file, &hr)) {
+        case ImportResult::kMissingFile:
+            host_->ShowMessage(kImportMissingFile);
+            return;
+        case ImportResult::kEngineFailed:
+            LogEngineError(hr);
+            return;
+        case ImportResult::kImported:
+            return;
+    }
+}
+
+std::optional<bool> CPagewellDoc::ToggleSkip(int32_t id) {
+    fw::ComPtr<fw::IDizozizUrl> url = Url(id);
+    int32_t levels = 0;
+    if (!url || !Check(url->get_GrabLevels(&levels))) return std::nullopt;
+    levels = ToggledSkipLevels(levels);
+    if (!Check(url->put_GrabLevels(levels)) || !Check(url->Update())) return std::nullopt;
+    if (levels == -2) project_->SetDirtyFlag(true);
+    return levels == -2;
+}
+
+std::optional<std::string> CPagewellDoc::RenameStartUrl(int32_t id, const std::string& title) {
+    constexpr size_t kMaxTitle = 200;
+    fw::ComPtr<fw::IDizozizUrl> url = Url(id);
+    std::string notes;
+    if (!url || !Check(url->get_Notes(&notes))) return std::nullopt;
+    const std::string cut(platform::CutUtf8(title, kMaxTitle));
+    const SplitNotes split = SplitDisplayTitle(notes);
+    if (!Check(url->put_Notes(ComposeNotes(cut, split.free_notes))) || !Check(url->Update())) {
+        return std::nullopt;
+    }
+    // The label as the engine has it now, not as it was typed.
+    fw::ComPtr<fw::IDizozizUrl> stored = Url(id);
+    std::string title_now, address;
+    if (!stored || !Check(stored->get_Notes(&notes)) || !Check(stored->get_Title(&title_now)) ||
+        !Check(stored->get_url(&address))) {
+        return std::nullopt;
+    }
+    RebuildContentsPage();
+    return StartUrlLabel(notes, title_now, address);
+}
+
+void CPagewellDoc::RebuildContentsPage() {
+    if (!contents_page_present_ || !hooks_.contents_page) return;
+    hooks_.contents_page(*this, [] {});
+}
+
+bool CPagewellDoc::SearchCopy(const std::string& text, std::function<void(CopySearchResult)> done) {
+    if (!project_open() || grabbing() || searching_) return false;
+    JoinSearcher();
+    searching_ = true;
+    const CopySearchQuery query = ParseCopySearch(text);
+    searcher_ = std::thread([this, query, done = std::move(done), engine = engine_,
+                             content_dir = content_dir_, generation = project_generation_] {
+        CopySearchResult result = RunCopySearch(engine.get(), loader_, query, content_dir);
+        host_->Post([this, done, generation, result = std::move(result)]() mutable {
+            JoinSearcher();
+            // The answer of a project closed meanwhile is dropped.
+            if (generation == project_generation_) done(std::move(result));
+        });
+    });
+    return true;
+}
+
+void CPagewellDoc::JoinSearcher() {
+    if (searcher_.joinable()) searcher_.join();
+    searching_ = false;
 }
 
 void CPagewellDoc::NoteUrlAdded(int32_t id) {
@@ -246,7 +326,7 @@ bool CPagewellDoc::AddCommandLineUrl(const CommandLineInfo& info) {
 // --- Grabs --------------------------------------------------------------------------
 
 bool CPagewellDoc::GrabAll(bool refresh) {
-    if (!project_open() || grabbing()) return false;
+    if (!can_grab()) return false;
     fw::ComPtr<fw::IDizozizEnumUrl> roots = Children(0);
     int32_t count = 0;
     if (!roots || !Check(roots->get_Count(&count))) return false;
@@ -261,7 +341,7 @@ bool CPagewellDoc::GrabAll(bool refresh) {
 }
 
 bool CPagewellDoc::GrabOne(int32_t id, bool refresh) {
-    if (!project_open() || grabbing() || id < 0) return false;
+    if (!can_grab() || id < 0) return false;
     return StartGrab(id, refresh, false);
 }
 
@@ -272,11 +352,10 @@ bool CPagewellDoc::StartGrab(int32_t id, bool refresh, bool all) {
     page_rules_ = project_->ReadPageRules();
     host_->ShowGrabWindow(true);
     window_sink_ = fw::MakeObject<GrabEventSink>([this](int32_t event_id, int32_t url_id) {
-        if (event_id != fw::kOnGrabBegin && event_id != fw::kOnGrabUrlNew &&
-            event_id != fw::kOnGrabUrlDone) {
-            return;
+        if (event_id == fw::kOnGrabBegin || event_id == fw::kOnGrabUrlNew ||
+            event_id == fw::kOnGrabUrlDone) {
+            QueueEvent(true, event_id, url_id);
         }
-        host_->Post([this, event_id, url_id] { host_->GrabWindowEvent(event_id, url_id); });
     });
     if (const fw::HRESULT hr = engine_->Advise(window_sink_.get(), &window_cookie_);
         fw::Failed(hr)) {
@@ -311,6 +390,38 @@ void CPagewellDoc::ApplyBrowserProxyIfWanted() {
         DdeEnd();
     }
     Check(ApplyBrowserProxy(engine_.get(), proxy));
+}
+
+void CPagewellDoc::QueueEvent(bool for_window, int32_t event_id, int32_t url_id) {
+    std::lock_guard<std::mutex> guard(events_mutex_);
+    events_.push_back({for_window, event_id, url_id});
+    if (delivery_posted_) return;
+    delivery_posted_ = true;
+    host_->Post([this] { DeliverEvents(); });
+}
+
+void CPagewellDoc::DeliverEvents() {
+    std::vector<QueuedEvent> batch;
+    {
+        std::lock_guard<std::mutex> guard(events_mutex_);
+        batch.swap(events_);
+        delivery_posted_ = false;
+    }
+    // The grab window takes its events in runs; the document's own come
+    // between them in firing order.
+    std::vector<std::pair<int32_t, int32_t>> window;
+    for (const QueuedEvent& e : batch) {
+        if (e.for_window) {
+            window.emplace_back(e.event_id, e.url_id);
+            continue;
+        }
+        if (!window.empty()) {
+            host_->GrabWindowEvents(window);
+            window.clear();
+        }
+        OnEngineEvent(e.event_id, e.url_id);
+    }
+    if (!window.empty()) host_->GrabWindowEvents(window);
 }
 
 void CPagewellDoc::OnEngineEvent(int32_t event_id, int32_t url_id) {

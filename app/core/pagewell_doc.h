@@ -9,6 +9,9 @@
 // UI thread. The event sinks run on engine threads and only post to the UI
 // thread (DocumentHost::Post), in firing order, and never wait for it.
 //
+// The sinks' events are queued and handed to the UI thread in batches, one
+// posted task per batch, in firing order.
+//
 // A grab goes through these phases:
 //   idle -> started (GrabBegin called) -> grabbing (OnGrabBegin arrived)
 //        -> ending (OnGrabComplete arrived) -> idle (end-of-grab steps done).
@@ -18,14 +21,17 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <source_location>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/core/app_settings.h"
 #include "app/core/command_line.h"
+#include "app/core/copy_search.h"
 #include "app/core/engine_loader.h"
 #include "app/core/error_log.h"
 #include "app/core/project_file.h"
@@ -68,9 +74,11 @@ class DocumentHost {
     // The grab window: shown before a grab, hidden and reset after it.
     virtual void ShowGrabWindow(bool show) = 0;
     virtual void ResetGrabWindow() = 0;
-    // An engine event for the grab window (OnGrabBegin, OnGrabUrlNew,
-    // OnGrabUrlDone), delivered on the UI thread in firing order.
-    virtual void GrabWindowEvent(int32_t event_id, int32_t url_id) = 0;
+    // Engine events for the grab window (OnGrabBegin, OnGrabUrlNew,
+    // OnGrabUrlDone), delivered on the UI thread in firing order: all that
+    // arrived since the last delivery, so a fast grab costs one turn of the
+    // event loop per batch rather than per URL.
+    virtual void GrabWindowEvents(const std::vector<std::pair<int32_t, int32_t>>& events) = 0;
 
     // The "Stopping..." notice while a stop is pending.
     virtual void ShowStoppingNotice() = 0;
@@ -139,6 +147,7 @@ class CPagewellDoc {
     const AppSettings& settings() const { return settings_; }
     const ErrorLog& error_log() const { return log_; }
     fw::IDizoziz* engine() const { return engine_.get(); }
+    const EngineLoader& loader() const { return loader_; }
 
     // --- Projects -----------------------------------------------------------
     // Closes the open project, then opens `path`. On failure shows why (a
@@ -172,8 +181,30 @@ class CPagewellDoc {
     bool DeleteUrlWithConfirmation(int32_t id);
     // Where to look at a URL (see UrlPathKind).
     std::string PathOfUrl(int32_t id, UrlPathKind kind);
-    // Imports the URLs of a file through the import hook.
+    // Imports the URLs of a file through the import hook (by default the
+    // engine's Import; a file that cannot be read says "Unable to open file
+    // for Import.").
     void Import(const std::string& file);
+    // "Skip URL": GrabLevels goes from -2 to 0 or from anything else to -2;
+    // DirtyFlag is written when it became -2. The new skip state, or nullopt
+    // when the engine failed.
+    std::optional<bool> ToggleSkip(int32_t id);
+    // Gives a start URL the display title `title` (cut to 200 characters; an
+    // empty one removes it), keeping the free notes of its Notes, then
+    // rebuilds the contents page when the project has one. Returns the label
+    // the tree shows now, read back from the engine; nullopt on failure.
+    std::optional<std::string> RenameStartUrl(int32_t id, const std::string& title);
+    // Writes the contents page again (a start URL's title changed) when the
+    // project has one.
+    void RebuildContentsPage();
+
+    // --- Find in the copy ---------------------------------------------------------
+    // Searches the grabbed pages (see copy_search.h) on a helper thread, so
+    // the window stays responsive; `done` runs on the UI thread with the
+    // result. Refused (false) while a grab runs or a search is under way: a
+    // grab's start would wait for the search.
+    bool SearchCopy(const std::string& text, std::function<void(CopySearchResult)> done);
+    bool searching() const { return searching_; }
     // Remembers a new start URL and tells the views (hint 2).
     void NoteUrlAdded(int32_t id);
     int32_t last_added_url() const { return last_added_url_; }
@@ -198,6 +229,8 @@ class CPagewellDoc {
     // --- Grabs ------------------------------------------------------------------
     GrabPhase phase() const { return phase_; }
     bool grabbing() const { return phase_ != GrabPhase::kIdle; }
+    // A grab may start: a project is open, no grab runs and no search.
+    bool can_grab() const { return project_open() && !grabbing() && !searching_; }
     bool stopping() const { return stopping_; }
     // Grabs (refresh false) or refreshes every start URL. Without one:
     // string 1030 and the URL wizard; nothing starts.
@@ -223,9 +256,14 @@ class CPagewellDoc {
     bool OpenInEngine(const std::string& path, std::string* failure_text);
     bool StartGrab(int32_t id, bool refresh, bool all);
     void ApplyBrowserProxyIfWanted();
+    // Queues an event of a sink (any thread) for DeliverEvents.
+    void QueueEvent(bool for_window, int32_t event_id, int32_t url_id);
+    // On the UI thread: the events queued so far, in order.
+    void DeliverEvents();
     void OnEngineEvent(int32_t event_id, int32_t url_id);
     void FinishEndOfGrab();
     void JoinStopper();
+    void JoinSearcher();
 
     DocumentHost* host_;
     AppSettings settings_;
@@ -242,10 +280,21 @@ class CPagewellDoc {
     uint32_t main_cookie_ = 0;
     fw::ComPtr<GrabEventSink> window_sink_;  // only while grabbing
     uint32_t window_cookie_ = 0;
+    struct QueuedEvent {
+        bool for_window;  // the grab window's sink, else the document's
+        int32_t event_id;
+        int32_t url_id;
+    };
+    std::mutex events_mutex_;  // guards the two below
+    std::vector<QueuedEvent> events_;
+    bool delivery_posted_ = false;
 
     GrabPhase phase_ = GrabPhase::kIdle;
     bool stopping_ = false;
-    std::thread stopper_;  // runs GrabEnd
+    std::thread stopper_;   // runs GrabEnd
+    std::thread searcher_;  // runs a search of the copy
+    bool searching_ = false;
+    uint64_t project_generation_ = 0;  // counts closed projects
     bool exit_after_grab_ = false;
     bool closing_ = false;  // CloseAfterGrab was called
     int32_t last_added_url_ = 0;

@@ -6,6 +6,7 @@
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "app/core/fake_programs.h"
@@ -42,9 +43,9 @@ class RecordingHost : public DocumentHost {
     void AskFirstUrl() override { Note("wizard"); }
     void ShowGrabWindow(bool show) override { Note(show ? "show window" : "hide window"); }
     void ResetGrabWindow() override { Note("reset window"); }
-    void GrabWindowEvent(int32_t event_id, int32_t url_id) override {
+    void GrabWindowEvents(const std::vector<std::pair<int32_t, int32_t>>& events) override {
         EXPECT_EQ(std::this_thread::get_id(), ui_thread);
-        window_events.emplace_back(event_id, url_id);
+        window_events.insert(window_events.end(), events.begin(), events.end());
     }
     void ShowStoppingNotice() override { Note("stopping"); }
     void CloseStoppingNotice() override { Note("stopped"); }
@@ -364,6 +365,130 @@ TEST_F(PagewellDocTest, ProxyFromTheBrowserOnlyWhenAsked) {
         ASSERT_TRUE(host_.RunUntil([&] { return !doc_->grabbing(); }));
     }
     old ? ::setenv("http_proxy", saved.c_str(), 1) : ::unsetenv("http_proxy");
+    // The settings are the test program's: later grabs go without a proxy.
+    doc_->settings().SetUseBrowsers(false);
+    doc_->Preferences()->put_UseProxy(0);
+}
+
+TEST_F(PagewellDocTest, SkipTogglesAndMarksTheProjectDirty) {
+    ASSERT_TRUE(doc_->OpenProject(NewProject("skip.cvn")));
+    const int32_t id = AddStart("http://example.com/", 2);
+    doc_->project_file().SetDirtyFlag(false);
+    EXPECT_EQ(doc_->ToggleSkip(id), std::optional<bool>(true));
+    int32_t levels = 0;
+    doc_->Url(id)->get_GrabLevels(&levels);
+    EXPECT_EQ(levels, -2);
+    EXPECT_EQ(doc_->project_file().profile().GetString("DALK", "DirtyFlag", ""), "1");
+    doc_->project_file().SetDirtyFlag(false);
+    EXPECT_EQ(doc_->ToggleSkip(id), std::optional<bool>(false));  // twice: back to 0
+    doc_->Url(id)->get_GrabLevels(&levels);
+    EXPECT_EQ(levels, 0);
+    EXPECT_EQ(doc_->project_file().profile().GetString("DALK", "DirtyFlag", ""), "0");
+    EXPECT_EQ(doc_->ToggleSkip(id + 100), std::nullopt);
+}
+
+TEST_F(PagewellDocTest, RenamingAStartUrlKeepsItsFreeNotes) {
+    ASSERT_TRUE(doc_->OpenProject(NewProject("rename.cvn")));
+    const int32_t id = AddStart("http://example.com/");
+    fw::ComPtr<fw::IDizozizUrl> url = doc_->Url(id);
+    url->put_Notes("my notes");
+    ASSERT_EQ(url->Update(), fw::S_OK);
+    int rebuilt = 0;
+    doc_->hooks().contents_page = [&](CPagewellDoc&, const std::function<void()>&) {
+        ++rebuilt;
+        return true;
+    };
+    struct Case {
+        std::string title;
+        std::string notes;
+        std::string label;
+    } cases[] = {
+        {"My site", "<title>My site</title>my notes", "My site"},
+        {"Another", "<title>Another</title>my notes", "Another"},
+        {"", "my notes", "http://example.com/"},  // an empty title removes it
+        {std::string(250, 'x'), "<title>" + std::string(200, 'x') + "</title>my notes",
+         std::string(200, 'x')},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(doc_->RenameStartUrl(id, c.title), std::optional<std::string>(c.label));
+        std::string notes;
+        doc_->Url(id)->get_Notes(&notes);
+        EXPECT_EQ(notes, c.notes);
+    }
+    EXPECT_EQ(rebuilt, 0);  // no contents page yet, nothing to rebuild
+}
+
+TEST_F(PagewellDocTest, ImportOfAMissingFileSaysSo) {
+    ASSERT_TRUE(doc_->OpenProject(NewProject("import.cvn")));
+    doc_->Import(dir_ / "no-such-list.txt");
+    EXPECT_EQ(host_.messages, std::vector<std::string>{"Unable to open file for Import."});
+    fwtest::WriteFile(dir_ / "list.txt", "see http://a.example/ and http://b.example/x\n");
+    host_.messages.clear();
+    doc_->Import(dir_ / "list.txt");
+    EXPECT_TRUE(host_.messages.empty());
+    EXPECT_EQ(doc_->StartUrlIds().size(), 2u);
+}
+
+// Find in the copy, after a grab of the fixture site: a query of the index,
+// a pattern, and the messages of a bad expression and a bad pattern.
+TEST_F(PagewellDocTest, SearchTheCopy) {
+    const std::string base = Serve();
+    ASSERT_TRUE(doc_->OpenProject(NewProject("search.cvn")));
+    doc_->project_file().SetRunAfter(false);
+    AddStart(base);
+    ASSERT_TRUE(doc_->GrabAll(false));
+    ASSERT_TRUE(host_.RunUntil([&] { return host_.Saw("done"); }));
+    ASSERT_TRUE(host_.RunUntil([&] { return !doc_->grabbing(); }));
+
+    struct Case {
+        const char* text;
+        std::vector<std::string> titles;  // sorted
+        bool error;
+    } cases[] = {
+        // The home page is there twice: as the start URL and as index.html.
+        {"fixture", {"Fixture home", "Fixture home"}, false},
+        {"re:Page A", {"Fixture home", "Fixture home", "Page A"}, false},
+        {"\"page b", {}, true},
+        {"re:[abc", {}, true},
+        {"nothing-like-this", {}, false},
+    };
+    for (const auto& c : cases) {
+        std::optional<CopySearchResult> answer;
+        ASSERT_TRUE(doc_->SearchCopy(c.text, [&](CopySearchResult r) { answer = std::move(r); }));
+        EXPECT_TRUE(doc_->searching());
+        EXPECT_FALSE(doc_->can_grab());
+        EXPECT_FALSE(doc_->SearchCopy(c.text, [](CopySearchResult) {}));  // one at a time
+        ASSERT_TRUE(host_.RunUntil([&] { return answer.has_value(); }));
+        EXPECT_FALSE(doc_->searching());
+        EXPECT_EQ(!answer->error.empty(), c.error) << c.text << ": " << answer->error;
+        std::vector<std::string> titles;
+        for (const CopySearchHit& hit : answer->hits) {
+            titles.push_back(hit.title);
+            EXPECT_EQ(hit.file.rfind(doc_->content_dir(), 0), 0u) << hit.file;
+            EXPECT_TRUE(std::filesystem::exists(hit.file)) << hit.file;
+        }
+        std::sort(titles.begin(), titles.end());
+        EXPECT_EQ(titles, c.titles) << c.text;
+    }
+}
+
+TEST(CopySearchTest, PatternsStartWithRe) {
+    struct Case {
+        const char* input;
+        bool pattern;
+        const char* text;
+    } cases[] = {
+        {"  lighthouse  ", false, "lighthouse"},
+        {"re:light.*house", true, "light.*house"},
+        {"RE: beacon", true, "beacon"},
+        {"rex", false, "rex"},
+        {"", false, ""},
+    };
+    for (const auto& c : cases) {
+        const CopySearchQuery q = ParseCopySearch(c.input);
+        EXPECT_EQ(q.pattern, c.pattern) << c.input;
+        EXPECT_EQ(q.text, c.text) << c.input;
+    }
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QTreeWidget>
 #include <QtTest>
 
 #include "app/core/project_layout.h"
@@ -14,6 +13,7 @@
 #include "app/tests/window_test_support.h"
 #include "app/views/grab_window.h"
 #include "app/views/left_view.h"
+#include "app/views/url_tree_model.h"
 #include "platform/program_home.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_web_server.h"
@@ -143,7 +143,7 @@ class MainFrameTest : public QObject {
         std::sort(added.begin(), added.end());
         std::sort(removed.begin(), removed.end());
         QCOMPARE(removed, added);
-        QCOMPARE(frame->left_view()->topLevelItemCount(), 1);
+        QCOMPARE(frame->left_view()->tree_model()->rowCount(), 1);
     }
 
     // Stop shows "Stopping..." until the end of the grab closes it.

@@ -11,6 +11,7 @@
 #include "app/tests/window_test_support.h"
 #include "app/views/grab_window.h"
 #include "app/views/left_view.h"
+#include "app/views/url_tree_model.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_web_server.h"
 
@@ -52,7 +53,7 @@ class StartupTest : public QObject {
         QVERIFY(fs::is_directory(dir_ / "fresh/src"));
         QVERIFY(app.frame()->doc().project_open());
         QCOMPARE(app.frame()->doc().path(), path);
-        QCOMPARE(app.frame()->left_view()->topLevelItemCount(), 0);
+        QCOMPARE(app.frame()->left_view()->tree_model()->rowCount(), 0);
         QVERIFY(app.frame()->isVisible());
     }
 
@@ -69,8 +70,8 @@ class StartupTest : public QObject {
         const std::string path = dir_ / "added.cvn";
         QVERIFY(app.InitInstance({path, "-A:http://a.example", "-L:2", "-C:0"}, Quiet()));
         CLeftView* tree = app.frame()->left_view();
-        QCOMPARE(tree->topLevelItemCount(), 1);
-        QCOMPARE(tree->topLevelItem(0)->text(0), QString("http://a.example/"));
+        QCOMPARE(tree->tree_model()->rowCount(), 1);
+        QCOMPARE(tree->tree_model()->index(0, 0).data().toString(), QString("http://a.example/"));
         fw::ComPtr<fw::IDizozizUrl> url =
             app.frame()->doc().Url(app.frame()->doc().last_added_url());
         int32_t levels = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -33,7 +34,10 @@ class BoxAnswerer : public QObject {
             answered_.append(dialog);
             auto* box = qobject_cast<QMessageBox*>(dialog);
             if (!box) {
-                texts.append("dialog: " + dialog->windowTitle());
+                QString seen = "dialog: " + dialog->windowTitle();
+                if (auto* input = qobject_cast<QInputDialog*>(dialog))
+                    seen += " " + input->textValue();
+                texts.append(seen);
                 dialog->reject();
                 continue;
             }

@@ -9,6 +9,7 @@
 int RunExportDialogTests(int argc, char** argv);
 int RunMainFrameTests(int argc, char** argv);
 int RunStartupTests(int argc, char** argv);
+int RunViewsTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     fwtest::TempDir home;
@@ -19,5 +20,6 @@ int main(int argc, char** argv) {
     failed += RunMainFrameTests(argc, argv);
     failed += RunExportDialogTests(argc, argv);
     failed += RunStartupTests(argc, argv);
+    failed += RunViewsTests(argc, argv);
     return failed == 0 ? 0 : 1;
 }

@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QScreen>
 #include <QTimer>
-#include <QTreeWidget>
 #include <cstdio>
 #include <functional>
 
@@ -17,6 +16,7 @@
 #include "app/splash_window.h"
 #include "app/startup_dialog.h"
 #include "app/views/left_view.h"
+#include "app/views/url_tree_model.h"
 
 namespace {
 
@@ -60,8 +60,8 @@ int main(int argc, char** argv) {
     options.startup_dialog = false;
     if (!app.InitInstance({argv[2]}, options)) return 1;
     corvalin::CMainFrame* frame = app.frame();
-    if (auto* tree = frame->left_view(); tree->topLevelItemCount() > 0) {
-        tree->setCurrentItem(tree->topLevelItem(0));
+    if (auto* tree = frame->left_view(); tree->tree_model()->rowCount() > 0) {
+        tree->setCurrentIndex(tree->tree_model()->index(0, 0));
     }
     ok &= Save(frame, "main-window");
 

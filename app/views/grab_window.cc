@@ -3,12 +3,12 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
-#include <memory>
 
 #include "app/core/grab_display.h"
 #include "app/core/pagewell_doc.h"
+#include "app/views/grab_url_model.h"
 
 namespace corvalin {
 namespace {
@@ -22,7 +22,7 @@ QLabel* Caption(const char* text, QWidget* parent) {
 QLabel* Value(QWidget* parent) {
     auto* label = new QLabel("0", parent);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    label->setMinimumWidth(label->fontMetrics().horizontalAdvance("1024.000KB"));
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance("1024.000KB "));
     return label;
 }
 
@@ -34,16 +34,20 @@ GrabWindow::GrabWindow(CPagewellDoc* doc, QWidget* parent)
     auto* body = new QWidget(this);
     auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(2, 2, 2, 2);
-    list_ = new QTreeWidget(body);
+    model_ = new GrabUrlModel(this);
+    list_ = new QTreeView(body);
     list_->setObjectName("GrabList");
+    list_->setModel(model_);
     list_->setRootIsDecorated(false);
     list_->setUniformRowHeights(true);
-    list_->setHeaderLabels({"URL", "Status", "Bytes", "Level"});
+    list_->setFrameShape(QFrame::StyledPanel);
+    list_->setFrameShadow(QFrame::Sunken);
+    list_->setSelectionMode(QAbstractItemView::NoSelection);
     list_->header()->setStretchLastSection(false);
-    list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    list_->setColumnWidth(1, 75);
-    list_->setColumnWidth(2, 80);
-    list_->setColumnWidth(3, 50);
+    list_->header()->setSectionResizeMode(GrabUrlModel::kUrl, QHeaderView::Stretch);
+    list_->setColumnWidth(GrabUrlModel::kStatus, 75);
+    list_->setColumnWidth(GrabUrlModel::kBytes, 80);
+    list_->setColumnWidth(GrabUrlModel::kLevel, 50);
     layout->addWidget(list_);
     auto* totals = new QHBoxLayout;
     totals->addStretch();
@@ -62,19 +66,38 @@ GrabWindow::GrabWindow(CPagewellDoc* doc, QWidget* parent)
     connect(&timer_, &QTimer::timeout, this, &GrabWindow::Tick);
 }
 
-void GrabWindow::OnEngineEvent(int32_t event_id, int32_t url_id) {
-    switch (event_id) {
-        case fw::kOnGrabBegin:
-            Start();
-            return;
-        case fw::kOnGrabUrlNew:
-            AddUrl(url_id);
-            return;
-        case fw::kOnGrabUrlDone:
-            RemoveUrl(url_id);
-            return;
-        default:
-            return;
+void GrabWindow::OnEngineEvents(const std::vector<std::pair<int32_t, int32_t>>& events) {
+    std::vector<int32_t> added;
+    for (const auto& [event_id, url_id] : events) {
+        switch (event_id) {
+            case fw::kOnGrabBegin:
+                Start();
+                break;
+            case fw::kOnGrabUrlNew:
+                if (model_->Add(url_id)) {
+                    added.push_back(url_id);
+                    emit urlAdded(url_id);
+                }
+                break;
+            case fw::kOnGrabUrlDone:
+                // A page is announced again once its links are fixed; its
+                // row went with the first.
+                if (model_->Remove(url_id)) emit urlRemoved(url_id);
+                break;
+            default:
+                break;
+        }
+    }
+    for (int32_t url_id : added) {
+        if (!model_->Contains(url_id)) continue;
+        fw::ComPtr<fw::IDizozizUrl> url;
+        std::string text;
+        int32_t level = 0;
+        if (fw::Succeeded(doc_->engine()->ReadUrl(url_id, url.Receive()))) {
+            url->get_url(&text);
+            url->get_Level(&level);
+        }
+        model_->Describe(url_id, QString::fromStdString(text), level);
     }
 }
 
@@ -85,35 +108,23 @@ void GrabWindow::Start() {
     sent_->clear();
 }
 
-void GrabWindow::AddUrl(int32_t url_id) {
-    if (rows_.contains(url_id)) return;
-    auto* item = new QTreeWidgetItem(list_, {QString::number(url_id)});
-    rows_.insert(url_id, item);
-    emit urlAdded(url_id);
-    fw::ComPtr<fw::IDizozizUrl> url;
-    if (fw::Failed(doc_->engine()->ReadUrl(url_id, url.Receive()))) return;
-    std::string text;
-    int32_t level = 0;
-    if (fw::Succeeded(url->get_url(&text))) item->setText(0, QString::fromStdString(text));
-    if (fw::Succeeded(url->get_Level(&level))) item->setText(3, QString::number(level + 1));
-}
-
-void GrabWindow::RemoveUrl(int32_t url_id) {
-    QTreeWidgetItem* item = rows_.take(url_id);
-    if (!item) return;
-    std::unique_ptr<QTreeWidgetItem> gone(
-        list_->takeTopLevelItem(list_->indexOfTopLevelItem(item)));
-    emit urlRemoved(url_id);
-}
-
 void GrabWindow::Reset() {
     timer_.stop();
-    rows_.clear();
-    list_->clear();
+    model_->Clear();
 }
 
 int GrabWindow::rows() const {
-    return list_->topLevelItemCount();
+    return model_->rowCount();
+}
+
+QString GrabWindow::threads_text() const {
+    return threads_->text();
+}
+QString GrabWindow::received_text() const {
+    return received_->text();
+}
+QString GrabWindow::sent_text() const {
+    return sent_->text();
 }
 
 void GrabWindow::Tick() {
@@ -122,22 +133,23 @@ void GrabWindow::Tick() {
     int32_t threads = 0, received = 0, sent = 0;
     if (fw::Failed(engine->WorkingThreads(&threads)) ||
         fw::Failed(engine->BytesReceived(&received)) || fw::Failed(engine->BytesSent(&sent))) {
-        return;  // the next tick tries again
+        return;
     }
     threads_->setText(QString::number(threads));
+    // The engine counts in 32 bits; read as unsigned, the count lasts to 4 GB.
     received_->setText(QString::fromStdString(ByteSizeText(static_cast<uint32_t>(received))));
     sent_->setText(QString::fromStdString(ByteSizeText(static_cast<uint32_t>(sent))));
-    for (auto it = rows_.cbegin(); it != rows_.cend(); ++it) {
+    for (int32_t id : model_->ids()) {
         fw::ComPtr<fw::IDizozizUrlStatus> status;
         int32_t state = 0, bytes = 0;
-        if (fw::Failed(engine->UrlStatus(it.key(), status.Receive())) ||
+        if (fw::Failed(engine->UrlStatus(id, status.Receive())) ||
             fw::Failed(status->get_State(&state)) ||
             fw::Failed(status->get_BytesReceived(&bytes))) {
             return;
         }
-        it.value()->setText(1, QString::fromStdString(FetchStateText(state)));
-        if (bytes != 0) it.value()->setText(2, QString::number(bytes));
+        model_->SetState(id, QString::fromStdString(FetchStateText(state)), bytes);
     }
+    emit ticked();
 }
 
 }  // namespace corvalin
