@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "app/export/export_dialog.h"
 #include "app/main_frame.h"
 #include "app/pagewell_app.h"
 #include "app/splash_window.h"
@@ -69,5 +70,10 @@ int main(int argc, char** argv) {
     startup.show();
     ok &= Save(&startup, "startup-dialog");
     startup.hide();
+
+    corvalin::CExportDialog export_dialog(frame, QDir::homePath() + "/offline-copy");
+    export_dialog.show();
+    ok &= Save(&export_dialog, "export-dialog");
+    export_dialog.hide();
     return ok ? 0 : 1;
 }
