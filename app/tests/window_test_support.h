@@ -68,6 +68,20 @@ inline void QuietenOffscreenWarnings() {
         });
 }
 
+// Counts the times a widget was shown, however briefly: a state that comes
+// and goes within one turn of the event loop is still seen.
+class ShowCounter : public QObject {
+  public:
+    explicit ShowCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int shown = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show) ++shown;
+        return false;
+    }
+};
+
 // Runs the event loop until `done` holds; false after `timeout_ms`.
 inline bool WaitFor(const std::function<bool()>& done, int timeout_ms = 60000) {
     QElapsedTimer clock;
