@@ -7,6 +7,7 @@
 #include "tests/support/temp_dir.h"
 
 int RunExportDialogTests(int argc, char** argv);
+int RunImportTests(int argc, char** argv);
 int RunMainFrameTests(int argc, char** argv);
 int RunStartupTests(int argc, char** argv);
 int RunViewsTests(int argc, char** argv);
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     int failed = 0;
     failed += RunMainFrameTests(argc, argv);
     failed += RunExportDialogTests(argc, argv);
+    failed += RunImportTests(argc, argv);
     failed += RunStartupTests(argc, argv);
     failed += RunViewsTests(argc, argv);
     return failed == 0 ? 0 : 1;
