@@ -29,6 +29,9 @@ const std::vector<OptionSpec> kGrabOptions = {
     {"threads", 't', "N", "URLs fetched at once, for this grab (engine preference MaxThreads)"},
     {"per-server", 0, "N",
      "URLs fetched at once from one server, for this grab (MaxThreadsPerServer)"},
+    {"no-check-certificate", 0, nullptr,
+     "fetch from HTTPS sites whose certificate fails verification, for this grab, with a "
+     "warning per site (AllowUntrustedCertificates)"},
     {"quiet", 'q', nullptr, "show no progress and no summary"},
 };
 

@@ -18,8 +18,8 @@ namespace {
 // Redirects followed from a start URL to the page that was stored for it.
 constexpr int kMaxRedirectHops = 5;
 
-// Reads --threads, --per-server, --quiet and --restart. False after a usage
-// error (printed; *exit_code set).
+// Reads --threads, --per-server, --no-check-certificate, --quiet and
+// --restart. False after a usage error (printed; *exit_code set).
 bool ReadGrabOptions(CommandContext& context, GrabRequest* request, int* exit_code) {
     std::string error;
     const std::pair<const char*, std::optional<int32_t>*> limits[] = {
@@ -35,6 +35,7 @@ bool ReadGrabOptions(CommandContext& context, GrabRequest* request, int* exit_co
             return false;
         }
     }
+    request->allow_untrusted = context.args.Has("no-check-certificate");
     request->quiet = context.args.Has("quiet");
     request->restart = context.args.Has("restart");
     return true;

@@ -56,6 +56,7 @@ const Preference kPreferences[] = {
     FW_NUMBER(LimitKiloBytes, kNumber),
     FW_NUMBER(FileFlags, kNumber),
     FW_NUMBER(LimitResponseKiloBytes, kNumber),
+    FW_NUMBER(AllowUntrustedCertificates, kFlag),
 };
 
 #undef FW_NUMBER

@@ -99,6 +99,7 @@ public:
           }
           display_->Line(line);
       }
+      WarnOfUntrustedHosts();
     }
 
     // Redraws the status line, at most a few times a second however fast
@@ -122,6 +123,18 @@ public:
     }
 
 private:
+  // Once per host whose certificate failed verification and whose URLs were
+  // fetched all the same, as the user allowed: the copy may not be the site's.
+  void WarnOfUntrustedHosts() {
+      std::string host;
+      int32_t reason = 0;
+      while (engine_->UntrustedHost(untrusted_warned_, &host, &reason) == fw::S_OK) {
+          ++untrusted_warned_;
+          display_->Line("warning: " + host + ": " + ErrorReason(reason) +
+                         "; fetched without verification, as untrusted certificates are allowed");
+      }
+  }
+
   // The project's replacement rules rewrite each page as it finishes, in
   // the order the pages finish.
   void ApplyRules(int32_t id, const std::string& url) {
@@ -143,6 +156,7 @@ private:
   ProgressDisplay* display_;
   GrabTally* tally_;
   std::unordered_set<int32_t> seen_;  // finished URLs, each counted once
+  int32_t untrusted_warned_ = 0;      // hosts warned of
   RateMeter rate_;
   Clock::time_point last_status_;
 };
@@ -184,6 +198,7 @@ int RunGrab(Session& session, InterruptWatcher& interrupts, const GrabRequest& r
     }
 
     ApplyGrabLimits(engine, request.threads, request.per_server);
+    if (request.allow_untrusted) AllowUntrustedCertificates(engine);
     auto monitor = fw::MakeObject<GrabMonitor>();
     EventAdvice advice(engine, monitor.get());
     if (fw::Failed(advice.result())) {

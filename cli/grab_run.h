@@ -27,6 +27,7 @@ struct GrabRequest {
     std::optional<int32_t> threads;     // MaxThreads for this grab only
     std::optional<int32_t> per_server;  // MaxThreadsPerServer for this grab only
     bool quiet = false;                 // no progress and no summary
+    bool allow_untrusted = false;       // AllowUntrustedCertificates for this grab only
     // A grab or refresh goes on with what a stopped or killed one left,
     // unless this asks to start over.
     bool restart = false;

@@ -15,4 +15,8 @@ void ApplyGrabLimits(fw::IDizoziz* engine, std::optional<int32_t> threads,
     }
 }
 
+void AllowUntrustedCertificates(fw::IDizoziz* engine) {
+    engine->OverrideSetting("Network", "AllowUntrustedCertificates", "1");
+}
+
 }  // namespace corvalin

@@ -42,6 +42,12 @@ TEST_F(GrabLimitsTest, NeverWrittenToThePreferences) {
         ApplyGrabLimits(engine_.get(), c.threads, c.per_server);
         EXPECT_EQ(Limits(), std::make_pair(7, 3));
     }
+    AllowUntrustedCertificates(engine_.get());
+    fw::ComPtr<fw::IDizozizPrefs> prefs;
+    ASSERT_EQ(engine_->Preferences(prefs.Receive()), fw::S_OK);
+    int32_t allowed = -1;
+    prefs->get_AllowUntrustedCertificates(&allowed);
+    EXPECT_EQ(allowed, 0);
 }
 
 }  // namespace

@@ -68,6 +68,16 @@ std::string ErrorReason(int32_t error) {
             return "proxy cannot carry HTTPS";
         case fw::kErrorTooManyRedirects:
             return "too many redirects";
+        case fw::kErrorCertificateSelfSigned:
+            return "certificate not trusted: self-signed";
+        case fw::kErrorCertificateUnknownAuthority:
+            return "certificate not trusted: unknown authority";
+        case fw::kErrorCertificateExpired:
+            return "certificate expired";
+        case fw::kErrorCertificateNameMismatch:
+            return "host name mismatch";
+        case fw::kErrorCertificateRefused:
+            return "certificate refused";
         default:
             break;
     }

@@ -26,6 +26,8 @@ TEST(GrabOutcomeTest, OutcomesFromStatusAndError) {
     EXPECT_EQ(ErrorReason(1001), "lookup or connect failed");
     EXPECT_EQ(ErrorReason(1425), "FTP reply 425");
     EXPECT_EQ(ErrorReason(1009), "too many redirects");
+    EXPECT_EQ(ErrorReason(1010), "certificate not trusted: self-signed");
+    EXPECT_EQ(ErrorReason(1013), "host name mismatch");
     EXPECT_EQ(ErrorReason(299), "");
 }
 

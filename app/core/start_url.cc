@@ -1,5 +1,8 @@
 #include "app/core/start_url.h"
 
+#include <algorithm>
+
+#include "app/core/filter_set_editor.h"
 #include "platform/text.h"
 
 namespace corvalin {
@@ -13,45 +16,24 @@ bool IsDigits(std::string_view text) {
     return true;
 }
 
-fw::HRESULT AddFilter(fw::IDizozizUrl* url, int32_t type, int32_t match, int32_t includes,
-                      const std::string& data) {
-    fw::ComPtr<fw::IDizozizFilter> filter;
-    fw::HRESULT hr = url->NewFilter(filter.Receive());
-    if (fw::Succeeded(hr)) hr = filter->put_Type(type);
-    if (fw::Succeeded(hr)) hr = filter->put_Match(match);
-    if (fw::Succeeded(hr)) hr = filter->put_Includes(includes);
-    if (fw::Succeeded(hr)) hr = filter->put_CaseSensitive(0);
-    if (fw::Succeeded(hr)) hr = filter->put_Data(data);
-    if (fw::Succeeded(hr)) hr = filter->Update();
-    return hr;
-}
-
-// A stay-on-site or stay-in-directory entry; the engine fills in its data
-// from the URL when the set is stored.
-fw::HRESULT AddStayFilter(fw::IDizozizUrl* url, bool in_dir) {
-    fw::ComPtr<fw::IDizozizFilter> filter;
-    fw::HRESULT hr = url->NewFilter(filter.Receive());
-    if (fw::Succeeded(hr)) hr = in_dir ? filter->put_StayInDir(1) : filter->put_StayOnSite(1);
-    if (fw::Succeeded(hr)) hr = filter->Update();
-    return hr;
-}
-
-// The filters the options ask for: the excluded media classes or the type
-// list, and the stay flags.
-fw::HRESULT AddFilters(fw::IDizozizUrl* url, const StartUrlOptions& options) {
-    fw::HRESULT hr = fw::S_OK;
-    if (!options.only_types.empty()) {
-        hr = AddFilter(url, fw::kFilterExtensions, fw::kMatchContains, 0, options.only_types);
-    } else {
-        for (const std::string& media : options.excluded_classes) {
-            if (fw::Succeeded(hr)) {
-                hr = AddFilter(url, fw::kFilterContentType, fw::kMatchBeginsWith, 0, media);
-            }
-        }
+// Gives the URL exactly the filters the options ask for: the type list or
+// the excluded media classes, and the stay flags. What the URL had already
+// (an address added a second time) is loaded first and changed in place.
+fw::HRESULT SaveFilters(fw::IDizoziz* engine, int32_t id, const StartUrlOptions& options) {
+    FilterSetEditor editor;
+    fw::HRESULT hr = editor.Load(engine, id);
+    if (fw::Failed(hr)) return hr;
+    editor.stay_on_site = options.stay_on_site;
+    editor.stay_in_dir = options.stay_in_dir;
+    editor.SetTypeList(options.only_types);
+    for (const char* media : kMediaClasses) {
+        const bool excluded =
+            options.only_types.empty() &&
+            std::find(options.excluded_classes.begin(), options.excluded_classes.end(), media) !=
+                options.excluded_classes.end();
+        editor.SetMediaClassExcluded(media, excluded);
     }
-    if (fw::Succeeded(hr) && options.stay_on_site) hr = AddStayFilter(url, false);
-    if (fw::Succeeded(hr) && options.stay_in_dir) hr = AddStayFilter(url, true);
-    return hr;
+    return editor.Save(engine);
 }
 
 }  // namespace
@@ -142,8 +124,6 @@ fw::HRESULT AddStartUrl(fw::IDizoziz* engine, const StartUrlOptions& options, in
     if (fw::Succeeded(hr)) hr = url->put_url(options.url);
     if (fw::Succeeded(hr)) hr = url->put_GrabLevels(options.levels);
     if (fw::Succeeded(hr) && !options.notes.empty()) hr = url->put_Notes(options.notes);
-    // A link check's filters are the engine's own.
-    if (fw::Succeeded(hr) && !options.link_check) hr = AddFilters(url.get(), options);
     const bool own_credentials = !options.user.empty() || !options.password.empty();
     const std::string& user = own_credentials ? options.user : options.url_user;
     const std::string& password = own_credentials ? options.password : options.url_password;
@@ -152,6 +132,8 @@ fw::HRESULT AddStartUrl(fw::IDizoziz* engine, const StartUrlOptions& options, in
     if (fw::Succeeded(hr)) hr = url->Update();
     if (fw::Succeeded(hr)) hr = url->get_id(id);
     if (fw::Succeeded(hr) && *id <= 0) hr = fw::E_FAIL;
+    // A link check's filters are the engine's own.
+    if (fw::Succeeded(hr) && !options.link_check) hr = SaveFilters(engine, *id, options);
     return hr;
 }
 

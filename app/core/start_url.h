@@ -60,10 +60,12 @@ std::string NormaliseTypeList(std::string_view text);
 bool IsMediaClass(std::string_view word);
 
 // Creates the start URL in the open project: NewUrl; Html (6, for a
-// link-check URL only); url; GrabLevels; Notes (when any); one NewFilter per
-// excluded class (or one type list); stay-on-site and stay-in-directory
-// filters; credentials (the options' own, else the URL's); Update; id.
-// Returns the first failing result; the URL exists only once Update ran.
+// link-check URL only); url; GrabLevels; Notes (when any); credentials (the
+// options' own, else the URL's); Update; id. Then, except for a link check,
+// its filters through a FilterSetEditor: the excluded classes (or the type
+// list) and the stay flags, saved with a second Update. Returns the first
+// failing result; the URL exists once the first Update ran, so a failure
+// while saving its filters leaves it without them.
 fw::HRESULT AddStartUrl(fw::IDizoziz* engine, const StartUrlOptions& options, int32_t* id);
 
 }  // namespace corvalin

@@ -1,11 +1,9 @@
 // The entry points of the program's dialogs: the URL wizard, the URL
 // property sheet, the project property sheet and the program options.
 //
-// The main window and the views call only these functions. Until the
-// dialogs themselves are built, dialogs.cc holds simple stand-ins: the
-// wizard asks for an address and adds it with the usual defaults; the sheets
-// say that they are not available yet. Each dialog replaces its stand-in
-// without touching the callers.
+// The main window and the views call only these functions; the dialogs
+// themselves live beside them (url_wizard, url_sheet, project_sheet,
+// option_sheet).
 #pragma once
 
 #include <QString>

@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QTreeView>
 #include <QtTest>
+#include <cmath>
 
 #include "app/core/project_layout.h"
 #include "app/core/start_url.h"
@@ -324,7 +325,7 @@ class ViewsTest : public QObject {
         } cases[] = {
             {"a URL",
              [] { QGuiApplication::clipboard()->setText("http://pasted.example/"); },
-             {"dialog: New URL http://pasted.example/"}},
+             {"dialog: URL Wizard (step 1 of 4) http://pasted.example/"}},
             {"empty", [] { QGuiApplication::clipboard()->clear(); }, {}},
             {"an image",
              [] {
@@ -373,7 +374,7 @@ class ViewsTest : public QObject {
         test::BoxAnswerer boxes;
         frame_->TakeDrop(&text);
         QVERIFY(test::WaitFor([&] { return !boxes.texts.isEmpty(); }));
-        QCOMPARE(boxes.texts, QStringList{"dialog: New URL http://dropped.example/"});
+        QCOMPARE(boxes.texts, QStringList{"dialog: URL Wizard (step 1 of 4) http://dropped.example/"});
     }
 
     void ListModes() {
@@ -396,6 +397,19 @@ class ViewsTest : public QObject {
             QCOMPARE(frame_->action(CommandId::kArrangeIcons)->isEnabled(),
                      c.mode == ListMode::kLargeIcons || c.mode == ListMode::kSmallIcons);
         }
+        // The details share the pane's width as 46 %, 6 % and 45 %, sized
+        // when they are first shown, not while they were hidden.
+        QTreeView* details = list->details_view();
+        const auto share = [&](int column, double part) {
+            return std::abs(details->columnWidth(column) - part * details->viewport()->width()) <=
+                   2;
+        };
+        QVERIFY(details->viewport()->width() > 200);
+        QVERIFY(test::WaitFor([&] { return share(UrlListModel::kTitle, 0.46); }, 5000));
+        QVERIFY(share(UrlListModel::kSkip, 0.06));
+        // The last column takes what is left over.
+        QVERIFY(details->columnWidth(UrlListModel::kUrl) >=
+                0.45 * details->viewport()->width() - 2);
     }
 
     void SearchTheCopyFromTheField() {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -37,6 +38,8 @@ class BoxAnswerer : public QObject {
                 QString seen = "dialog: " + dialog->windowTitle();
                 if (auto* input = qobject_cast<QInputDialog*>(dialog))
                     seen += " " + input->textValue();
+                // The URL wizard: the address it was opened with.
+                if (auto* url = dialog->findChild<QLineEdit*>("Url")) seen += " " + url->text();
                 texts.append(seen);
                 dialog->reject();
                 continue;

@@ -6,6 +6,7 @@
 
 #include "tests/support/temp_dir.h"
 
+int RunDialogsTests(int argc, char** argv);
 int RunExportDialogTests(int argc, char** argv);
 int RunImportTests(int argc, char** argv);
 int RunMainFrameTests(int argc, char** argv);
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     failed += RunMainFrameTests(argc, argv);
     failed += RunExportDialogTests(argc, argv);
     failed += RunImportTests(argc, argv);
+    failed += RunDialogsTests(argc, argv);
     failed += RunStartupTests(argc, argv);
     failed += RunViewsTests(argc, argv);
     return failed == 0 ? 0 : 1;

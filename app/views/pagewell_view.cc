@@ -1,6 +1,7 @@
 #include "app/views/pagewell_view.h"
 
 #include <QContextMenuEvent>
+#include <QEvent>
 #include <QHeaderView>
 #include <QListView>
 #include <QTreeView>
@@ -44,8 +45,15 @@ CPagewellView::CPagewellView(CPagewellDoc* doc, CMainFrame* frame, QWidget* pare
         new DropTarget(frame, view->viewport());
         addWidget(view);
     }
+    details_->viewport()->installEventFilter(this);
     UseModel(false);
     SetMode(ListMode::kList);
+}
+
+bool CPagewellView::eventFilter(QObject* watched, QEvent* event) {
+    // The details get their real width when they are first laid out shown.
+    if (watched == details_->viewport() && event->type() == QEvent::Resize) SizeColumns();
+    return QStackedWidget::eventFilter(watched, event);
 }
 
 void CPagewellView::UseModel(bool search_results) {
@@ -67,9 +75,10 @@ void CPagewellView::UseModel(bool search_results) {
 
 void CPagewellView::SizeColumns() {
     // The columns share the pane's width as 46 %, 6 % and 45 % (the search's
-    // three as 35 %, 35 % and 30 %), once, when the width is known.
+    // three as 35 %, 35 % and 30 %), once, when the width is known: a hidden
+    // page of the stack keeps whatever size it last had.
     const int width = details_->viewport()->width();
-    if (columns_sized_ || width <= 0) return;
+    if (columns_sized_ || !details_->isVisible() || width <= 0) return;
     columns_sized_ = true;
     const double shares[2][3] = {{0.46, 0.06, 0.45}, {0.35, 0.35, 0.30}};
     for (int column = 0; column < 3; ++column) {

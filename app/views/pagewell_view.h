@@ -58,6 +58,9 @@ class CPagewellView : public QStackedWidget {
     // Opens a row as a double click does.
     void OpenRow(int row);
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void UseModel(bool search_results);
     void ShowMenu(QAbstractItemView* view, const QPoint& pos);

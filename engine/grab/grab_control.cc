@@ -144,6 +144,8 @@ void GrabControl::RunOneGrab(const Flags& flags) {
     options.ReadPreferences(prefs);
     ProxySettings proxy(prefs.settings_path());
     if (proxy.enabled()) options.proxy = &proxy;
+    untrusted_hosts_.Clear();
+    if (prefs.AllowUntrustedCertificates()) options.untrusted_hosts = &untrusted_hosts_;
     options.refresh = flags.refresh;
     options.preview = flags.preview;
     options.link_check = flags.link_check;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/interface/fetchwell.h"
+#include "engine/net/untrusted_hosts.h"
 #include "platform/event.h"
 
 namespace fw {
@@ -80,6 +81,9 @@ public:
     int32_t FinishedUrls() const;
     int32_t BytesReceived() const;
     int32_t BytesSent() const;
+    // The hosts of the current (or last) grab fetched without a verified
+    // certificate, as the user allowed.
+    const UntrustedHosts& untrusted_hosts() const { return untrusted_hosts_; }
     // The live state of the worker holding `id`; zeros when none does.
     void UrlState(int32_t id, int32_t* state, int32_t* received, int32_t* sent) const;
 
@@ -130,6 +134,7 @@ public:
     std::atomic<uint64_t> last_sent_{0};
     std::mutex jobs_mutex_;
     std::vector<int32_t> jobs_;
+    UntrustedHosts untrusted_hosts_;
 };
 
 }  // namespace fw

@@ -9,6 +9,7 @@
 namespace fw {
 
 class ProxySettings;
+class UntrustedHosts;
 
 struct GrabOptions {
     int thread_count = 4;      // workers at a time
@@ -20,6 +21,9 @@ struct GrabOptions {
     int64_t response_cap = int64_t{EnginePreferences::kDefaultResponseKiloBytes} * 1024;
     int64_t time_limit = 0;    // seconds; 0 none
     const ProxySettings* proxy = nullptr;  // enabled proxy or null; not owned
+    // Where hosts whose certificate failed verification are kept when
+    // untrusted certificates are allowed; null refuses them. Not owned.
+    UntrustedHosts* untrusted_hosts = nullptr;
     bool refresh = true;             // conditional requests for grabbed URLs
     bool preview = false;            // only text/html, only page links
     bool link_check = false;         // keep no files, record outcomes

@@ -101,6 +101,42 @@ TEST_F(SecureGrabTest, ASecureUrlThatGetsNoResponseFailsAndKeepsNoFile) {
               std::string::npos);
 }
 
+// A site whose certificate fails verification is not grabbed, and is told
+// to nobody (cookies, credentials): its URL fails with the fault. Allowed
+// for the grab, the site is grabbed, at the cost of one failed handshake,
+// and the engine names the host once.
+TEST_F(SecureGrabTest, AnUntrustedSiteFailsUnlessAllowedAndThenCostsOneFailedHandshake) {
+    const fwtest::CertificateFiles self = authority_.Issue("self", {{"127.0.0.1"}, true});
+    fwtest::TlsFront untrusted(server_->port(), self.cert, self.key);
+    ASSERT_TRUE(untrusted.Start());
+    const std::string start = untrusted.BaseUrl() + "/index.html";
+    AddStart(start, 2);
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    const UrlRecord refused = Row(start);
+    EXPECT_EQ(refused.error, kErrorCertificateSelfSigned);
+    EXPECT_EQ(refused.file, "");
+    EXPECT_EQ(server_->RequestCount(), 0u);
+    std::string host = "x";
+    int32_t reason = -1;
+    EXPECT_EQ(engine_->UntrustedHost(0, &host, &reason), S_FALSE);
+    EXPECT_EQ(host, "");
+
+    ASSERT_EQ(engine_->OverrideSetting("Network", "AllowUntrustedCertificates", "1"), S_OK);
+    const size_t handshakes = untrusted.Connections();
+    ASSERT_EQ(engine_->Grab(0, 0), S_OK);
+    EXPECT_EQ(Row(start).error, 0) << EngineLog();
+    EXPECT_EQ(Row(untrusted.BaseUrl() + "/a.html").status, kStatusGrabbed);
+    ExpectOfflineCopyBrowses();
+    // Every request came on a connection of its own; one more failed.
+    EXPECT_GT(server_->RequestCount(), 3u);
+    EXPECT_EQ(untrusted.Connections() - handshakes, server_->RequestCount() + 1);
+    ASSERT_EQ(engine_->UntrustedHost(0, &host, &reason), S_OK);
+    EXPECT_EQ(host, "127.0.0.1");
+    EXPECT_EQ(reason, kErrorCertificateSelfSigned);
+    EXPECT_EQ(engine_->UntrustedHost(1, &host, &reason), S_FALSE);
+    EXPECT_EQ(engine_->UntrustedHost(-1, &host, &reason), E_INVALIDARG);
+}
+
 // A grab with a proxy configured takes its HTTPS URLs through the proxy's
 // tunnel; a proxy kind that cannot carry them fails each one in its row.
 TEST_F(SecureGrabTest, HttpsGoesThroughTheConfiguredProxy) {

@@ -306,6 +306,7 @@ void UrlWorker::Fetch(Prepared& p, Fetched* f) {
         if (scheme == UrlScheme::Https) {
             auto secure = std::make_unique<SecureHttpFetch>(&sink);
             secure->set_stop_event(cancel_);
+            secure->set_untrusted_hosts(options_->untrusted_hosts);
             http = std::move(secure);
             if (port < 0) port = SecureHttpFetch::kDefaultPort;
         } else {

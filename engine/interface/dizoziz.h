@@ -69,6 +69,7 @@ public:
     HRESULT WorkingThreads(int32_t* count) override;
     HRESULT WaitingUrls(int32_t* count) override;
     HRESULT FinishedUrls(int32_t* count) override;
+    HRESULT UntrustedHost(int32_t index, std::string* host, int32_t* reason) override;
     HRESULT OverrideSetting(const std::string& section, const std::string& key,
                             const std::string& value) override;
     HRESULT BytesReceived(int32_t* bytes) override;

@@ -85,6 +85,14 @@ HRESULT Dizoziz::FinishedUrls(int32_t* count) {
     return S_OK;
 }
 
+HRESULT Dizoziz::UntrustedHost(int32_t index, std::string* host, int32_t* reason) {
+    if (!host || !reason) return E_POINTER;
+    host->clear();
+    *reason = 0;
+    if (index < 0) return E_INVALIDARG;
+    return grab_.untrusted_hosts().At(static_cast<size_t>(index), host, reason) ? S_OK : S_FALSE;
+}
+
 HRESULT Dizoziz::OverrideSetting(const std::string& section, const std::string& key,
                                  const std::string& value) {
     return grab_prefs_.SetOverride(section, key, value) ? S_OK : E_INVALIDARG;

@@ -53,6 +53,13 @@ enum UrlErrorCode : int32_t {
     kErrorTransferBroken = 1002,    // the connection broke off after it was made
     kErrorProxyCannotCarry = 1008,  // the configured proxy kind cannot carry the request
     kErrorTooManyRedirects = 1009,  // the URL's redirect would pass the chain's limit
+    // The server's certificate failed verification (and untrusted
+    // certificates were not allowed for the grab): nothing was sent.
+    kErrorCertificateSelfSigned = 1010,        // signed by itself
+    kErrorCertificateUnknownAuthority = 1011,  // signed by an authority not trusted here
+    kErrorCertificateExpired = 1012,
+    kErrorCertificateNameMismatch = 1013,      // made out for another host name
+    kErrorCertificateRefused = 1014,           // any other fault (not yet valid, revoked, ...)
 };
 enum JobKind : int32_t { kJobNone = 0, kJobTrawl = 1, kJobRefresh = 2, kJobPreview = 3, kJobLinkCheck = 4 };
 enum FilterTypeCode : int32_t {
@@ -219,6 +226,10 @@ public:
     // The cap on one response's body in kilobytes; 0: none.
     virtual HRESULT get_LimitResponseKiloBytes(int32_t* v) = 0;
     virtual HRESULT put_LimitResponseKiloBytes(int32_t v) = 0;
+    // 1: a certificate that fails verification is accepted (and the user
+    // warned) instead of failing its URL; 0, the default: refused.
+    virtual HRESULT get_AllowUntrustedCertificates(int32_t* v) = 0;
+    virtual HRESULT put_AllowUntrustedCertificates(int32_t v) = 0;
 };
 
 // Event ids (the DDizozizEvents dispatch identifiers).
@@ -357,6 +368,12 @@ public:
     // it resumes included; between grabs, those of the last job, so that
     // FinishedUrls plus WaitingUrls is every URL the job has queued.
     virtual HRESULT FinishedUrls(int32_t* count) = 0;  // 53
+    // The hosts whose certificate failed verification in the running grab
+    // (between grabs, the last one) and whose URLs were fetched anyway,
+    // because untrusted certificates were allowed: the `index`th (from 0),
+    // each host once, in the order met, with why its certificate failed (a
+    // kErrorCertificate* code). S_FALSE, with *host empty, past the last.
+    virtual HRESULT UntrustedHost(int32_t index, std::string* host, int32_t* reason) = 0;  // 54
 
     // The connection point: every advised sink receives every event.
     virtual HRESULT Advise(IDizozizEvents* sink, uint32_t* cookie) = 0;

@@ -161,6 +161,12 @@ HRESULT PrefsObject::get_LimitResponseKiloBytes(int32_t* v) {
 HRESULT PrefsObject::put_LimitResponseKiloBytes(int32_t v) {
     return Put([&] { prefs_->SetLimitResponseKiloBytes(v); });
 }
+HRESULT PrefsObject::get_AllowUntrustedCertificates(int32_t* v) {
+    return Get(v, [&] { return prefs_->AllowUntrustedCertificates() ? 1 : 0; });
+}
+HRESULT PrefsObject::put_AllowUntrustedCertificates(int32_t v) {
+    return Put([&] { prefs_->SetAllowUntrustedCertificates(v != 0); });
+}
 HRESULT PrefsObject::get_FileFlags(int32_t* v) {
     return Get(v, [&] { return prefs_->FileFlags(); });
 }

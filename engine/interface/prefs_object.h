@@ -67,6 +67,8 @@ public:
     HRESULT put_LimitKiloBytes(int32_t v) override;
     HRESULT get_LimitResponseKiloBytes(int32_t* v) override;
     HRESULT put_LimitResponseKiloBytes(int32_t v) override;
+    HRESULT get_AllowUntrustedCertificates(int32_t* v) override;
+    HRESULT put_AllowUntrustedCertificates(int32_t v) override;
     HRESULT get_FileFlags(int32_t* v) override;
     HRESULT put_FileFlags(int32_t v) override;
 

@@ -67,6 +67,8 @@ std::vector<Member> AllMembers() {
         [](IDizozizPrefs& p) { return p.put_FileFlags(1); },
         [](IDizozizPrefs& p) { return p.get_LimitResponseKiloBytes(&n); },
         [](IDizozizPrefs& p) { return p.put_LimitResponseKiloBytes(1); },
+        [](IDizozizPrefs& p) { return p.get_AllowUntrustedCertificates(&n); },
+        [](IDizozizPrefs& p) { return p.put_AllowUntrustedCertificates(1); },
     };
 }
 
@@ -85,7 +87,8 @@ protected:
 TEST_F(PrefsObjectTest, UnboundObjectAnswersEPointerToEveryMember) {
     ComPtr<PrefsObject> unbound = MakeObject<PrefsObject>(nullptr);
     std::vector<Member> members = AllMembers();
-    ASSERT_EQ(members.size(), 46u);  // 22 properties and the response cap, read and written
+    // 22 properties, the response cap and the certificate choice, read and written
+    ASSERT_EQ(members.size(), 48u);
     for (size_t i = 0; i < members.size(); ++i) {
         EXPECT_EQ(members[i](*unbound), E_POINTER) << "member " << i;
     }

@@ -1,7 +1,6 @@
 #include "engine/net/secure_http_fetch.h"
 
 #include <curl/curl.h>
-#include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 #include "engine/net/low_speed.h"
 #include "engine/net/proxy_settings.h"
 #include "engine/net/socket.h"
+#include "engine/net/untrusted_hosts.h"
 #include "engine/net/win_sock.h"
 #include "engine/support/log.h"
 #include "platform/base64.h"
@@ -147,28 +147,30 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-// The verification results that mean "signed by an authority not trusted
-// here"; anything else (expired, revoked, bad signature) is another fault.
-bool IsUnknownAuthority(long result) {
-    switch (result) {
-        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+// The fault of a fetch that curl ended because the server's certificate
+// failed verification: a kErrorCertificate* code; 0 for any other outcome.
+int32_t CertificateFault(CURLcode result, long verify) {
+    if (result != CURLE_PEER_FAILED_VERIFICATION) return 0;
+    switch (verify) {
         case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
         case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+            return kErrorCertificateSelfSigned;
+        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
         case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
         case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-            return true;
+            return kErrorCertificateUnknownAuthority;
+        case X509_V_ERR_CERT_HAS_EXPIRED:
+            return kErrorCertificateExpired;
+        // curl checks the name itself, after a chain that verified, and
+        // leaves the result OK or unspecified.
+        case X509_V_OK:
+        case X509_V_ERR_UNSPECIFIED:
+        case X509_V_ERR_HOSTNAME_MISMATCH:
+        case X509_V_ERR_IP_ADDRESS_MISMATCH:
+            return kErrorCertificateNameMismatch;
         default:
-            return false;
+            return kErrorCertificateRefused;
     }
-}
-
-// Chain verification that forgives an unknown authority and nothing else;
-// clearing the error keeps it out of the handshake's final result.
-int AcceptUnknownAuthority(int ok, X509_STORE_CTX* store) {
-    if (ok) return 1;
-    if (!IsUnknownAuthority(X509_STORE_CTX_get_error(store))) return 0;
-    X509_STORE_CTX_set_error(store, X509_V_OK);
-    return 1;
 }
 
 // curl's name for a proxy kind, or null for a kind it cannot tunnel through.
@@ -183,11 +185,6 @@ const char* ProxyScheme(int32_t protocol) {
         default:
             return nullptr;
     }
-}
-
-CURLcode UseLenientVerification(CURL*, void* ssl_ctx, void*) {
-    SSL_CTX_set_verify(static_cast<SSL_CTX*>(ssl_ctx), SSL_VERIFY_PEER, AcceptUnknownAuthority);
-    return CURLE_OK;
 }
 
 }  // namespace
@@ -221,7 +218,7 @@ private:
   void UseProxy(CURL* h);
   enum class Outcome { Finished, Stopped, TimedOut, Broken };
 
-  Outcome Attempt(bool lenient, CURLcode* result);
+  Outcome Attempt(bool verify, CURLcode* result);
   void Finish(Outcome outcome, CURLcode result);
   void FailWith(const std::string& reason);
   bool Interrupted() const { return fetch_.stop_ != nullptr && fetch_.stop_->IsSet(); }
@@ -373,29 +370,41 @@ void SecureHttpFetch::Transfer::UseProxy(CURL* h) {
 }
 
 void SecureHttpFetch::Transfer::Run() {
+    UntrustedHosts* untrusted = fetch_.untrusted_hosts_;
+    // A host known to fail verification is not made to fail it again.
+    const bool known = untrusted != nullptr && untrusted->Contains(HostOf(url_));
     CURLcode result = CURLE_OK;
-    Outcome outcome = Attempt(false, &result);
-    if (outcome == Outcome::Finished && result == CURLE_PEER_FAILED_VERIFICATION) {
+    Outcome outcome = Attempt(!known, &result);
+    int32_t fault = 0;
+    if (outcome == Outcome::Finished) {
         long verify = X509_V_OK;
         curl_easy_getinfo(easy_.get(), CURLINFO_SSL_VERIFYRESULT, &verify);
-        if (IsUnknownAuthority(verify)) {
-            LogMessage("Unknown certificate authority for " + HostOf(EffectiveUrl()) +
-                       "; retrying without that check");
-            ForgetResponse();
-            fetch_.SetState(kFetchConnect);
-            error_text_[0] = '\0';
-            outcome = Attempt(true, &result);
+        fault = CertificateFault(result, verify);
+    }
+    if (fault != 0 && untrusted != nullptr) {
+        // The host may be one a redirect led to.
+        const std::string host = HostOf(EffectiveUrl());
+        if (untrusted->Remember(host, fault)) {
+            LogMessage("Certificate of " + host + " not verified (" + error_text_ +
+                       "); fetched anyway");
         }
+        ForgetResponse();
+        fetch_.SetState(kFetchConnect);
+        error_text_[0] = '\0';
+        outcome = Attempt(false, &result);
+    } else if (fault != 0) {
+        fetch_.set_failure_code(fault);
     }
     Finish(outcome, result);
 }
 
-SecureHttpFetch::Transfer::Outcome SecureHttpFetch::Transfer::Attempt(bool lenient,
+SecureHttpFetch::Transfer::Outcome SecureHttpFetch::Transfer::Attempt(bool verify,
                                                                       CURLcode* result) {
-    if (lenient) {
-        // Nothing verified this leniently may serve a later fetch: neither
-        // the connection nor its TLS session is kept.
-        curl_easy_setopt(easy_.get(), CURLOPT_SSL_CTX_FUNCTION, &UseLenientVerification);
+    if (!verify) {
+        // Nothing unverified may serve a later fetch: neither the connection
+        // nor its TLS session is kept.
+        curl_easy_setopt(easy_.get(), CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(easy_.get(), CURLOPT_SSL_VERIFYHOST, 0L);
         curl_easy_setopt(easy_.get(), CURLOPT_FORBID_REUSE, 1L);
         curl_easy_setopt(easy_.get(), CURLOPT_SSL_SESSIONID_CACHE, 0L);
     }

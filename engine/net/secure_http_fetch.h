@@ -14,11 +14,16 @@
 // kind that cannot tunnel fails it at once with kErrorProxyCannotCarry and
 // logs "Proxy type <n> cannot carry HTTPS".
 //
-// Certificates are verified against the system's authorities (or ca_file()).
-// One from an authority nobody trusts is accepted on a second attempt, which
-// logs "Unknown certificate authority for <host>; retrying without that
-// check"; that attempt still rejects every other certificate fault (expired,
-// wrong name).
+// Certificates are verified against the system's authorities (or ca_file())
+// and the host name. One that fails fails the fetch at Connect, before
+// anything is sent, with the fault as failure_code() (a kErrorCertificate*
+// code) and curl's reason in the log. With untrusted hosts given (the user
+// allowed untrusted certificates), the fetch is made again without
+// verification instead, and the host is remembered there, logging once
+// "Certificate of <host> not verified (<fault>); fetched anyway"; a later
+// fetch from a remembered host connects without verification at once.
+// Nothing verified that way serves a later fetch (no kept connection or
+// session).
 //
 // States: Pending -> Connect (name lookup, connection and handshake) -> Send
 // -> Receive -> Done, or Error with failed_at() Lookup (the name did not
@@ -53,6 +58,8 @@ class StopEvent;
 
 namespace fw {
 
+class UntrustedHosts;
+
 // The authority file new secure fetches trust instead of the system's; empty
 // (the default) for the system's. Process-wide, for tests and for users with
 // an authority of their own.
@@ -74,6 +81,10 @@ public:
     // A PEM file of authorities to trust instead of the system's.
     void set_ca_file(std::string path) { ca_file_ = std::move(path); }
     const std::string& ca_file() const { return ca_file_; }
+    // Allows certificates that fail verification, keeping their hosts in
+    // `hosts` (see above); null, the default, refuses them. Not owned;
+    // REQUIRES: outlives Run.
+    void set_untrusted_hosts(UntrustedHosts* hosts) { untrusted_hosts_ = hosts; }
 
     // Performs the fetch on the calling thread. An exception thrown by the
     // sink or a callback ends the transfer and is rethrown from here.
@@ -102,6 +113,7 @@ private:
 
     const platform::StopEvent* stop_ = nullptr;
     std::string ca_file_;
+    UntrustedHosts* untrusted_hosts_ = nullptr;
     std::string response_url_;  // the URL of the response fed to the consumer
 };
 

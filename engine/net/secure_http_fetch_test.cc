@@ -14,6 +14,7 @@
 #include "engine/net/proxy_settings.h"
 #include "engine/net/socket.h"
 #include "engine/net/test_sinks.h"
+#include "engine/net/untrusted_hosts.h"
 #include "tests/support/child_process.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_dir.h"
@@ -245,47 +246,144 @@ TEST_F(SecureHttpFetchTest, ARedirectMayLeadToPlainHttp) {
     EXPECT_EQ(sink.body, "<html>secure page</html>");
 }
 
-TEST_F(SecureHttpFetchTest, AnUnknownAuthorityIsAcceptedOnTheRetryAndNothingElseIs) {
+size_t LinesStartingWith(const LogCapture& log, const std::string& prefix) {
+    size_t count = 0;
+    for (const std::string& line : log.Lines()) count += line.rfind(prefix, 0) == 0 ? 1 : 0;
+    return count;
+}
+
+// Certificates that fail verification, and the fault each one is.
+struct BadCertificate {
+    const char* name;
+    fwtest::CertificateFiles files;
+    int32_t fault;
+};
+
+std::vector<BadCertificate> BadCertificates(fwtest::TestAuthority& trusted,
+                                            fwtest::TestAuthority& stranger) {
+    const long hour = 3600;
+    return {
+        {"self-signed", trusted.Issue("self", {{"127.0.0.1"}, true}), kErrorCertificateSelfSigned},
+        {"another authority", stranger.Issue("other"), kErrorCertificateUnknownAuthority},
+        {"for another name", trusted.Issue("name", {{"192.0.2.1", "example.test"}}),
+         kErrorCertificateNameMismatch},
+        {"expired", trusted.Issue("old", {{"127.0.0.1"}, false, -2 * hour, -hour}),
+         kErrorCertificateExpired},
+        {"not yet valid", trusted.Issue("early", {{"127.0.0.1"}, false, hour, 2 * hour}),
+         kErrorCertificateRefused},
+        {"self-signed and expired",
+         trusted.Issue("oldself", {{"127.0.0.1"}, true, -2 * hour, -hour}),
+         kErrorCertificateSelfSigned},
+    };
+}
+
+// A certificate that fails verification fails the fetch before a byte of
+// the request (its cookies and credentials) is sent, with the fault as its
+// code; one from a trusted authority is fetched on the first handshake.
+TEST_F(SecureHttpFetchTest, ACertificateThatFailsVerificationFailsTheFetchWithItsFault) {
     fwtest::TestAuthority stranger(dir_ / "stranger-");
     ASSERT_TRUE(stranger.ok());
-    const std::string retry_line =
-        "Unknown certificate authority for 127.0.0.1; retrying without that check";
-    struct Case {
-        const char* name;
-        fwtest::CertificateFiles files;
-        FetchState state;
-        size_t connections;
-        bool retried;
-    } cases[] = {
-        {"trusted authority", authority_.Issue("good"), kFetchDone, 1, false},
-        {"self-signed", authority_.Issue("self", {{"127.0.0.1"}, true}), kFetchDone, 2, true},
-        {"another authority", stranger.Issue("other"), kFetchDone, 2, true},
-        {"trusted but for another name", authority_.Issue("name", {{"192.0.2.1"}}), kFetchError, 1,
-         false},
-        {"trusted but expired", authority_.Issue("old", {{"127.0.0.1"}, false, -7200, -3600}),
-         kFetchError, 1, false},
-        {"self-signed and expired", authority_.Issue("oldself", {{"127.0.0.1"}, true, -7200, -3600}),
-         kFetchError, 2, true},
-    };
-    for (const Case& c : cases) {
+    std::vector<BadCertificate> cases = BadCertificates(authority_, stranger);
+    cases.push_back({"trusted", authority_.Issue("good"), 0});
+    for (const BadCertificate& c : cases) {
         std::unique_ptr<TlsFront> front = StartFront(c.files);
         ASSERT_TRUE(front) << c.name;
         LogCapture log;
+        RecordingJar jar;
+        jar.cookies = "sid=secret";
         StringSink sink;
         SecureHttpFetch fetch(&sink);
+        fetch.set_cookie_jar(&jar);
+        fetch.set_credentials("dXNlcjpwdw==");
         const size_t requests = server_.RequestCount();
         Fetch(fetch, "/page.html", front.get());
-        EXPECT_EQ(fetch.state(), c.state) << c.name;
-        EXPECT_EQ(front->Connections(), c.connections) << c.name;
-        EXPECT_EQ(log.Has(retry_line), c.retried) << c.name;
-        if (c.state == kFetchDone) {
+        EXPECT_EQ(front->Connections(), 1u) << c.name;
+        EXPECT_EQ(fetch.failure_code(), c.fault) << c.name;
+        if (c.fault == 0) {
+            EXPECT_EQ(fetch.state(), kFetchDone) << c.name;
             EXPECT_EQ(sink.body, "<html>secure page</html>") << c.name;
-        } else {
-            EXPECT_EQ(fetch.failed_at(), kFetchConnect) << c.name;
-            EXPECT_TRUE(log.Has("ERROR: HttpSendRequest")) << c.name;
-            EXPECT_EQ(server_.RequestCount(), requests) << c.name;
+            continue;
         }
+        EXPECT_EQ(fetch.state(), kFetchError) << c.name;
+        EXPECT_EQ(fetch.failed_at(), kFetchConnect) << c.name;
+        EXPECT_TRUE(log.Has("ERROR: HttpSendRequest")) << c.name;
+        EXPECT_EQ(server_.RequestCount(), requests) << c.name;
+        EXPECT_EQ(sink.body, "") << c.name;
     }
+}
+
+// Allowed, a certificate that fails verification costs its host one failed
+// handshake, which is logged once: the host's later fetches connect without
+// verification at once.
+TEST_F(SecureHttpFetchTest, AllowedUntrustedCertificatesCostOneFailedHandshakePerHost) {
+    fwtest::TestAuthority stranger(dir_ / "stranger-");
+    ASSERT_TRUE(stranger.ok());
+    for (const BadCertificate& c : BadCertificates(authority_, stranger)) {
+        std::unique_ptr<TlsFront> front = StartFront(c.files);
+        ASSERT_TRUE(front) << c.name;
+        LogCapture log;
+        UntrustedHosts hosts;
+        for (int round = 1; round <= 3; ++round) {
+            StringSink sink;
+            SecureHttpFetch fetch(&sink);
+            fetch.set_untrusted_hosts(&hosts);
+            Fetch(fetch, "/page.html", front.get());
+            EXPECT_EQ(fetch.state(), kFetchDone) << c.name << " " << round;
+            EXPECT_EQ(sink.body, "<html>secure page</html>") << c.name << " " << round;
+            EXPECT_EQ(front->Connections(), static_cast<size_t>(round + 1)) << c.name;
+        }
+        std::string host;
+        int32_t reason = 0;
+        ASSERT_TRUE(hosts.At(0, &host, &reason)) << c.name;
+        EXPECT_EQ(host, "127.0.0.1") << c.name;
+        EXPECT_EQ(reason, c.fault) << c.name;
+        EXPECT_FALSE(hosts.At(1, &host, &reason)) << c.name;
+        EXPECT_EQ(LinesStartingWith(log, "Certificate of 127.0.0.1 not verified ("), 1u) << c.name;
+    }
+
+    // A trusted host is not remembered, and is verified every time.
+    UntrustedHosts hosts;
+    StringSink sink;
+    SecureHttpFetch fetch(&sink);
+    fetch.set_untrusted_hosts(&hosts);
+    const size_t connections = front_->Connections();
+    Fetch(fetch, "/page.html");
+    EXPECT_EQ(fetch.state(), kFetchDone);
+    EXPECT_EQ(front_->Connections(), connections + 1);
+    std::string host;
+    int32_t reason = 0;
+    EXPECT_FALSE(hosts.At(0, &host, &reason));
+}
+
+// The host remembered is the one whose certificate failed, also when a
+// redirect led there from a trusted one.
+TEST_F(SecureHttpFetchTest, TheUntrustedHostARedirectLedToIsTheOneRemembered) {
+    std::unique_ptr<TlsFront> untrusted =
+        StartFront(authority_.Issue("self", {{"localhost"}, true}));
+    ASSERT_TRUE(untrusted);
+    const std::string elsewhere =
+        "https://localhost:" + std::to_string(untrusted->port()) + "/land";
+    server_.Script("/hop", Response::Redirect(302, elsewhere));
+    server_.Script("/land", Response::Html("landed"));
+
+    StringSink refused_sink;
+    SecureHttpFetch refused(&refused_sink);
+    Fetch(refused, "/hop");
+    EXPECT_EQ(refused.state(), kFetchError);
+    EXPECT_EQ(refused.failure_code(), kErrorCertificateSelfSigned);
+
+    UntrustedHosts hosts;
+    StringSink sink;
+    SecureHttpFetch fetch(&sink);
+    fetch.set_untrusted_hosts(&hosts);
+    Fetch(fetch, "/hop");
+    EXPECT_EQ(fetch.state(), kFetchDone);
+    EXPECT_EQ(sink.body, "landed");
+    std::string host;
+    int32_t reason = 0;
+    ASSERT_TRUE(hosts.At(0, &host, &reason));
+    EXPECT_EQ(host, "localhost");
+    EXPECT_EQ(reason, kErrorCertificateSelfSigned);
 }
 
 TEST_F(SecureHttpFetchTest, AProxyKindThatCannotTunnelFailsTheFetchAtOnce) {

@@ -134,6 +134,12 @@ void EnginePreferences::SetMaxThreadsPerServer(int32_t v) {
 }
 int32_t EnginePreferences::Retries() const { return ReadInt(kNetwork, "Retries", 2); }
 void EnginePreferences::SetRetries(int32_t v) { WriteInt(kNetwork, "Retries", v); }
+bool EnginePreferences::AllowUntrustedCertificates() const {
+    return ReadBool(kNetwork, "AllowUntrustedCertificates");
+}
+void EnginePreferences::SetAllowUntrustedCertificates(bool allow) {
+    WriteBool(kNetwork, "AllowUntrustedCertificates", allow);
+}
 int32_t EnginePreferences::PercentMaxThreads() const {
     return ReadInt(kNetwork, "PercentMaxThreads", 50);
 }

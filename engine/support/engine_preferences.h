@@ -22,6 +22,8 @@
 //   Network   MaxThreadsPerServer   int      2
 //   Network   Retries               int      2      (kept for callers only)
 //   Network   PercentMaxThreads     int      50
+//   Network   AllowUntrustedCertificates bool 0 (1: a certificate that fails
+//                                   verification is accepted, with a warning)
 //   Limits    TimeLimit             bool     0
 //   Limits    Minutes               int      0
 //   Limits    Hours                 int      0
@@ -84,6 +86,10 @@ public:
     void SetRetries(int32_t retries);
     int32_t PercentMaxThreads() const;
     void SetPercentMaxThreads(int32_t percent);
+    // Off by default: anyone between the user and a site could otherwise
+    // serve the copy and receive the user's cookies and passwords.
+    bool AllowUntrustedCertificates() const;
+    void SetAllowUntrustedCertificates(bool allow);
 
     bool UseTimeLimit() const;
     void SetUseTimeLimit(bool use);

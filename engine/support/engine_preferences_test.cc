@@ -34,6 +34,7 @@ TEST_F(EnginePreferencesTest, DefaultsWithoutASettingsFile) {
     EXPECT_EQ(prefs_.MaxThreadsPerServer(), 2);
     EXPECT_EQ(prefs_.Retries(), 2);
     EXPECT_EQ(prefs_.PercentMaxThreads(), 50);
+    EXPECT_FALSE(prefs_.AllowUntrustedCertificates());
     EXPECT_FALSE(prefs_.UseTimeLimit());
     EXPECT_EQ(prefs_.LimitMinutes(), 0);
     EXPECT_EQ(prefs_.LimitHours(), 0);
@@ -68,6 +69,8 @@ TEST_F(EnginePreferencesTest, EverySetterWritesItsOwnKey) {
         {"Network", "MaxThreadsPerServer", [&] { prefs_.SetMaxThreadsPerServer(3); }, "3"},
         {"Network", "Retries", [&] { prefs_.SetRetries(0); }, "0"},
         {"Network", "PercentMaxThreads", [&] { prefs_.SetPercentMaxThreads(75); }, "75"},
+        {"Network", "AllowUntrustedCertificates",
+         [&] { prefs_.SetAllowUntrustedCertificates(true); }, "1"},
         {"Limits", "TimeLimit", [&] { prefs_.SetUseTimeLimit(true); }, "1"},
         {"Limits", "Minutes", [&] { prefs_.SetLimitMinutes(30); }, "30"},
         {"Limits", "Hours", [&] { prefs_.SetLimitHours(-1); }, "-1"},

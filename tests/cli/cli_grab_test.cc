@@ -10,7 +10,9 @@
 
 #include "platform/profile_file.h"
 #include "tests/cli/cli_fixture.h"
+#include "tests/support/test_certificates.h"
 #include "tests/support/test_web_server.h"
+#include "tests/support/tls_front.h"
 
 namespace clitest {
 namespace {
@@ -384,6 +386,38 @@ TEST_F(CliGrabTest, IndexSearchQueriesOrReportsTheExpression) {
 // password, UTF-8 names, marks that may not stand in a request. Each is
 // requested as RFC 3986 text, stored under a readable name, and the
 // credentials go to the server and nowhere else.
+// A site whose certificate is not trusted fails with the reason on the
+// terminal; --no-check-certificate grabs it for that grab only, with one
+// warning for the host however many of its URLs are fetched.
+TEST_F(CliGrabTest, AnUntrustedCertificateFailsUnlessTheGrabAllowsIt) {
+    fwtest::TestAuthority authority(work_ / "tls-");
+    ASSERT_TRUE(authority.ok());
+    const fwtest::CertificateFiles self = authority.Issue("self", {{"127.0.0.1"}, true});
+    fwtest::TlsFront front(server_->port(), self.cert, self.key);
+    ASSERT_TRUE(front.Start());
+    const std::string start = front.BaseUrl() + "/";
+
+    CliResult r = Run({"mirror", start, "p.cvn"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find(" 1010 " + start + " (certificate not trusted: self-signed)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(Rows("p.cvn").at(start), "71 1010 ");
+    EXPECT_EQ(server_->RequestCount(), 0u);
+
+    r = Run({"grab", "p.cvn", "--no-check-certificate"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    const std::string warning = "warning: 127.0.0.1: certificate not trusted: self-signed; fetched "
+                                "without verification, as untrusted certificates are allowed";
+    const size_t first = r.err.find(warning);
+    EXPECT_NE(first, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(warning, first + 1), std::string::npos) << r.err;
+    const auto rows = Rows("p.cvn");
+    EXPECT_EQ(rows.at(start).substr(0, 5), "71 0 ");
+    EXPECT_EQ(rows.at(front.BaseUrl() + "/a.html").substr(0, 5), "71 0 ");
+    EXPECT_EQ(Run({"prefs", "AllowUntrustedCertificates"}).out, "AllowUntrustedCertificates=0\n");
+}
+
 TEST_F(CliGrabTest, AddressesAsPeopleWriteThemAreFetchedAndStoredSoundly) {
     const std::string port = std::to_string(server_->port());
     server_->Script("/caf%C3%A9/men%C3%BC.html",

@@ -340,9 +340,10 @@ TEST_F(CliTest, PreferencesAreShownAndSet) {
     CliResult r = Run({"prefs"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     const auto lines = Lines(r.out);
-    EXPECT_EQ(lines.size(), 23u);
+    EXPECT_EQ(lines.size(), 24u);
     EXPECT_NE(r.out.find("\nMaxThreads=8\nMaxThreadsPerServer=2\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\nLimitResponseKiloBytes=1048576\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nAllowUntrustedCertificates=0\n"), std::string::npos) << r.out;
 
     r = Run({"prefs", "maxthreads=4", "UseProxy=yes", "ProxyUsername=ann", "ProxyPassword=s3cret",
              "UserAgent=Probe 1"});
