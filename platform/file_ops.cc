@@ -137,6 +137,14 @@ bool MoveReplacing(const std::string& source, const std::string& target) {
     return true;
 }
 
+bool SwapReplacing(const std::string& source, const std::string& target) {
+    if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+        ::unlink(source.c_str());
+        return true;
+    }
+    return MoveReplacing(source, target);
+}
+
 bool CopyReplacing(const std::string& source, const std::string& target) {
     if (!OpenCreatingDirectories(target)) return false;
     ::unlink(target.c_str());

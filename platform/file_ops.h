@@ -33,6 +33,13 @@ bool CreateDirectories(const std::string& dir);
 // lie on different file systems).
 bool MoveReplacing(const std::string& source, const std::string& target);
 
+// Puts `source` at `target` in one step, as MoveReplacing does, by swapping
+// the two names and deleting what then sits at `source`. Unlike a rename
+// over an existing file, the swap does not make ext4 write the new data out
+// at once, which a worker would wait for. Falls back to MoveReplacing where
+// the file system cannot swap or `target` does not exist.
+bool SwapReplacing(const std::string& source, const std::string& target);
+
 // Creates the target's directories, deletes the target and copies `source`
 // onto it.
 bool CopyReplacing(const std::string& source, const std::string& target);

@@ -64,6 +64,21 @@ TEST(FileOpsTest, MoveReplacingAndCopyReplacing) {
     EXPECT_EQ(ReadFile(dir / "dst"), "new");
 }
 
+TEST(FileOpsTest, SwapReplacingLeavesOnlyTheNewFile) {
+    TempDir dir;
+    WriteFile(dir / "src", "new");
+    WriteFile(dir / "dst", "old old old");
+    ASSERT_TRUE(SwapReplacing(dir / "src", dir / "dst"));
+    EXPECT_FALSE(FileExists(dir / "src"));  // the old file went with the swap
+    EXPECT_EQ(ReadFile(dir / "dst"), "new");
+    WriteFile(dir / "again", "first");
+    ASSERT_TRUE(SwapReplacing(dir / "again", dir / "missing"));  // nothing to swap with
+    EXPECT_FALSE(FileExists(dir / "again"));
+    EXPECT_EQ(ReadFile(dir / "missing"), "first");
+    EXPECT_FALSE(SwapReplacing(dir / "gone", dir / "dst"));
+    EXPECT_EQ(ReadFile(dir / "dst"), "new");
+}
+
 TEST(FileOpsTest, TempFileNameMakesDistinctFilesWithPrefix) {
     TempDir dir;
     setenv("TMPDIR", dir.path().c_str(), 1);

@@ -62,7 +62,7 @@ void FixStoredPage(ProjectStore& store, const std::string& data_dir, int32_t id,
                 ? FixCssFile(source, fixed, store, row.file, row.url, OutputMode::kNewFile)
                 : FixPageFile(source, fixed, store, row.file, row.url, options.edge_file,
                               OutputMode::kNewFile);
-        if (!done || !platform::MoveReplacing(fixed, path)) platform::RemoveFile(fixed);
+        if (!done || !platform::SwapReplacing(fixed, path)) platform::RemoveFile(fixed);
     }
     store.SetStatus(id, kStatusGrabbed);
     if (from_kept && !early) platform::RemoveFile(kept);

@@ -81,7 +81,7 @@ void GrabControl::Start(int32_t id, bool refresh, bool resume, bool async, Flags
             store.QueueReleaseTaken();
             ProjectStore::QueueWalker walker(&store);
             // A grab killed after its last fetch still has pages to fix.
-            queued = walker.First() != 0 || PagesToFix() > 0;
+            queued = walker.First() != 0 || PagesToFix(true) > 0;
             const int32_t job = store.QueueJobKind();
             flags.preview = job == kJobPreview;
             flags.link_check = job == kJobLinkCheck;
@@ -118,7 +118,7 @@ void GrabControl::SettleStoppedGrab() {
     ProjectStore& store = host_->grab_store();
     const std::string data_dir = host_->grab_data_dir();
     RemoveStaleWorkFiles(data_dir);
-    ReservationLog::Settle(store, data_dir, ReservationLog::PathFor(store.db_dir()));
+    ReservationLog::Settle(store, data_dir, ReservationLog::PathFor(store.db_dir()), true);
 }
 
 void GrabControl::PrepareRun() {
@@ -210,13 +210,18 @@ int32_t GrabControl::WaitingUrls() const {
     }
     // Between grabs: what a stopped or killed grab left for ResumeBegin.
     if (running_) return 0;
-    return Clamp32(static_cast<uint64_t>(host_->grab_store().QueueUnfinished()) + PagesToFix());
+    const int64_t unfinished = host_->grab_store().QueueUnfinished();
+    return Clamp32(static_cast<uint64_t>(unfinished) + PagesToFix(unfinished == 0));
 }
 
-// Pages a killed grab left waiting for their fix, and pages fixed early that
-// wait to be fixed again: the work of a resumed grab's end-of-grab pass.
-int32_t GrabControl::PagesToFix() const {
-    int32_t pages = static_cast<int32_t>(KeptOriginals(host_->grab_data_dir()).size());
+// Pages a killed grab left waiting for their fix, and, with `with_kept`,
+// pages fixed early that wait to be fixed again. While URLs are left to
+// fetch those pages are done (the grab that fetches what they link to fixes
+// them again as a matter of course); only when nothing else is left are
+// they the work of a resumed grab's end-of-grab pass.
+int32_t GrabControl::PagesToFix(bool with_kept) const {
+    int32_t pages =
+        with_kept ? static_cast<int32_t>(KeptOriginals(host_->grab_data_dir()).size()) : 0;
     host_->grab_store().ForEachUrl([&](const UrlRecord& row) {
         if (row.status == kStatusFetched) ++pages;
         return true;

@@ -105,7 +105,7 @@ public:
     void Start(int32_t id, bool refresh, bool resume, bool async, Flags flags);
     void JoinFinishedThread();
     void SettleStoppedGrab();
-    int32_t PagesToFix() const;
+    int32_t PagesToFix(bool with_kept) const;
     void PrepareLinkCheck(int32_t id);
     void MarkLinkCheck(int32_t id);
     // Builds an engine for one grab, runs it and the fixing pass.

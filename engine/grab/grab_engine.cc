@@ -97,7 +97,9 @@ void GrabEngine::Grab() {
     }
     waiting_.Detach();
     EndSlotThreads();
-    store_->Commit();
+    // Every worker is done: the names they reserved are in their rows, gone,
+    // or given back to their URLs here, so the log never outlives a grab.
+    ReservationLog::Settle(*store_, data_dir_, ReservationLog::PathFor(store_->db_dir()), false);
 }
 
 std::chrono::milliseconds GrabEngine::CommitWhenDue() {

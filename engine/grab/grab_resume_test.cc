@@ -11,6 +11,7 @@
 #include "engine/content/page_top.h"
 #include "engine/grab/fix_step.h"
 #include "engine/grab/grab_harness.h"
+#include "engine/grab/reservation_log.h"
 
 namespace fw {
 namespace {
@@ -83,10 +84,13 @@ TEST_F(GrabResumeTest, AStoppedGrabGoesOnWithoutFetchingWhatItFinished) {
     EXPECT_TRUE(platform::FileExists(KeptOriginalPath(engine_->data_dir(), start)));
     ExpectOfflineCopyBrowses();
     std::map<std::string, bool> finished;
+    int32_t finished_count = 1;  // the start page: done, to be fixed again in passing
     for (int i = 0; i < kPages; ++i) {
         const std::string path = "/s" + std::to_string(i) + ".html";
         finished[path] = Row(Url(path)).grabbed != 0;
+        finished_count += finished[path];
     }
+    EXPECT_EQ(Finished(), finished_count);
     std::map<std::string, int> before = RequestsByPath();
     server_->ClearRequests();
 
@@ -141,14 +145,18 @@ TEST_F(GrabResumeTest, ACutBodyLeavesNothingAndTheResumeReusesItsName) {
     UrlRecord row = Row(Url("/doc.pdf"));
     EXPECT_EQ(row.status, kStatusNone);
     EXPECT_EQ(row.error, 0);  // not a failure: it was stopped
-    EXPECT_EQ(row.file, "");
-    // The name is held, with nothing in it, and no part of the body is kept.
+    // The name is held for the URL, with nothing in it, and no part of the
+    // body is kept.
     const std::string host_dir = Row(Url("/start.html")).file;
     const std::string dir = engine_->data_dir() + host_dir.substr(0, host_dir.rfind('/') + 1);
+    EXPECT_EQ(row.file, host_dir.substr(0, host_dir.rfind('/') + 1) + "doc.pdf");
+    EXPECT_EQ(fwtest::ReadFile(ReservationLog::PathFor(engine_->store().db_dir())), "");
     EXPECT_EQ(fwtest::ReadFile(dir + "doc.pdf"), "");
     for (const std::string& name : WorkFiles())
         EXPECT_EQ(name.rfind(".fw-unfixed-", 0), 0u) << name;
-    EXPECT_EQ(Waiting(), 2);  // the URL cut short, and the page that links to it
+    // The URL cut short; the page linking to it is done, and fixed again
+    // by the grab that fetches it.
+    EXPECT_EQ(Waiting(), 1);
 
     server_->Script("/doc.pdf", Response::Text("application/pdf", std::string(40000, 'p')));
     events_->Clear();
@@ -160,6 +168,7 @@ TEST_F(GrabResumeTest, ACutBodyLeavesNothingAndTheResumeReusesItsName) {
     EXPECT_FALSE(platform::FileExists(dir + "doc2.pdf"));
     EXPECT_EQ(Stored(row), std::string(40000, 'p'));
     EXPECT_TRUE(WorkFiles().empty());
+    EXPECT_EQ(fwtest::ReadFile(ReservationLog::PathFor(engine_->store().db_dir())), "");
 }
 
 // A grab killed after its last fetch, before its end-of-grab pass, left
@@ -170,11 +179,16 @@ TEST_F(GrabResumeTest, PagesAKilledGrabLeftUnfixedAreFixedByTheResume) {
     const int32_t start = AddStart(Url("/start.html"), 2);
     ASSERT_EQ(engine_->Grab(0, 0), S_OK);
     EXPECT_EQ(Waiting(), 0);
-    // As the tables and files were when the process was killed.
+    // As the tables and files were when the process was killed, with a
+    // body being received beside a file for a refetch.
     UrlRecord row = Row(Url("/start.html"));
     fwtest::WriteFile(engine_->data_dir() + row.file, "<a href=\"a.html\">a</a>");
     engine_->store().SetStatus(start, kStatusFetched);
     EXPECT_EQ(Waiting(), 1);
+    const UrlRecord a = Row(Url("/a.html"));
+    const std::string receiving = ReceivingPath(engine_->data_dir() + a.file, a.id);
+    fwtest::WriteFile(receiving, "<p>half of a");
+    ReservationLog(ReservationLog::PathFor(engine_->store().db_dir())).Record(a.id, a.file);
 
     server_->ClearRequests();
     ASSERT_EQ(engine_->ResumeBegin(0), S_OK);
@@ -183,6 +197,8 @@ TEST_F(GrabResumeTest, PagesAKilledGrabLeftUnfixedAreFixedByTheResume) {
     EXPECT_EQ(Row(Url("/start.html")).status, kStatusGrabbed);
     EXPECT_NE(Stored(row).find(FixedPageHeader(Url("/start.html"))), std::string::npos);
     EXPECT_EQ(Waiting(), 0);
+    EXPECT_FALSE(platform::FileExists(receiving));
+    EXPECT_NE(Stored(a).find("<p>a</p>"), std::string::npos);
 }
 
 // A skipped URL is done with: the resumed grab does not fetch it again.

@@ -38,7 +38,7 @@ void ReservationLog::Record(int32_t url_id, std::string_view file) {
 }
 
 void ReservationLog::Settle(ProjectStore& store, const std::string& data_dir,
-                            const std::string& path) {
+                            const std::string& path, bool after_kill) {
     std::string text;
     if (platform::ReadFilePrefix(path, kMaxLogBytes, &text) && !text.empty()) {
         auto guard = store.Lock();
@@ -49,11 +49,19 @@ void ReservationLog::Settle(ProjectStore& store, const std::string& data_dir,
             if (tab == std::string_view::npos) continue;
             const long id = platform::LeadingInteger(line.substr(0, tab));
             const std::string file(line.substr(tab + 1));
+            if (id <= 0 || file.empty()) continue;
             // Never a path that leads out of the data directory, whatever the
             // log says.
-            const std::optional<std::string> path = platform::PathInside(data_dir, file);
-            if (id <= 0 || !path) continue;
-            if (!platform::FileExists(*path) || store.FindByFile(file) != 0) continue;
+            std::optional<std::string> path;
+            if (after_kill) {
+                path = platform::PathInside(data_dir, file);
+                if (path) platform::RemoveFile(ReceivingPath(*path, static_cast<int32_t>(id)));
+            }
+            // A file a row names is settled: the usual case, so it is asked
+            // first and costs no file-system lookup.
+            if (store.FindByFile(file) != 0) continue;
+            if (!path) path = platform::PathInside(data_dir, file);
+            if (!path || !platform::FileExists(*path)) continue;
             UrlRecord row;
             if (store.LoadRow(static_cast<int32_t>(id), &row) && row.file.empty() &&
                 row.status == kStatusNone && row.grabbed == 0) {
@@ -64,7 +72,15 @@ void ReservationLog::Settle(ProjectStore& store, const std::string& data_dir,
             }
         }
     }
+    // The rows that took their files reach the disk before the log that
+    // names those files goes.
+    store.Commit();
     ::truncate(path.c_str(), 0);
+}
+
+std::string ReceivingPath(const std::string& stored_path, int32_t url_id) {
+    return stored_path.substr(0, stored_path.rfind('/') + 1) + ".fw-receiving-" +
+           std::to_string(url_id);
 }
 
 void RemoveStaleWorkFiles(const std::string& data_dir) {

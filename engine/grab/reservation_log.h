@@ -35,12 +35,18 @@ class ReservationLog {
 
     // For every recorded file that exists and no row names: the URL's row
     // takes it when it names no file and was never fetched; otherwise the
-    // file goes. Then empties the log. REQUIRES: no grab runs.
-    static void Settle(ProjectStore& store, const std::string& data_dir, const std::string& path);
+    // file goes. With `after_kill`, bodies a killed grab was receiving
+    // beside recorded files go too. Then commits and empties the log.
+    // REQUIRES: no worker runs.
+    static void Settle(ProjectStore& store, const std::string& data_dir, const std::string& path,
+                       bool after_kill);
 
   private:
     platform::UniqueFd fd_;
 };
+
+// Where the body for the file at `stored_path` is received: beside it.
+std::string ReceivingPath(const std::string& stored_path, int32_t url_id);
 
 // Removes the work files a killed grab may leave at the top of the data
 // directory (bodies being received, pages being fixed).

@@ -205,7 +205,9 @@ bool UrlWorker::Prepare(Prepared* p) {
     // changes only when a complete new copy arrived, so a fetch cut short (a
     // stop, a kill, a broken connection) never leaves a truncated file where
     // the copy links to it. Content that will not be kept (a link check, a
-    // URL that is only traversed) never goes further.
+    // URL that is only traversed) never goes further. A body that will be
+    // kept is received beside its file, so moving it there renames within
+    // one directory, which workers in other directories never wait for.
     p->fetch_path = data_dir_ + ".fw-receiving-" + std::to_string(url_id_);
     const bool keeps_nothing = options_->link_check || traverse_only_;
     if (status != kStatusNone && !file.empty()) {
@@ -215,12 +217,15 @@ bool UrlWorker::Prepare(Prepared* p) {
         if (!saved) return false;
         p->saved_file = file;
         p->path = *saved;
+        // Logged so that what a kill leaves beside it is found again.
+        if (reservations_) reservations_->Record(url_id_, file);
         // Pages too: an unchanged one keeps its stored copy and links.
         p->conditional = modified;
         p->etag = std::move(etag);
     } else if (!keeps_nothing) {
         Reserve(file, p);
     }
+    if (!p->path.empty()) p->fetch_path = ReceivingPath(p->path, url_id_);
     return true;
 }
 
@@ -402,7 +407,7 @@ void UrlWorker::FtpOutcome(const Prepared& prepared, Fetched* f) {
     }
     bool arrived_in_place = false;
     if (keeps && !path.empty() && f->body_written && fetch.state() == kFetchDone) {
-        arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
+        arrived_in_place = platform::SwapReplacing(prepared.fetch_path, prepared.path);
     }
     if (keeps && fetch.listing() && arrived_in_place &&
         (path.size() < 4 || path.compare(path.size() - 4, 4, ".txt") != 0)) {
@@ -483,7 +488,7 @@ void UrlWorker::HttpOutcome(const Prepared& prepared, Fetched* f) {
     // scratch file); anything less leaves the stored file as it was.
     bool arrived_in_place = false;
     if (keeps && !path.empty() && code != 304 && f->body_written && fetch.state() == kFetchDone) {
-        arrived_in_place = platform::MoveReplacing(prepared.fetch_path, prepared.path);
+        arrived_in_place = platform::SwapReplacing(prepared.fetch_path, prepared.path);
     }
     // A fetch that failed has no content (a partial body stays in the
     // scratch file): the name reserved for it goes again, so no empty file

@@ -727,7 +727,10 @@ Response TestWebServer::Answer(const Request& request) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         ++request_count_;
-        if (record_) requests_.push_back(request);
+        if (record_) {
+            requests_.push_back(request);
+            requests_.back().at = std::chrono::steady_clock::now();
+        }
         std::string exact = request.query.empty() ? request.path : request.path + "?" + request.query;
         auto it = scripts_.find(exact);
         if (it == scripts_.end()) it = scripts_.find(request.path);

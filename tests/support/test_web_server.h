@@ -42,6 +42,7 @@ struct Request {
     std::string version;  // "HTTP/1.0"
     std::string head;     // the whole header block, request line included
     std::string body;     // by Content-Length
+    std::chrono::steady_clock::time_point at;  // when the request was complete
 
     // The value of the first header named `name` (any case), trimmed; empty
     // when there is none. `found` tells the two apart.
