@@ -176,6 +176,48 @@ class ViewsTest : public QObject {
         QVERIFY(!window->ticking());
     }
 
+    // Events that arrive together: rows that end go in one sweep, the rest
+    // keep their order, and a URL that ends and comes again in the same
+    // batch keeps a row.
+    void GrabWindowTakesEventsInBatches() {
+        GrabWindow* window = frame_->grab_window();
+        GrabUrlModel* model = window->model();
+        QAbstractItemModelTester tester(model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QList<int32_t> added, removed;
+        QObject listening;
+        connect(window, &GrabWindow::urlAdded, &listening, [&](int32_t id) { added << id; });
+        connect(window, &GrabWindow::urlRemoved, &listening, [&](int32_t id) { removed << id; });
+        const auto ids = [&] {
+            QList<int32_t> shown;
+            for (int row = 0; row < model->rowCount(); ++row) {
+                shown << model->index(row, GrabUrlModel::kUrl).data().toInt();
+            }
+            return shown;
+        };
+        // Ids the engine does not know show as their number.
+        window->OnEngineEvents({{fw::kOnGrabBegin, 0},
+                                {fw::kOnGrabUrlNew, 9001},
+                                {fw::kOnGrabUrlNew, 9002},
+                                {fw::kOnGrabUrlNew, 9003},
+                                {fw::kOnGrabUrlNew, 9004},
+                                {fw::kOnGrabUrlDone, 9001},
+                                {fw::kOnGrabUrlDone, 9003},
+                                {fw::kOnGrabUrlDone, 9003},  // announced again
+                                {fw::kOnGrabUrlNew, 9005}});
+        QCOMPARE(ids(), (QList<int32_t>{9002, 9004, 9005}));
+        QCOMPARE(removed, (QList<int32_t>{9001, 9003}));
+        window->OnEngineEvents({{fw::kOnGrabUrlDone, 9002},
+                                {fw::kOnGrabUrlNew, 9002},
+                                {fw::kOnGrabUrlDone, 9005},
+                                {fw::kOnGrabUrlDone, 9004}});
+        QCOMPARE(ids(), (QList<int32_t>{9002}));
+        QCOMPARE(added, (QList<int32_t>{9001, 9002, 9003, 9004, 9005, 9002}));
+        QCOMPARE(removed, (QList<int32_t>{9001, 9003, 9002, 9005, 9004}));
+        window->Reset();
+        QCOMPARE(window->rows(), 0);
+    }
+
     void TreeExpandsLazilyToPagesOnly() {
         UrlTreeModel* model = frame_->left_view()->tree_model();
         frame_->left_view()->Refresh();

@@ -1,5 +1,7 @@
 #include "app/views/grab_url_model.h"
 
+#include <algorithm>
+
 namespace corvalin {
 
 bool GrabUrlModel::Add(int32_t id) {
@@ -21,18 +23,32 @@ void GrabUrlModel::Describe(int32_t id, const QString& url, int32_t level) {
     emit dataChanged(index(found.value(), kUrl), index(found.value(), kLevel));
 }
 
-bool GrabUrlModel::Remove(int32_t id) {
-    const auto found = row_of_.constFind(id);
-    if (found == row_of_.constEnd()) return false;
-    const int row = found.value();
-    beginRemoveRows(QModelIndex(), row, row);
-    rows_.erase(rows_.begin() + row);
-    row_of_.erase(found);
-    for (size_t i = static_cast<size_t>(row); i < rows_.size(); ++i) {
+int GrabUrlModel::Remove(const QSet<int32_t>& ids) {
+    int removed = 0;
+    int first_changed = static_cast<int>(rows_.size());
+    // From the last row up, a run of neighbouring rows at a time.
+    int row = static_cast<int>(rows_.size()) - 1;
+    while (row >= 0) {
+        if (!ids.contains(rows_[static_cast<size_t>(row)].id)) {
+            --row;
+            continue;
+        }
+        const int last = row;
+        while (row > 0 && ids.contains(rows_[static_cast<size_t>(row - 1)].id)) --row;
+        beginRemoveRows(QModelIndex(), row, last);
+        for (int gone = row; gone <= last; ++gone)
+            row_of_.remove(rows_[static_cast<size_t>(gone)].id);
+        rows_.erase(rows_.begin() + row, rows_.begin() + last + 1);
+        endRemoveRows();
+        removed += last - row + 1;
+        first_changed = row;
+        --row;
+    }
+    // Only the rows below the first one removed moved up.
+    for (size_t i = static_cast<size_t>(first_changed); i < rows_.size(); ++i) {
         row_of_[rows_[i].id] = static_cast<int>(i);
     }
-    endRemoveRows();
-    return true;
+    return removed;
 }
 
 void GrabUrlModel::Clear() {
@@ -42,13 +58,20 @@ void GrabUrlModel::Clear() {
     endResetModel();
 }
 
-void GrabUrlModel::SetState(int32_t id, const QString& status, int32_t bytes) {
-    const auto found = row_of_.constFind(id);
-    if (found == row_of_.constEnd()) return;
-    Row& row = rows_[static_cast<size_t>(found.value())];
-    row.status = status;
-    if (bytes != 0) row.bytes = QString::number(bytes);
-    emit dataChanged(index(found.value(), kStatus), index(found.value(), kBytes));
+void GrabUrlModel::SetStates(const std::vector<RowState>& states) {
+    int first = -1, last = -1;
+    for (const RowState& state : states) {
+        const auto found = row_of_.constFind(state.id);
+        if (found == row_of_.constEnd()) continue;
+        Row& row = rows_[static_cast<size_t>(found.value())];
+        const QString bytes = state.bytes != 0 ? QString::number(state.bytes) : row.bytes;
+        if (row.status == state.status && row.bytes == bytes) continue;
+        row.status = state.status;
+        row.bytes = bytes;
+        first = first < 0 ? found.value() : std::min(first, found.value());
+        last = std::max(last, found.value());
+    }
+    if (first >= 0) emit dataChanged(index(first, kStatus), index(last, kBytes));
 }
 
 std::vector<int32_t> GrabUrlModel::ids() const {

@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QSet>
 #include <cstdint>
 #include <vector>
 
@@ -24,11 +25,20 @@ class GrabUrlModel : public QAbstractTableModel {
     // The row's URL text and level (shown plus one).
     void Describe(int32_t id, const QString& url, int32_t level);
     bool Contains(int32_t id) const { return row_of_.contains(id); }
+    // Removes the rows of `ids` (those that have one) in one pass, so a fast
+    // grab's many ends cost one sweep per delivery. Returns how many went.
+    int Remove(const QSet<int32_t>& ids);
     // False when there was no row for `id`.
-    bool Remove(int32_t id);
+    bool Remove(int32_t id) { return Remove(QSet<int32_t>{id}) == 1; }
     void Clear();
-    // The tick's reading of one row; `bytes` 0 leaves the cell as it was.
-    void SetState(int32_t id, const QString& status, int32_t bytes);
+    // The tick's reading of the rows; `bytes` 0 leaves the cell as it was.
+    // One change notice covers every row that changed.
+    struct RowState {
+        int32_t id = 0;
+        QString status;
+        int32_t bytes = 0;
+    };
+    void SetStates(const std::vector<RowState>& states);
 
     std::vector<int32_t> ids() const;
 

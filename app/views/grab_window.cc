@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QSet>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -68,12 +69,21 @@ GrabWindow::GrabWindow(CPagewellDoc* doc, QWidget* parent)
 
 void GrabWindow::OnEngineEvents(const std::vector<std::pair<int32_t, int32_t>>& events) {
     std::vector<int32_t> added;
+    // Rows that ended are taken out together, in one sweep of the model;
+    // before a row could come again, and at the end of the batch.
+    QSet<int32_t> gone;
+    const auto sweep = [&] {
+        model_->Remove(gone);
+        gone.clear();
+    };
     for (const auto& [event_id, url_id] : events) {
         switch (event_id) {
             case fw::kOnGrabBegin:
+                sweep();
                 Start();
                 break;
             case fw::kOnGrabUrlNew:
+                if (gone.contains(url_id)) sweep();
                 if (model_->Add(url_id)) {
                     added.push_back(url_id);
                     emit urlAdded(url_id);
@@ -82,12 +92,16 @@ void GrabWindow::OnEngineEvents(const std::vector<std::pair<int32_t, int32_t>>& 
             case fw::kOnGrabUrlDone:
                 // A page is announced again once its links are fixed; its
                 // row went with the first.
-                if (model_->Remove(url_id)) emit urlRemoved(url_id);
+                if (model_->Contains(url_id) && !gone.contains(url_id)) {
+                    gone.insert(url_id);
+                    emit urlRemoved(url_id);
+                }
                 break;
             default:
                 break;
         }
     }
+    sweep();
     for (int32_t url_id : added) {
         if (!model_->Contains(url_id)) continue;
         fw::ComPtr<fw::IDizozizUrl> url;
@@ -139,16 +153,19 @@ void GrabWindow::Tick() {
     // The engine counts in 32 bits; read as unsigned, the count lasts to 4 GB.
     received_->setText(QString::fromStdString(ByteSizeText(static_cast<uint32_t>(received))));
     sent_->setText(QString::fromStdString(ByteSizeText(static_cast<uint32_t>(sent))));
+    std::vector<GrabUrlModel::RowState> states;
     for (int32_t id : model_->ids()) {
         fw::ComPtr<fw::IDizozizUrlStatus> status;
         int32_t state = 0, bytes = 0;
         if (fw::Failed(engine->UrlStatus(id, status.Receive())) ||
             fw::Failed(status->get_State(&state)) ||
             fw::Failed(status->get_BytesReceived(&bytes))) {
+            model_->SetStates(states);
             return;
         }
-        model_->SetState(id, QString::fromStdString(FetchStateText(state)), bytes);
+        states.push_back({id, QString::fromStdString(FetchStateText(state)), bytes});
     }
+    model_->SetStates(states);
     emit ticked();
 }
 
