@@ -31,11 +31,8 @@ bool CPagewellApp::InitInstance(const std::vector<std::string>& args, const Opti
         splash_->Show();
     }
     frame_ = std::make_unique<CMainFrame>(AppSettings());
-    // The document's hooks: page replacements, contents page, edge files,
-    // import.
-    InstallContentHooks(&frame_->doc().hooks(), [frame = frame_.get()](const std::string& text) {
-        frame->ShowMessage(text);
-    });
+    // The document's hooks: page replacements, contents page, edge files.
+    InstallContentHooks(&frame_->doc().hooks());
     std::string why;
     if (!frame_->doc().CreateEngine(&why)) {
         if (splash_) splash_->Hide();

@@ -1,5 +1,6 @@
 #include "app/core/content_hooks.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -7,7 +8,6 @@
 #include "app/core/contents_page.h"
 #include "app/core/page_rules.h"
 #include "app/core/program_files.h"
-#include "app/core/url_import.h"
 #include "platform/file_ops.h"
 
 namespace corvalin {
@@ -42,8 +42,7 @@ bool WriteContents(CPagewellDoc& doc, const std::function<void()>& walked) {
 
 }  // namespace
 
-void InstallContentHooks(DocumentHooks* hooks,
-                         std::function<void(const std::string&)> show_message) {
+void InstallContentHooks(DocumentHooks* hooks) {
     auto rules = std::make_shared<CompiledRules>();
     hooks->page_finished = [rules](CPagewellDoc& doc, int32_t url_id) {
         std::optional<PageRewrite> outcome;
@@ -55,25 +54,6 @@ void InstallContentHooks(DocumentHooks* hooks,
     hooks->edge_files = [](CPagewellDoc& doc) {
         CopyEdgeFiles(doc.project_file(), ProgramDirectory(), doc.content_dir());
     };
-    hooks->import_urls = [show = std::move(show_message)](CPagewellDoc& doc,
-                                                          const std::string& path) {
-        fw::HRESULT hr = fw::S_OK;
-        switch (ImportUrls(doc.engine(), path, &hr)) {
-            case ImportResult::kMissingFile:
-                if (show) show(kImportMissingFile);
-                break;
-            case ImportResult::kEngineFailed:
-                doc.LogEngineError(hr);
-                break;
-            case ImportResult::kImported:
-                break;
-        }
-    };
-}
-
-bool RebuildContentsPage(CPagewellDoc& doc) {
-    if (!doc.project_open() || !doc.contents_page_present()) return false;
-    return WriteContents(doc, [] {});
 }
 
 bool ExportProjectContent(CPagewellDoc& doc, const ExportRequest& request) {

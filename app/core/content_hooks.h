@@ -1,11 +1,9 @@
-// The desktop program's page replacements, contents page, edge files and URL
-// import, plugged into its document's grab steps (DocumentHooks), and the
-// export it runs from the export dialog. Qt-free: the windows pass in what
-// they show.
+// The desktop program's page replacements, contents page and edge files,
+// plugged into its document's grab steps (DocumentHooks), and the export it
+// runs from the export dialog. Qt-free.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "app/core/pagewell_doc.h"
@@ -18,16 +16,10 @@ namespace corvalin {
 //   contents_page  walks the start URLs, lets the document say "Done", then
 //                  writes contents.htm;
 //   edge_files     copies the program home's edge files into the content
-//                  directory;
-//   import_urls    imports a file's URLs; a missing file is reported with
-//                  `show_message` ("Unable to open file for Import.").
-// Engine failures go to the document's error log.
-void InstallContentHooks(DocumentHooks* hooks,
-                         std::function<void(const std::string&)> show_message);
-
-// Builds the contents page again, without the "Done" box, when the project
-// has one (a start URL's display title changed). True when it was written.
-bool RebuildContentsPage(CPagewellDoc& doc);
+//                  directory.
+// Engine failures go to the document's error log. (The document imports
+// URLs itself, and builds the contents page again through contents_page.)
+void InstallContentHooks(DocumentHooks* hooks);
 
 // What the export dialog asks for.
 struct ExportRequest {

@@ -79,8 +79,7 @@ protected:
                                               ErrorLog(dir_ / "corvalin.log"));
         std::string why;
         ASSERT_TRUE(doc_->CreateEngine(&why)) << why;
-        InstallContentHooks(&doc_->hooks(),
-                            [this](const std::string& text) { host_.ShowMessage(text); });
+        InstallContentHooks(&doc_->hooks());
         std::string message;
         project_ = dir_ / "site.cvn";
         ASSERT_TRUE(CreateProject(project_, &message)) << message;
@@ -133,13 +132,13 @@ TEST_F(ContentHooksTest, AGrabRewritesPagesAndEndsWithTheContentsPageAndEdgeFile
     ASSERT_EQ(doc_->engine()->EditUrl(start, url.Receive()), fw::S_OK);
     ASSERT_EQ(url->put_Notes(ComposeNotes("Renamed <site>", "")), fw::S_OK);
     ASSERT_EQ(url->Update(), fw::S_OK);
-    EXPECT_TRUE(RebuildContentsPage(*doc_));
+    doc_->RebuildContentsPage();
     EXPECT_NE(ReadFile(doc_->ContentsPagePath()).find(">Renamed &lt;site&gt;</a>"),
               std::string::npos);
 }
 
 TEST_F(ContentHooksTest, NoContentsPageIsBuiltAgainBeforeTheFirstGrab) {
-    EXPECT_FALSE(RebuildContentsPage(*doc_));
+    doc_->RebuildContentsPage();
     EXPECT_FALSE(fs::exists(doc_->ContentsPagePath()));
 }
 

@@ -1,11 +1,24 @@
 #include "app/core/project_file.h"
 
+#include "platform/text.h"
+
 namespace corvalin {
 namespace {
 
 constexpr char kDalk[] = "DALK";
 constexpr char kCvn[] = "CVN";
 constexpr char kReplacements[] = "Replacements";
+
+// A rule's text as it is stored. Values are read back trimmed and without one
+// pair of enclosing quotes, so a text with blanks at an end (a replacement
+// that ends in a blank) or one in quotes (a search for an attribute value
+// with its quotes) is stored inside a pair of quotes, which reading takes off.
+std::string StoredRuleText(const std::string& text) {
+    const bool quoted = text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+                        text.back() == text.front();
+    if (quoted || platform::TrimView(text).size() != text.size()) return '"' + text + '"';
+    return text;
+}
 
 }  // namespace
 
@@ -104,8 +117,8 @@ bool ProjectFile::WriteRules(const std::vector<ReplacementRule>& rules) const {
     for (const auto& rule : rules) {
         const std::string key = std::to_string(n++);
         ok = file_.PutString(kReplacements, key, rule.type) && ok;
-        ok = file_.PutString(kReplacements, key + "Search", rule.search) && ok;
-        ok = file_.PutString(kReplacements, key + "Replace", rule.replace) && ok;
+        ok = file_.PutString(kReplacements, key + "Search", StoredRuleText(rule.search)) && ok;
+        ok = file_.PutString(kReplacements, key + "Replace", StoredRuleText(rule.replace)) && ok;
     }
     for (;; ++n) {
         const std::string key = std::to_string(n);

@@ -104,6 +104,25 @@ TEST(ProjectFileTest, WritingFewerRulesDeletesTheKeysOfTheRest) {
     EXPECT_EQ(p.DataDirectory(), "/p/news/");
 }
 
+TEST(ProjectFileTest, RuleTextsComeBackAsTheyWereWritten) {
+    TempDir dir;
+    ProjectFile p(dir / "news.cvn");
+    // Values are read trimmed and unquoted: texts that would lose their
+    // blanks or quotes that way must still come back whole.
+    const std::vector<std::string> texts = {
+        "plain",   "<title>[copy] ", " lead", "\tboth\t", "\"top\"", "'top'", "\"\"",
+        "\"",      "\"open",          "close'", "\"a\" b", "a \"b\"",  "",      " ",
+        "'x\"",    "\"\"\"",
+    };
+    std::vector<ReplacementRule> rules;
+    for (const auto& text : texts) rules.push_back({"F", text, text + "|" + text});
+    ASSERT_TRUE(p.WriteRules(rules));
+    EXPECT_EQ(p.ReadRules(), rules);
+    // Texts that read back as they are stay unquoted in the file.
+    ASSERT_TRUE(p.WriteRules({{"f", "a b", "\"c"}}));
+    EXPECT_EQ(ReadFile(dir / "news.cvn"), "[Replacements]\n1=f\n1Search=a b\n1Replace=\"c\n");
+}
+
 TEST(ProjectFileTest, DirtyFlagIsWrittenAsZeroOrOne) {
     TempDir dir;
     ProjectFile p(dir / "news.cvn");

@@ -62,7 +62,7 @@ private slots:
         CMainFrame frame(AppSettings(dir_ / "corvalin.ini"), ErrorLog(dir_ / "corvalin.log"));
         std::string why;
         QVERIFY2(frame.doc().CreateEngine(&why), why.c_str());
-        InstallContentHooks(&frame.doc().hooks(), nullptr);
+        InstallContentHooks(&frame.doc().hooks());
         std::string message;
         QVERIFY(CreateProject(dir_ / "site.cvn", &message));
         QVERIFY(frame.OpenProject(dir_ / "site.cvn"));

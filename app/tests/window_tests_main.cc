@@ -8,6 +8,7 @@
 
 int RunDialogsTests(int argc, char** argv);
 int RunExportDialogTests(int argc, char** argv);
+int RunImportTests(int argc, char** argv);
 int RunMainFrameTests(int argc, char** argv);
 int RunStartupTests(int argc, char** argv);
 int RunViewsTests(int argc, char** argv);
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     int failed = 0;
     failed += RunMainFrameTests(argc, argv);
     failed += RunExportDialogTests(argc, argv);
+    failed += RunImportTests(argc, argv);
     failed += RunDialogsTests(argc, argv);
     failed += RunStartupTests(argc, argv);
     failed += RunViewsTests(argc, argv);

@@ -18,6 +18,7 @@
 
 #include "app/core/project_layout.h"
 #include "app/core/start_url.h"
+#include "app/export/export_dialog.h"
 #include "app/main_frame.h"
 #include "app/pagewell_app.h"
 #include "app/splash_window.h"
@@ -183,6 +184,11 @@ int main(int argc, char** argv) {
     startup.show();
     ok &= Save(&startup, "startup-dialog");
     startup.hide();
+
+    corvalin::CExportDialog export_dialog(frame, QDir::homePath() + "/offline-copy");
+    export_dialog.show();
+    ok &= Save(&export_dialog, "export-dialog");
+    export_dialog.hide();
 
     ok &= corvalin::SaveDialogPictures(frame, frame->doc(), Save);
     const std::string grab_project =
