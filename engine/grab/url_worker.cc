@@ -208,7 +208,6 @@ bool UrlWorker::Prepare(Prepared* p) {
     // URL that is only traversed) never goes further. A body that will be
     // kept is received beside its file, so moving it there renames within
     // one directory, which workers in other directories never wait for.
-    p->fetch_path = data_dir_ + ".fw-receiving-" + std::to_string(url_id_);
     const bool keeps_nothing = options_->link_check || traverse_only_;
     if (status != kStatusNone && !file.empty()) {
         // A saved file out of the content directory is never overwritten:
@@ -225,7 +224,8 @@ bool UrlWorker::Prepare(Prepared* p) {
     } else if (!keeps_nothing) {
         Reserve(file, p);
     }
-    if (!p->path.empty()) p->fetch_path = ReceivingPath(p->path, url_id_);
+    p->fetch_path = p->path.empty() ? data_dir_ + ".fw-receiving-" + std::to_string(url_id_)
+                                    : ReceivingPath(p->path, url_id_);
     return true;
 }
 
