@@ -1,20 +1,16 @@
 #include "app/core/help_page.h"
 
-#include <unistd.h>
-
 #include <vector>
 
+#include "app/core/program_files.h"
 #include "platform/file_ops.h"
 
 namespace corvalin {
 
 std::string HelpPagePath() {
-    char exe[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
     std::vector<std::string> dirs;
-    if (n > 0) {
-        const std::string path(exe, static_cast<size_t>(n));
-        dirs.push_back(path.substr(0, path.find_last_of('/') + 1) + "../share/corvalin/help/");
+    if (const std::string exe_dir = ExecutableDirectory(); !exe_dir.empty()) {
+        dirs.push_back(exe_dir + "../share/corvalin/help/");
     }
 #ifdef FW_HELP_INSTALL_DIR
     dirs.push_back(FW_HELP_INSTALL_DIR "/");

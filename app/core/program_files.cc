@@ -9,7 +9,6 @@
 #include "platform/program_home.h"
 
 namespace corvalin {
-namespace {
 
 std::string ExecutableDirectory() {
     char exe[4096];
@@ -18,8 +17,6 @@ std::string ExecutableDirectory() {
     const std::string path(exe, static_cast<size_t>(n));
     return path.substr(0, path.find_last_of('/') + 1);
 }
-
-}  // namespace
 
 std::string InstalledDefaultsDirectory() {
     std::vector<std::string> candidates = {ExecutableDirectory() + "../share/corvalin/home/"};

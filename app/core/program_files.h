@@ -8,6 +8,10 @@
 
 namespace corvalin {
 
+// The directory of the running program, with a trailing "/"; empty when it
+// cannot be read.
+std::string ExecutableDirectory();
+
 // The directory the defaults were installed to: <program>/../share/corvalin/
 // home, the install prefix's share/corvalin/home, or (for a program run from
 // its build tree) the source tree's data/home. Empty when none exists.
